@@ -1,0 +1,136 @@
+// The program settings and the works: the records every subsystem shares.
+//
+// Sharing rules (the works are read by render threads while the main thread edits, sorts and
+// deletes them):
+//  - the list holds std::shared_ptr<TWorkData>: a render keeps its work alive by reference and
+//    never addresses it by a position that could move;
+//  - a work's persistent fields (TWorkConfig) are written on the main thread under the work's
+//    own lock; any other thread takes a consistent copy with Config();
+//  - NextUpdate is one atomic 64-bit value; the status cell has its own small lock;
+//  - the list's order and membership change under the list's lock; other threads iterate a
+//    Snapshot().
+#pragma once
+#include "platform/Thread.h"
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+// Colours in the 0x00BBGGRR form.
+constexpr uint32_t clRed = 0x000000FF;
+constexpr uint32_t clGreen = 0x00008000;
+// The works grid's background colour, the "normal" status colour. The Win32 layer stores the
+// grid's real colour here at start-up; the default is the usual window colour.
+extern std::atomic<uint32_t> GridBackgroundColor;
+uint32_t NormalColor();
+
+// A status cell: text, colour, log request and changed flag, shown by the main timer.
+class TShowCell {
+public:
+    struct TTaken {
+        bool Changed = false;  // the text is to be shown
+        bool LogIt = false;    // the text is to be written to the log
+        std::string Text;
+        uint32_t Color = 0;
+    };
+
+    // Stores text, colour and log request and sets Changed, unless nothing differs and `force`
+    // is false (so the same failure on consecutive renders is shown and logged once).
+    void Set(const std::string& text, uint32_t color, bool logIt, bool force);
+    // The main timer's take: clears Changed and LogIt and returns what they covered.
+    TTaken Take();
+    std::string Text() const;
+    uint32_t Color() const;
+    void SetColor(uint32_t color);  // start-up: colour only, nothing published
+
+private:
+    mutable std::mutex lock_;
+    std::string text_;
+    uint32_t color_ = 0;
+    bool logIt_ = false;
+    bool changed_ = false;
+};
+
+void SetShowCell(TShowCell& cell, const std::string& text, uint32_t color, bool logIt, bool force);
+
+// A work's FTP target (persistent part; the client connection is TWorkData::FTPClient).
+struct TFTPUse {
+    bool Use = false;
+    std::string Server;
+    uint16_t Port = 21;
+    bool Passive = false;
+    bool UTF8 = false;
+    std::string Login;
+    std::string Password;  // plain in memory, scrambled in the file
+    std::string Folder = "/";
+    std::string RemoteName;
+};
+
+// A work's persistent fields, copied whole for each render.
+struct TWorkConfig {
+    std::string Section;
+    std::string Name;
+    std::string FileIn;
+    std::string FileOut;
+    int16_t Update = 60;
+    uint8_t CodePage = 0;
+    TFTPUse FTP;
+};
+
+class TFtpClient;  // config/ftp
+
+class TWorkData {
+public:
+    TWorkData() = default;
+    explicit TWorkData(TWorkConfig config) : config_(std::move(config)) {}
+
+    TWorkConfig Config() const;             // any thread: a consistent copy
+    void SetConfig(TWorkConfig config);     // main thread
+    std::string Name() const;               // any thread
+    std::string Section() const;            // any thread
+
+    TShowCell Show;                          // status cell
+    std::atomic<int64_t> NextUpdate{0};      // GetTicks64 value at which the next render is due
+    std::unique_ptr<TThread> Thread;         // the render running for this work (reader thread)
+    std::shared_ptr<TFtpClient> FTPClient;   // FTP.Client: owned by the upload, render thread only
+
+private:
+    mutable std::mutex configLock_;
+    TWorkConfig config_;
+};
+
+using TWorkPtr = std::shared_ptr<TWorkData>;
+
+// A render receives its work's position as a signed 8-bit number: at most 128 works.
+constexpr size_t MaxWorks = 128;
+
+class TWorkList {
+public:
+    size_t Count() const;
+    TWorkPtr At(int index) const;                 // nullptr outside 0..Count()-1
+    std::vector<TWorkPtr> Snapshot() const;
+    int IndexOf(const TWorkData* work) const;     // current position, -1 when not in the list
+    bool Append(TWorkPtr work);                   // false when the list already holds MaxWorks
+    bool RemoveAt(int index);                     // false outside the list
+    void Clear();
+    // Exchange sort by Name, byte-wise unsigned, shorter prefix first; equal names never swap.
+    void SortByName();
+
+private:
+    mutable std::mutex lock_;
+    std::vector<TWorkPtr> works_;
+};
+
+struct TSettings {
+    int16_t PID = 1;
+    bool Hide = false;
+    std::string Language = "Russian";
+    TWorkList Works;
+    std::string FileName;  // the settings file, computed once by LoadSettings
+};
+
+} // namespace kw

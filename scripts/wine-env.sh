@@ -1,0 +1,15 @@
+# Sourced by the scripts that run Windows programs: a private Wine prefix in the build tree,
+# the Russian locale (ANSI code page 1251, Russian regional formats) and no Wine chatter.
+kw_wine_env() {
+    local build_dir=$1
+    export WINEPREFIX="$build_dir/wineprefix"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree=;mshtml="
+    export LC_ALL=ru_RU.UTF-8
+    mkdir -p "$WINEPREFIX"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w 2>/dev/null || true
+    fi
+}
