@@ -1,0 +1,114 @@
+// Costs of the host link's hot paths, each beside a physical reference measured in the same run:
+//  - one accepted data message in the handler (checks, copy, ring store, 128 works made due),
+//    against malloc + memcpy + free of the same payload ("x_memcpy" = handler / reference);
+//  - decoding through DrainInbound, in messages per second per kind.
+#include "hostlink/Inbox.h"
+#include "hostlink/ReaderDataThread.h"
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class TStillDesktop : public kw::IWindowEnum {
+public:
+    std::vector<kw::TTopWindow> TopLevelWindows() override { return {{1, "TKWHost"}}; }
+    bool HasHungTest() override { return false; }
+    std::optional<bool> IsHung(kw::TWindowHandle) override { return std::nullopt; }
+    std::optional<int32_t> SendQuery(kw::TWindowHandle, kw::TWindowHandle) override { return std::nullopt; }
+};
+
+struct TLink {
+    TStillDesktop desktop;
+    kw::TWinMSG link{desktop, 0};
+    kw::TInboundRing ring;
+    kw::TSettings settings;
+    kw::TLinkStatus status{[](const std::string& key) { return key; }};
+    std::atomic<uint8_t> closing{0};
+    kw::TInbox inbox{ring, settings, status, closing, [] { return int64_t{1000}; }};
+    kw::TBroadcastStore store;
+    kw::TReaderDataThread reader{ring, store, status, nullptr, [] { return 46000.5; }};
+
+    explicit TLink(size_t works) {
+        for (size_t i = 0; i < works; ++i)
+            settings.Works.Append(std::make_shared<kw::TWorkData>());
+        inbox.SetLink(&link);
+        inbox.ReceiveCMD(1, 0x7FFF0000);
+        link.Poll();
+    }
+};
+
+// Mean seconds of malloc + memcpy + free of `size` bytes.
+double ReferenceCopy(size_t size, const uint8_t* source) {
+    constexpr int rounds = 20000;
+    const auto start = Clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        void* copy = std::malloc(size);
+        std::memcpy(copy, source, size);
+        benchmark::DoNotOptimize(copy);
+        std::free(copy);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count() / rounds;
+}
+
+void BM_HandlerPath(benchmark::State& state) {
+    const auto size = static_cast<size_t>(state.range(0));
+    TLink link(128);
+    std::vector<uint8_t> payload(size, 0x41);
+    const double reference = ReferenceCopy(size, payload.data());
+    const uint64_t field1 = (uint64_t{1} << 16) | kw::MsgElement;
+    int64_t count = 0;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        const int slot = link.inbox.WriteIndex;
+        link.inbox.WMCOPYDATA(1, field1, size, payload.data());
+        benchmark::DoNotOptimize(link.ring.Take(slot));  // the reader's release, as in the program
+        ++count;
+    }
+    const double perMessage = std::chrono::duration<double>(Clock::now() - start).count() / static_cast<double>(count);
+    state.counters["x_memcpy"] = perMessage / reference;
+    state.SetBytesProcessed(count * static_cast<int64_t>(size));
+}
+BENCHMARK(BM_HandlerPath)->Arg(100)->Arg(65535);
+
+std::vector<uint8_t> PayloadOf(int kind) {
+    switch (kind) {
+    case kw::MsgElement: {
+        std::vector<uint8_t> p = {0, 2, 0x40, 0xBF, 2, 0};
+        const std::string text = "Artist name\rTitle of the song";
+        p.insert(p.end(), text.begin(), text.end());
+        return p;
+    }
+    case kw::MsgBlock: return {1, 0x80, 0xEE, 0x36, 0, 'M', 'o', 'r', 'n', 'i', 'n', 'g'};
+    case kw::MsgPlaylist: return std::vector<uint8_t>(135 * 20, 20);
+    case kw::MsgPlayed: return std::vector<uint8_t>(143 * 20, 20);
+    default: {
+        const std::string text = "C_CLOCKTYPE=R\rC_CLOCKNAME=Morning\rPLAYER=1\rDETECTOR=O\rSOURCESTATUS=12\r"
+                                 "EXCLMODE_C=0\rSYSMSG=All is well";
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }
+    }
+}
+
+void BM_DrainInbound(benchmark::State& state) {
+    const auto kind = static_cast<uint16_t>(state.range(0));
+    TLink link(0);
+    const std::vector<uint8_t> payload = PayloadOf(kind);
+    constexpr int batch = 200;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < batch; ++i)
+            link.inbox.ListDataAdd(kind, payload.data(), static_cast<int32_t>(payload.size()));
+        state.ResumeTiming();
+        link.reader.DrainInbound();
+    }
+    state.SetItemsProcessed(state.iterations() * batch);
+}
+BENCHMARK(BM_DrainInbound)->Arg(kw::MsgElement)->Arg(kw::MsgBlock)->Arg(kw::MsgPlaylist)->Arg(kw::MsgPlayed)->Arg(kw::MsgState);
+
+} // namespace
+
+BENCHMARK_MAIN();

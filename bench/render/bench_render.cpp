@@ -1,0 +1,196 @@
+// Page generation figures, each against a physical reference measured in the same run:
+// expansion against memcpy of the same bytes, a full render against writing the same page
+// without expansion, 128 renders at once against the same renders one after another.
+#include "platform/FileIo.h"
+#include "render/RenderScheduler.h"
+#include "render/RenderWork.h"
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace kw {
+namespace {
+
+namespace stdfs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+TPageState Page() {
+    TBroadcastState s;
+    s.Song = {0, 185, 46000.5, "\xCF\xF0\xE8\xE2\xE5\xF2 Artist", "Song title"};
+    s.Element = s.Song;
+    s.Block.Name = "Evening block";
+    s.SystemMessage = "System message";
+    TPageState page;
+    page.Broadcast = std::make_shared<const TBroadcastState>(s);
+    page.LinkState = 2;
+    page.Now = 46000.5;
+    return page;
+}
+
+// Bytes per second of memcpy of `bytes` bytes, the reference of this run.
+double MemcpyRate(size_t bytes) {
+    std::string from(bytes, 'x'), to(bytes, 0);
+    const int reps = static_cast<int>(std::max<size_t>(200, (64u << 20) / bytes));
+    const auto start = Clock::now();
+    for (int i = 0; i < reps; ++i) {
+        from[static_cast<size_t>(i) % bytes] = static_cast<char>(i);
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return static_cast<double>(bytes) * reps / seconds;
+}
+
+void ExpandAgainstMemcpy(benchmark::State& state, const std::string& text) {
+    const TPageState page = Page();
+    const TTemplateLines lines(text);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(RenderPage(lines, 0, page));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    // The ratio from two timed runs back to back, so both see the same machine load.
+    const double reference = MemcpyRate(text.size());
+    const int reps = static_cast<int>(std::max<size_t>(200, (64u << 20) / text.size()));
+    const auto start = Clock::now();
+    for (int i = 0; i < reps; ++i)
+        benchmark::DoNotOptimize(RenderPage(lines, 0, page));
+    const double rate = static_cast<double>(text.size()) * reps /
+                        std::chrono::duration<double>(Clock::now() - start).count();
+    state.counters["expand_MBps"] = rate / 1e6;
+    state.counters["memcpy_MBps"] = reference / 1e6;
+    state.counters["vs_memcpy"] = rate / reference;
+}
+
+void BM_ExpandTagFree64K(benchmark::State& state) {
+    std::string text;
+    while (text.size() < 65536)
+        text += "<tr><td class=\"cell\">plain template text without any tag</td></tr>\r\n";
+    text.resize(65536);
+    ExpandAgainstMemcpy(state, text);
+}
+BENCHMARK(BM_ExpandTagFree64K);
+
+std::string PageWith40Tags() {
+    std::string text;
+    const char* tags[] = {"SongArtist", "SongTitle", "SongRunTime", "BlockName", "SysMSG",
+                          "PlayedArtist0", "ElementType", "SystemTime"};
+    for (int i = 0; text.size() < 4096; ++i) {
+        text += "<div class=\"row\">";
+        if (i < 40)
+            text += std::string("!KW!") + tags[i % 8];
+        text += " text of the page around the tag</div>\r\n";
+    }
+    text.resize(4096);
+    return text;
+}
+
+void BM_Expand4KWith40Tags(benchmark::State& state) { ExpandAgainstMemcpy(state, PageWith40Tags()); }
+BENCHMARK(BM_Expand4KWith40Tags);
+
+// A line with a marker every 8 bytes and no valid tag: the time per byte must stay flat when
+// the line doubles.
+void BM_PathologicalLine(benchmark::State& state) {
+    std::string line;
+    while (line.size() < static_cast<size_t>(state.range(0)))
+        line += "!KW!abcd";
+    const TPageState page = Page();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ExpandLine(line, 0, page));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * line.size()));
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_PathologicalLine)->Arg(1 << 20)->Arg(2 << 20)->Arg(4 << 20)->Complexity(benchmark::oN);
+
+struct TFolder {
+    TFolder() : path(stdfs::temp_directory_path() / ("kw_bench_render_" + std::to_string(::getpid()))) {
+        stdfs::create_directories(path);
+    }
+    ~TFolder() { stdfs::remove_all(path); }
+    stdfs::path path;
+};
+
+// Read, expand, write and replace a 4 KB page, against writing the same page unexpanded.
+void BM_FullRender4K(benchmark::State& state) {
+    TFolder folder;
+    const std::string text = PageWith40Tags();
+    std::ofstream(folder.path / "page.tpl", std::ios::binary) << text;
+    TWorkList works;
+    TBroadcastStore store;
+    store.Publish(Page().Broadcast);
+    std::atomic<uint8_t> link{2};
+    TRenderContext context(works, store, link, [](const std::string& k) { return k; });
+    TWorkConfig config;
+    config.FileIn = (folder.path / "page.tpl").string();
+    config.FileOut = (folder.path / "page.html").string();
+    TWorkData work(config);
+
+    const int reps = 500;
+    std::string error;
+    const auto start = Clock::now();
+    for (int i = 0; i < reps; ++i)
+        benchmark::DoNotOptimize(fs::WriteFileReplacing(config.FileOut, text, error));
+    const double referenceUs = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / reps;
+
+    for (auto _ : state) {
+        std::unique_ptr<TTemplateLines> lines;
+        RenderWork(context, work, 0, lines);
+    }
+    const auto renders = Clock::now();
+    for (int i = 0; i < reps; ++i) {
+        std::unique_ptr<TTemplateLines> lines;
+        RenderWork(context, work, 0, lines);
+    }
+    const double renderUs = std::chrono::duration<double, std::micro>(Clock::now() - renders).count() / reps;
+    state.counters["render_us"] = renderUs;
+    state.counters["write_only_us"] = referenceUs;
+    state.counters["vs_write_only"] = renderUs / referenceUs;
+}
+BENCHMARK(BM_FullRender4K)->Unit(benchmark::kMicrosecond);
+
+// 128 works made due at once: time until all 128 pages are written, against the same 128
+// renders one after another on one thread.
+void BM_128WorksDueAtOnce(benchmark::State& state) {
+    TFolder folder;
+    std::ofstream(folder.path / "page.tpl", std::ios::binary) << PageWith40Tags();
+    TWorkList works;
+    TBroadcastStore store;
+    store.Publish(Page().Broadcast);
+    std::atomic<uint8_t> link{2};
+    std::atomic<int64_t> now{0};
+    TRenderContext context(works, store, link, [](const std::string& k) { return k; }, now);
+    for (size_t i = 0; i < MaxWorks; ++i) {
+        TWorkConfig config;
+        config.FileIn = (folder.path / "page.tpl").string();
+        config.FileOut = (folder.path / ("page" + std::to_string(i) + ".html")).string();
+        works.Append(std::make_shared<TWorkData>(config));
+    }
+    const auto all = works.Snapshot();
+    const auto start = Clock::now();
+    for (size_t i = 0; i < all.size(); ++i) {
+        std::unique_ptr<TTemplateLines> lines;
+        RenderWork(context, *all[i], static_cast<int8_t>(i), lines);
+    }
+    const double sequentialMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+
+    TRenderScheduler scheduler(context);
+    for (auto _ : state) {
+        for (const auto& w : all)
+            w->NextUpdate = 0;
+        scheduler.PassStart();
+        while (scheduler.Running() > 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            scheduler.PassCleanup();
+        }
+    }
+    state.counters["sequential_ms"] = sequentialMs;
+}
+BENCHMARK(BM_128WorksDueAtOnce)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+} // namespace kw
+
+BENCHMARK_MAIN();

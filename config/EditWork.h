@@ -1,0 +1,80 @@
+// The work editor's decisions, kept apart from its window: the values of its controls
+// (`TEditWorkFields`), filling them from a work, the checks before saving in their fixed order,
+// the new section name of a new work and the copy of the controls into the work.
+#pragma once
+#include "config/Settings.h"
+#include <functional>
+#include <string>
+
+namespace kw {
+
+// Limits of the editor's spin fields.
+constexpr int MinUpdateSecs = 15;
+constexpr int MaxUpdateSecs = 900;
+constexpr int DefaultUpdateSecs = 60;
+constexpr int MinFtpPort = 1;
+constexpr int MaxFtpPort = 65535;
+constexpr int DefaultFtpPort = 21;
+constexpr int CodePageCount = 5;  // Windows-1251, UTF-8, KOI8-R, KOI8-U, CP866
+
+// The controls' contents as the user sees them. File names are the values taken from the
+// file-name fields, that is with the quotes of a name with blanks already dropped.
+struct TEditWorkFields {
+    std::string Name;
+    std::string FileIn;
+    std::string FileOut;
+    int Secs = DefaultUpdateSecs;
+    int CodePage = 0;
+    bool FTPUse = false;
+    std::string FTPServer;
+    int FTPPort = DefaultFtpPort;
+    bool FTPPassive = false;
+    bool FTPUTF8 = false;
+    std::string FTPUser;
+    std::string FTPPass;
+    std::string FTPPath = "/";
+    std::string FTPFileName;
+};
+
+// `FillData`: the controls for work `index`, or the defaults for -1 (or a position that is
+// not in the list).
+TEditWorkFields FillData(const TWorkList& works, int index);
+
+// Outcome of `CheckSttings`: the message key of the first failing check, and for "OtherOut"
+// and "DblOut" the other work's name as the format argument.
+struct TCheckResult {
+    bool Ok = true;
+    std::string MessageKey;
+    bool HasArgument = false;
+    std::string Argument;
+};
+
+using TFileExists = std::function<bool(const std::string&)>;
+
+// The checks before saving, in order, stopping at the first failure. `editIndex` is the
+// work's own position (skipped when comparing with the other works), -1 for a new work.
+TCheckResult CheckSttings(const TEditWorkFields& fields, const TWorkList& works, int editIndex,
+                          const TFileExists& fileExists);
+
+// The checks of the folder browser button: server, user, password; "" when all are there.
+std::string CheckBrowseFields(const TEditWorkFields& fields);
+
+// Local date and time as the section name needs it.
+struct TLocalStamp {
+    int Year = 2000, Month = 1, Day = 1, Hour = 0, Minute = 0, Second = 0;
+};
+
+// "File" + YYMMDDHHNNSS, then the smallest decimal suffix that no work's section has.
+std::string NewSectionName(const TWorkList& works, const TLocalStamp& now);
+
+// `GetNewSection`: appends an empty work with a new section and returns its position, or -1
+// when the list is full.
+int GetNewSection(TWorkList& works, const TLocalStamp& now);
+
+// `ApplySetting`: the controls copied into a work's settings (keeps its Section).
+TWorkConfig ApplySetting(const TEditWorkFields& fields, TWorkConfig config);
+
+// Keeps a spin field's number within its limits.
+int ClampToRange(long long value, int low, int high);
+
+} // namespace kw

@@ -1,0 +1,176 @@
+// Reading and writing the settings file.
+#include "config/SettingsFile.h"
+#include "config/IniValues.h"
+#include "config/Password.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/Profile.h"
+#include "platform/ProfileText.h"
+#include <random>
+
+namespace kw {
+
+namespace {
+
+constexpr const char* SettingsSection = "Settings";
+constexpr size_t TextCapacity = 255;
+constexpr int16_t MinUpdate = 15;
+
+const char* const FtpKeys[] = {"FTPServer", "FTPPort", "FTPPassive", "FTPUTF8",
+                               "FTPLogin",  "FTPPass", "FTPPath",    "FIPFile"};
+
+std::string Cut(std::string text) {
+    if (text.size() > TextCapacity)
+        text.resize(TextCapacity);
+    return text;
+}
+
+const std::string& FileOf(const TSettings& settings, std::string& computed) {
+    if (!settings.FileName.empty())
+        return settings.FileName;
+    computed = SettingsFilePath();
+    return computed;
+}
+
+void Fail(std::string* error, const std::string& text) {
+    if (error)
+        *error = text;
+}
+
+std::string WriteFailure(const std::string& file) {
+    return "The settings file cannot be written: " + file;
+}
+
+TWorkConfig ReadWork(const std::string& file, const std::string& section) {
+    const auto text = [&](const char* key, const std::string& def) {
+        return Cut(profile::ReadString(file, section, key, def));
+    };
+    TWorkConfig w;
+    w.Section = Cut(section);
+    w.Name = text("Name", section);
+    w.FileIn = text("FileIn", "");
+    w.FileOut = text("FileOut", "");
+    // Out-of-range numbers take the default instead of stopping the load: a value the field
+    // cannot hold says nothing reliable about what the user wanted.
+    w.Update = static_cast<int16_t>(ReadIniInteger(file, section, "Update", 60, INT16_MIN, INT16_MAX));
+    if (w.Update < MinUpdate)
+        w.Update = MinUpdate;
+    w.CodePage = static_cast<uint8_t>(ReadIniInteger(file, section, "CodePage", 0, 0, 255));
+    w.FTP.Use = ReadIniBool(file, section, "UseFTP", false);
+    w.FTP.Server = profile::ReadString(file, section, "FTPServer", "");
+    w.FTP.Port = static_cast<uint16_t>(ReadIniInteger(file, section, "FTPPort", 21, 0, 65535));
+    w.FTP.Passive = ReadIniBool(file, section, "FTPPassive", false);
+    w.FTP.UTF8 = ReadIniBool(file, section, "FTPUTF8", false);
+    w.FTP.Login = text("FTPLogin", "");
+    w.FTP.Password = Cut(UnscramblePassword(profile::ReadString(file, section, "FTPPass", "")));
+    w.FTP.Folder = text("FTPPath", "/");
+    w.FTP.RemoteName = text("FIPFile", "");
+    return w;
+}
+
+bool WriteWork(const std::string& file, const TWorkConfig& w) {
+    const std::string& s = w.Section;
+    bool ok =
+        profile::WriteString(file, s, "Name", w.Name) && profile::WriteString(file, s, "FileIn", w.FileIn) &&
+        profile::WriteString(file, s, "FileOut", w.FileOut) && WriteIniInteger(file, s, "Update", w.Update) &&
+        WriteIniInteger(file, s, "CodePage", w.CodePage) && WriteIniBool(file, s, "UseFTP", w.FTP.Use);
+    if (!ok)
+        return false;
+    if (!w.FTP.Use) {
+        for (const char* key : FtpKeys)
+            if (!profile::DeleteKey(file, s, key))
+                return false;
+        return true;
+    }
+    return profile::WriteString(file, s, "FTPServer", w.FTP.Server) &&
+           WriteIniInteger(file, s, "FTPPort", w.FTP.Port) &&
+           WriteIniBool(file, s, "FTPPassive", w.FTP.Passive) &&
+           WriteIniBool(file, s, "FTPUTF8", w.FTP.UTF8) &&
+           profile::WriteString(file, s, "FTPLogin", w.FTP.Login) &&
+           profile::WriteString(file, s, "FTPPass", ScramblePassword(w.FTP.Password)) &&
+           profile::WriteString(file, s, "FTPPath", w.FTP.Folder) &&
+           profile::WriteString(file, s, "FIPFile", w.FTP.RemoteName);
+}
+
+} // namespace
+
+std::string SettingsFilePath() {
+    return fs::ChangeFileExt(fs::ProgramPath(), ".ini");
+}
+
+bool IsWorkSection(const std::string& section) {
+    return section.compare(0, 4, "File") == 0;
+}
+
+TLoadSummary LoadSettings(TSettings& settings) {
+    TLoadSummary summary;
+    settings.FileName = SettingsFilePath();
+    const std::string& file = settings.FileName;
+    settings.PID =
+        static_cast<int16_t>(ReadIniInteger(file, SettingsSection, "PID", 1, INT16_MIN, INT16_MAX));
+    settings.Hide = ReadIniBool(file, SettingsSection, "Hide", false);
+    settings.Language = profile::ReadString(file, SettingsSection, "Language", "Russian");
+
+    // The first renders of all works are spread over the first ten seconds.
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> spread(0, 9);
+    settings.Works.Clear();
+    std::vector<std::string> seen;
+    for (const std::string& section : profile::ReadSectionNames(file)) {
+        if (!IsWorkSection(section))
+            continue;
+        // A repeated section name reaches the same (first) section in every lookup and write:
+        // a second work for it would only be a copy that cannot be edited or deleted apart.
+        bool repeated = false;
+        for (const std::string& s : seen)
+            repeated = repeated || profile::SameName(s, section);
+        if (repeated)
+            continue;
+        seen.push_back(section);
+        auto work = std::make_shared<TWorkData>(ReadWork(file, section));
+        work->NextUpdate.store(GetTicks64() + spread(random) * 1000);
+        if (!settings.Works.Append(std::move(work)))
+            summary.SkippedWorks.push_back(section);
+    }
+    return summary;
+}
+
+bool SaveProgramSettings(const TSettings& settings, std::string* error) {
+    std::string computed;
+    const std::string& file = FileOf(settings, computed);
+    if (WriteIniInteger(file, SettingsSection, "PID", settings.PID) &&
+        WriteIniBool(file, SettingsSection, "Hide", settings.Hide) &&
+        profile::WriteString(file, SettingsSection, "Language", settings.Language))
+        return true;
+    Fail(error, WriteFailure(file));
+    return false;
+}
+
+bool SaveWork(const TSettings& settings, int index, std::string* error) {
+    const TWorkPtr work = settings.Works.At(index);
+    if (!work) {
+        Fail(error, "There is no work at position " + std::to_string(index));
+        return false;
+    }
+    std::string computed;
+    const std::string& file = FileOf(settings, computed);
+    if (WriteWork(file, work->Config()))
+        return true;
+    Fail(error, WriteFailure(file));
+    return false;
+}
+
+bool DeleteWork(TSettings& settings, int index, std::string* error) {
+    const TWorkPtr work = settings.Works.At(index);
+    if (!work)
+        return true;
+    std::string computed;
+    const std::string& file = FileOf(settings, computed);
+    if (!profile::EraseSection(file, work->Section())) {
+        Fail(error, WriteFailure(file));
+        return false;
+    }
+    return settings.Works.RemoveAt(index);
+}
+
+} // namespace kw

@@ -1,0 +1,91 @@
+// Upload of the output file over FTP, on the render's thread.
+#include "config/ftp/FtpUpload.h"
+#include "config/ftp/Cp1251.h"
+#include "config/ftp/FtpClient.h"
+#include "platform/Regional.h"
+
+namespace kw {
+
+void PrepareUpload(TWorkData& work, const TWorkConfig& config) {
+    if (work.FTPClient) {
+        if (work.FTPClient->Connected())
+            work.FTPClient->Disconnect();
+    } else {
+        work.FTPClient = std::make_shared<TFtpClient>();
+    }
+    TFtpClient& c = *work.FTPClient;
+    c.Host = config.FTP.Server;
+    c.Port = config.FTP.Port;
+    c.Passive = config.FTP.Passive;
+    c.Username = config.FTP.Login;
+    c.Password = config.FTP.Password;
+    c.Timeouts = DefaultFtpTimeouts();
+}
+
+namespace {
+
+void StoreOutput(TFtpClient& client, const TWorkConfig& config) {
+    // The folder goes out as stored; only the file name follows the UTF-8 option.
+    if (config.FTP.Folder != "/")
+        client.ChangeDir(config.FTP.Folder);
+    const std::string remote = config.FTP.UTF8 ? ftp::AnsiToUtf8(config.FTP.RemoteName) : config.FTP.RemoteName;
+    client.Put(config.FileOut, remote);
+}
+
+TDeliveryResult Failure(const char* text) {
+    const std::string message = text && *text ? text : "Upload failed.";
+    return {false, message};
+}
+
+} // namespace
+
+TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept {
+    try {
+        if (!work.FTPClient)
+            PrepareUpload(work, config);
+        const std::shared_ptr<TFtpClient> client = work.FTPClient;
+        try {
+            client->Connect();
+        } catch (const std::exception& e) {
+            return Failure(e.what());  // the closed client stays for the next upload
+        }
+        TDeliveryResult result{true, {}};
+        try {
+            StoreOutput(*client, config);
+        } catch (const std::exception& e) {
+            result = Failure(e.what());
+        }
+        client->Disconnect();
+        work.FTPClient.reset();
+        return result;
+    } catch (const std::exception& e) {
+        work.FTPClient.reset();
+        return Failure(e.what());
+    } catch (...) {
+        work.FTPClient.reset();
+        return Failure(nullptr);
+    }
+}
+
+void UploadOutput(TWorkData& work, const TWorkConfig& config, int position) noexcept {
+    const TDeliveryResult r = RunUpload(work, config);
+    try {
+        if (r.Ok)
+            SetShowCell(work.Show, FormatStatusStamp(Now()) + " (FTP)", NormalColor(), false, false);
+        else
+            SetShowCell(work.Show, std::to_string(position) + " FTP: " + r.Message, clRed, true, false);
+    } catch (...) {
+        // Out of memory while reporting: the cell keeps its previous text.
+    }
+}
+
+TDeliveryResult TFtpDelivery::Deliver(TWorkData& work, const TWorkConfig& config) noexcept {
+    try {
+        PrepareUpload(work, config);
+    } catch (...) {
+        return {false, "Out of memory."};
+    }
+    return RunUpload(work, config);
+}
+
+} // namespace kw

@@ -1,0 +1,30 @@
+// The upload of a work's output file after a render, and the FTP delivery target.
+#pragma once
+#include "config/Delivery.h"
+#include "config/Settings.h"
+
+namespace kw {
+
+// Makes the work's client ready for a new upload: reuses the client left by a failed
+// connection (closing it if it is somehow still open) or creates one, and sets host, port,
+// passive flag, user name and password from `config`.
+void PrepareUpload(TWorkData& work, const TWorkConfig& config);
+
+// The exchange: connect and log in, change folder unless it is "/", store FileOut under
+// RemoteName (UTF-8 when FTP.UTF8 is set; STOU when it is empty), close without QUIT.
+// After a failed connection the closed client stays in the work for the next PrepareUpload;
+// otherwise it is released. Never throws.
+TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept;
+
+// RunUpload, reported in the work's status cell: "HH:NN:SS  DD.MM (FTP)" in the normal colour,
+// or `position`, " FTP: " and the failure in red with a log request.
+void UploadOutput(TWorkData& work, const TWorkConfig& config, int position) noexcept;
+
+class TFtpDelivery final : public IDelivery {
+public:
+    const char* Label() const noexcept override { return "FTP"; }
+    bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
+    TDeliveryResult Deliver(TWorkData& work, const TWorkConfig& config) noexcept override;
+};
+
+} // namespace kw

@@ -1,0 +1,129 @@
+// Win32 implementation of the host link's window side.
+#include "hostlink/HostWindow_win32.h"
+
+namespace kw {
+
+namespace {
+
+using TIsHungAppWindow = BOOL(WINAPI*)(HWND);
+
+// How long discovery waits for a window to answer the query.
+constexpr UINT QueryTimeoutMs = 1000;
+
+class TDesktopWindowEnum : public IWindowEnum {
+public:
+    TDesktopWindowEnum() {
+        if (HMODULE user32 = GetModuleHandleA("user32.dll"))
+            isHung_ = reinterpret_cast<TIsHungAppWindow>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "IsHungAppWindow")));
+    }
+
+    std::vector<TTopWindow> TopLevelWindows() override {
+        TEnumContext context;
+        EnumWindows(&TDesktopWindowEnum::Collect, reinterpret_cast<LPARAM>(&context));
+        if (context.failed)
+            throw std::bad_alloc();
+        return std::move(context.windows);
+    }
+    bool HasHungTest() override { return isHung_ != nullptr; }
+    std::optional<bool> IsHung(TWindowHandle window) override {
+        if (!isHung_)
+            return std::nullopt;
+        return isHung_(WindowFromKey(window)) != FALSE;
+    }
+    std::optional<int32_t> SendQuery(TWindowHandle window, TWindowHandle own) override {
+        DWORD_PTR answer = 0;
+        const LPARAM query = static_cast<LPARAM>((static_cast<uint32_t>(CommandSignature) << 16) | CommandQuery);
+        if (!SendMessageTimeoutA(WindowFromKey(window), CommandMessage, reinterpret_cast<WPARAM>(WindowFromKey(own)),
+                                 query, SMTO_NORMAL | SMTO_ABORTIFHUNG, QueryTimeoutMs, &answer))
+            return std::nullopt;
+        return static_cast<int32_t>(answer);
+    }
+
+private:
+    struct TEnumContext {
+        std::vector<TTopWindow> windows;
+        bool failed = false;
+    };
+
+    static BOOL CALLBACK Collect(HWND window, LPARAM param) {
+        auto& context = *reinterpret_cast<TEnumContext*>(param);
+        try {
+            char name[255] = {};
+            const int n = GetClassNameA(window, name, sizeof name);
+            context.windows.push_back({WindowKey(window), std::string(name, n > 0 ? static_cast<size_t>(n) : 0)});
+            return TRUE;
+        } catch (...) {
+            context.failed = true;  // nothing may cross the system's callback
+            return FALSE;
+        }
+    }
+
+    TIsHungAppWindow isHung_ = nullptr;
+};
+
+const char PollClassName[] = "KWPAGE.LinkPoll";
+
+} // namespace
+
+std::unique_ptr<IWindowEnum> CreateDesktopWindowEnum() {
+    return std::make_unique<TDesktopWindowEnum>();
+}
+
+TLinkPollTimer::TLinkPollTimer(TWinMSG& link, UINT intervalMs) : link_(link) {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA cls = {};
+    cls.lpfnWndProc = &TLinkPollTimer::WindowProc;
+    cls.hInstance = instance;
+    cls.lpszClassName = PollClassName;
+    RegisterClassA(&cls);  // fails harmlessly when already registered
+    window_ = CreateWindowExA(0, PollClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
+    if (window_ && !SetTimer(window_, 1, intervalMs, nullptr)) {
+        DestroyWindow(window_);
+        window_ = nullptr;
+    }
+}
+
+TLinkPollTimer::~TLinkPollTimer() {
+    if (window_) {
+        KillTimer(window_, 1);
+        DestroyWindow(window_);
+    }
+}
+
+LRESULT CALLBACK TLinkPollTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    } else if (message == WM_TIMER) {
+        auto* self = reinterpret_cast<TLinkPollTimer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (self) {
+            try {
+                self->link_.Poll();
+            } catch (...) {
+                // this tick is lost; the next one polls again
+            }
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool HandleHostMessage(TInbox& inbox, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+    if (message == WM_COPYDATA) {
+        const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (record)
+            inbox.WMCOPYDATA(WindowKey(reinterpret_cast<HWND>(wParam)), record->dwData, record->cbData,
+                             record->lpData);
+        result = 0;  // the host gets 0 for data, whatever became of it
+        return true;
+    }
+    if (message == CommandMessage) {
+        result = static_cast<LRESULT>(inbox.ReceiveCMD(WindowKey(reinterpret_cast<HWND>(wParam)),
+                                                       static_cast<int64_t>(lParam)));
+        return true;
+    }
+    return false;
+}
+
+} // namespace kw

@@ -1,0 +1,90 @@
+// The checks of a host message, in the order the host relies on: shutdown and link object,
+// envelope, linked sender, marker; only then is LinkState "data received".
+#include "hostlink/Inbox.h"
+#include "platform/Clock.h"
+#include <cstring>
+#include <new>
+
+namespace kw {
+
+TInbox::TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
+               TClock clock)
+    : ring_(ring), settings_(settings), status_(status), closingStage_(closingStage),
+      clock_(clock ? std::move(clock) : TClock([] { return GetTicks64(); })) {}
+
+void TInbox::WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept {
+    if (!Running())
+        return;
+    try {
+        HandleCopyData(sender, field1, field2, field3);
+    } catch (...) {
+        // A failure ends the handling silently; whatever was allocated is owned and released.
+    }
+}
+
+void TInbox::HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) {
+    TCopyData envelope;
+    if (!TWinMSG::DecodeCopyData(field1, field2, field3, envelope))
+        return;
+    if (link_->FindLinked(sender) < 0)
+        return;  // only a linked host window may deliver data
+    if (envelope.Marker != 1)
+        return;
+    status_.LinkState.store(LinkDataReceived);
+    switch (envelope.Kind) {
+    case MsgElement:
+    case MsgBlock:
+        ListDataAdd(envelope.Kind, envelope.Payload, envelope.Length);
+        SetNextUpdate();  // also when the message itself was dropped
+        break;
+    case MsgPlaylist:
+    case MsgPlayed:
+    case MsgState:
+        ListDataAdd(envelope.Kind, envelope.Payload, envelope.Length);
+        break;
+    default:
+        break;
+    }
+}
+
+void TInbox::ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept {
+    if (size < 1)
+        return;
+    if (ring_.IsFilled(WriteIndex))
+        return;  // ring full: the reader is 256 messages behind; never block the host
+    if (size >= MaxPayloadLength || data == nullptr || kind > 0xFF)
+        return;
+    std::unique_ptr<InboundMessage> message(new (std::nothrow) InboundMessage);
+    if (!message)
+        return;
+    message->Payload.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    if (!message->Payload)
+        return;
+    std::memcpy(message->Payload.get(), data, static_cast<size_t>(size));
+    message->Kind = static_cast<uint8_t>(kind);
+    message->Length = static_cast<uint16_t>(size);
+    ring_.Store(WriteIndex, std::move(message));
+    WriteIndex = TInboundRing::Next(WriteIndex);
+}
+
+void TInbox::SetNextUpdate() {
+    // One take of the list (a single short lock) rather than one per work.
+    for (const TWorkPtr& work : settings_.Works.Snapshot())
+        work->NextUpdate.store(clock_() + ImmediateUpdateDelay);
+}
+
+int64_t TInbox::ReceiveCMD(TWindowHandle wParam, int64_t lParam) noexcept {
+    if (!Running())
+        return 0;
+    try {
+        uint16_t high = 0;
+        uint16_t low = 0;
+        if (link_->HandleCommand(wParam, lParam, high, low) && low == CommandQuery)
+            return static_cast<int64_t>(settings_.PID);  // widened with its sign
+    } catch (...) {
+        // a record that could not be allocated: the request is lost, the host gets 0
+    }
+    return 0;
+}
+
+} // namespace kw

@@ -1,0 +1,56 @@
+// The main window's handlers of the host's messages, kept free of windows so that they are
+// tested without one: the control message (ReceiveCMD) and the data message (WMCOPYDATA), which
+// checks the envelope, copies the payload into the InboundRing and, for a new element or block,
+// makes every work due at once. They run inside the host's sending call: no decoding, no
+// waiting, nothing escapes, and the host gets 0 for every data message.
+#pragma once
+#include "config/Settings.h"
+#include "hostlink/InboundRing.h"
+#include "hostlink/LinkStatus.h"
+#include "hostlink/WinMSG.h"
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+namespace kw {
+
+// A payload of this size or more is dropped.
+constexpr int32_t MaxPayloadLength = 65536;
+// Delay between a new element or block and the renders it triggers, in ms.
+constexpr int64_t ImmediateUpdateDelay = 100;
+
+class TInbox {
+public:
+    using TClock = std::function<int64_t()>;
+
+    // `closingStage`: the program's shutdown stage; every message is ignored unless it is 0.
+    // `clock`: the shared clock (GetTicks64), replaceable for tests.
+    TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
+           TClock clock = nullptr);
+
+    // The link object, once created (null while start-up has not got that far, or stopped).
+    void SetLink(TWinMSG* link) { link_ = link; }
+
+    // WM_COPYDATA from `sender` with the copy-data record's three fields.
+    void WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept;
+    // Control message 2102; returns the message result.
+    int64_t ReceiveCMD(TWindowHandle wParam, int64_t lParam) noexcept;
+
+    void ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept;
+    void SetNextUpdate();
+
+    int WriteIndex = 0;  // the slot the next message goes into
+
+private:
+    bool Running() const { return link_ != nullptr && closingStage_.load() == 0; }
+    void HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3);
+
+    TInboundRing& ring_;
+    TSettings& settings_;
+    TLinkStatus& status_;
+    const std::atomic<uint8_t>& closingStage_;
+    TClock clock_;
+    TWinMSG* link_ = nullptr;
+};
+
+} // namespace kw

@@ -1,0 +1,52 @@
+// The keys of the main window, the work editor, the settings dialog and the constants.
+//
+// The main window's own "Caption" is deliberately not asked for: the window shows its design
+// caption with the program's version, and a "Caption" key would replace both.
+#include "lang/RequiredKeys.h"
+
+namespace kw::lang {
+
+namespace {
+void Add(std::vector<TRequiredKey>& keys, const std::string& section, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        keys.push_back({section, name});
+}
+
+std::vector<TRequiredKey> BuildKeys() {
+    std::vector<TRequiredKey> keys;
+    Add(keys, "Main",
+        {"SBAdd", "SBAdd.Hint", "SBEdit", "SBEdit.Hint", "SBDelete", "SBDelete.Hint", "SBPid.Hint", "SGWork.1.1",
+         "SGWork.2.1", "SGWork.3.1", "SGLog.1.1", "SGLog.2.1"});
+    Add(keys, "FEditWork",
+        {"Caption", "LName", "LShape", "LFileOut", "LUpdate", "CBFTPUse", "GBFTP", "LServer", "LPort",
+         "CBFTPPassive", "CBFTPUTF8", "LUser", "LPass", "CBShowPass", "LFolder", "SBSelectDir.Hint", "LFTPFile",
+         "LCodepage", "SBSave", "SBCancel"});
+    Add(keys, "FChangePID", {"Caption", "LLanguage", "LSetPID", "CBAutoStart", "CBTray", "SBSave"});
+    Add(keys, "Constants",
+        {"Language", "Locale", "Dialog.Warning", "Dialog.Error", "Dialog.Information", "Dialog.Confirm",
+         "Dialog.Custom", "Button.OK", "Button.Cancel", "Button.Yes", "Button.No", "Button.Help", "Button.Ignore",
+         "Button.Retry", "Button.All", "Button.YesToAll", "Button.NoToAll"});
+    for (const char* name : {"Run", "Bye", "Source", "Wait", "Connected", "NoFileIn", "ExceptSH", "ExceptOP",
+                             "ExceptRD", "ExceptWR"})
+        keys.push_back({"Main", std::string("Dialog.") + name});
+    for (const TDialogMessage& m : DialogMessages())
+        keys.push_back({m.Section, "Dialog." + m.Name});
+    return keys;
+}
+} // namespace
+
+const std::vector<TDialogMessage>& DialogMessages() {
+    static const std::vector<TDialogMessage> messages = {
+        {"Main", "Exit", 0},          {"FEditWork", "SetShape", 0},   {"FEditWork", "SetFileIn", 0},
+        {"FEditWork", "FileInNotEx", 0}, {"FEditWork", "SetFileOut", 0}, {"FEditWork", "SetInOutErr", 0},
+        {"FEditWork", "SetFTPServ", 0}, {"FEditWork", "SetFTPUser", 0}, {"FEditWork", "SetFTPPass", 0},
+        {"FEditWork", "DblShape", 0},   {"FEditWork", "OtherOut", 1},   {"FEditWork", "DblOut", 1}};
+    return messages;
+}
+
+const std::vector<TRequiredKey>& RequiredKeys() {
+    static const std::vector<TRequiredKey> keys = BuildKeys();
+    return keys;
+}
+
+} // namespace kw::lang

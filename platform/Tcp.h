@@ -1,0 +1,88 @@
+// TCP connections for the FTP client: IPv4 only (FTP's PORT and PASV speak IPv4 addresses).
+// Every call that can wait takes a time limit in milliseconds, so no caller can hang on a peer
+// that stops answering. Winsock on Windows (started once, on first use), BSD sockets elsewhere.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kw::net {
+
+// An IPv4 address and port, both in host order ("127.0.0.1" is 127,0,0,1).
+struct TIpv4Endpoint {
+    uint8_t Host[4] = {0, 0, 0, 0};
+    uint16_t Port = 0;
+
+    std::string HostText() const;  // dotted form
+};
+
+// The outcome of a socket call. Text is the system's message for Error, or a fixed text for
+// a time-out or a closed peer.
+struct TNetStatus {
+    enum TKind { Ok, TimedOut, Closed, Failed };
+    TKind Kind = Ok;
+    int Error = 0;     // errno or WSAGetLastError() value for Failed
+    std::string Text;
+
+    bool ok() const noexcept { return Kind == Ok; }
+};
+
+// The system's text for a socket error number (strerror / FormatMessage).
+std::string SocketErrorText(int error);
+
+// One TCP connection. Move-only; closing is graceful (shutdown of the sending side first).
+class TTcpConnection {
+public:
+    TTcpConnection() = default;
+    TTcpConnection(const TTcpConnection&) = delete;
+    TTcpConnection& operator=(const TTcpConnection&) = delete;
+    TTcpConnection(TTcpConnection&& other) noexcept;
+    TTcpConnection& operator=(TTcpConnection&& other) noexcept;
+    ~TTcpConnection();
+
+    // Resolves `host` (a name or a dotted address) to IPv4 and connects within `timeoutMs`.
+    // Time-out: Kind TimedOut, Text empty (the caller words it).
+    [[nodiscard]] TNetStatus Connect(const std::string& host, uint16_t port, int timeoutMs);
+    [[nodiscard]] TNetStatus Connect(const TIpv4Endpoint& to, int timeoutMs);
+
+    // Sends all `size` bytes; each wait for the peer to take more data is at most `timeoutMs`.
+    [[nodiscard]] TNetStatus SendAll(const void* data, size_t size, int timeoutMs);
+
+    // Receives what has arrived, up to `capacity` bytes, waiting at most `timeoutMs` for the
+    // first byte. `received` is 0 only with Kind Closed (the peer closed its side).
+    [[nodiscard]] TNetStatus Receive(void* buffer, size_t capacity, size_t& received, int timeoutMs);
+
+    // Address of this end of the connection.
+    [[nodiscard]] TNetStatus LocalEndpoint(TIpv4Endpoint& out) const;
+
+    bool IsOpen() const noexcept { return handle_ != InvalidHandle; }
+    void Close() noexcept;
+
+private:
+    friend class TTcpListener;
+    static constexpr intptr_t InvalidHandle = -1;
+    intptr_t handle_ = InvalidHandle;
+};
+
+// A listening socket for one or more incoming connections.
+class TTcpListener {
+public:
+    TTcpListener() = default;
+    TTcpListener(const TTcpListener&) = delete;
+    TTcpListener& operator=(const TTcpListener&) = delete;
+    ~TTcpListener();
+
+    // Listens on `local` (port 0: the system chooses one; LocalEndpoint tells which).
+    [[nodiscard]] TNetStatus Listen(const TIpv4Endpoint& local, int backlog = 1);
+    [[nodiscard]] TNetStatus LocalEndpoint(TIpv4Endpoint& out) const;
+    // Waits at most `timeoutMs` for a connection.
+    [[nodiscard]] TNetStatus Accept(TTcpConnection& out, int timeoutMs);
+
+    bool IsOpen() const noexcept { return handle_ != TTcpConnection::InvalidHandle; }
+    void Close() noexcept;
+
+private:
+    intptr_t handle_ = TTcpConnection::InvalidHandle;
+};
+
+} // namespace kw::net

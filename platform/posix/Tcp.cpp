@@ -1,0 +1,282 @@
+// TCP over BSD sockets. Sockets are kept non-blocking and every wait goes through poll() with
+// the caller's time limit, so a silent peer costs at most that limit.
+#include "platform/Tcp.h"
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <type_traits>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace kw::net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TNetStatus Failure(int error) { return {TNetStatus::Failed, error, SocketErrorText(error)}; }
+TNetStatus LastFailure() { return Failure(errno); }
+
+bool SetNonBlocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL, 0);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+// Waits until `fd` is ready for `events` or `timeoutMs` has passed; retries after signals
+// with the time that is left.
+TNetStatus WaitReady(int fd, short events, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd p{fd, events, 0};
+        const int n = poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (n > 0)
+            return {};
+        if (n == 0)
+            return {TNetStatus::TimedOut, 0, {}};
+        if (errno != EINTR)
+            return LastFailure();
+    }
+}
+
+sockaddr_in ToSockaddr(const TIpv4Endpoint& e) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(e.Port);
+    std::memcpy(&a.sin_addr.s_addr, e.Host, 4);  // Host is already in network byte order
+    return a;
+}
+
+TIpv4Endpoint FromSockaddr(const sockaddr_in& a) {
+    TIpv4Endpoint e;
+    std::memcpy(e.Host, &a.sin_addr.s_addr, 4);
+    e.Port = ntohs(a.sin_port);
+    return e;
+}
+
+int NewSocket() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && !SetNonBlocking(fd)) {
+        const int e = errno;
+        ::close(fd);
+        errno = e;
+        return -1;
+    }
+    return fd;
+}
+
+TNetStatus Resolve(const std::string& host, uint16_t port, TIpv4Endpoint& out) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &list);
+    if (rc != 0 || list == nullptr) {
+        std::string text = rc == EAI_SYSTEM ? SocketErrorText(errno) : gai_strerror(rc);
+        return {TNetStatus::Failed, rc, "Host " + host + ": " + text};
+    }
+    out = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(list->ai_addr));
+    out.Port = port;
+    freeaddrinfo(list);
+    return {};
+}
+
+} // namespace
+
+std::string TIpv4Endpoint::HostText() const {
+    return std::to_string(Host[0]) + "." + std::to_string(Host[1]) + "." + std::to_string(Host[2]) + "." +
+           std::to_string(Host[3]);
+}
+
+std::string SocketErrorText(int error) {
+    char buf[256] = {0};
+    // GNU strerror_r may return a static string instead of filling buf; handle both forms.
+    auto pick = [&](auto result) -> std::string {
+        if constexpr (std::is_same_v<decltype(result), char*>)
+            return result ? result : buf;
+        else
+            return buf;
+    };
+    std::string text = pick(strerror_r(error, buf, sizeof buf));
+    return text.empty() ? "Socket error " + std::to_string(error) : text;
+}
+
+// --- TTcpConnection --------------------------------------------------------------------------
+
+TTcpConnection::TTcpConnection(TTcpConnection&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = InvalidHandle;
+}
+
+TTcpConnection& TTcpConnection::operator=(TTcpConnection&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = InvalidHandle;
+    }
+    return *this;
+}
+
+TTcpConnection::~TTcpConnection() { Close(); }
+
+void TTcpConnection::Close() noexcept {
+    if (handle_ == InvalidHandle)
+        return;
+    const int fd = static_cast<int>(handle_);
+    ::shutdown(fd, SHUT_WR);  // the peer sees the end of data before the close
+    ::close(fd);
+    handle_ = InvalidHandle;
+}
+
+TNetStatus TTcpConnection::Connect(const std::string& host, uint16_t port, int timeoutMs) {
+    TIpv4Endpoint to;
+    TNetStatus s = Resolve(host, port, to);
+    return s.ok() ? Connect(to, timeoutMs) : s;
+}
+
+TNetStatus TTcpConnection::Connect(const TIpv4Endpoint& to, int timeoutMs) {
+    Close();
+    const int fd = NewSocket();
+    if (fd < 0)
+        return LastFailure();
+    const sockaddr_in a = ToSockaddr(to);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+        if (errno != EINPROGRESS) {
+            const TNetStatus s = LastFailure();
+            ::close(fd);
+            return s;
+        }
+        TNetStatus s = WaitReady(fd, POLLOUT, timeoutMs);
+        int err = 0;
+        socklen_t len = sizeof err;
+        if (s.ok() && getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+            err = errno;
+        if (s.ok() && err != 0)
+            s = Failure(err);
+        if (!s.ok()) {
+            ::close(fd);
+            return s;
+        }
+    }
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);  // commands are small
+    handle_ = fd;
+    return {};
+}
+
+TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs) {
+    if (!IsOpen())
+        return Failure(EBADF);
+    const int fd = static_cast<int>(handle_);
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
+        if (n > 0) {
+            p += n;
+            size -= static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return LastFailure();
+        TNetStatus s = WaitReady(fd, POLLOUT, timeoutMs);
+        if (!s.ok())
+            return s;
+    }
+    return {};
+}
+
+TNetStatus TTcpConnection::Receive(void* buffer, size_t capacity, size_t& received, int timeoutMs) {
+    received = 0;
+    if (!IsOpen())
+        return Failure(EBADF);
+    const int fd = static_cast<int>(handle_);
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, capacity, 0);
+        if (n > 0) {
+            received = static_cast<size_t>(n);
+            return {};
+        }
+        if (n == 0)
+            return {TNetStatus::Closed, 0, {}};
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return LastFailure();
+        TNetStatus s = WaitReady(fd, POLLIN, timeoutMs);
+        if (!s.ok())
+            return s;
+    }
+}
+
+TNetStatus TTcpConnection::LocalEndpoint(TIpv4Endpoint& out) const {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (!IsOpen() || getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return IsOpen() ? LastFailure() : Failure(EBADF);
+    out = FromSockaddr(a);
+    return {};
+}
+
+// --- TTcpListener ----------------------------------------------------------------------------
+
+TTcpListener::~TTcpListener() { Close(); }
+
+void TTcpListener::Close() noexcept {
+    if (handle_ != TTcpConnection::InvalidHandle)
+        ::close(static_cast<int>(handle_));
+    handle_ = TTcpConnection::InvalidHandle;
+}
+
+TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
+    Close();
+    const int fd = NewSocket();
+    if (fd < 0)
+        return LastFailure();
+    const sockaddr_in a = ToSockaddr(local);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0) {
+        const TNetStatus s = LastFailure();
+        ::close(fd);
+        return s;
+    }
+    handle_ = fd;
+    return {};
+}
+
+TNetStatus TTcpListener::LocalEndpoint(TIpv4Endpoint& out) const {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (!IsOpen() || getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return IsOpen() ? LastFailure() : Failure(EBADF);
+    out = FromSockaddr(a);
+    return {};
+}
+
+TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs) {
+    if (!IsOpen())
+        return Failure(EBADF);
+    const int fd = static_cast<int>(handle_);
+    for (;;) {
+        const int c = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (c >= 0) {
+            out = TTcpConnection();
+            out.handle_ = c;
+            return {};
+        }
+        if (errno == EINTR || errno == ECONNABORTED)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return LastFailure();
+        TNetStatus s = WaitReady(fd, POLLIN, timeoutMs);
+        if (!s.ok())
+            return s;
+    }
+}
+
+} // namespace kw::net

@@ -1,0 +1,309 @@
+// TCP over Winsock. Sockets are kept non-blocking and every wait goes through select() with
+// the caller's time limit (select, unlike WSAPoll on older Windows, reports a refused connect).
+#include "platform/Tcp.h"
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+namespace kw::net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Winsock is started once for the whole run and never stopped: sockets may be used until
+// the process ends.
+void EnsureWinsock() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    });
+}
+
+TNetStatus Failure(int error) { return {TNetStatus::Failed, error, SocketErrorText(error)}; }
+TNetStatus LastFailure() { return Failure(WSAGetLastError()); }
+
+SOCKET AsSocket(intptr_t h) { return static_cast<SOCKET>(h); }
+
+enum class TWaitFor { Read, Write, Connect };
+
+// Waits until `s` is ready or `timeoutMs` has passed.
+TNetStatus WaitReady(SOCKET s, TWaitFor what, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+        if (left < 0)
+            left = 0;
+        fd_set rd, wr, ex;
+        FD_ZERO(&rd);
+        FD_ZERO(&wr);
+        FD_ZERO(&ex);
+        if (what == TWaitFor::Read)
+            FD_SET(s, &rd);
+        else
+            FD_SET(s, &wr);
+        if (what == TWaitFor::Connect)
+            FD_SET(s, &ex);  // a failed connect is reported here
+        timeval tv;
+        tv.tv_sec = static_cast<long>(left / 1000000);
+        tv.tv_usec = static_cast<long>(left % 1000000);
+        const int n = select(0, &rd, &wr, &ex, &tv);
+        if (n > 0)
+            return {};
+        if (n == 0)
+            return {TNetStatus::TimedOut, 0, {}};
+        if (WSAGetLastError() != WSAEINTR)
+            return LastFailure();
+    }
+}
+
+bool SetNonBlocking(SOCKET s) {
+    u_long on = 1;
+    return ioctlsocket(s, FIONBIO, &on) == 0;
+}
+
+sockaddr_in ToSockaddr(const TIpv4Endpoint& e) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(e.Port);
+    std::memcpy(&a.sin_addr.s_addr, e.Host, 4);
+    return a;
+}
+
+TIpv4Endpoint FromSockaddr(const sockaddr_in& a) {
+    TIpv4Endpoint e;
+    std::memcpy(e.Host, &a.sin_addr.s_addr, 4);
+    e.Port = ntohs(a.sin_port);
+    return e;
+}
+
+SOCKET NewSocket() {
+    EnsureWinsock();
+    SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s != INVALID_SOCKET && !SetNonBlocking(s)) {
+        const int e = WSAGetLastError();
+        closesocket(s);
+        WSASetLastError(e);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+TNetStatus Resolve(const std::string& host, uint16_t port, TIpv4Endpoint& out) {
+    EnsureWinsock();
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &list);
+    if (rc != 0 || list == nullptr)
+        return {TNetStatus::Failed, rc, "Host " + host + ": " + SocketErrorText(rc)};
+    out = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(list->ai_addr));
+    out.Port = port;
+    freeaddrinfo(list);
+    return {};
+}
+
+int SockaddrLen() { return static_cast<int>(sizeof(sockaddr_in)); }
+
+} // namespace
+
+std::string TIpv4Endpoint::HostText() const {
+    return std::to_string(Host[0]) + "." + std::to_string(Host[1]) + "." + std::to_string(Host[2]) + "." +
+           std::to_string(Host[3]);
+}
+
+std::string SocketErrorText(int error) {
+    char* msg = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<LPSTR>(&msg), 0, nullptr);
+    std::string text = (n > 0 && msg) ? std::string(msg, n) : std::string();
+    if (msg)
+        LocalFree(msg);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text.empty() ? "Socket error " + std::to_string(error) : text;
+}
+
+// --- TTcpConnection --------------------------------------------------------------------------
+
+TTcpConnection::TTcpConnection(TTcpConnection&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = InvalidHandle;
+}
+
+TTcpConnection& TTcpConnection::operator=(TTcpConnection&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = InvalidHandle;
+    }
+    return *this;
+}
+
+TTcpConnection::~TTcpConnection() { Close(); }
+
+void TTcpConnection::Close() noexcept {
+    if (handle_ == InvalidHandle)
+        return;
+    shutdown(AsSocket(handle_), SD_SEND);  // the peer sees the end of data before the close
+    closesocket(AsSocket(handle_));
+    handle_ = InvalidHandle;
+}
+
+TNetStatus TTcpConnection::Connect(const std::string& host, uint16_t port, int timeoutMs) {
+    TIpv4Endpoint to;
+    TNetStatus s = Resolve(host, port, to);
+    return s.ok() ? Connect(to, timeoutMs) : s;
+}
+
+TNetStatus TTcpConnection::Connect(const TIpv4Endpoint& to, int timeoutMs) {
+    Close();
+    const SOCKET s = NewSocket();
+    if (s == INVALID_SOCKET)
+        return LastFailure();
+    const sockaddr_in a = ToSockaddr(to);
+    if (connect(s, reinterpret_cast<const sockaddr*>(&a), SockaddrLen()) != 0) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            const TNetStatus st = LastFailure();
+            closesocket(s);
+            return st;
+        }
+        TNetStatus st = WaitReady(s, TWaitFor::Connect, timeoutMs);
+        int err = 0;
+        int len = sizeof err;
+        if (st.ok() && getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0)
+            err = WSAGetLastError();
+        if (st.ok() && err != 0)
+            st = Failure(err);
+        if (!st.ok()) {
+            closesocket(s);
+            return st;
+        }
+    }
+    const BOOL one = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    handle_ = static_cast<intptr_t>(s);
+    return {};
+}
+
+TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs) {
+    if (!IsOpen())
+        return Failure(WSAENOTSOCK);
+    const SOCKET s = AsSocket(handle_);
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const int chunk = size > (1u << 30) ? (1 << 30) : static_cast<int>(size);
+        const int n = send(s, p, chunk, 0);
+        if (n > 0) {
+            p += n;
+            size -= static_cast<size_t>(n);
+            continue;
+        }
+        if (n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK)
+            return LastFailure();
+        TNetStatus st = WaitReady(s, TWaitFor::Write, timeoutMs);
+        if (!st.ok())
+            return st;
+    }
+    return {};
+}
+
+TNetStatus TTcpConnection::Receive(void* buffer, size_t capacity, size_t& received, int timeoutMs) {
+    received = 0;
+    if (!IsOpen())
+        return Failure(WSAENOTSOCK);
+    const SOCKET s = AsSocket(handle_);
+    const int cap = capacity > (1u << 30) ? (1 << 30) : static_cast<int>(capacity);
+    for (;;) {
+        const int n = recv(s, static_cast<char*>(buffer), cap, 0);
+        if (n > 0) {
+            received = static_cast<size_t>(n);
+            return {};
+        }
+        if (n == 0)
+            return {TNetStatus::Closed, 0, {}};
+        if (WSAGetLastError() != WSAEWOULDBLOCK)
+            return LastFailure();
+        TNetStatus st = WaitReady(s, TWaitFor::Read, timeoutMs);
+        if (!st.ok())
+            return st;
+    }
+}
+
+TNetStatus TTcpConnection::LocalEndpoint(TIpv4Endpoint& out) const {
+    if (!IsOpen())
+        return Failure(WSAENOTSOCK);
+    sockaddr_in a{};
+    int len = SockaddrLen();
+    if (getsockname(AsSocket(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return LastFailure();
+    out = FromSockaddr(a);
+    return {};
+}
+
+// --- TTcpListener ----------------------------------------------------------------------------
+
+TTcpListener::~TTcpListener() { Close(); }
+
+void TTcpListener::Close() noexcept {
+    if (handle_ != TTcpConnection::InvalidHandle)
+        closesocket(AsSocket(handle_));
+    handle_ = TTcpConnection::InvalidHandle;
+}
+
+TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
+    Close();
+    const SOCKET s = NewSocket();
+    if (s == INVALID_SOCKET)
+        return LastFailure();
+    const sockaddr_in a = ToSockaddr(local);
+    if (bind(s, reinterpret_cast<const sockaddr*>(&a), SockaddrLen()) != 0 || listen(s, backlog) != 0) {
+        const TNetStatus st = LastFailure();
+        closesocket(s);
+        return st;
+    }
+    handle_ = static_cast<intptr_t>(s);
+    return {};
+}
+
+TNetStatus TTcpListener::LocalEndpoint(TIpv4Endpoint& out) const {
+    if (!IsOpen())
+        return Failure(WSAENOTSOCK);
+    sockaddr_in a{};
+    int len = SockaddrLen();
+    if (getsockname(AsSocket(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return LastFailure();
+    out = FromSockaddr(a);
+    return {};
+}
+
+TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs) {
+    if (!IsOpen())
+        return Failure(WSAENOTSOCK);
+    const SOCKET s = AsSocket(handle_);
+    for (;;) {
+        const SOCKET c = accept(s, nullptr, nullptr);
+        if (c != INVALID_SOCKET) {
+            // Sockets accepted from a non-blocking listener inherit its mode; set it anyway.
+            SetNonBlocking(c);
+            out = TTcpConnection();
+            out.handle_ = static_cast<intptr_t>(c);
+            return {};
+        }
+        const int e = WSAGetLastError();
+        if (e == WSAECONNRESET)
+            continue;  // the peer gave up before we took it; wait for the next one
+        if (e != WSAEWOULDBLOCK)
+            return Failure(e);
+        TNetStatus st = WaitReady(s, TWaitFor::Read, timeoutMs);
+        if (!st.ok())
+            return st;
+    }
+}
+
+} // namespace kw::net

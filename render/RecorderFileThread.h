@@ -1,0 +1,32 @@
+// TRecorderFileThread: one render of one work on a thread of its own, so a slow template,
+// disk or delivery target holds up only its own work.
+#pragma once
+#include "platform/Thread.h"
+#include "render/RenderContext.h"
+#include "render/TemplateText.h"
+#include <cstdint>
+#include <memory>
+
+namespace kw {
+
+class TRecorderFileThread : public TThread {
+public:
+    // Created suspended; the scheduler starts it. The thread keeps its work alive by
+    // reference, so the main window may sort or delete works while it runs.
+    TRecorderFileThread(const TRenderContext& context, TWorkPtr work, int8_t workIndex)
+        : WorkIndex(workIndex), context_(context), work_(std::move(work)) {}
+
+    const int8_t WorkIndex;                 // the work's position when the render was started
+    std::unique_ptr<TTemplateLines> Lines;  // the template while the render runs
+
+protected:
+    // Runs RenderWork, drops any failure that escapes it (the status stays as it was) and
+    // releases Lines; the base sets Finished as the very last act.
+    void Execute() override;
+
+private:
+    const TRenderContext& context_;
+    TWorkPtr work_;
+};
+
+} // namespace kw

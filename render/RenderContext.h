@@ -1,0 +1,41 @@
+// What renders need from the rest of the program: the works, the broadcast state, the link
+// state, the status texts of the main window's language section and the delivery targets.
+// The main window builds one for the whole run; the scheduler and every render read it.
+#pragma once
+#include "config/Delivery.h"
+#include "config/Settings.h"
+#include "hostlink/BroadcastState.h"
+#include "platform/Clock.h"
+#include "platform/Regional.h"
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+// The text of a message key of the language section "Main"; empty when it is missing.
+// Called from render threads.
+using TMessageText = std::function<std::string(const std::string& key)>;
+
+struct TRenderContext {
+    TRenderContext(TWorkList& works, TBroadcastStore& broadcast, const std::atomic<uint8_t>& linkState,
+                   TMessageText messageText, std::atomic<int64_t>& nowTicks = kw::NowTicks)
+        : Works(works), Broadcast(broadcast), LinkState(linkState), MessageText(std::move(messageText)),
+          NowTicks(nowTicks) {}
+
+    TWorkList& Works;
+    TBroadcastStore& Broadcast;
+    const std::atomic<uint8_t>& LinkState;  // 0 waiting, 1 connected, 2 data received
+    TMessageText MessageText;
+    // Targets a written page goes to, in this order, when a work wants them.
+    std::vector<std::shared_ptr<IDelivery>> Deliveries;
+    // The main timer's latest clock reading; the scheduler compares due times with it.
+    std::atomic<int64_t>& NowTicks;
+    // The local date and time for status texts and the system time tags.
+    std::function<TDateTime()> LocalTime = [] { return Now(); };
+};
+
+} // namespace kw

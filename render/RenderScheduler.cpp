@@ -1,0 +1,58 @@
+// Render scheduling.
+#include "render/RenderScheduler.h"
+#include "render/RecorderFileThread.h"
+#include <algorithm>
+
+namespace kw {
+
+TRenderScheduler::~TRenderScheduler() {
+    for (const TWorkPtr& work : busy_)
+        work->Thread.reset();  // joins
+}
+
+void TRenderScheduler::PassCleanup() {
+    const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
+    auto finished = [&](const TWorkPtr& work) {
+        if (work->Thread && !work->Thread->Finished.load(std::memory_order_acquire))
+            return false;
+        // The thread has reached its end: freeing it joins at once. (Null when shutdown freed
+        // it already.)
+        work->Thread.reset();
+        const int period = std::max<int>(work->Config().Update, MinUpdatePeriod);
+        work->NextUpdate.store(now + static_cast<int64_t>(period) * 1000, std::memory_order_release);
+        return true;
+    };
+    busy_.erase(std::remove_if(busy_.begin(), busy_.end(), finished), busy_.end());
+}
+
+void TRenderScheduler::PassStart() {
+    const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
+    const std::vector<TWorkPtr> works = context_.Works.Snapshot();
+    for (size_t i = 0; i < works.size() && i < MaxWorks; ++i) {
+        const TWorkPtr& work = works[i];
+        if (work->Thread || work->NextUpdate.load(std::memory_order_acquire) > now)
+            continue;
+        StartRender(work, static_cast<int>(i));
+    }
+}
+
+void TRenderScheduler::StartRender(const TWorkPtr& work, int position) {
+    try {
+        busy_.reserve(busy_.size() + 1);  // so recording the render below cannot fail
+        auto thread = std::make_unique<TRecorderFileThread>(context_, work, static_cast<int8_t>(position));
+        TThread* started = thread.get();
+        work->Thread = std::move(thread);
+        busy_.push_back(work);
+        started->Start();
+    } catch (...) {
+        // The system could not create a thread: try again one period later rather than on
+        // every pass.
+        if (!busy_.empty() && busy_.back() == work)
+            busy_.pop_back();
+        work->Thread.reset();
+        const int period = std::max<int>(work->Config().Update, MinUpdatePeriod);
+        work->NextUpdate.store(context_.NowTicks.load() + static_cast<int64_t>(period) * 1000);
+    }
+}
+
+} // namespace kw

@@ -1,0 +1,49 @@
+// The render scheduler: after every drain of the inbound ring the reader thread frees the
+// renders that have finished (PassCleanup) and starts one for every idle work that is due
+// (PassStart). A work's period runs from the end of its last render; a work never has two
+// renders at a time.
+#pragma once
+#include "render/RenderContext.h"
+#include <functional>
+#include <vector>
+
+namespace kw {
+
+class TRenderScheduler {
+public:
+    explicit TRenderScheduler(const TRenderContext& context) : context_(context) {}
+    TRenderScheduler(const TRenderScheduler&) = delete;
+    TRenderScheduler& operator=(const TRenderScheduler&) = delete;
+    // Waits for renders still running (shutdown waits for them before it frees the scheduler).
+    ~TRenderScheduler();
+
+    // Frees every finished render and makes its work due one period later. Reader thread; at
+    // shutdown, after the reader thread has ended, the main thread calls it until Running() is 0.
+    void PassCleanup();
+    // Starts a render for every work without one whose due time has come. Reader thread only.
+    void PassStart();
+    // Both passes in this order: the reader thread's hook after each drain.
+    std::function<void()> AfterDrain() {
+        return [this] {
+            PassCleanup();
+            PassStart();
+        };
+    }
+
+    // Renders started and not yet freed (also those of works deleted meanwhile).
+    size_t Running() const { return busy_.size(); }
+
+private:
+    void StartRender(const TWorkPtr& work, int position);
+
+    const TRenderContext& context_;
+    // The works whose render this scheduler started and has not freed yet. Holding them here
+    // means a work deleted from the list while it renders is still freed by PassCleanup, on
+    // the reader thread, and never by its own render thread.
+    std::vector<TWorkPtr> busy_;
+};
+
+// The lowest period in seconds (the settings never hold less).
+constexpr int MinUpdatePeriod = 15;
+
+} // namespace kw

@@ -1,0 +1,144 @@
+// The render of one work.
+#include "render/RenderWork.h"
+#include "platform/FileIo.h"
+#include "platform/FileSystem.h"
+#include "render/TemplateEngine.h"
+#include <cstring>
+#include <new>
+
+namespace kw {
+
+namespace {
+
+class TRender {
+public:
+    TRender(const TRenderContext& context, TWorkData& work, int8_t workIndex)
+        : context_(context), work_(work), workIndex_(workIndex), config_(work.Config()) {}
+
+    void Run(std::unique_ptr<TTemplateLines>& lines);
+
+private:
+    bool ReadTemplate(std::unique_ptr<TTemplateLines>& lines);
+    void Deliver();
+    void Fail(const char* key, const std::string& message);
+    void Report(const std::string& text, uint32_t color, bool logIt);
+    std::string Text(const char* key) const;
+    int Position() const;
+
+    const TRenderContext& context_;
+    TWorkData& work_;
+    int8_t workIndex_;
+    const TWorkConfig config_;  // one copy of the settings for the whole render
+};
+
+void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
+    // One snapshot of everything the tags read, so the whole page shows one state.
+    TPageState page;
+    page.Broadcast = context_.Broadcast.Current();
+    page.LinkState = context_.LinkState.load(std::memory_order_acquire);
+    page.Now = context_.LocalTime();
+
+    if (!ReadTemplate(lines))
+        return;
+    std::string text = RenderPage(*lines, config_.CodePage, page);
+    lines.reset();  // the template is not needed while the page is written
+
+    std::string error;
+    if (!fs::WriteFileReplacing(config_.FileOut, text, error)) {
+        Fail(KeyExceptWR, error);
+        return;
+    }
+    text = std::string();
+    Report(FormatStatusStamp(context_.LocalTime()), NormalColor(), false);
+    Deliver();
+}
+
+bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
+    // A name the system cannot take at all: it would name another file, cut at the zero byte.
+    if (config_.FileIn.find('\0') != std::string::npos) {
+        Fail(KeyExceptSH, config_.FileIn.c_str() + std::string(": invalid file name"));
+        return false;
+    }
+    if (config_.FileIn.empty() || !fs::FileExists(config_.FileIn)) {
+        Report(Text(KeyNoFileIn), clRed, true);
+        return false;
+    }
+    std::string bytes, error;
+    try {
+        if (!fs::ReadWholeFile(config_.FileIn, bytes, error)) {
+            Fail(KeyExceptOP, error);
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        Fail(KeyExceptRD, config_.FileIn + ": not enough memory to read the template");
+        return false;
+    }
+    lines = std::make_unique<TTemplateLines>(std::move(bytes));
+    return true;
+}
+
+void TRender::Deliver() {
+    for (const auto& target : context_.Deliveries) {
+        if (!target || !target->Wanted(config_))
+            continue;
+        const TDeliveryResult result = target->Deliver(work_, config_);
+        const std::string label = target->Label();
+        if (result.Ok)
+            Report(FormatStatusStamp(context_.LocalTime()) + " (" + label + ")", NormalColor(), false);
+        else
+            Report(std::to_string(Position()) + " " + label + ": " + result.Message, clRed, true);
+    }
+}
+
+void TRender::Fail(const char* key, const std::string& message) { Report(Text(key) + " " + message, clRed, true); }
+
+void TRender::Report(const std::string& text, uint32_t color, bool logIt) {
+    SetShowCell(work_.Show, text, color, logIt, false);
+}
+
+std::string TRender::Text(const char* key) const {
+    return context_.MessageText ? context_.MessageText(key) : std::string();
+}
+
+// The work's position now (the list may have been sorted since the render started).
+int TRender::Position() const {
+    const int now = context_.Works.IndexOf(&work_);
+    return now >= 0 ? now : workIndex_;
+}
+
+} // namespace
+
+std::string RenderPage(const TTemplateLines& lines, uint8_t codePage, const TPageState& page) {
+    // Markers never span lines, so one search over the whole text tells which lines need the
+    // engine; every other line is copied as it stands.
+    const std::string_view text = lines.Text();
+    std::string out;
+    out.reserve(text.size() + text.size() / 8 + 64);
+    size_t marker = text.find(TagMarker);
+    auto emit = [&](size_t start, size_t end) {
+        const std::string_view line = text.substr(start, end - start);
+        if (marker < end) {
+            ExpandLine(line, codePage, page, out);
+            marker = text.find(TagMarker, end);
+        } else {
+            out.append(line);
+        }
+        out.append("\r\n", 2);
+    };
+    size_t start = 0;
+    while (const void* lf = std::memchr(text.data() + start, '\n', text.size() - start)) {
+        const size_t end = static_cast<size_t>(static_cast<const char*>(lf) - text.data());
+        emit(start, end);
+        start = end + 1;
+    }
+    if (lines.LastLineOpen())
+        emit(start, text.size());
+    return out;
+}
+
+void RenderWork(const TRenderContext& context, TWorkData& work, int8_t workIndex,
+                std::unique_ptr<TTemplateLines>& lines) {
+    TRender(context, work, workIndex).Run(lines);
+}
+
+} // namespace kw

@@ -1,0 +1,70 @@
+// The template engine: replaces every tag of a line ("!KW!" followed by a tag name) by its
+// value from one broadcast-state snapshot, converted into the page's code page.
+#pragma once
+#include "hostlink/BroadcastState.h"
+#include "render/TagTable.h"
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kw {
+
+inline constexpr std::string_view TagMarker = "!KW!";
+
+// How many tags found inside inserted values (rather than in the template's own text) may be
+// replaced in a row. A value that holds the marker and its own name would otherwise expand
+// without end; after the bound the marker stays in the page as text.
+constexpr int MaxReExpansions = 16;
+
+// Everything the tags of one page read, taken once when the render starts, so that every tag
+// of a page comes from the same state.
+struct TPageState {
+    TBroadcastSnapshot Broadcast = std::make_shared<const TBroadcastState>();
+    uint8_t LinkState = 0;  // 0 waiting, 1 connected, 2 data received
+    TDateTime Now = 0;      // "SystemTime" and "SystemDate"
+};
+
+// The rest of a line while it is being expanded: inserted values not yet scanned, followed by
+// the part of the template line not yet scanned. Taking from the front and putting a value in
+// front cost only the bytes moved, so a line expands in time linear in its size.
+class TLineRest {
+public:
+    explicit TLineRest(std::string_view line) : line_(line) {}
+
+    bool Empty() const { return pending_.empty() && pos_ == line_.size(); }
+    size_t Size() const { return pending_.size() + (line_.size() - pos_); }
+    char Peek(size_t i) const;           // i < Size()
+    void Drop(size_t n);                  // removes n <= Size() characters from the front
+    void PushFront(std::string_view v);  // v becomes the front of the rest
+    // Copies up to `n` characters from the front.
+    std::string_view Front(size_t n, char* buffer) const;
+
+    // Moves the text in front of the first marker to `out` and removes the marker. False
+    // (after moving everything to `out`) when the rest holds no marker. `inValue` tells
+    // whether the marker began inside an inserted value.
+    bool TakeUpToMarker(std::string& out, bool& inValue);
+    void TakeAll(std::string& out);
+
+private:
+    std::string pending_;  // inserted text, reversed: its front is pending_.back()
+    std::string_view line_;
+    size_t pos_ = 0;
+};
+
+// Appends the expanded `line` to `out`.
+void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page, std::string& out);
+std::string ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page);
+
+// The value of `tag`, converted with Recode. List tags take their index digit from `rest`.
+std::string TagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page);
+
+// The fields of a playlist or played-list entry that the list tags show.
+enum class TListField { Artist, Title, Duration, RunTime, RunDate, Type };
+
+// The value of a Playlist tag (`played` false) or Played tag: the entry is chosen by one
+// hexadecimal digit taken from the front of `rest`; songs-only tags count only entries of
+// type 0. Empty (and `rest` untouched) when no digit follows.
+std::string ListTagValue(TLineRest& rest, const TBroadcastState& state, bool played, bool songsOnly,
+                         TListField field);
+
+} // namespace kw

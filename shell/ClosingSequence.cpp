@@ -1,0 +1,63 @@
+// The staged shutdown.
+#include "shell/ClosingSequence.h"
+
+namespace kw {
+
+bool TClosingSequence::FormClose(IClosingSteps& steps) noexcept {
+    try {
+        if (stage_ == 0)
+            return Begin(steps);
+        if (stage_ == 1)
+            return false;  // refused while the threads finish
+        steps.FreeLongLivedObjects();
+        return true;
+    } catch (...) {
+        steps.TerminateNow();
+        return false;
+    }
+}
+
+bool TClosingSequence::Begin(IClosingSteps& steps) {
+    if (!systemShutdown_ && !steps.ConfirmExit())
+        return false;
+    steps.LogBye();
+    stage_ = 1;
+    steps.TimerToShutdown();
+    steps.TerminateReader();
+    return false;
+}
+
+bool TClosingSequence::ThreadsGone(IClosingSteps& steps, TWorkList& works) {
+    if (steps.ReaderExists()) {
+        if (!steps.ReaderFinished())
+            return false;
+        steps.FreeReader();
+    }
+    bool running = false;
+    for (const TWorkPtr& work : works.Snapshot()) {
+        if (!work->Thread)
+            continue;
+        if (work->Thread->Finished.load(std::memory_order_acquire))
+            work->Thread.reset();  // joins a thread that has already done its last act
+        else
+            running = true;
+    }
+    return !running;
+}
+
+void TClosingSequence::ToShutdownTick(IClosingSteps& steps, TWorkList& works) noexcept {
+    try {
+        if (stage_ == 1) {
+            if (ThreadsGone(steps, works))
+                stage_ = 2;
+        } else if (stage_ >= 2) {
+            steps.ReleaseRing();
+            steps.StopTimer();
+            steps.CloseWindow();
+        }
+    } catch (...) {
+        steps.TerminateNow();
+    }
+}
+
+} // namespace kw

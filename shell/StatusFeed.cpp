@@ -1,0 +1,28 @@
+// The main timer's take of the status cells.
+#include "shell/StatusFeed.h"
+#include "shell/WorksGrid.h"
+
+namespace kw {
+
+TStatusFeed TakeStatusUpdates(const std::vector<TWorkPtr>& works, TShowCell& sourceStatus) {
+    TStatusFeed feed;
+    for (size_t i = 0; i < works.size(); ++i) {
+        const TShowCell::TTaken t = works[i]->Show.Take();
+        if (t.Changed) {
+            feed.Cells.push_back({WorkRow(static_cast<int>(i)), t.Text, t.Color});
+            feed.GridChanged = true;
+        }
+        if (t.LogIt)
+            feed.LogLines.push_back("[" + std::to_string(i + 1) + "] " + t.Text);
+    }
+    const TShowCell::TTaken s = sourceStatus.Take();
+    if (s.Changed) {
+        feed.Cells.push_back({SourceRow(), s.Text, s.Color});
+        feed.GridChanged = true;
+    }
+    if (s.LogIt)
+        feed.LogLines.push_back(s.Text);
+    return feed;
+}
+
+} // namespace kw

@@ -1,0 +1,119 @@
+// TKW_PAGE: the program's main window. Tool bar (gradient label and four flat buttons), the
+// works grid with the "Source" row and one row per work, the log grid, the 100 ms main timer,
+// the notification icon and the staged shutdown. Decisions live in the portable models.
+#pragma once
+#include "shell/ClosingSequence.h"
+#include "shell/GridLayout.h"
+#include "shell/LogModel.h"
+#include "shell/MainServices.h"
+#include "shell/win32/Controls_win32.h"
+#include "widgets/GradientLabel_win32.h"
+#include <shellapi.h>
+
+namespace kw {
+
+class TKW_PAGE;
+
+// A panel: forwards its children's notifications to the main window, draws its bevel.
+class TPanel : public win::TWindowBase<TPanel> {
+public:
+    static const wchar_t* ClassName() { return L"TPanel"; }
+    bool Create(HWND parent, HWND forwardTo, bool lowered);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+private:
+    HWND forward_ = nullptr;
+    bool lowered_ = false;
+};
+
+class TKW_PAGE : public win::TWindowBase<TKW_PAGE>, private IClosingSteps {
+public:
+    static const wchar_t* ClassName() { return L"TKW_PAGE"; }
+
+    TKW_PAGE(TSettings& settings, IMainServices& services) : settings_(settings), services_(services) {}
+    ~TKW_PAGE() override;
+
+    // Creates the window (hidden) with its caption; `quitOnDestroy` ends the message loop
+    // when the window is gone (the program), tests keep theirs.
+    bool Create(const std::string& caption, HICON icon, bool quitOnDestroy);
+    void StartTimer();
+
+    // Part of the main window's interface used by start-up and the tests.
+    void ShowWorks();
+    void SGWorkClick();
+    void SBAddClick();
+    void SBEditClick();
+    void SBDeleteClick();
+    void SBPidClick();
+    void OutLog(const std::string& text);
+    void Language_Change();
+    void TimerTick();
+    void ToShutdownTick();
+    void OnMinimize();
+    void OnRestore();
+    void TrayIconDblClick() { OnRestore(); }
+    void SetTrayHint(const std::string& hint) { trayHint_ = hint; }
+
+    int SelectedWork() const { return selectedWork_; }
+    const TClosingSequence& Closing() const { return closing_; }
+    const TLogModel& Log() const { return log_; }
+    bool TrayIconVisible() const { return trayVisible_; }
+    win::TFormComponents& Components() { return *components_; }
+    HWND PanT() const { return panT_.Hwnd(); }
+    HWND SGWork() const { return sgWork_; }
+    HWND SGLog() const { return sgLog_; }
+    HWND Button(int id) const { return GetDlgItem(panT_.Hwnd(), id); }
+    TToolBarLayout ToolBar() const;
+
+    enum : int { IDC_SBADD = 101, IDC_SBEDIT, IDC_SBDELETE, IDC_SBPID, IDC_SGWORK, IDC_SGLOG };
+    enum : UINT_PTR { IDT_MAIN = 1 };
+
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+private:
+    void CreateControls();
+    void PanTResize();
+    void PanWorkResize();
+    void PanLogResize();
+    void Layout();
+    void FitGrid(HWND grid, const std::vector<int16_t>& percents);
+    void SetWorkCell(int row, int col, const std::string& text);
+    void DrawButton(const DRAWITEMSTRUCT& d);
+    LRESULT OnNotify(const NMHDR& n);
+    LRESULT WorksCustomDraw(NMLVCUSTOMDRAW& cd);
+    void TrayIcon(DWORD action);
+    void Command(int id);
+
+    // IClosingSteps: the window's own steps here, the threads' through the services.
+    bool ConfirmExit() override { return services_.ConfirmExit(); }
+    void LogBye() override { OutLog(services_.MainText("Bye")); }
+    void TimerToShutdown() override {}  // WM_TIMER dispatches by the closing stage
+    void TerminateReader() override { services_.TerminateReader(); }
+    bool ReaderExists() override { return services_.ReaderExists(); }
+    bool ReaderFinished() override { return services_.ReaderFinished(); }
+    void FreeReader() override { services_.FreeReader(); }
+    void ReleaseRing() override { services_.ReleaseRing(); }
+    void StopTimer() override { KillTimer(Hwnd(), IDT_MAIN); }
+    void CloseWindow() override { PostMessageW(Hwnd(), WM_CLOSE, 0, 0); }
+    void FreeLongLivedObjects() override { services_.FreeLongLivedObjects(); }
+    void TerminateNow() override { ExitProcess(1); }
+
+    TSettings& settings_;
+    IMainServices& services_;
+    TPanel panT_;
+    TGradientHeadLabel label_;
+    HWND sgWork_ = nullptr, sgLog_ = nullptr, tooltip_ = nullptr;
+    std::unique_ptr<win::TFormComponents> components_;
+    TClosingSequence closing_;
+    TLogModel log_;
+    std::vector<uint32_t> cellColors_;  // status colour per works grid item
+    int selectedWork_ = -1;
+    int hotButton_ = 0;
+    bool quitOnDestroy_ = false;
+    bool trayVisible_ = false;
+    std::string trayHint_;
+    HICON icon_ = nullptr;
+    UINT taskbarCreated_ = 0;
+};
+
+} // namespace kw

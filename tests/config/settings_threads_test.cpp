@@ -1,0 +1,84 @@
+// The works list and its records shared with render threads: a render's copy of a work's
+// settings is never torn, a status cell's text and colour travel together, and a render
+// holding its work survives sorting and deletion on the main thread.
+#include "config/Settings.h"
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace kw;
+
+TWorkConfig Numbered(int n) {
+    TWorkConfig c;
+    c.Section = "File" + std::to_string(n);
+    c.Name = "Name" + std::to_string(n);
+    c.FileIn = "in" + std::to_string(n);
+    return c;
+}
+
+TEST(WorkSharing, RendersSeeWholeSettingsWhileTheMainThreadEditsSortsAndDeletes) {
+    TWorkList list;
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(list.Append(std::make_shared<TWorkData>(Numbered(i))));
+    const TWorkPtr held = list.At(7);
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::thread render([&] {
+        while (!stop.load()) {
+            const TWorkConfig c = held->Config();
+            if (c.Name.substr(4) != c.FileIn.substr(2))
+                ++torn;
+            SetShowCell(held->Show, c.Name, clRed, true, false);
+            for (const TWorkPtr& w : list.Snapshot())
+                (void)w->Name();
+        }
+    });
+    for (int round = 0; round < 2000; ++round) {
+        held->SetConfig(Numbered(round));
+        list.SortByName();
+        const TShowCell::TTaken t = held->Show.Take();
+        if (t.Changed) {
+            EXPECT_EQ(t.Color, clRed);
+        }
+        if (round % 100 == 99 && list.Count() > 1)
+            (void)list.RemoveAt(list.IndexOf(held.get()) == 0 ? 1 : 0);
+    }
+    stop.store(true);
+    render.join();
+    EXPECT_EQ(torn.load(), 0);
+    EXPECT_GE(list.IndexOf(held.get()), 0);
+}
+
+TEST(WorkSharing, ExchangeSortByNameIsByteWiseWithShorterPrefixesFirst) {
+    TWorkList list;
+    for (const char* name : {"b", "\xC0", "B", "ab", "a", "B"}) {
+        TWorkConfig c;
+        c.Name = name;
+        ASSERT_TRUE(list.Append(std::make_shared<TWorkData>(c)));
+    }
+    list.SortByName();
+    std::vector<std::string> names;
+    for (const TWorkPtr& w : list.Snapshot())
+        names.push_back(w->Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"B", "B", "a", "ab", "b", "\xC0"}));
+}
+
+TEST(WorkSharing, AStatusCellChangesOnlyWhenTextOrColourDiffersOrWhenForced) {
+    TShowCell cell;
+    SetShowCell(cell, "12:00:00", clRed, true, false);
+    TShowCell::TTaken t = cell.Take();
+    EXPECT_TRUE(t.Changed);
+    EXPECT_TRUE(t.LogIt);
+    EXPECT_FALSE(cell.Take().Changed); // the take cleared it
+    SetShowCell(cell, "12:00:00", clRed, true, false);
+    EXPECT_FALSE(cell.Take().Changed); // same failure again: shown and logged once
+    SetShowCell(cell, "12:00:00", clRed, false, true);
+    t = cell.Take();
+    EXPECT_TRUE(t.Changed);
+    EXPECT_FALSE(t.LogIt);
+    SetShowCell(cell, "12:00:00", NormalColor(), false, false);
+    EXPECT_TRUE(cell.Take().Changed);
+}
+
+} // namespace

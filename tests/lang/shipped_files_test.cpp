@@ -1,0 +1,111 @@
+// The language files shipped in dist/: every key the program asks for, Windows-1251 text with
+// CR LF line ends, and message texts that format with the arguments the program passes.
+#include "LangFixture.h"
+#include "lang/Language.h"
+#include "lang/RequiredKeys.h"
+#include "platform/Profile.h"
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <set>
+
+namespace kw::lang {
+namespace {
+
+const char* const kShipped[] = {"KWPAGE.Russian.lng", "KWPAGE.English.lng", "KWPAGE.Ukrainian.lng"};
+
+std::string DistPath(const std::string& name) { return std::string(KW_SOURCE_DIR) + "/dist/" + name; }
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ShippedFile : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ShippedFile, HasEveryKeyTheProgramAsksFor) {
+    const std::string path = DistPath(GetParam());
+    std::map<std::string, std::shared_ptr<const TSectionData>> sections;
+    for (const TRequiredKey& k : RequiredKeys()) {
+        auto& s = sections[k.Section];
+        if (!s)
+            s = TSectionData::FromLines(profile::ReadSectionLines(path, k.Section));
+        EXPECT_NE(s->Find(k.Key), nullptr) << GetParam() << ": [" << k.Section << "] " << k.Key;
+    }
+}
+
+TEST_P(ShippedFile, IsWindows1251WithCrLfLineEnds) {
+    const std::string bytes = ReadBytes(DistPath(GetParam()));
+    ASSERT_FALSE(bytes.empty());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == '\n') {
+            ASSERT_TRUE(i > 0 && bytes[i - 1] == '\r') << "bare LF at byte " << i;
+        }
+        if (c == '\r') {
+            ASSERT_TRUE(i + 1 < bytes.size() && bytes[i + 1] == '\n') << "bare CR at byte " << i;
+        }
+        ASSERT_NE(c, 0x98) << "byte 0x98 has no character in Windows-1251";
+        // A Cyrillic letter in UTF-8 starts with D0 or D1 and continues with 80..BF; in
+        // Windows-1251 text those pairs would be a capital letter followed by a sign.
+        if ((c == 0xD0 || c == 0xD1) && i + 1 < bytes.size()) {
+            const auto next = static_cast<unsigned char>(bytes[i + 1]);
+            ASSERT_FALSE(next >= 0x80 && next <= 0xBF) << "UTF-8 text at byte " << i;
+        }
+    }
+    ASSERT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
+// Loads the shipped file as a language beside a fake program and shows every dialog message.
+class TCaptureView : public IMessageDialogView {
+public:
+    int ShowModal(const TMessageDialogModel& model) override {
+        last = model;
+        return model.ButtonList.front().Result;
+    }
+    void ShowStandardError(const std::string&) override {}
+    TMessageDialogModel last;
+};
+
+TEST_P(ShippedFile, DialogMessagesFormatWithTheProgramsArgumentsAndButtonsHaveCaptions) {
+    test::TProgramFolder dir;
+    dir.Write(std::string("Prog.") + (GetParam() + 7), ReadBytes(DistPath(GetParam())));
+    TLanguage language("Prog.");
+    TCaptureView view;
+    language.SetDialogView(&view);
+    ASSERT_TRUE(language.SelectFromSettings("", "Settings", ""));
+    EXPECT_GE(language.ConstInt("Locale"), 1);
+    for (const TDialogMessage& m : DialogMessages()) {
+        std::unique_ptr<TSectionList> list;
+        language.LoadSection(m.Section, list);
+        TFormatArgs args(static_cast<size_t>(m.StringArgs), TFormatArg("Other work"));
+        language.ShowDialogFmt(m.Name, TMsgDlgType::Error, args, list.get(), mbOKOnly);
+        EXPECT_EQ(view.last.Text.find("Error in language file"), std::string::npos) << m.Name << ": " << view.last.Text;
+        if (m.StringArgs > 0) {
+            EXPECT_NE(view.last.Text.find("Other work"), std::string::npos) << m.Name;
+        }
+        EXPECT_FALSE(view.last.Caption.empty());
+    }
+    const TMessageDialogModel all = language.LocalisedDialog("t", TMsgDlgType::Confirmation, 0x3EF);  // not Abort
+    for (const TDialogButton& b : all.ButtonList)
+        EXPECT_FALSE(b.Caption.empty()) << StockCaption(b.Button);
+}
+
+TEST_P(ShippedFile, LanguageNameAndLocale) {
+    const std::string path = DistPath(GetParam());
+    const std::string locale = profile::ReadString(path, "Constants", "Locale", "");
+    const std::set<std::string> expected = {"1049", "1033", "1058"};
+    EXPECT_TRUE(expected.count(locale)) << locale;
+    EXPECT_FALSE(profile::ReadString(path, "Constants", "Language", "").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dist, ShippedFile, ::testing::ValuesIn(kShipped));
+
+TEST(ShippedFiles, LocalesMatchTheirLanguages) {
+    EXPECT_EQ(profile::ReadString(DistPath("KWPAGE.Russian.lng"), "Constants", "Locale", ""), "1049");
+    EXPECT_EQ(profile::ReadString(DistPath("KWPAGE.English.lng"), "Constants", "Locale", ""), "1033");
+    EXPECT_EQ(profile::ReadString(DistPath("KWPAGE.Ukrainian.lng"), "Constants", "Locale", ""), "1058");
+}
+
+} // namespace
+} // namespace kw::lang

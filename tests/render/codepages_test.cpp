@@ -1,0 +1,134 @@
+// Output code pages. The byte tables are checked against Python's codecs, an independent
+// converter, for every byte 0x80..0xFF; characters a page lacks against the documented choice.
+#include "render/CodePages.h"
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <map>
+#include <sstream>
+
+namespace kw {
+namespace {
+
+TEST(Recode, UnknownAndIdentityIndexesCopy) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(Recode(all, cpWindows1251), all);
+    EXPECT_EQ(Recode(all, 7), all);
+    EXPECT_EQ(Recode(all, 255), all);
+    const std::string ascii = "Hello, <b>world</b>! 0123456789 ~";
+    for (uint8_t cp = 0; cp <= 4; ++cp)
+        EXPECT_EQ(Recode(ascii, cp), ascii);
+    for (uint8_t cp = 2; cp <= 4; ++cp)
+        EXPECT_EQ(Recode(all, cp).size(), all.size());  // byte for byte
+}
+
+TEST(Recode, Examples) {
+    const std::string privet = "\xCF\xF0\xE8\xE2\xE5\xF2";
+    EXPECT_EQ(Recode(privet, cpKOI8R), "\xF0\xD2\xC9\xD7\xC5\xD4");
+    EXPECT_EQ(Recode(privet, cpCP866), "\x8F\xE0\xA8\xA2\xA5\xE2");
+    EXPECT_EQ(Recode(privet, cpUTF8).size(), 12u);
+    EXPECT_EQ(Recode("\xAA\xBF\x97", cpKOI8U), "\xB4\xA7-");
+    EXPECT_EQ(Recode("\x98", cpUTF8), "\xC2\x98");
+}
+
+// KOI8-U's substitutions for the characters it lacks, as the product's table lists them.
+const std::map<int, int> Koi8USubstitutes = {
+    {0x82, 0x27}, {0x91, 0x27}, {0x92, 0x27}, {0x84, 0x22}, {0x93, 0x22}, {0x94, 0x22}, {0x85, 0x3A},
+    {0x89, 0x25}, {0x8B, 0x3C}, {0xAB, 0x3C}, {0x9B, 0x3E}, {0xBB, 0x3E}, {0x96, 0x2D}, {0x97, 0x2D},
+    {0xAD, 0x2D}, {0x99, 0x54}, {0xAE, 0x52}, {0xB1, 0x2B}, {0x86, 0x8A}, {0x87, 0xBC}, {0x95, 0x07},
+    {0xA1, 0xB6}, {0xA2, 0xA6}, {0xA4, 0x9D}, {0xA6, 0x81}, {0xA7, 0x15}, {0xAC, 0x83}, {0xB5, 0xDE},
+    {0xB6, 0x14}, {0xB9, 0xBF},
+};
+
+// Letters KOI8-R or CP866 lack become a letter that looks the same (Windows-1251 code of it).
+const std::map<int, int> LookAlikes = {
+    {0xA1, 0xD3}, {0xA2, 0xF3}, {0xA5, 0xC3}, {0xB4, 0xE3}, {0xAA, 0xC5}, {0xBA, 0xE5},
+    {0xAF, 'I'},  {0xBF, 'i'},  {0xB2, 'I'},  {0xB3, 'i'},  {0xA3, 'J'},  {0xBC, 'j'},
+    {0xBD, 'S'},  {0xBE, 's'},
+};
+
+#ifndef _WIN32
+// One line per byte 0x80..0xFF: the byte and its forms in UTF-8, KOI8-R, KOI8-U and CP866,
+// each in hex or "-" when the code page does not have the character.
+std::map<int, std::vector<std::string>> PythonForms() {
+    const char* script =
+        "import codecs\n"
+        "for b in range(0x80, 0x100):\n"
+        "    try: c = bytes([b]).decode('cp1251')\n"
+        "    except UnicodeDecodeError: c = None\n"
+        "    row = [format(b, '02x')]\n"
+        "    for enc in ('utf-8', 'koi8_r', 'koi8_u', 'cp866'):\n"
+        "        try: row.append(c.encode(enc).hex() if c is not None else '-')\n"
+        "        except UnicodeEncodeError: row.append('-')\n"
+        "    print(' '.join(row))\n";
+    std::FILE* pipe = popen(("/usr/bin/python3 -c \"" + std::string(script) + "\"").c_str(), "r");
+    std::map<int, std::vector<std::string>> forms;
+    if (!pipe)
+        return forms;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::istringstream in(line);
+        std::string byte, form;
+        in >> byte;
+        while (in >> form)
+            forms[std::stoi(byte, nullptr, 16)].push_back(form);
+    }
+    pclose(pipe);
+    return forms;
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    char buf[3];
+    for (const char c : bytes) {
+        std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(c));
+        out += buf;
+    }
+    return out;
+}
+
+TEST(Recode, EveryHighByteAgainstPythonCodecs) {
+    const auto forms = PythonForms();
+    ASSERT_EQ(forms.size(), 128u) << "/usr/bin/python3 did not answer";
+    const uint8_t pages[] = {cpUTF8, cpKOI8R, cpKOI8U, cpCP866};
+    int compared = 0;
+    for (const auto& [byte, row] : forms) {
+        ASSERT_EQ(row.size(), 4u);
+        const std::string in(1, static_cast<char>(byte));
+        for (size_t p = 0; p < 4; ++p) {
+            const std::string got = Recode(in, pages[p]);
+            if (row[p] != "-") {
+                EXPECT_EQ(Hex(got), row[p]) << "byte " << std::hex << byte << " page " << int(pages[p]);
+                ++compared;
+                continue;
+            }
+            // The character is missing from the page (or 0x98 is unassigned).
+            ASSERT_EQ(got.size(), pages[p] == cpUTF8 ? 2u : 1u);
+            const int out = static_cast<unsigned char>(got[0]);
+            if (pages[p] == cpUTF8) {
+                EXPECT_EQ(byte, 0x98);
+                EXPECT_EQ(got, "\xC2\x98");
+            } else if (pages[p] == cpKOI8U) {
+                const auto s = Koi8USubstitutes.find(byte);
+                EXPECT_EQ(out, s != Koi8USubstitutes.end() ? s->second : '_') << std::hex << byte;
+            } else if (const auto l = LookAlikes.find(byte); l != LookAlikes.end()) {
+                EXPECT_EQ(got, Recode(std::string(1, static_cast<char>(l->second)), pages[p])) << std::hex << byte;
+            } else if (byte == 0x95) {  // bullet: the bullet operator both pages have
+                EXPECT_EQ(Hex(got), pages[p] == cpKOI8R ? "95" : "f9");
+            } else {
+                // Everything else becomes printable ASCII, the same as in KOI8-U where that is ASCII.
+                EXPECT_TRUE(out >= 0x20 && out < 0x7F) << std::hex << byte;
+                const auto s = Koi8USubstitutes.find(byte);
+                if (s != Koi8USubstitutes.end() && s->second >= 0x20 && s->second < 0x7F) {
+                    EXPECT_EQ(out, s->second) << std::hex << byte;
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 300);
+}
+#endif
+
+} // namespace
+} // namespace kw

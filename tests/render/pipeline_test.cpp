@@ -1,0 +1,243 @@
+// The program's main job without a window: settings, the host-message inbox, the reader
+// thread, the render scheduler and the render threads wired as the main window wires them.
+// Host messages go in as the host sends them; the test plays the main thread and its timer,
+// moving the shared clock in 100 ms steps, and checks the pages written.
+#include "hostlink/Inbox.h"
+#include "hostlink/ReaderDataThread.h"
+#include "render/RenderScheduler.h"
+#include <gtest/gtest.h>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace kw {
+namespace {
+
+namespace stdfs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr TWindowHandle Host = 0x4242;
+constexpr TWindowHandle Own = 1;
+
+// One host window on the desktop; window messages themselves are tested with the link.
+class TOneHostDesktop : public IWindowEnum {
+public:
+    std::vector<TTopWindow> TopLevelWindows() override { return {{Host, "TKWHost"}}; }
+    bool HasHungTest() override { return false; }
+    std::optional<bool> IsHung(TWindowHandle) override { return std::nullopt; }
+    std::optional<int32_t> SendQuery(TWindowHandle, TWindowHandle) override { return std::nullopt; }
+};
+
+// Counts the renders that wrote their page; can hold a render until released.
+class TCountingTarget : public IDelivery {
+public:
+    const char* Label() const noexcept override { return "FTP"; }
+    bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&) noexcept override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++calls_;
+        changed_.notify_all();
+        changed_.wait_for(lock, 10s, [&] { return !hold_; });  // bounded, like every upload
+        return {true, {}};
+    }
+    int Calls() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+    void Hold(bool on) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hold_ = on;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int calls_ = 0;
+    bool hold_ = false;
+};
+
+template <typename F>
+bool WaitFor(F done, std::chrono::milliseconds limit = 5s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+std::string ReadFile(const stdfs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Pipeline : public ::testing::Test {
+protected:
+    Pipeline() {
+        dir = stdfs::temp_directory_path() /
+              ("kw_pipeline_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        stdfs::remove_all(dir);
+        stdfs::create_directories(dir);
+        std::ofstream(dir / "page.tpl", std::ios::binary)
+            << "<p>!KW!SongArtist - !KW!SongTitle (!KW!ElementType)</p>\n!KW!BlockName|!KW!PlayListArtist0|!KW!SysMSG";
+        context.LocalTime = [] { return EncodeDateTime(2026, 12, 7, 19, 27, 26, 0); };
+        context.Deliveries.push_back(target);
+        for (int i = 0; i < 2; ++i) {
+            TWorkConfig config;
+            config.Section = config.Name = "File" + std::to_string(i);
+            config.FileIn = (dir / "page.tpl").string();
+            config.FileOut = (dir / ("page" + std::to_string(i) + ".html")).string();
+            config.Update = 15;
+            config.FTP.Use = true;
+            auto work = std::make_shared<TWorkData>(config);
+            work->NextUpdate = Never;  // only host messages make them due in these tests
+            settings.Works.Append(work);
+        }
+        inbox.SetLink(&link);
+        inbox.ReceiveCMD(Host, 0x7FFF0000);  // the host asks to be linked
+        link.Poll();                          // ... and the next poll takes it up
+        reader.Start();
+    }
+    ~Pipeline() override {
+        target->Hold(false);
+        reader.Terminate();
+        EXPECT_TRUE(WaitFor([&] { return reader.Finished.load(); }));
+        // Shutdown: free the renders still running once they end.
+        EXPECT_TRUE(WaitFor([&] {
+            scheduler.PassCleanup();
+            return scheduler.Running() == 0;
+        }));
+        stdfs::remove_all(dir);
+    }
+
+    // The main timer: the clock moves in 100 ms steps.
+    void Tick(int steps = 1) { clock += 100 * steps; }
+    void Send(uint16_t kind, const std::string& payload) {
+        inbox.WMCOPYDATA(Host, (uint64_t{1} << 16) | kind, payload.size(), payload.data());
+    }
+    void SendElement(const std::string& artist, const std::string& title, uint8_t songMarker = 0) {
+        Send(MsgElement, std::string{static_cast<char>(songMarker), 9, '\x10', '\x27', 0, 0} + artist + "\r" + title);
+    }
+    std::string Page(int i = 0) { return ReadFile(dir / ("page" + std::to_string(i) + ".html")); }
+    TWorkPtr Work(int i) { return settings.Works.At(i); }
+    // The clean-up pass has freed the work's render (the clock stands still while we wait):
+    // its period runs from now.
+    bool CleanedUp(int i) { return Work(i)->NextUpdate.load() == clock.load() + 15000; }
+    // Lets the reader run a few passes with the clock standing still.
+    void Settle() { std::this_thread::sleep_for(150ms); }
+
+    static constexpr int64_t Never = int64_t{1} << 50;
+    stdfs::path dir;
+    std::atomic<int64_t> clock{100000};
+    TSettings settings;
+    TOneHostDesktop desktop;
+    TWinMSG link{desktop, Own};
+    TInboundRing ring;
+    TBroadcastStore store;
+    TLinkStatus status{[](const std::string& key) { return key; }};
+    std::atomic<uint8_t> closing{0};
+    TInbox inbox{ring, settings, status, closing, [this] { return clock.load(); }};
+    TRenderContext context{settings.Works, store, status.LinkState, [](const std::string& key) { return key; },
+                           clock};
+    std::shared_ptr<TCountingTarget> target = std::make_shared<TCountingTarget>();
+    TRenderScheduler scheduler{context};
+    TReaderDataThread reader{ring, store, status, scheduler.AfterDrain()};
+};
+
+TEST_F(Pipeline, TheRoadOfOneElement) {
+    Send(MsgBlock, std::string{1, '\x10', '\x27', 0, 0} + "Evening");
+    Send(MsgPlaylist, std::string{0, 0, 0, 0, 0, 2, 'P', '1'} + std::string(62, 0) + std::string(65, 0));
+    Send(MsgState, "SYSMSG=on air");
+    SendElement("Artist", "Title");
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
+    EXPECT_EQ(Page(0), "<p>Artist - Title (C)</p>\r\nEvening|P1|on air\r\n");
+    EXPECT_EQ(Page(1), Page(0));
+    ASSERT_TRUE(WaitFor([&] { return CleanedUp(0) && CleanedUp(1); }));
+    const auto shown = Work(0)->Show.Take();
+    EXPECT_EQ(shown.Text, "19:27:26  07.12 (FTP)");
+    EXPECT_FALSE(shown.LogIt);
+}
+
+TEST_F(Pipeline, TwoElementsFiftyMsApartGiveOneRender) {
+    SendElement("A", "One");
+    clock += 50;
+    SendElement("B", "Two");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
+    Settle();
+    EXPECT_EQ(target->Calls(), 2);  // one per work
+    EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
+}
+
+TEST_F(Pipeline, BlockRendersButListsAndStateDoNot) {
+    Send(MsgPlaylist, "");
+    Send(MsgPlayed, std::string(143, 0));
+    Send(MsgState, "SYSMSG=x\rPLAYER=P");
+    Tick(3);
+    Settle();
+    EXPECT_EQ(target->Calls(), 0);
+    Send(MsgBlock, std::string{1, 0, 0, 0, 0} + "News");
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
+    EXPECT_NE(Page(1).find("News||x"), std::string::npos);
+}
+
+TEST_F(Pipeline, PeriodRunsFromTheEndOfARenderAndNeverTwoAtOnce) {
+    target->Hold(true);
+    SendElement("A", "One");
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
+    // A new element while the renders run does not start second ones.
+    SendElement("B", "Two");
+    Tick(30);  // three seconds of rendering
+    Settle();
+    EXPECT_EQ(target->Calls(), 2);
+    const int64_t end = clock.load();
+    target->Hold(false);
+    ASSERT_TRUE(WaitFor([&] { return CleanedUp(0) && CleanedUp(1); }));
+    EXPECT_EQ(Work(0)->NextUpdate.load(), end + 15000);
+    Tick(149);
+    Settle();
+    EXPECT_EQ(target->Calls(), 2);
+    Tick();  // the full period after the end
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 4; }));
+    EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
+}
+
+TEST_F(Pipeline, FailingRenderIsRetriedEachPeriodAndLoggedOnce) {
+    stdfs::remove(dir / "page.tpl");
+    SendElement("A", "One");
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return CleanedUp(0); }));
+    auto shown = Work(0)->Show.Take();
+    EXPECT_EQ(shown.Text, "NoFileIn");
+    EXPECT_TRUE(shown.LogIt);
+    EXPECT_EQ(shown.Color, clRed);
+    Tick(150);
+    ASSERT_TRUE(WaitFor([&] { return CleanedUp(0); }));  // tried again, due a period later
+    EXPECT_FALSE(Work(0)->Show.Take().Changed);  // the same text is not shown or logged again
+    EXPECT_EQ(target->Calls(), 0);
+}
+
+TEST_F(Pipeline, AWorkDeletedWhileRenderingIsStillFreed) {
+    target->Hold(true);
+    SendElement("A", "One");
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
+    std::weak_ptr<TWorkData> deleted = Work(0);
+    settings.Works.RemoveAt(0);
+    target->Hold(false);
+    // Freed by the scheduler on the reader thread, not left to its own render thread.
+    EXPECT_TRUE(WaitFor([&] { return deleted.expired(); }));
+}
+
+} // namespace
+} // namespace kw

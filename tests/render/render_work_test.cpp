@@ -1,0 +1,217 @@
+// RenderWork against real files: the page, its status texts, the failure table, output that is
+// never torn, and the delivery step.
+#include "render/RenderWork.h"
+#include "render/CodePages.h"
+#include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace kw {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+std::string ReadFile(const stdfs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const stdfs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// A delivery target that records what it was asked; stands in for FTP where the server is not
+// the point of the test.
+class TRecordingTarget : public IDelivery {
+public:
+    const char* Label() const noexcept override { return "FTP"; }
+    bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig& config) noexcept override {
+        ++Calls;
+        PageAtDelivery = ReadFile(config.FileOut);
+        return Result;
+    }
+    int Calls = 0;
+    std::string PageAtDelivery;
+    TDeliveryResult Result{true, {}};
+};
+
+class RenderWorkTest : public ::testing::Test {
+protected:
+    RenderWorkTest() : context(works, store, linkState, [](const std::string& key) { return "<" + key + ">"; }) {
+        dir = stdfs::temp_directory_path() /
+              ("kw_render_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        stdfs::remove_all(dir);
+        stdfs::create_directories(dir);
+        context.LocalTime = [] { return EncodeDateTime(2026, 12, 7, 19, 27, 26, 0); };
+        target = std::make_shared<TRecordingTarget>();
+        context.Deliveries.push_back(target);
+        TBroadcastState state;
+        state.Song.Artist = "\xCF\xF0\xE8\xE2\xE5\xF2";
+        state.Song.Title = "Title";
+        store.Publish(std::make_shared<const TBroadcastState>(state));
+        linkState = 2;
+        config.FileIn = (dir / "page.tpl").string();
+        config.FileOut = (dir / "page.html").string();
+    }
+    ~RenderWorkTest() override { stdfs::remove_all(dir); }
+
+    TShowCell::TTaken Render() {
+        work = std::make_shared<TWorkData>(config);
+        works.Clear();
+        works.Append(std::make_shared<TWorkData>());
+        works.Append(work);
+        std::unique_ptr<TTemplateLines> lines;
+        RenderWork(context, *work, 1, lines);
+        return work->Show.Take();
+    }
+    // Files in the folder other than the template and the page: temporaries left behind.
+    int StrayFiles() const {
+        int n = 0;
+        for (const auto& e : stdfs::directory_iterator(dir))
+            n += e.path().filename() != "page.tpl" && e.path().filename() != "page.html" &&
+                 e.path().filename() != "sub";
+        return n;
+    }
+
+    stdfs::path dir;
+    TWorkList works;
+    TBroadcastStore store;
+    std::atomic<uint8_t> linkState{0};
+    TRenderContext context;
+    std::shared_ptr<TRecordingTarget> target;
+    TWorkConfig config;
+    TWorkPtr work;
+    const std::string stamp = "19:27:26  07.12";
+};
+
+TEST_F(RenderWorkTest, WritesThePageWithCrLfAndReportsTheTime) {
+    WriteFile(config.FileIn, "<p>!KW!SongArtist - !KW!SongTitle</p>\nline\rtwo\r\n\nlast");
+    config.CodePage = cpKOI8R;
+    const auto shown = Render();
+    EXPECT_EQ(ReadFile(config.FileOut), "<p>\xF0\xD2\xC9\xD7\xC5\xD4 - Title</p>\r\nlinetwo\r\n\r\nlast\r\n");
+    EXPECT_TRUE(shown.Changed);
+    EXPECT_FALSE(shown.LogIt);
+    EXPECT_EQ(shown.Text, stamp);
+    EXPECT_EQ(shown.Color, NormalColor());
+    EXPECT_EQ(target->Calls, 0);  // FTP off
+    EXPECT_EQ(StrayFiles(), 0);
+}
+
+TEST_F(RenderWorkTest, EmptyTemplateGivesEmptyPage) {
+    WriteFile(config.FileIn, "");
+    WriteFile(config.FileOut, "old page");
+    EXPECT_EQ(Render().Text, stamp);
+    EXPECT_EQ(ReadFile(config.FileOut), "");
+    WriteFile(config.FileIn, "\x1A" "ignored");
+    Render();
+    EXPECT_EQ(ReadFile(config.FileOut), "");
+}
+
+TEST_F(RenderWorkTest, MissingTemplateIsReportedOnceAndLeavesThePage) {
+    WriteFile(config.FileOut, "old page");
+    config.FTP.Use = true;
+    auto shown = Render();
+    EXPECT_EQ(shown.Text, "<NoFileIn>");
+    EXPECT_EQ(shown.Color, clRed);
+    EXPECT_TRUE(shown.LogIt);
+    EXPECT_EQ(ReadFile(config.FileOut), "old page");
+    EXPECT_EQ(target->Calls, 0);
+    // The same failure again changes nothing: it is shown and logged once.
+    std::unique_ptr<TTemplateLines> lines;
+    RenderWork(context, *work, 1, lines);
+    EXPECT_FALSE(work->Show.Take().Changed);
+
+    config.FileIn = dir.string();  // a folder is not a template
+    EXPECT_EQ(Render().Text, "<NoFileIn>");
+    config.FileIn = "";
+    EXPECT_EQ(Render().Text, "<NoFileIn>");
+    config.FileIn = std::string("page.tpl\0x", 10);
+    EXPECT_EQ(Render().Text.rfind("<ExceptSH> ", 0), 0u);
+}
+
+TEST_F(RenderWorkTest, UnwritableOutputsReportExceptWrAndLeaveNoTemporary) {
+    WriteFile(config.FileIn, "!KW!SongTitle\n");
+    config.FTP.Use = true;
+    for (const stdfs::path& out : {dir / "missing" / "page.html", dir / "sub", stdfs::path()}) {
+        stdfs::create_directories(dir / "sub");
+        config.FileOut = out.string();
+        const auto shown = Render();
+        EXPECT_EQ(shown.Text.rfind("<ExceptWR> ", 0), 0u) << out << ": " << shown.Text;
+        EXPECT_GT(shown.Text.size(), 11u);  // the system's message follows
+        EXPECT_EQ(shown.Color, clRed);
+        EXPECT_TRUE(shown.LogIt);
+        EXPECT_EQ(StrayFiles(), 0) << out;
+        EXPECT_TRUE(stdfs::is_directory(dir / "sub"));
+    }
+    EXPECT_EQ(target->Calls, 0);  // nothing is delivered after a failed write
+}
+
+#ifndef _WIN32
+// A disk that fills up while the page is written: the old page stays whole and no temporary
+// is left behind.
+TEST_F(RenderWorkTest, FullDiskKeepsTheOldPageWhole) {
+    WriteFile(config.FileOut, "old page");
+    WriteFile(config.FileIn, std::string(1 << 20, 'x') + "\n");
+    struct rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const auto shown = Render();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(shown.Text.rfind("<ExceptWR> ", 0), 0u) << shown.Text;
+    EXPECT_EQ(ReadFile(config.FileOut), "old page");
+    EXPECT_EQ(StrayFiles(), 0);
+}
+
+TEST_F(RenderWorkTest, DevFullReportsExceptWr) {
+    // Only where the device's folder is not writable: a writable /dev (a root shell) would let
+    // a replacing write put a plain file in the device's place.
+    if (access("/dev", W_OK) == 0)
+        GTEST_SKIP() << "/dev is writable here";
+    WriteFile(config.FileIn, "page\n");
+    config.FileOut = "/dev/full";
+    EXPECT_EQ(Render().Text.rfind("<ExceptWR> ", 0), 0u);
+}
+#endif
+
+TEST_F(RenderWorkTest, DeliveryReportsWithLabelAndPosition) {
+    WriteFile(config.FileIn, "!KW!SongTitle");
+    config.FTP.Use = true;
+    auto shown = Render();
+    EXPECT_EQ(target->Calls, 1);
+    EXPECT_EQ(target->PageAtDelivery, "Title\r\n");  // the page is complete before delivery
+    EXPECT_EQ(shown.Text, stamp + " (FTP)");
+    EXPECT_FALSE(shown.LogIt);
+
+    target->Result = {false, "530 Login incorrect."};
+    shown = Render();
+    EXPECT_EQ(shown.Text, "1 FTP: 530 Login incorrect.");  // position 1 in the list, from 0
+    EXPECT_EQ(shown.Color, clRed);
+    EXPECT_TRUE(shown.LogIt);
+}
+
+TEST_F(RenderWorkTest, LongLineFullOfMarkers) {
+    std::string line;
+    line.reserve(8u << 20);
+    while (line.size() < (8u << 20))
+        line += "!KW!x!K!KW!SongTitle";
+    WriteFile(config.FileIn, line);
+    EXPECT_EQ(Render().Text, stamp);
+    EXPECT_EQ(stdfs::file_size(config.FileOut), line.size() / 20 * 12 + 2);
+}
+
+} // namespace
+} // namespace kw

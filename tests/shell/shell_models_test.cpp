@@ -1,0 +1,208 @@
+// The main window's models: works rows and sort, selection, log, layout arithmetic, the main
+// timer's take of the status cells and the staged shutdown.
+#include "shell/ClosingSequence.h"
+#include "shell/GridLayout.h"
+#include "shell/LogModel.h"
+#include "shell/StatusFeed.h"
+#include "shell/WorksGrid.h"
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace kw;
+
+TWorkPtr Named(const std::string& name) {
+    TWorkConfig c;
+    c.Name = name;
+    c.Section = "S" + name;
+    return std::make_shared<TWorkData>(c);
+}
+
+TEST(WorksGrid, SortsByteWiseAndNumbersTheRows) {
+    TWorkList works;
+    for (const char* n : {"b", "\xC0\xE1\xE2", "A", "a", "ab", "Ab"})
+        ASSERT_TRUE(works.Append(Named(n)));
+    const auto rows = ShowWorksRows(works, "Source", "Wait");
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[0], (TWorksRow{"", "Source", "Wait"}));
+    const char* expected[] = {"A", "Ab", "a", "ab", "b", "\xC0\xE1\xE2"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(rows[i + 1][0], std::to_string(i + 1));
+        EXPECT_EQ(rows[i + 1][1], expected[i]);
+        EXPECT_EQ(rows[i + 1][2], "");
+    }
+}
+
+TEST(WorksGrid, DeleteRenumbersAndSelectionFollowsRows) {
+    TWorkList works;
+    for (const char* n : {"a", "b", "c"})
+        ASSERT_TRUE(works.Append(Named(n)));
+    ASSERT_TRUE(works.RemoveAt(SelectedWorkFromRow(WorkRow(1))));
+    const auto rows = ShowWorksRows(works, "", "");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2][0], "2");
+    EXPECT_EQ(rows[2][1], "c");
+    EXPECT_EQ(SelectedWorkFromRow(SourceRow()), -1);
+    EXPECT_FALSE(WorkButtonsEnabled(SelectedWorkFromRow(SourceRow())));
+    EXPECT_FALSE(WorkButtonsEnabled(SelectedWorkFromRow(-1)));
+    EXPECT_TRUE(WorkButtonsEnabled(SelectedWorkFromRow(WorkRow(0))));
+}
+
+TEST(WorksGrid, StatusColours) {
+    EXPECT_FALSE(StatusCellPaint(0x00FFFFFF, 0x00FFFFFF).Custom);
+    const TCellPaint red = StatusCellPaint(clRed, 0x00FFFFFF);
+    EXPECT_TRUE(red.Custom);
+    EXPECT_EQ(red.Background, clRed);
+}
+
+TEST(LogModel, FirstEntryFillsTheDesignRowAndTheLogKeeps254) {
+    TLogModel log;
+    EXPECT_EQ(log.RowCount(), 2u);
+    log.Add("19:27:26 07.12", "Run");
+    EXPECT_EQ(log.RowCount(), 2u);
+    log.Add("19:27:27 07.12", "second");
+    EXPECT_EQ(log.RowCount(), 3u);
+    EXPECT_EQ(log.Entry(0)[1], "second");
+    for (int i = 0; i < 298; ++i)
+        log.Add("t", std::to_string(i));
+    EXPECT_EQ(log.RowCount(), 255u);
+    EXPECT_EQ(log.Entry(0)[1], "297");
+    EXPECT_EQ(log.Entry(253)[1], "44");  // the 254 newest of 300
+}
+
+TEST(GridLayout, ToolBarAt459Pixels) {
+    const TToolBarLayout b = PanTResize(459, TToolBarLayout{});
+    EXPECT_EQ(b.Pid.Left, 398);
+    EXPECT_EQ(b.Delete.Width, 132);
+    EXPECT_EQ(b.Delete.Left, 265);
+    EXPECT_EQ(b.Add.Left, 0);
+    EXPECT_EQ(b.Add.Width, 132);
+    EXPECT_EQ(b.Edit.Left, 133);
+    EXPECT_EQ(b.Edit.Width, 131);
+}
+
+TEST(GridLayout, FitColumnsSharesTheFreeWidth) {
+    TGridMetrics g;
+    g.ColWidths = {27, 276, 145};
+    g.RowCount = 3;
+    g.ClientWidth = 440;
+    g.ClientHeight = 200;
+    g.OuterWidth = 459;
+    // rows fit: outer width - 1 = 458, minus 28 and 146
+    EXPECT_EQ(FitColumns(g, {0, 100, 0}), (std::vector<int>{27, 283, 145}));
+    g.RowCount = 20;  // 20 * 19 > 200: the scroll bar's width is not available
+    EXPECT_EQ(FitColumns(g, {0, 100, 0}), (std::vector<int>{27, 265, 145}));
+    g.VertLines = false;
+    g.HorzLines = false;
+    g.RowCount = 11;  // 11 * 18 = 198 fits without the line pixels
+    EXPECT_EQ(FitColumns(g, {0, 50}), (std::vector<int>{27, 215, 145}));
+    EXPECT_EQ(FitColumns(g, {}), g.ColWidths);
+}
+
+TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
+    std::vector<TWorkPtr> works;
+    for (int i = 0; i < 12; ++i)
+        works.push_back(Named("w" + std::to_string(i)));
+    TShowCell source;
+    SetShowCell(works[11]->Show, "first", clRed, true, false);
+    SetShowCell(works[11]->Show, "second", clRed, false, false);
+    SetShowCell(works[11]->Show, "third", 0, false, false);
+    TStatusFeed f = TakeStatusUpdates(works, source);
+    ASSERT_EQ(f.Cells.size(), 1u);
+    EXPECT_EQ(f.Cells[0].Row, WorkRow(11));
+    EXPECT_EQ(f.Cells[0].Text, "third");
+    // the last update asked for no log line, so there is none
+    EXPECT_TRUE(f.LogLines.empty());
+    EXPECT_TRUE(f.GridChanged);
+    SetShowCell(works[11]->Show, "failed", clRed, true, false);
+    f = TakeStatusUpdates(works, source);
+    EXPECT_EQ(f.LogLines, std::vector<std::string>{"[12] failed"});
+
+    f = TakeStatusUpdates(works, source);  // nothing new: nothing to repaint
+    EXPECT_FALSE(f.GridChanged);
+    EXPECT_TRUE(f.LogLines.empty());
+
+    SetShowCell(source, "Wait", clRed, true, false);
+    f = TakeStatusUpdates(works, source);
+    ASSERT_EQ(f.Cells.size(), 1u);
+    EXPECT_EQ(f.Cells[0].Row, SourceRow());
+    EXPECT_EQ(f.LogLines, std::vector<std::string>{"Wait"});
+}
+
+// A render that ends when told to.
+class TGate : public TThread {
+public:
+    std::atomic<bool> Open{false};
+
+protected:
+    void Execute() override {
+        while (!Open.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+};
+
+struct TSteps : IClosingSteps {
+    bool answer = false;
+    bool readerFinished = false;
+    bool readerExists = true;
+    std::vector<std::string> log;
+    bool ConfirmExit() override { log.push_back("ask"); return answer; }
+    void LogBye() override { log.push_back("Bye"); }
+    void TimerToShutdown() override { log.push_back("timer"); }
+    void TerminateReader() override { log.push_back("terminate"); }
+    bool ReaderExists() override { return readerExists; }
+    bool ReaderFinished() override { return readerFinished; }
+    void FreeReader() override { readerExists = false; log.push_back("free reader"); }
+    void ReleaseRing() override { log.push_back("ring"); }
+    void StopTimer() override { log.push_back("stop"); }
+    void CloseWindow() override { log.push_back("close"); }
+    void FreeLongLivedObjects() override { log.push_back("free"); }
+    void TerminateNow() override { log.push_back("kill"); }
+};
+
+TEST(ClosingSequence, NoKeepsRunningAndYesWaitsForEveryThread) {
+    TSteps steps;
+    TWorkList works;
+    ASSERT_TRUE(works.Append(Named("a")));
+    auto* gate = new TGate;
+    works.At(0)->Thread.reset(gate);
+    gate->Start();
+
+    TClosingSequence seq;
+    EXPECT_FALSE(seq.FormClose(steps));
+    EXPECT_EQ(seq.Stage(), 0);
+    EXPECT_EQ(steps.log, std::vector<std::string>{"ask"});
+
+    steps.answer = true;
+    EXPECT_FALSE(seq.FormClose(steps));
+    EXPECT_EQ(seq.Stage(), 1);
+    EXPECT_FALSE(seq.FormClose(steps));  // refused while threads run
+    seq.ToShutdownTick(steps, works);
+    EXPECT_EQ(seq.Stage(), 1);  // reader not finished yet
+    steps.readerFinished = true;
+    seq.ToShutdownTick(steps, works);
+    EXPECT_EQ(seq.Stage(), 1);  // the render still runs
+    gate->Open = true;
+    while (!gate->Finished.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    seq.ToShutdownTick(steps, works);
+    EXPECT_EQ(seq.Stage(), 2);
+    EXPECT_EQ(works.At(0)->Thread, nullptr);
+    seq.ToShutdownTick(steps, works);
+    EXPECT_TRUE(seq.FormClose(steps));
+    const std::vector<std::string> expected{"ask", "ask", "Bye", "timer", "terminate", "free reader",
+                                            "ring", "stop", "close", "free"};
+    EXPECT_EQ(steps.log, expected);
+}
+
+TEST(ClosingSequence, SessionEndAsksNothing) {
+    TSteps steps;
+    TClosingSequence seq;
+    seq.SetSystemShutdown();
+    EXPECT_FALSE(seq.FormClose(steps));
+    EXPECT_EQ(seq.Stage(), 1);
+    EXPECT_EQ(steps.log.front(), "Bye");
+}
+
+} // namespace

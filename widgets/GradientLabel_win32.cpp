@@ -1,0 +1,218 @@
+// Painting and mouse handling of the gradient caption label.
+#include "widgets/GradientLabel_win32.h"
+#include <windowsx.h>
+
+namespace kw {
+
+TColor ResolveColor(TColor c) { return (c & 0x80000000u) ? GetSysColor(static_cast<int>(c & 0xFF)) : c; }
+
+namespace {
+
+HFONT MakeFont(int points, int weight, bool italic, bool underline, bool strike, const wchar_t* face) {
+    HDC screen = GetDC(nullptr);
+    const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    return CreateFontW(height, 0, 0, 0, weight, italic, underline, strike, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+}
+
+SIZE TextSize(HDC dc, const std::string& text) {
+    SIZE s{0, 0};
+    const std::wstring w = win::Wide(text);
+    GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &s);
+    return s;
+}
+
+HFONT SubCaptionFont(const TSubCaption& s) {
+    return MakeFont(s.Size, (s.Style & fsBold) ? FW_BOLD : FW_NORMAL, s.Style & fsItalic, s.Style & fsUnderline,
+                    s.Style & fsStrikeOut, L"Arial");
+}
+
+} // namespace
+
+bool TGradientHeadLabel::Create(HWND parent, int x, int y, int w, int h, bool fill) {
+    Register(CS_DBLCLKS, nullptr, reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
+    font_.Reset(MakeFont(10, FW_BOLD, false, false, false, L"Arial"));
+    if (fill) {
+        RECT r;
+        GetClientRect(parent, &r);
+        x = 0, y = 0, w = r.right, h = r.bottom;
+        SetAlign(TAlign::alClient);
+    }
+    return CreateWin(0, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, w, h, parent);
+}
+
+void TGradientHeadLabel::ConfigureAsButtonBar() {
+    SetAlign(TAlign::alClient);
+    SetAutoBounds(false);
+    SetBoundLines(0);
+    SetGradient(TGradient{64, clSilver, clWhite, TGradientStyle::gsTop});
+}
+
+void TGradientHeadLabel::SetGlyph(HBITMAP glyph) {
+    glyph_.Reset(glyph);
+    BITMAP bm{};
+    if (glyph && GetObjectW(glyph, sizeof bm, &bm))
+        SetGlyphSize(bm.bmWidth, bm.bmHeight);
+    else
+        SetGlyphSize(0, 0);
+}
+
+void TGradientHeadLabel::SetFont(HFONT font) {
+    LOGFONTW lf{};
+    if (font && GetObjectW(font, sizeof lf, &lf))
+        font_.Reset(CreateFontIndirectW(&lf));
+    ContentChanged();
+}
+
+void TGradientHeadLabel::Changed() {
+    if (Hwnd())
+        InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void TGradientHeadLabel::ContentChanged() {
+    ApplyAutoBounds();
+    Changed();
+}
+
+void TGradientHeadLabel::ApplyAutoBounds() {
+    if (!Hwnd() || !AutoBounds())
+        return;
+    HDC dc = GetDC(Hwnd());
+    TLabelContent c;
+    {
+        win::TSelect f(dc, font_.Get());
+        const SIZE cap = TextSize(dc, Caption());
+        c.CaptionWidth = cap.cx, c.CaptionHeight = cap.cy;
+        c.EllipsisWidth = TextSize(dc, "... ").cx;
+    }
+    if (!SubCaption().Caption.empty()) {
+        win::TGdi<HFONT> sf(SubCaptionFont(SubCaption()));
+        win::TSelect f(dc, sf.Get());
+        const SIZE sub = TextSize(dc, SubCaption().Caption + (SubCaption().Ellipsis ? "..." : ""));
+        c.SubWidth = sub.cx, c.SubHeight = sub.cy;
+    }
+    ReleaseDC(Hwnd(), dc);
+    c.GlyphWidth = GlyphFrameWidth();
+    c.GlyphHeight = GlyphHeight();
+    RECT r;
+    GetWindowRect(Hwnd(), &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    const bool sized = AutoWidth(c, w) | AutoHeight(c, h);
+    if (sized)
+        SetWindowPos(Hwnd(), nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TGradientHeadLabel::PaintTo(HDC dc, int width, int height) {
+    for (const TBand& b : GradientBands(Gradient(), RoundBit(), width, height, ResolveColor))
+        win::FillSolid(dc, RECT{b.Left, b.Top, b.Right, b.Bottom}, b.Color);
+    const TBoundLines lines = BoundLines();
+    const COLORREF edge = ResolveColor(BoundColor());
+    if (lines & blLeft)
+        win::FillSolid(dc, RECT{0, 0, 1, height}, edge);
+    if (lines & blTop)
+        win::FillSolid(dc, RECT{0, 0, width, 1}, edge);
+    if (lines & blRight)
+        win::FillSolid(dc, RECT{width - 1, 0, width, height}, edge);
+    if (lines & blBottom)
+        win::FillSolid(dc, RECT{0, height - 1, width, height}, edge);
+    DrawGlyph(dc, height);
+    DrawCaptions(dc, width, height);
+}
+
+void TGradientHeadLabel::DrawGlyph(HDC dc, int height) {
+    if (!HasGlyph())
+        return;
+    // A frame larger than the label is shrunk to fit within a pixel of its edges.
+    int w = GlyphFrameWidth(), h = GlyphHeight();
+    if (h > height - 2 && height > 2) {
+        w = w * (height - 2) / h;
+        h = height - 2;
+    }
+    HDC mem = CreateCompatibleDC(dc);
+    {
+        win::TSelect s(mem, glyph_.Get());
+        // The bottom-left pixel's colour is the transparent one, as with button glyphs.
+        const COLORREF transparent = GetPixel(mem, 0, GlyphHeight() - 1);
+        TransparentBlt(dc, Margin(), (height - h) / 2, w, h, mem, 0, 0, GlyphFrameWidth(), GlyphHeight(), transparent);
+    }
+    DeleteDC(mem);
+}
+
+void TGradientHeadLabel::DrawCaptions(HDC dc, int width, int height) {
+    SetBkMode(dc, TRANSPARENT);
+    int subWidth = 0;
+    const std::string sub = SubCaption().Caption + (SubCaption().Ellipsis ? "..." : "");
+    if (!SubCaption().Caption.empty()) {
+        win::TGdi<HFONT> sf(SubCaptionFont(SubCaption()));
+        win::TSelect f(dc, sf.Get());
+        subWidth = TextSize(dc, sub).cx;
+        if (SubCaptionFits(width, subWidth)) {
+            SetTextColor(dc, ResolveColor(SubCaption().Color));
+            RECT r{0, 0, width - SubCaption().Margin, height};
+            std::wstring w = win::Wide(sub);
+            DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_RIGHT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        }
+    }
+    if (Caption().empty())
+        return;
+    win::TSelect f(dc, font_.Get());
+    const std::string shown =
+        FitCaption(Caption(), CaptionRoom(width, subWidth), [dc](const std::string& s) { return TextSize(dc, s).cx; });
+    const UINT align = Alignment() == TTextAlignmt::taCenter ? DT_CENTER
+                       : Alignment() == TTextAlignmt::taRight ? DT_RIGHT
+                                                               : DT_LEFT;
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    RECT r{CaptionInset(), 0, width, height};
+    std::wstring w = win::Wide(shown);
+    DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+}
+
+void TGradientHeadLabel::Paint() {
+    win::TPaint p(Hwnd());
+    RECT r;
+    GetClientRect(Hwnd(), &r);
+    // Drawn off screen first so the bands never flicker.
+    HDC mem = CreateCompatibleDC(p.Dc());
+    win::TGdi<HBITMAP> bmp(CreateCompatibleBitmap(p.Dc(), r.right, r.bottom));
+    {
+        win::TSelect s(mem, bmp.Get());
+        PaintTo(mem, r.right, r.bottom);
+        BitBlt(p.Dc(), 0, 0, r.right, r.bottom, mem, 0, 0, SRCCOPY);
+    }
+    DeleteDC(mem);
+}
+
+void TGradientHeadLabel::Press(int x, bool dbl) {
+    if (!dbl && FormMove()) {
+        ReleaseCapture();
+        SendMessageW(GetAncestor(Hwnd(), GA_ROOT), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+    }
+    const auto& handler = HitsGlyph(x) ? (dbl ? OnGlyphDblClick : OnGlyphClick) : (dbl ? OnDblClick : OnClick);
+    if (handler)
+        handler();
+}
+
+LRESULT TGradientHeadLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SIZE:
+        Changed();
+        return 0;
+    case WM_LBUTTONDOWN:
+        Press(GET_X_LPARAM(lp), false);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        Press(GET_X_LPARAM(lp), true);
+        return 0;
+    case WM_NCHITTEST:
+        // Presses over the bar go to the label only; buttons above it get theirs first.
+        return HTCLIENT;
+    }
+    return Default(msg, wp, lp);
+}
+
+} // namespace kw

@@ -1,0 +1,47 @@
+// The gradient caption label as a window: paints the gradient bands, edge lines, glyph,
+// caption and sub-caption, sizes itself, and reports presses (or moves its window).
+#pragma once
+#include "shell/win32/Window_win32.h"
+#include "widgets/GradientLabel.h"
+
+namespace kw {
+
+class TGradientHeadLabel : public win::TWindowBase<TGradientHeadLabel>, public TGradientLabelModel {
+public:
+    static const wchar_t* ClassName() { return L"TGradientHeadLabel"; }
+
+    // A child of `parent`; with `fill` the label takes the parent's whole client area and
+    // follows its size (Align = alClient).
+    bool Create(HWND parent, int x, int y, int w, int h, bool fill);
+    // The configuration of every button bar: white to silver from the top in 64 bands.
+    void ConfigureAsButtonBar();
+
+    void SetGlyph(HBITMAP glyph);  // the label owns it
+    void SetFont(HFONT font);      // copied into the label's own font
+
+    std::function<void()> OnClick, OnDblClick, OnGlyphClick, OnGlyphDblClick;
+
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+    // Paints the label into any DC (also used by the flat buttons drawn over it).
+    void PaintTo(HDC dc, int width, int height);
+
+protected:
+    void Changed() override;
+    void ContentChanged() override;
+
+private:
+    void Paint();
+    void DrawCaptions(HDC dc, int width, int height);
+    void DrawGlyph(HDC dc, int height);
+    void ApplyAutoBounds();
+    void Press(int x, bool dbl);
+
+    win::TGdi<HBITMAP> glyph_;
+    win::TGdi<HFONT> font_;
+};
+
+// The system colour of a 0x80000000 | index value, other colours as they are.
+TColor ResolveColor(TColor c);
+
+} // namespace kw
