@@ -4,16 +4,29 @@
 
 namespace kw::fs {
 
+// Which step of a read failed: the file could not be opened (missing, a folder, no right to
+// it, held by another program), or it was opened and then could not be read.
+enum class TReadFailure { None, Open, Read };
+
 // Reads the whole file into `out`. False with the system's message in `error` when the file
-// cannot be opened or read; `out` is then empty.
-[[nodiscard]] bool ReadWholeFile(const std::string& path, std::string& out, std::string& error);
+// cannot be opened or read (`failure` tells which); `out` is then empty. A folder, a device or
+// a pipe is not a file and fails to open. The file's size is taken first, so a large file is
+// read straight into one buffer of its size.
+[[nodiscard]] bool ReadWholeFile(const std::string& path, std::string& out, std::string& error,
+                                 TReadFailure& failure);
+[[nodiscard]] inline bool ReadWholeFile(const std::string& path, std::string& out, std::string& error) {
+    TReadFailure failure{};
+    return ReadWholeFile(path, out, error, failure);
+}
 
 // Writes `bytes` as the file's new content. The bytes go to a temporary file in the same
 // folder which then replaces the target in one step, so a reader (a web server, the next
 // render) sees either the old or the new file, never half of one. When the folder does not
 // allow that (no right to create files there, or the target is held open without sharing
-// deletion), the target is written in place instead. False with the system's message in
-// `error` when neither works; no temporary file is left behind.
+// deletion), the target is written in place instead. A target that is not a plain file (a
+// device, a pipe, a symbolic link) is always written in place: replacing it would put a plain
+// file where the device or the link was. False with the system's message in `error` when
+// neither works; no temporary file is left behind.
 [[nodiscard]] bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error);
 
 } // namespace kw::fs

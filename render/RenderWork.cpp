@@ -3,7 +3,6 @@
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
 #include "render/TemplateEngine.h"
-#include <cstring>
 #include <new>
 
 namespace kw {
@@ -59,14 +58,16 @@ bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
         Fail(KeyExceptSH, config_.FileIn.c_str() + std::string(": invalid file name"));
         return false;
     }
-    if (config_.FileIn.empty() || !fs::FileExists(config_.FileIn)) {
+    // A folder of that name exists but is no template: opening it fails below ("ExceptOP").
+    if (config_.FileIn.empty() || (!fs::FileExists(config_.FileIn) && !fs::DirectoryExists(config_.FileIn))) {
         Report(Text(KeyNoFileIn), clRed, true);
         return false;
     }
     std::string bytes, error;
+    fs::TReadFailure failure{};
     try {
-        if (!fs::ReadWholeFile(config_.FileIn, bytes, error)) {
-            Fail(KeyExceptOP, error);
+        if (!fs::ReadWholeFile(config_.FileIn, bytes, error, failure)) {
+            Fail(failure == fs::TReadFailure::Read ? KeyExceptRD : KeyExceptOP, error);
             return false;
         }
     } catch (const std::bad_alloc&) {
@@ -107,34 +108,6 @@ int TRender::Position() const {
 }
 
 } // namespace
-
-std::string RenderPage(const TTemplateLines& lines, uint8_t codePage, const TPageState& page) {
-    // Markers never span lines, so one search over the whole text tells which lines need the
-    // engine; every other line is copied as it stands.
-    const std::string_view text = lines.Text();
-    std::string out;
-    out.reserve(text.size() + text.size() / 8 + 64);
-    size_t marker = text.find(TagMarker);
-    auto emit = [&](size_t start, size_t end) {
-        const std::string_view line = text.substr(start, end - start);
-        if (marker < end) {
-            ExpandLine(line, codePage, page, out);
-            marker = text.find(TagMarker, end);
-        } else {
-            out.append(line);
-        }
-        out.append("\r\n", 2);
-    };
-    size_t start = 0;
-    while (const void* lf = std::memchr(text.data() + start, '\n', text.size() - start)) {
-        const size_t end = static_cast<size_t>(static_cast<const char*>(lf) - text.data());
-        emit(start, end);
-        start = end + 1;
-    }
-    if (lines.LastLineOpen())
-        emit(start, text.size());
-    return out;
-}
 
 void RenderWork(const TRenderContext& context, TWorkData& work, int8_t workIndex,
                 std::unique_ptr<TTemplateLines>& lines) {

@@ -7,37 +7,34 @@
 
 namespace kw {
 
-// The lines of one render, kept as one text in which LF separates the lines, so a template of
-// many short lines costs no more memory than its bytes.
+// The lines of one render. The file's bytes are kept exactly as read: the page is built from
+// them in one pass (RenderPage), and most of a template is copied from them unchanged.
 class TTemplateLines {
 public:
-    // Takes the file's bytes and prepares them in place (no copy of the text).
-    explicit TTemplateLines(std::string bytes);
+    // Takes the file's bytes (no copy of the text).
+    explicit TTemplateLines(std::string bytes) : bytes_(std::move(bytes)) {}
 
-    // Calls f(std::string_view line) for every line in order.
+    // Calls f(std::string_view line) for every line in order, without its line end and
+    // without lone CRs.
     template <typename F>
     void ForEachLine(F&& f) const {
-        size_t start = 0;
-        for (;;) {
-            const size_t end = text_.find('\n', start);
-            if (end == std::string::npos)
-                break;
-            f(std::string_view(text_).substr(start, end - start));
-            start = end + 1;
-        }
-        if (lastLineOpen_)
-            f(std::string_view(text_).substr(start));
+        std::string scratch;
+        std::string_view line;
+        const size_t end = FileEnd();
+        for (size_t pos = 0; NextLine(pos, end, line, scratch);)
+            f(line);
     }
 
     size_t Count() const;
-    // The lines joined by LF, and whether the last line has no line end of its own.
-    std::string_view Text() const { return text_; }
-    bool LastLineOpen() const { return lastLineOpen_; }
-    size_t TextSize() const { return text_.size(); }
+    // The file as read, byte 26 and what follows it included.
+    std::string_view Bytes() const { return bytes_; }
 
 private:
-    std::string text_;           // the template without CRs and without what follows byte 26
-    bool lastLineOpen_ = false;  // the file does not end with a line end: the tail is a line
+    size_t FileEnd() const;  // where byte 26 ends the file, or the size
+    // The line at `pos` (before `end`); `scratch` holds it when lone CRs had to go.
+    bool NextLine(size_t& pos, size_t end, std::string_view& line, std::string& scratch) const;
+
+    std::string bytes_;
 };
 
 } // namespace kw

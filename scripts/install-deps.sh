@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xvfb xauth x11-apps imagemagick
-    locales python3-pyftpdlib vsftpd curl zip nsis
+    locales python3-pyftpdlib vsftpd curl zip nsis chromium
 )
 
 missing=()

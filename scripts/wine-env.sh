@@ -10,6 +10,9 @@ kw_wine_env() {
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1 || true
+        # Xvfb has no window manager: let Wine draw frames and captions itself, so windows
+        # look as on Windows in screenshots and no message waits on a manager that is not there.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
         wineserver -w 2>/dev/null || true
     fi
 }

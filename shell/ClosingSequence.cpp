@@ -21,7 +21,7 @@ bool TClosingSequence::Begin(IClosingSteps& steps) {
     if (!systemShutdown_ && !steps.ConfirmExit())
         return false;
     steps.LogBye();
-    stage_ = 1;
+    SetStage(1);
     steps.TimerToShutdown();
     steps.TerminateReader();
     return false;
@@ -42,14 +42,23 @@ bool TClosingSequence::ThreadsGone(IClosingSteps& steps, TWorkList& works) {
         else
             running = true;
     }
+    // checked even when a work's render still runs, so that finished ones are freed now
+    if (steps.RendersRunning())
+        running = true;
     return !running;
+}
+
+void TClosingSequence::SetStage(uint8_t stage) {
+    stage_ = stage;
+    if (shared_)
+        shared_->store(stage);
 }
 
 void TClosingSequence::ToShutdownTick(IClosingSteps& steps, TWorkList& works) noexcept {
     try {
         if (stage_ == 1) {
             if (ThreadsGone(steps, works))
-                stage_ = 2;
+                SetStage(2);
         } else if (stage_ >= 2) {
             steps.ReleaseRing();
             steps.StopTimer();

@@ -3,6 +3,7 @@
 // this class decides which run when.
 #pragma once
 #include "config/Settings.h"
+#include <atomic>
 #include <cstdint>
 
 namespace kw {
@@ -17,6 +18,8 @@ public:
     virtual bool ReaderExists() = 0;
     virtual bool ReaderFinished() = 0;        // its `Finished` flag
     virtual void FreeReader() = 0;            // join and forget it
+    // Renders kept outside the works list (a deleted work's); true while one still runs.
+    virtual bool RendersRunning() { return false; }
     virtual void ReleaseRing() = 0;           // free every queued host message
     virtual void StopTimer() = 0;
     virtual void CloseWindow() = 0;           // a close request (comes back as `FormClose`)
@@ -27,6 +30,8 @@ public:
 class TClosingSequence {
 public:
     uint8_t Stage() const { return stage_; }
+    // The program-wide copy of the stage that the host message handlers read.
+    void ShareStage(std::atomic<uint8_t>* shared) { shared_ = shared; }
     bool SystemShutdown() const { return systemShutdown_; }
     void SetSystemShutdown() { systemShutdown_ = true; }
 
@@ -38,8 +43,10 @@ public:
 private:
     bool Begin(IClosingSteps& steps);
     bool ThreadsGone(IClosingSteps& steps, TWorkList& works);
+    void SetStage(uint8_t stage);
 
     uint8_t stage_ = 0;
+    std::atomic<uint8_t>* shared_ = nullptr;
     bool systemShutdown_ = false;
 };
 

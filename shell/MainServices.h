@@ -27,6 +27,9 @@ public:
     virtual bool ReaderExists() = 0;
     virtual bool ReaderFinished() = 0;
     virtual void FreeReader() = 0;
+    // Once the reader has ended: frees the renders that have finished (also those of works
+    // deleted while they ran) and tells whether any still runs.
+    virtual bool RendersRunning() { return false; }
     virtual void ReleaseRing() = 0;
     virtual void FreeLongLivedObjects() = 0;
 };

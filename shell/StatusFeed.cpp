@@ -12,8 +12,14 @@ TStatusFeed TakeStatusUpdates(const std::vector<TWorkPtr>& works, TShowCell& sou
             feed.Cells.push_back({WorkRow(static_cast<int>(i)), t.Text, t.Color});
             feed.GridChanged = true;
         }
-        if (t.LogIt)
-            feed.LogLines.push_back("[" + std::to_string(i + 1) + "] " + t.Text);
+        if (t.LogIt) {
+            // built by appending: gcc 12 misreads `"[" + std::string&&` as an overlapping copy
+            std::string line = "[";
+            line += std::to_string(i + 1);
+            line += "] ";
+            line += t.Text;
+            feed.LogLines.push_back(std::move(line));
+        }
     }
     const TShowCell::TTaken s = sourceStatus.Take();
     if (s.Changed) {

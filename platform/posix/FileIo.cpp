@@ -3,7 +3,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <csignal>
+#include <ctime>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,19 +32,58 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
+// A pipe whose reader goes away while the page is written raises SIGPIPE, which would end the
+// whole program. While it is alive the signal is held back on this thread, and one raised by
+// the write is taken off again, so the write fails with EPIPE instead.
+class TPipeSignalGuard {
+public:
+    TPipeSignalGuard() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+    }
+    ~TPipeSignalGuard() {
+        if (!wasPending_) {
+            const timespec none{0, 0};
+            while (sigtimedwait(&pipe_, nullptr, &none) == SIGPIPE) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    TPipeSignalGuard(const TPipeSignalGuard&) = delete;
+    TPipeSignalGuard& operator=(const TPipeSignalGuard&) = delete;
+
+private:
+    sigset_t pipe_{}, old_{};
+    bool wasPending_ = false;
+};
+
 std::string TemporaryName(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     return path + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
 }
 
+// Opened without waiting: a pipe nobody reads from fails at once instead of holding the
+// render up, and one with a reader is then written to normally.
 bool WriteInPlace(const std::string& path, const std::string& bytes, std::string& error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         error = ErrorText(path, errno);
         return false;
     }
-    const bool ok = WriteAll(fd, bytes);
-    const int code = errno;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    bool ok = false;
+    int code = 0;
+    {
+        TPipeSignalGuard guard;
+        ok = WriteAll(fd, bytes);
+        code = errno;
+    }
     if (::close(fd) != 0 && ok) {
         error = ErrorText(path, errno);
         return false;
@@ -51,38 +93,61 @@ bool WriteInPlace(const std::string& path, const std::string& bytes, std::string
     return ok;
 }
 
-} // namespace
-
-bool ReadWholeFile(const std::string& path, std::string& out, std::string& error) {
-    out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = ErrorText(path, errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        error = ErrorText(path, EISDIR);
-        return false;
-    }
-    char buf[65536];
+// Reads what follows `done` bytes already in `out` until the end of the file.
+bool ReadRest(int fd, std::string& out, size_t done) {
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (done == out.size())
+            out.resize(done + 65536);
+        const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
         if (n == 0)
             break;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            error = ErrorText(path, errno);
-            ::close(fd);
-            out.clear();
             return false;
         }
-        out.append(buf, static_cast<size_t>(n));
+        done += static_cast<size_t>(n);
+    }
+    out.resize(done);
+    return true;
+}
+
+} // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& out, std::string& error, TReadFailure& failure) {
+    out.clear();
+    failure = TReadFailure::None;
+    // Not waiting at the open: a pipe named as a file must not hold the caller up.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    int code = fd < 0 ? errno : ::fstat(fd, &st) != 0 ? errno : 0;
+    if (code == 0 && S_ISDIR(st.st_mode))
+        code = EISDIR;
+    if (code != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        failure = TReadFailure::Open;
+        error = code != 0 ? ErrorText(path, code) : path + ": not a file";
+        return false;
+    }
+    bool ok = false;
+    try {
+        // One buffer of the file's size, filled in place; a file that grows meanwhile is read on.
+        out.resize(static_cast<size_t>(st.st_size));
+        ok = ReadRest(fd, out, 0);
+        code = errno;
+    } catch (...) {
+        ::close(fd);
+        out = std::string();
+        throw;
     }
     ::close(fd);
-    return true;
+    if (!ok) {
+        out = std::string();
+        failure = TReadFailure::Read;
+        error = ErrorText(path, code);
+    }
+    return ok;
 }
 
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error) {
@@ -92,8 +157,9 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
         error = ErrorText(path, EISDIR);
         return false;
     }
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) // a rename would replace the link itself
+    // A rename would put a plain file in the place of a link, a device or a pipe.
+    struct stat own {};
+    if (::lstat(path.c_str(), &own) == 0 && !S_ISREG(own.st_mode))
         return WriteInPlace(path, bytes, error);
     const std::string temp = TemporaryName(path);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

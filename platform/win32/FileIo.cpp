@@ -56,30 +56,74 @@ std::string TemporaryName(const std::string& path) {
 
 } // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& out, std::string& error) {
+bool ReadWholeFile(const std::string& path, std::string& out, std::string& error, TReadFailure& failure) {
     out.clear();
+    failure = TReadFailure::None;
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER size{};
+    if (h != INVALID_HANDLE_VALUE && (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size))) {
+        // A device or a pipe is not a file: reading one could wait for ever or never end.
+        CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+        SetLastError(ERROR_INVALID_FUNCTION);
+    }
     if (h == INVALID_HANDLE_VALUE) {
+        failure = TReadFailure::Open;
         error = ErrorText(path);
         return false;
     }
-    char buf[65536];
-    for (;;) {
-        DWORD n = 0;
-        if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
-            error = ErrorText(path);
-            CloseHandle(h);
-            out.clear();
-            return false;
+    bool ok = true;
+    try {
+        // One buffer of the file's size, filled in place; a file that grows meanwhile is read on.
+        out.resize(static_cast<size_t>(size.QuadPart));
+        size_t done = 0;
+        for (;;) {
+            if (done == out.size())
+                out.resize(done + 65536);
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(out.size() - done, 1u << 30));
+            DWORD n = 0;
+            if (!ReadFile(h, out.data() + done, chunk, &n, nullptr)) {
+                ok = false;
+                error = ErrorText(path);
+                break;
+            }
+            if (n == 0)
+                break;
+            done += n;
         }
-        if (n == 0)
-            break;
-        out.append(buf, n);
+        out.resize(done);
+    } catch (...) {
+        CloseHandle(h);
+        out = std::string();
+        throw;
     }
     CloseHandle(h);
-    return true;
+    if (!ok) {
+        out = std::string();
+        failure = TReadFailure::Read;
+    }
+    return ok;
 }
+
+namespace {
+
+// A target that a replacing write must not touch: a device or a pipe (no plain file may take
+// its place) or a symbolic link (the link would be replaced instead of what it points to).
+bool IsNotAPlainFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool device = GetFileType(h) != FILE_TYPE_DISK;
+    CloseHandle(h);
+    return device;
+}
+
+} // namespace
 
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error) {
     if (DirectoryExists(path)) {
@@ -87,6 +131,8 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
         error = ErrorText(path);
         return false;
     }
+    if (IsNotAPlainFile(path))
+        return WriteInPlace(path, bytes, error);
     const std::string temp = TemporaryName(path);
     HANDLE h = OpenForWriting(temp, CREATE_NEW);
     if (h == INVALID_HANDLE_VALUE) // e.g. no right to create files in the folder

@@ -3,6 +3,7 @@
 #pragma once
 #include "lang/Component.h"
 #include "shell/win32/Window_win32.h"
+#include "widgets/GradientLabel_win32.h"
 #include <commctrl.h>
 #include <memory>
 #include <string>
@@ -166,6 +167,229 @@ private:
     std::string name_;
     HWND form_;
     std::vector<std::unique_ptr<TControl>> items_;
+};
+
+
+// Check boxes.
+inline bool IsChecked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+inline void SetChecked(HWND box, bool on) {
+    SendMessageW(box, BM_SETCHECK, static_cast<WPARAM>(on ? BST_CHECKED : BST_UNCHECKED), 0);
+}
+
+// Pixels at 96 dots per inch scaled to the screen's resolution, so that a dialog laid out in
+// fixed positions still fits its (system-sized) font on a high-DPI screen.
+inline int Scaled(int pixels) {
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        const int d = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen)
+            ReleaseDC(nullptr, screen);
+        return d > 0 ? d : 96;
+    }();
+    return MulDiv(pixels, dpi, 96);
+}
+
+// Gives a top-level window the outer size for a client area of w x h and centres it in the
+// work area of its monitor (dialogs open in the middle of the screen).
+inline void SizeAndCentre(HWND window, int w, int h) {
+    RECT r{0, 0, w, h};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    const int ow = r.right - r.left, oh = r.bottom - r.top;
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &info))
+        area = info.rcWork;
+    SetWindowPos(window, nullptr, area.left + (area.right - area.left - ow) / 2,
+                 area.top + (area.bottom - area.top - oh) / 2, ow, oh, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A whole-number spin field: an edit box with an up-down control as its buddy. The value read
+// is always within the limits: a number outside them is clamped and anything that is not a
+// number reads as the lower limit; leaving the field shows the value that will be used.
+class TSpinField {
+public:
+    void Create(HWND parent, int x, int y, int w, int h, int id, int low, int high, int value) {
+        low_ = low;
+        high_ = high;
+        edit_ = MakeChild(parent, L"EDIT", "", WS_TABSTOP | ES_NUMBER | ES_AUTOHSCROLL, x, y, w, h, id,
+                          WS_EX_CLIENTEDGE);
+        SendMessageW(edit_, EM_SETLIMITTEXT, 6, 0);
+        upDown_ = CreateWindowExW(0, UPDOWN_CLASSW, L"",
+                                  WS_CHILD | WS_VISIBLE | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS |
+                                      UDS_NOTHOUSANDS,
+                                  0, 0, 0, 0, parent, nullptr, Instance(), nullptr);
+        SendMessageW(upDown_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit_), 0);
+        SendMessageW(upDown_, UDM_SETRANGE32, static_cast<WPARAM>(low), static_cast<LPARAM>(high));
+        SetValue(value);
+    }
+    HWND Edit() const { return edit_; }
+    HWND UpDown() const { return upDown_; }
+    int Low() const { return low_; }
+    int High() const { return high_; }
+
+    int Value() const {
+        const std::string text = GetText(edit_);
+        long long v = 0;
+        size_t digits = 0;
+        size_t i = 0;
+        const bool negative = !text.empty() && text[0] == '-';
+        if (negative)
+            i = 1;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 12; ++i, ++digits)
+            v = v * 10 + (text[i] - '0');
+        if (digits == 0 || i != text.size())
+            return low_;
+        if (negative)
+            v = -v;
+        return v < low_ ? low_ : v > high_ ? high_ : static_cast<int>(v);
+    }
+    void SetValue(int value) {
+        value = value < low_ ? low_ : value > high_ ? high_ : value;
+        SendMessageW(upDown_, UDM_SETPOS32, 0, static_cast<LPARAM>(value));
+        SetText(edit_, std::to_string(value));
+    }
+    // Rewrites the text as the value it stands for (called when the field loses the focus).
+    void Normalise() {
+        const int v = Value();
+        if (GetText(edit_) != std::to_string(v))
+            SetValue(v);
+    }
+
+private:
+    HWND edit_ = nullptr;
+    HWND upDown_ = nullptr;
+    int low_ = 0, high_ = 0;
+};
+
+// Tooltips for the components of a form whose hint is switched on (after translation).
+inline HWND MakeHints(HWND form, TFormComponents& components, HWND tooltip = nullptr) {
+    if (tooltip)
+        DestroyWindow(tooltip);
+    tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, form,
+                              nullptr, Instance(), nullptr);
+    for (int i = 0; i < components.ComponentCount(); ++i) {
+        auto& c = static_cast<TControl&>(components.Component(i));
+        if (!c.ShowHint() || c.Hint().empty())
+            continue;
+        std::wstring text = Wide(c.Hint());
+        TTTOOLINFOW ti{};
+        ti.cbSize = sizeof ti;
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = GetParent(c.Hwnd());
+        ti.uId = reinterpret_cast<UINT_PTR>(c.Hwnd());
+        ti.lpszText = text.data();
+        SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    return tooltip;
+}
+
+// A dialog's button bar: a 26-pixel panel with a lowered bevel, filled by the gradient caption
+// label, with flat speed buttons drawn over the gradient (an edge shows while the mouse is over
+// one). The bar is a control parent, so Tab reaches its buttons; their clicks reach the dialog
+// as WM_COMMAND.
+class TButtonBar : public TWindowBase<TButtonBar> {
+public:
+    static const wchar_t* ClassName() { return L"TKwButtonBar"; }
+    static constexpr int BarHeight = 26;
+
+    bool Create(HWND dialog, int x, int y, int w) {
+        Register();
+        dialog_ = dialog;
+        if (!CreateWin(WS_EX_CONTROLPARENT, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, x, y, w, BarHeight, dialog))
+            return false;
+        label_.Create(Hwnd(), 1, 1, w - 2, BarHeight - 2, false);
+        label_.ConfigureAsButtonBar();
+        // below the buttons, so that the mouse reaches them
+        SetWindowPos(label_.Hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return true;
+    }
+
+    // A flat button at `left` within the bar.
+    HWND AddButton(int id, const std::string& caption, int left, int width) {
+        HWND b = MakeChild(Hwnd(), L"BUTTON", caption, WS_TABSTOP | BS_OWNERDRAW, left, 1, width, BarHeight - 2, id);
+        SetWindowSubclass(b, &TButtonBar::ButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        return b;
+    }
+
+    TGradientHeadLabel& Label() { return label_; }
+
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+        switch (msg) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+            return SendMessageW(dialog_, msg, wp, lp);
+        case WM_DRAWITEM:
+            DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+            return TRUE;
+        case WM_PAINT: {
+            TPaint p(Hwnd());
+            RECT r;
+            GetClientRect(Hwnd(), &r);
+            DrawEdge(p.Dc(), &r, BDR_SUNKENOUTER, BF_RECT);
+            return 0;
+        }
+        }
+        return Default(msg, wp, lp);
+    }
+
+private:
+    static LRESULT CALLBACK ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+        auto* bar = reinterpret_cast<TButtonBar*>(ref);
+        if (msg == WM_MOUSEMOVE && bar->hot_ != h) {
+            if (bar->hot_)
+                InvalidateRect(bar->hot_, nullptr, FALSE);
+            bar->hot_ = h;
+            TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, h, 0};
+            TrackMouseEvent(&t);
+            InvalidateRect(h, nullptr, FALSE);
+        } else if (msg == WM_MOUSELEAVE && bar->hot_ == h) {
+            bar->hot_ = nullptr;
+            InvalidateRect(h, nullptr, FALSE);
+        } else if (msg == WM_NCDESTROY) {
+            if (bar->hot_ == h)
+                bar->hot_ = nullptr;
+            RemoveWindowSubclass(h, &TButtonBar::ButtonProc, 1);
+        }
+        return DefSubclassProc(h, msg, wp, lp);
+    }
+
+    void DrawButton(const DRAWITEMSTRUCT& d) {
+        const RECT& r = d.rcItem;
+        // The bar's gradient shows through the flat button.
+        RECT bar;
+        GetClientRect(label_.Hwnd(), &bar);
+        POINT origin{0, 0};
+        MapWindowPoints(d.hwndItem, label_.Hwnd(), &origin, 1);
+        const int saved = SaveDC(d.hDC);
+        IntersectClipRect(d.hDC, r.left, r.top, r.right, r.bottom);
+        SetViewportOrgEx(d.hDC, -origin.x, -origin.y, nullptr);
+        label_.PaintTo(d.hDC, bar.right, bar.bottom);
+        RestoreDC(d.hDC, saved);
+
+        const bool enabled = !(d.itemState & ODS_DISABLED);
+        const bool pressed = (d.itemState & ODS_SELECTED) != 0;
+        if (pressed || (enabled && hot_ == d.hwndItem)) {
+            RECT e = r;
+            DrawEdge(d.hDC, &e, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+        }
+        const std::wstring text = Wide(GetText(d.hwndItem));
+        RECT t{r.left + 2 + (pressed ? 1 : 0), r.top + (pressed ? 1 : 0), r.right - 2 + (pressed ? 1 : 0),
+               r.bottom + (pressed ? 1 : 0)};
+        SetBkMode(d.hDC, TRANSPARENT);
+        SetTextColor(d.hDC, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+        TSelect f(d.hDC, UiFont());
+        DrawTextW(d.hDC, text.c_str(), -1, &t, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+        if (d.itemState & ODS_FOCUS) {
+            RECT fr{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+            DrawFocusRect(d.hDC, &fr);
+        }
+    }
+
+    HWND dialog_ = nullptr;
+    HWND hot_ = nullptr;
+    TGradientHeadLabel label_;
 };
 
 } // namespace kw::win

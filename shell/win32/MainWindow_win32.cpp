@@ -2,6 +2,7 @@
 #include "shell/win32/MainWindow_win32.h"
 #include "platform/Clock.h"
 #include "platform/Regional.h"
+#include "hostlink/HostWindow_win32.h"
 #include "shell/StatusFeed.h"
 #include "shell/WorksGrid.h"
 #include <windowsx.h>
@@ -426,7 +427,15 @@ void TKW_PAGE::Command(int id) {
     }
 }
 
+uint32_t TKW_PAGE::WorksGridColor() const {
+    const COLORREF c = ListView_GetBkColor(sgWork_);
+    return c == CLR_NONE ? GetSysColor(COLOR_WINDOW) : c;
+}
+
 LRESULT TKW_PAGE::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT hostResult = 0;
+    if (inbox_ && HandleHostMessage(*inbox_, msg, wp, lp, hostResult))
+        return hostResult;  // WM_COPYDATA and the control message: the host link's
     if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
         if (trayVisible_)
             TrayIcon(NIM_ADD);  // Explorer restarted: the icon is gone with the old taskbar
@@ -434,8 +443,10 @@ LRESULT TKW_PAGE::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     switch (msg) {
     case WM_SIZE:
-        if (wp == SIZE_MINIMIZED)
-            OnMinimize();
+        if (wp == SIZE_MINIMIZED) {
+            if (minimizeHooks_)
+                OnMinimize();
+        }
         else
             Layout();
         return 0;

@@ -2,6 +2,7 @@
 // works grid with the "Source" row and one row per work, the log grid, the 100 ms main timer,
 // the notification icon and the staged shutdown. Decisions live in the portable models.
 #pragma once
+#include "hostlink/Inbox.h"
 #include "shell/ClosingSequence.h"
 #include "shell/GridLayout.h"
 #include "shell/LogModel.h"
@@ -53,6 +54,13 @@ public:
     void OnRestore();
     void TrayIconDblClick() { OnRestore(); }
     void SetTrayHint(const std::string& hint) { trayHint_ = hint; }
+    // Start-up's wiring: the host's messages go to `inbox` (none before), the closing stage is
+    // published for the host message handlers, and minimising starts to consult Hide.
+    void SetInbox(TInbox* inbox) { inbox_ = inbox; }
+    void ShareClosingStage(std::atomic<uint8_t>& stage) { closing_.ShareStage(&stage); }
+    void AttachMinimizeHooks() { minimizeHooks_ = true; }
+    void SetTrayIcon(HICON icon) { icon_ = icon; }
+    uint32_t WorksGridColor() const;
 
     int SelectedWork() const { return selectedWork_; }
     const TClosingSequence& Closing() const { return closing_; }
@@ -92,6 +100,7 @@ private:
     bool ReaderExists() override { return services_.ReaderExists(); }
     bool ReaderFinished() override { return services_.ReaderFinished(); }
     void FreeReader() override { services_.FreeReader(); }
+    bool RendersRunning() override { return services_.RendersRunning(); }
     void ReleaseRing() override { services_.ReleaseRing(); }
     void StopTimer() override { KillTimer(Hwnd(), IDT_MAIN); }
     void CloseWindow() override { PostMessageW(Hwnd(), WM_CLOSE, 0, 0); }
@@ -110,6 +119,8 @@ private:
     int selectedWork_ = -1;
     int hotButton_ = 0;
     bool quitOnDestroy_ = false;
+    bool minimizeHooks_ = false;
+    TInbox* inbox_ = nullptr;
     bool trayVisible_ = false;
     std::string trayHint_;
     HICON icon_ = nullptr;

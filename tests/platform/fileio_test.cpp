@@ -4,6 +4,15 @@
 #include "platform/FileSystem.h"
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+#ifndef _WIN32
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,8 +58,73 @@ TEST(FileIo, FailuresAreReportedWithTheSystemsMessage) {
     EXPECT_FALSE(WriteFileReplacing(dir.Path("folder"), "x", error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(DirectoryExists(dir.Path("folder")));
-    EXPECT_FALSE(ReadWholeFile(dir.Path("folder"), out, error));
+    TReadFailure failure{};
+    EXPECT_FALSE(ReadWholeFile(dir.Path("folder"), out, error, failure));
+    EXPECT_EQ(failure, TReadFailure::Open);
+    EXPECT_FALSE(ReadWholeFile(dir.Path("none.htm"), out, error, failure));
+    EXPECT_EQ(failure, TReadFailure::Open);
+    dir.Write("there", "bytes");
+    EXPECT_TRUE(ReadWholeFile(dir.Path("there"), out, error, failure));
+    EXPECT_EQ(failure, TReadFailure::None);
+    EXPECT_EQ(out, "bytes");
 }
+
+#ifndef _WIN32
+// Targets that are not plain files are written in place and keep being what they are; one
+// that cannot take the bytes reports the system's message. Nothing waits for a pipe without
+// a reader, and no temporary is left anywhere.
+TEST(FileIo, DevicesAndPipesAreWrittenInPlace) {
+    kwtest::TTempFolder dir;
+    std::string error;
+    EXPECT_TRUE(WriteFileReplacing("/dev/null", "page", error)) << error;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_FALSE(WriteFileReplacing("/dev/full", "page", error));
+    EXPECT_EQ(error, "/dev/full: " + std::string(std::strerror(ENOSPC)));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    for (const auto& e : std::filesystem::directory_iterator("/dev"))
+        EXPECT_EQ(e.path().filename().string().find(".~"), std::string::npos) << e.path();
+
+    const std::string fifo = dir.Path("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    error.clear();
+    EXPECT_FALSE(WriteFileReplacing(fifo, "page", error));  // no reader: fails at once
+    EXPECT_EQ(error, fifo + ": " + std::strerror(ENXIO));
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_TRUE(WriteFileReplacing(fifo, "page", error)) << error;
+    char got[8] = {};
+    EXPECT_EQ(read(reader, got, sizeof got), 4);
+    EXPECT_EQ(std::string(got), "page");
+    // The reader goes away: the write fails instead of the signal ending the program.
+    close(reader);
+    const int reader2 = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader2, 0);
+    std::thread closer([reader2] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        close(reader2);
+    });
+    EXPECT_FALSE(WriteFileReplacing(fifo, std::string(1 << 20, 'x'), error));  // more than a pipe holds
+    closer.join();
+    EXPECT_EQ(error, fifo + ": " + std::strerror(EPIPE));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(FindFiles(dir.Path(""), "*"), std::vector<std::string>{});
+}
+
+TEST(FileIo, ReadFailureIsToldFromOpenFailure) {
+    std::string out = "stale", error;
+    TReadFailure failure{};
+    // Opens, then fails: the first page of this process's memory is never mapped.
+    EXPECT_FALSE(ReadWholeFile("/proc/self/mem", out, error, failure));
+    EXPECT_EQ(failure, TReadFailure::Read);
+    EXPECT_EQ(error, "/proc/self/mem: " + std::string(std::strerror(EIO)));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(ReadWholeFile("/dev/zero", out, error, failure));  // would never end
+    EXPECT_EQ(failure, TReadFailure::Open);
+    // Files the size query calls empty are still read to their end.
+    EXPECT_TRUE(ReadWholeFile("/proc/self/status", out, error, failure));
+    EXPECT_NE(out.find("Name:"), std::string::npos);
+}
+#endif
 
 TEST(FileSystem, QueriesAndMasks) {
     kwtest::TTempFolder dir;

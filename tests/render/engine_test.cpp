@@ -1,9 +1,11 @@
 // The template engine: the scanning rule, the tag table, the live rule and the list tags.
 #include "render/CodePages.h"
+#include "render/RenderWork.h"
 #include "render/TemplateEngine.h"
 #include "render/TemplateText.h"
 #include "render/ValueFormat.h"
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace kw {
 namespace {
@@ -202,6 +204,44 @@ TEST(TemplateText, LineEnds) {
     EXPECT_EQ(Lines("\x1A" "abc"), V{});
     EXPECT_EQ(Lines(std::string("a\0b\n", 4)), V{std::string("a\0b", 3)});
     EXPECT_EQ(TTemplateLines("a\n\nb").Count(), 3u);
+}
+
+// The page built in one pass must equal the template taken line by line: each line expanded
+// and followed by CR LF. The cases put line ends, lone CRs, byte 26 and markers at the edges of
+// the scan's 32-byte blocks, and a seeded random walk mixes them further.
+class PageBuilding : public Engine {
+protected:
+    std::string LineByLine(const std::string& bytes) {
+        std::string out;
+        TTemplateLines(bytes).ForEachLine([&](std::string_view l) { out.append(Expand(l)).append("\r\n"); });
+        return out;
+    }
+    void Check(const std::string& bytes) {
+        ASSERT_EQ(RenderPage(TTemplateLines(bytes), 0, page), LineByLine(bytes)) << ::testing::PrintToString(bytes);
+    }
+};
+
+TEST_F(PageBuilding, EqualsTheLineByLineRule) {
+    EXPECT_EQ(RenderPage(TTemplateLines("a\nb\r\n\rc\r"), 0, page), "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(RenderPage(TTemplateLines("x!K\rW!SongTitle\r\n"), 0, page), "xTitle\r\n");  // CR dropped first
+    EXPECT_EQ(RenderPage(TTemplateLines("!KW!Song\nTitle"), 0, page), "!KW!Song\r\nTitle\r\n");  // split tag
+    const std::vector<std::string> pieces = {"text", "\r\n", "\n", "\r", "\x1A", "!", "!KW!SongTitle", "!KW!",
+                                             "KW!", "!KW!PlayedArtist", "0", std::string(1, '\0'), "\xFF"};
+    for (size_t pad = 0; pad < 40; ++pad) {
+        for (const auto& a : pieces) {
+            for (const auto& b : pieces)
+                Check(std::string(pad, 'p') + a + b + std::string(40 - pad, 'q') + a);
+        }
+    }
+    uint32_t seed = 12345;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        const size_t parts = next() % 60;
+        for (size_t i = 0; i < parts; ++i)
+            bytes += next() % 3 ? pieces[next() % pieces.size()] : std::string(next() % 50, 'z');
+        Check(bytes);
+    }
 }
 
 } // namespace

@@ -7,9 +7,19 @@
 #include <fstream>
 #include <sstream>
 #ifndef _WIN32
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KW_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KW_TEST_SANITIZED 1
+#endif
 #endif
 
 namespace kw {
@@ -131,8 +141,11 @@ TEST_F(RenderWorkTest, MissingTemplateIsReportedOnceAndLeavesThePage) {
     RenderWork(context, *work, 1, lines);
     EXPECT_FALSE(work->Show.Take().Changed);
 
-    config.FileIn = dir.string();  // a folder is not a template
-    EXPECT_EQ(Render().Text, "<NoFileIn>");
+    config.FileIn = dir.string();  // a folder is there, but it cannot be opened as a template
+    shown = Render();
+    EXPECT_EQ(shown.Text.rfind("<ExceptOP> ", 0), 0u) << shown.Text;
+    EXPECT_GT(shown.Text.size(), 11u);
+    EXPECT_EQ(ReadFile(config.FileOut), "old page");
     config.FileIn = "";
     EXPECT_EQ(Render().Text, "<NoFileIn>");
     config.FileIn = std::string("page.tpl\0x", 10);
@@ -177,13 +190,23 @@ TEST_F(RenderWorkTest, FullDiskKeepsTheOldPageWhole) {
 }
 
 TEST_F(RenderWorkTest, DevFullReportsExceptWr) {
-    // Only where the device's folder is not writable: a writable /dev (a root shell) would let
-    // a replacing write put a plain file in the device's place.
-    if (access("/dev", W_OK) == 0)
-        GTEST_SKIP() << "/dev is writable here";
+    // A device is written in place, never replaced by a plain file (which a root shell could do).
     WriteFile(config.FileIn, "page\n");
     config.FileOut = "/dev/full";
-    EXPECT_EQ(Render().Text.rfind("<ExceptWR> ", 0), 0u);
+    EXPECT_EQ(Render().Text, "<ExceptWR> /dev/full: " + std::string(std::strerror(ENOSPC)));
+    EXPECT_TRUE(stdfs::is_character_file("/dev/full"));
+    for (const auto& e : stdfs::directory_iterator("/dev"))
+        EXPECT_EQ(e.path().filename().string().rfind("full.~", 0), std::string::npos) << e.path();
+}
+
+// A file that opens and then fails to read: the kernel's memory file of this process, whose
+// first page is never mapped.
+TEST_F(RenderWorkTest, ReadFailureIsExceptRd) {
+    WriteFile(config.FileOut, "old page");
+    config.FileIn = "/proc/self/mem";
+    const auto shown = Render();
+    EXPECT_EQ(shown.Text.rfind("<ExceptRD> /proc/self/mem: ", 0), 0u) << shown.Text;
+    EXPECT_EQ(ReadFile(config.FileOut), "old page");
 }
 #endif
 
@@ -201,6 +224,30 @@ TEST_F(RenderWorkTest, DeliveryReportsWithLabelAndPosition) {
     EXPECT_EQ(shown.Text, "1 FTP: 530 Login incorrect.");  // position 1 in the list, from 0
     EXPECT_EQ(shown.Color, clRed);
     EXPECT_TRUE(shown.LogIt);
+}
+
+// A template of hundreds of MB (a tag line, then one endless line of zero bytes, made sparse):
+// the page is the template with CR LF and the value; the render holds the template and the
+// page at most, never extra copies of them.
+TEST_F(RenderWorkTest, HugeTemplateRendersWithinTwoCopies) {
+    const uintmax_t size = 300u << 20;
+    WriteFile(config.FileIn, "!KW!SongTitle\r\n");
+    stdfs::resize_file(config.FileIn, size);
+    EXPECT_EQ(Render().Text, stamp);
+    EXPECT_EQ(stdfs::file_size(config.FileOut), size - 8 + 2);  // "!KW!Song" gone, CR LF added
+    {
+        std::ifstream page(config.FileOut, std::ios::binary);
+        char head[8] = {};
+        page.read(head, 8);
+        EXPECT_EQ(std::string(head, 8), std::string("Title\r\n\0", 8));
+    }
+    stdfs::remove(config.FileOut);
+    stdfs::remove(config.FileIn);
+#if !defined(_WIN32) && !defined(KW_TEST_SANITIZED)  // sanitizers keep freed memory aside
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(static_cast<uintmax_t>(usage.ru_maxrss) * 1024, size * 5 / 2);
+#endif
 }
 
 TEST_F(RenderWorkTest, LongLineFullOfMarkers) {

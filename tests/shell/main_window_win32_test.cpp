@@ -145,6 +145,7 @@ TEST_F(MainWindow, ExitAnsweredNoKeepsRunningAndSessionEndAsksNothing) {
 }
 
 TEST_F(MainWindow, HideMinimisesToTheTray) {
+    page->AttachMinimizeHooks();
     ShowWindow(page->Hwnd(), SW_MINIMIZE);
     win::PumpMessages();
     EXPECT_FALSE(page->TrayIconVisible());  // Hide off: an ordinary minimise

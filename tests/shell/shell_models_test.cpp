@@ -103,7 +103,7 @@ TEST(GridLayout, FitColumnsSharesTheFreeWidth) {
 TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
     std::vector<TWorkPtr> works;
     for (int i = 0; i < 12; ++i)
-        works.push_back(Named("w" + std::to_string(i)));
+        works.push_back(Named(std::string("w").append(std::to_string(i))));  // gcc 12 -Wrestrict
     TShowCell source;
     SetShowCell(works[11]->Show, "first", clRed, true, false);
     SetShowCell(works[11]->Show, "second", clRed, false, false);

@@ -1,0 +1,202 @@
+// Under Wine (or Windows): what KWPAGE.exe costs a station machine while it waits. It runs
+// KWPAGE with ten works and no host beside a reference program that only owns a window with an
+// empty 100 ms timer, both started in the same run, and reports for each: the time from start
+// to the first painted, idle main window; the CPU used over the measuring time; the peak
+// working set. The ratios against the reference are the figures.
+//
+//   shell_idle_bench.exe [seconds]     (default 60)
+#include <windows.h>
+#include <psapi.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+const char* const ReferenceClass = "KWPAGE.IdleReference";
+
+// The reference: a window, an empty 100 ms timer, a message loop.
+int RunReference() {
+    WNDCLASSA cls = {};
+    cls.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m == WM_TIMER)
+            return 0;
+        if (m == WM_DESTROY) {
+            PostQuitMessage(0);
+            return 0;
+        }
+        return DefWindowProcA(w, m, wp, lp);
+    };
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    cls.lpszClassName = ReferenceClass;
+    RegisterClassA(&cls);
+    HWND w = CreateWindowExA(0, ReferenceClass, "reference", WS_OVERLAPPEDWINDOW, 0, 0, 475, 374, nullptr, nullptr,
+                             cls.hInstance, nullptr);
+    SetTimer(w, 1, 100, nullptr);
+    ShowWindow(w, SW_SHOWNORMAL);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    return 0;
+}
+
+std::string ExeFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s = path;
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+double Seconds(const FILETIME& t) {
+    return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+}
+
+// Wine reports no kernel and user times for other processes; there the Linux process behind
+// the Windows one is read instead, found by its command line under Z:\proc (100 ticks a second).
+double UnixCpuSeconds(const std::string& commandPart) {
+    WIN32_FIND_DATAA d;
+    HANDLE find = FindFirstFileA("Z:\\proc\\*", &d);
+    if (find == INVALID_HANDLE_VALUE)
+        return -1;
+    double found = -1;
+    do {
+        if (d.cFileName[0] < '0' || d.cFileName[0] > '9')
+            continue;
+        const std::string dir = std::string("Z:\\proc\\") + d.cFileName + "\\";
+        std::string cmd((std::istreambuf_iterator<char>(std::ifstream(dir + "cmdline", std::ios::binary).rdbuf())),
+                        std::istreambuf_iterator<char>());
+        for (char& c : cmd)
+            c = c ? c : ' ';
+        if (cmd.find(commandPart) == std::string::npos)
+            continue;
+        // schedstat's first field: nanoseconds on the CPU, exact where stat's ticks are sampled
+        // (every match counts: Wine may keep a launcher process with the same command line)
+        unsigned long long ns = 0;
+        std::ifstream schedstat(dir + "schedstat");
+        if (schedstat >> ns)
+            found = std::max(found, 0.0) + static_cast<double>(ns) / 1e9;
+    } while (FindNextFileA(find, &d));
+    FindClose(find);
+    return found;
+}
+
+double CpuSeconds(HANDLE process, const std::string& commandPart) {
+    const double unix = UnixCpuSeconds(commandPart);  // found only under Wine
+    if (unix >= 0)
+        return unix;
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return -1;
+    return Seconds(kernel) + Seconds(user);
+}
+
+struct TRun {
+    PROCESS_INFORMATION pi = {};
+    double firstPaintMs = -1;
+    double cpuStart = 0, cpuEnd = 0;
+    size_t peakWorkingSet = 0;
+};
+
+// Starts `command` and waits (at most 30 s) until its window is shown and it waits for input,
+// which it does only once its first paint is done (a console program, the reference, does
+// not wait for input in that sense: its visible window counts).
+bool Start(const std::string& command, const std::string& folder, const char* windowClass, TRun& run) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::string line = command;
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &run.pi))
+        return false;
+    for (int i = 0; i < 3000; ++i) {
+        HWND w = FindWindowA(windowClass, nullptr);
+        if (w && IsWindowVisible(w) && WaitForInputIdle(run.pi.hProcess, 0) != WAIT_TIMEOUT) {
+            QueryPerformanceCounter(&t1);
+            run.firstPaintMs = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart);
+            return true;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+void Stop(TRun& run, HWND window, UINT message) {
+    if (window)
+        SendMessageTimeoutA(window, message, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+    if (WaitForSingleObject(run.pi.hProcess, 15000) != WAIT_OBJECT_0)
+        TerminateProcess(run.pi.hProcess, 1);
+    CloseHandle(run.pi.hThread);
+    CloseHandle(run.pi.hProcess);
+}
+
+// The station: KWPAGE.exe beside its language files, ten works rendering every minute.
+std::string LayOut() {
+    const std::string folder = ExeFolder() + "idle_station\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string build = ExeFolder() + "..\\..\\";
+    CopyFileA((build + "shell\\KWPAGE.exe").c_str(), (folder + "KWPAGE.exe").c_str(), FALSE);
+    CopyFileA(KW_SOURCE_DIR "/dist/KWPAGE.Russian.lng", (folder + "KWPAGE.Russian.lng").c_str(), FALSE);
+    std::ofstream(folder + "page.tpl", std::ios::binary) << "<p>!KW!SongArtist - !KW!SongTitle !KW!SystemTime</p>\r\n";
+    std::ofstream ini(folder + "KWPAGE.ini", std::ios::binary);
+    ini << "[Settings]\r\nLanguage=Russian.lng\r\n";
+    for (int i = 0; i < 10; ++i)
+        ini << "[File24010100000" << i << "]\r\nName=Work " << i << "\r\nFileIn=" << folder << "page.tpl\r\nFileOut="
+            << folder << "page" << i << ".html\r\nUpdate=60\r\nCodePage=1\r\n";
+    return folder;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--idle-reference")
+        return RunReference();
+    const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
+    const std::string folder = LayOut();
+
+    TRun reference, kwpage;
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (!Start("\"" + std::string(self) + "\" --idle-reference", folder, ReferenceClass, reference) ||
+        !Start("\"" + folder + "KWPAGE.exe\"", folder, "TKW_PAGE", kwpage)) {
+        std::fprintf(stderr, "a program did not come up\n");
+        return 1;
+    }
+    Sleep(3000);  // start-up and the first renders are not idle
+    reference.cpuStart = CpuSeconds(reference.pi.hProcess, "--idle-reference");
+    kwpage.cpuStart = CpuSeconds(kwpage.pi.hProcess, "KWPAGE.exe");
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    QueryPerformanceCounter(&t1);
+    const double wall = static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart);
+    reference.cpuEnd = CpuSeconds(reference.pi.hProcess, "--idle-reference");
+    kwpage.cpuEnd = CpuSeconds(kwpage.pi.hProcess, "KWPAGE.exe");
+    for (TRun* r : {&reference, &kwpage}) {
+        PROCESS_MEMORY_COUNTERS m = {};
+        m.cb = sizeof m;
+        if (GetProcessMemoryInfo(r->pi.hProcess, &m, sizeof m))
+            r->peakWorkingSet = m.PeakWorkingSetSize;
+    }
+    Stop(kwpage, FindWindowA("TKW_PAGE", nullptr), WM_QUERYENDSESSION);
+    Stop(reference, FindWindowA(ReferenceClass, nullptr), WM_CLOSE);
+
+    const double refCpu = 100.0 * (reference.cpuEnd - reference.cpuStart) / wall;
+    const double kwCpu = 100.0 * (kwpage.cpuEnd - kwpage.cpuStart) / wall;
+    std::printf("idle over %.1f s, 10 works, no host\n", wall);
+    std::printf("  CPU seconds:  KWPAGE %.4f, reference %.4f\n", kwpage.cpuEnd - kwpage.cpuStart,
+                reference.cpuEnd - reference.cpuStart);
+    std::printf("  CPU:          KWPAGE %.3f %%, reference %.3f %%, ratio %.2f\n", kwCpu, refCpu,
+                refCpu > 0 ? kwCpu / refCpu : 0.0);
+    std::printf("  first paint:  KWPAGE %.0f ms, reference %.0f ms, ratio %.2f\n", kwpage.firstPaintMs,
+                reference.firstPaintMs, kwpage.firstPaintMs / reference.firstPaintMs);
+    std::printf("  peak working set: KWPAGE %.1f MB, reference %.1f MB, ratio %.2f\n", kwpage.peakWorkingSet / 1048576.0,
+                reference.peakWorkingSet / 1048576.0,
+                reference.peakWorkingSet ? static_cast<double>(kwpage.peakWorkingSet) / reference.peakWorkingSet : 0.0);
+    return 0;
+}

@@ -1,0 +1,91 @@
+// TFEditWork: the modal work editor. Shows one work's fields, checks them (config/EditWork.h
+// decides), gives a new work its section and saves the work's section at once.
+#pragma once
+#include "config/EditWork.h"
+#include "lang/Language.h"
+#include "shell/win32/Controls_win32.h"
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+// The FTP folder browser the editor opens: returns the folder chosen on the server of `ftp`,
+// or the old folder ("/" when empty) when the browser was cancelled or failed.
+using TSelectFtpFolderFn = std::string (*)(HWND owner, const TFTPUse& ftp);
+// It is the FTP folder browser window (config/ftp/SelectFtpDir_win32.h); tests put a stand-in
+// here. While it is null the folder button leaves the folder as it is.
+extern TSelectFtpFolderFn SelectFtpFolderHook;
+
+class TFEditWork : public win::TWindowBase<TFEditWork> {
+public:
+    static const wchar_t* ClassName() { return L"TFEditWork"; }
+
+    TFEditWork(TSettings& settings, lang::TLanguage& language) : settings_(settings), language_(language) {}
+    ~TFEditWork() override;
+
+    // Creates the (hidden) form, translates it (`FormCreate`) and fills it for work `index`.
+    bool Create(HWND owner);
+    void FillData(int index);
+    // Shows the form modally until it closes and returns the modal result: 1 after a save,
+    // -1 after SBCancel or Escape, 2 (the platform's cancel result) after the close box.
+    int ShowModal();
+
+    // Handlers, callable by tests as a user's action would call them.
+    void CBFTPUseClick();
+    void CBShowPassClick();
+    void SBSaveClick();
+    void SBCancelClick();
+    void SBSelectDirClick();
+    void BrowseFileClick(bool templateFile);
+
+    // The controls' contents as the editor's checks see them.
+    TEditWorkFields Fields() const;
+    int EditIndex() const { return editIndex_; }
+    int ModalResult() const { return modalResult_; }
+    win::TFormComponents& Components() { return *components_; }
+    HWND Control(const std::string& name) const;
+    const win::TSpinField& ESecs() const { return eSecs_; }
+    const win::TSpinField& EFTPPort() const { return eFTPPort_; }
+
+    enum : int {
+        IDC_ENAME = 1001, IDC_FEFILEIN, IDC_FEFILEIN_BROWSE, IDC_FEFILEOUT, IDC_FEFILEOUT_BROWSE, IDC_ESECS,
+        IDC_CBFTPUSE, IDC_GBFTP, IDC_EFTPSERVER, IDC_EFTPPORT, IDC_CBFTPPASSIVE, IDC_CBFTPUTF8, IDC_EFTPUSER,
+        IDC_EFTPPASS, IDC_CBSHOWPASS, IDC_EFTPPATH, IDC_SBSELECTDIR, IDC_EFTPFILENAME, IDC_CBCODEPAGE,
+        IDC_SBSAVE, IDC_SBCANCEL
+    };
+
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+private:
+    void CreateControls();
+    HWND AddLabel(const char* name, const char* caption, int x, int y, int w);
+    HWND AddEdit(const char* name, const char* className, int id, int x, int y, int w, DWORD style = 0);
+    HWND AddCheck(const char* name, const char* caption, int id, int x, int y, int w);
+    void Layout();
+    void FormCreate();
+    void FormClose();
+    void Command(int id, int code);
+    void ShowError(const TCheckResult& failure);
+    void ShowText(const std::string& text);
+    void SetFileField(HWND field, const std::string& name);
+    std::string FileField(HWND field) const;
+
+    TSettings& settings_;
+    lang::TLanguage& language_;
+    std::unique_ptr<lang::TSectionList> list_;
+    std::unique_ptr<win::TFormComponents> components_;
+    win::TButtonBar panB_;
+    win::TSpinField eSecs_, eFTPPort_;
+    std::vector<HWND> ftpControls_;  // GBFTP and what it holds
+    HWND owner_ = nullptr;
+    HWND tooltip_ = nullptr;
+    int editIndex_ = -1;
+    int modalResult_ = 0;
+};
+
+// Opens the work editor for work `index` (-1: a new work) over `owner`; true when the main
+// window is to show the works again (saved, or closed by the close box).
+bool EditWork(HWND owner, TSettings& settings, lang::TLanguage& language, int index);
+
+} // namespace kw

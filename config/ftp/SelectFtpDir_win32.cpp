@@ -1,0 +1,473 @@
+// The FTP folder browser's window: layout, drawing, keyboard and the modal run.
+#include "config/ftp/SelectFtpDir_win32.h"
+#include "shell/GridLayout.h"
+#include <windowsx.h>
+
+namespace kw {
+
+namespace {
+
+constexpr int PanTHeight = 25; // top bar with the current folder
+constexpr int PanBHeight = 33; // bottom bar with the two buttons
+constexpr int ButtonTop = 4;
+constexpr int ButtonHeight = 25;
+constexpr int SBSaveLeft = 8;
+constexpr int SBCancelWidth = 100;
+constexpr int MinPane = 40; // the splitter leaves at least this much to either side
+constexpr int MinClientWidth = 360;
+constexpr int MinClientHeight = 200;
+
+const char* const CaptionUtf8 = "Выбор папки FTP";
+
+std::wstring Caption() {
+    return win::Wide(CaptionUtf8, CP_UTF8);
+}
+
+// The dialog's window style: a sizeable frame and a caption without title-bar buttons.
+constexpr DWORD FormStyle = WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN;
+constexpr DWORD FormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+SIZE OuterSize(int clientWidth, int clientHeight) {
+    RECT r{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&r, FormStyle, FALSE, FormExStyle);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// Centred over the owner, or over the work area without one, and kept on the screen.
+POINT CentredOrigin(HWND owner, SIZE size) {
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT over = area;
+    if (owner && IsWindowVisible(owner))
+        GetWindowRect(owner, &over);
+    LONG x = over.left + (over.right - over.left - size.cx) / 2;
+    LONG y = over.top + (over.bottom - over.top - size.cy) / 2;
+    x = x + size.cx > area.right ? area.right - size.cx : x;
+    y = y + size.cy > area.bottom ? area.bottom - size.cy : y;
+    return POINT{x < area.left ? area.left : x, y < area.top ? area.top : y};
+}
+
+// A server's reply may run to thousands of lines; the box shows its beginning, so that it
+// fits on the screen and its OK button stays within reach.
+std::string BoundedMessage(const std::string& text) {
+    constexpr size_t MaxChars = 1000;
+    constexpr int MaxLines = 20;
+    size_t end = 0;
+    int lines = 0;
+    while (end < text.size() && end < MaxChars && lines < MaxLines)
+        lines += text[end++] == '\n' ? 1 : 0;
+    return end < text.size() ? text.substr(0, end) + "..." : text;
+}
+
+} // namespace
+
+// ---- splitter ---------------------------------------------------------------------------
+
+bool TFtpSplitter::Create(HWND parent) {
+    Register();
+    return CreateWin(0, L"", WS_CHILD | WS_VISIBLE, 0, 0, 4, 10, parent);
+}
+
+LRESULT TFtpSplitter::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_SIZEWE)));
+        return TRUE;
+    case WM_LBUTTONDOWN:
+        grab_ = GET_X_LPARAM(lp);
+        SetCapture(Hwnd());
+        return 0;
+    case WM_MOUSEMOVE:
+        if ((wp & MK_LBUTTON) && GetCapture() == Hwnd() && OnMove) {
+            POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            MapWindowPoints(Hwnd(), GetParent(Hwnd()), &p, 1);
+            OnMove(p.x - grab_);
+        }
+        return 0;
+    case WM_LBUTTONUP:
+        if (GetCapture() == Hwnd())
+            ReleaseCapture();
+        return 0;
+    }
+    return Default(msg, wp, lp);
+}
+
+// ---- the dialog -------------------------------------------------------------------------
+
+TFSelectFTPDir::~TFSelectFTPDir() {
+    // The owner comes back before the dialog goes, so that Windows activates it again.
+    if (owner_)
+        EnableWindow(owner_, TRUE);
+    if (Hwnd())
+        DestroyWindow(Hwnd());
+    if (rowHeight_)
+        ImageList_Destroy(rowHeight_);
+}
+
+bool TFSelectFTPDir::Create(HWND owner) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    if (!Register())
+        return false;
+    const SIZE size = OuterSize(ClientWidth, ClientHeight);
+    const POINT at = CentredOrigin(owner, size);
+    if (!CreateWin(FormExStyle, Caption(), FormStyle, at.x, at.y, size.cx, size.cy, owner))
+        return false;
+    CreateControls();
+    FormCreate();
+    Layout();
+    ShowWindow(Hwnd(), SW_SHOWNORMAL);
+    // Modal from here on. An owner that was already disabled stays so after us.
+    if (owner && IsWindowEnabled(owner)) {
+        owner_ = owner;
+        EnableWindow(owner_, FALSE);
+    }
+    SetFocus(lbFolders_);
+    UpdateWindow(Hwnd());
+    // Connecting and logging in follow before the dialog takes messages.
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    return true;
+}
+
+void TFSelectFTPDir::CreateControls() {
+    lCurrentFolder_ =
+        win::MakeChild(Hwnd(), L"STATIC", "Current Folder", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 0, 10,
+                       10, IDC_LCURRENTFOLDER);
+    lbFolders_ = win::MakeChild(Hwnd(), L"LISTBOX", "",
+                                WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0,
+                                0, 10, 10, IDC_LBFOLDERS, WS_EX_CLIENTEDGE);
+    splitter_.Create(Hwnd());
+    splitter_.OnMove = [this](int left) { SplitterMoved(left); };
+    sgFiles_ = win::MakeChild(Hwnd(), WC_LISTVIEWW, "",
+                              WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER |
+                                  LVS_SHAREIMAGELISTS,
+                              0, 0, 10, 10, IDC_SGFILES, WS_EX_CLIENTEDGE);
+    ListView_SetExtendedListViewStyle(sgFiles_,
+                                      LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+    // A ListView's rows are as high as its small images: an empty 1-pixel-wide list sets 18.
+    rowHeight_ = ImageList_Create(1, GridRowHeight, ILC_COLOR, 1, 0);
+    ListView_SetImageList(sgFiles_, rowHeight_, LVSIL_SMALL);
+    win::LvInsertColumn(sgFiles_, 0, L"", 219);
+    win::LvInsertColumn(sgFiles_, 1, L"", 64);
+    win::LvInsertColumn(sgFiles_, 2, L"", 95);
+
+    panB_.Create(Hwnd(), 0, 0, 10, PanBHeight, false);
+    panB_.ConfigureAsButtonBar();
+    sbSave_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_OWNERDRAW, 0, 0, 10, 10, IDC_SBSAVE);
+    sbCancel_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_OWNERDRAW, 0, 0, 10, 10, IDC_SBCANCEL);
+    SetWindowTextW(sbSave_, win::Wide("Выбрать текущую папку", CP_UTF8).c_str());
+    SetWindowTextW(sbCancel_, win::Wide("Отмена", CP_UTF8).c_str());
+    // The bar lies under the buttons that are drawn over its gradient.
+    SetWindowPos(panB_.Hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Nothing to choose until the server has named a folder.
+    EnableWindow(sbSave_, FALSE);
+}
+
+void TFSelectFTPDir::FormCreate() {
+    win::LvSetColumnText(sgFiles_, 0, L"FileName");
+    win::LvSetColumnText(sgFiles_, 1, L"Size");
+    win::LvSetColumnText(sgFiles_, 2, L"Date");
+    ShowFiles({TFtpFileRow{}});
+}
+
+RECT TFSelectFTPDir::CentreRect() const {
+    RECT r;
+    GetClientRect(Hwnd(), &r);
+    r.top = PanTHeight;
+    r.bottom = r.bottom - PanBHeight > r.top ? r.bottom - PanBHeight : r.top;
+    return r;
+}
+
+void TFSelectFTPDir::Layout() {
+    RECT r;
+    GetClientRect(Hwnd(), &r);
+    MoveWindow(lCurrentFolder_, 6, 5, r.right > 12 ? r.right - 12 : 0, PanTHeight - 9, TRUE);
+    PanCResize();
+    MoveWindow(panB_.Hwnd(), 0, r.bottom - PanBHeight, r.right, PanBHeight, TRUE);
+    PanBResize();
+    FitColumns({100, 0, 0});
+    InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void TFSelectFTPDir::PanCResize() {
+    const RECT c = CentreRect();
+    PlaceCentre((c.right - c.left - SplitterWidth) / 2);
+}
+
+void TFSelectFTPDir::PlaceCentre(int listWidth) {
+    const RECT c = CentreRect();
+    const int height = c.bottom - c.top;
+    const int width = c.right - c.left;
+    listWidth = listWidth < 0 ? 0 : listWidth;
+    const int gridLeft = listWidth + SplitterWidth;
+    MoveWindow(lbFolders_, c.left, c.top, listWidth, height, TRUE);
+    MoveWindow(splitter_.Hwnd(), c.left + listWidth, c.top, SplitterWidth, height, TRUE);
+    MoveWindow(sgFiles_, c.left + gridLeft, c.top, width > gridLeft ? width - gridLeft : 0, height, TRUE);
+}
+
+void TFSelectFTPDir::PanBResize() {
+    RECT bar;
+    GetClientRect(panB_.Hwnd(), &bar);
+    const int cancelLeft = bar.right - SBCancelWidth - 20;
+    const int saveWidth = cancelLeft - SBSaveLeft - 20;
+    // The buttons lie over the bar, which sits at the bottom of the client area.
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    const int y = client.bottom - PanBHeight + ButtonTop;
+    MoveWindow(sbSave_, SBSaveLeft, y, saveWidth > 0 ? saveWidth : 0, ButtonHeight, TRUE);
+    MoveWindow(sbCancel_, cancelLeft, y, SBCancelWidth, ButtonHeight, TRUE);
+}
+
+void TFSelectFTPDir::SplitterMoved(int left) {
+    const RECT c = CentreRect();
+    const int most = c.right - c.left - SplitterWidth - MinPane;
+    left = left > most ? most : left;
+    left = left < MinPane ? MinPane : left;
+    PlaceCentre(left);
+    FitColumns({100, 0, 0});
+}
+
+void TFSelectFTPDir::ShowCurrentFolder(const std::string& folder) {
+    win::SetText(lCurrentFolder_, folder);
+    folderReported_ = true;
+    EnableWindow(sbSave_, TRUE);
+}
+
+void TFSelectFTPDir::ShowFolders(const std::vector<std::string>& folders) {
+    SendMessageW(lbFolders_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(lbFolders_, LB_RESETCONTENT, 0, 0);
+    int widest = 0;
+    HDC dc = GetDC(lbFolders_);
+    HGDIOBJ oldFont = SelectObject(dc, win::UiFont());
+    for (const std::string& f : folders) {
+        const std::wstring w = win::Wide(f);
+        SendMessageW(lbFolders_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+        SIZE s{};
+        GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &s);
+        widest = s.cx > widest ? s.cx : widest;
+    }
+    SelectObject(dc, oldFont);
+    ReleaseDC(lbFolders_, dc);
+    // Long names can be scrolled to rather than cut off.
+    SendMessageW(lbFolders_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
+    SendMessageW(lbFolders_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(lbFolders_, nullptr, TRUE);
+}
+
+void TFSelectFTPDir::ShowFiles(const std::vector<TFtpFileRow>& rows) {
+    SendMessageW(sgFiles_, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(sgFiles_);
+    int item = 0;
+    for (const TFtpFileRow& row : rows) {
+        LVITEMW it{};
+        it.mask = LVIF_TEXT | LVIF_IMAGE;
+        it.iItem = item;
+        it.iImage = -1; // no picture: the image list only sets the row height
+        std::wstring name = win::Wide(row.Name);
+        it.pszText = name.data();
+        SendMessageW(sgFiles_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
+        win::LvSetItemText(sgFiles_, item, 1, win::Wide(row.Size));
+        win::LvSetItemText(sgFiles_, item, 2, win::Wide(row.Date));
+        ++item;
+    }
+    SendMessageW(sgFiles_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(sgFiles_, nullptr, TRUE);
+}
+
+void TFSelectFTPDir::FitColumns(const std::vector<int>& percents) {
+    TGridMetrics m;
+    HWND header = ListView_GetHeader(sgFiles_);
+    const int cols = Header_GetItemCount(header);
+    for (int c = 0; c < cols; ++c)
+        m.ColWidths.push_back(ListView_GetColumnWidth(sgFiles_, c));
+    RECT client, outer, head;
+    GetClientRect(sgFiles_, &client);
+    GetWindowRect(sgFiles_, &outer);
+    GetWindowRect(header, &head);
+    m.RowCount = ListView_GetItemCount(sgFiles_);
+    m.RowHeight = GridRowHeight;
+    m.ClientWidth = client.right;
+    m.ClientHeight = client.bottom - (head.bottom - head.top);
+    m.OuterWidth = outer.right - outer.left - 4; // inside the two-pixel client edge
+    std::vector<int16_t> p;
+    for (int v : percents)
+        p.push_back(static_cast<int16_t>(v));
+    const std::vector<int> widths = kw::FitColumns(m, p);
+    for (int c = 0; c < cols; ++c) {
+        const int w = widths[static_cast<size_t>(c)];
+        if (w != m.ColWidths[static_cast<size_t>(c)])
+            ListView_SetColumnWidth(sgFiles_, c, w > 0 ? w : 0);
+    }
+}
+
+bool TFSelectFTPDir::SelectedFolder(std::string& text) {
+    const LRESULT i = SendMessageW(lbFolders_, LB_GETCURSEL, 0, 0);
+    if (i == LB_ERR)
+        return false;
+    const LRESULT n = SendMessageW(lbFolders_, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    if (n == LB_ERR)
+        return false;
+    std::wstring buf(static_cast<size_t>(n) + 1, L'\0');
+    SendMessageW(lbFolders_, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
+    buf.resize(static_cast<size_t>(n));
+    text = win::Ansi(buf);
+    return true;
+}
+
+void TFSelectFTPDir::ShowError(const std::string& text) {
+    MessageBoxW(Hwnd() ? Hwnd() : owner_, win::Wide(BoundedMessage(text)).c_str(), Caption().c_str(),
+                MB_OK | MB_ICONERROR);
+}
+
+int TFSelectFTPDir::ShowModal(TFtpFolderBrowser& browser) {
+    browser_ = &browser;
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+    win::RunModalLoop(Hwnd(), [this] { return modalResult_ != 0 || !Hwnd(); });
+    browser_ = nullptr;
+    return modalResult_ == 1 ? 1 : -1;
+}
+
+void TFSelectFTPDir::SBSaveClick() {
+    // Before the server has named a folder there is none to take; returning an empty one
+    // would replace the work's folder by the root.
+    if (folderReported_)
+        modalResult_ = 1;
+}
+
+void TFSelectFTPDir::SBCancelClick() {
+    modalResult_ = -1;
+}
+
+void TFSelectFTPDir::FolderDblClick() {
+    if (!browser_)
+        return;
+    const HCURSOR old = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    browser_->LBFoldersListBoxDblClick();
+    SetCursor(old);
+}
+
+void TFSelectFTPDir::Command(int id, int code) {
+    switch (id) {
+    case IDC_LBFOLDERS:
+        if (code == LBN_DBLCLK)
+            FolderDblClick();
+        break;
+    case IDC_SBSAVE:
+        if (code == BN_CLICKED)
+            SBSaveClick();
+        break;
+    case IDC_SBCANCEL:
+        if (code == BN_CLICKED)
+            SBCancelClick();
+        break;
+    case IDOK: { // Enter acts on the focused control; elsewhere it takes the current folder
+        const HWND focus = GetFocus();
+        if (focus == lbFolders_)
+            FolderDblClick();
+        else if (focus == sbCancel_)
+            SBCancelClick();
+        else
+            SBSaveClick();
+        break;
+    }
+    case IDCANCEL: // Escape
+        SBCancelClick();
+        break;
+    }
+}
+
+void TFSelectFTPDir::DrawButton(const DRAWITEMSTRUCT& d) {
+    const RECT& r = d.rcItem;
+    // The bar's gradient shows through the flat button.
+    RECT bar;
+    GetClientRect(panB_.Hwnd(), &bar);
+    POINT origin{0, 0};
+    MapWindowPoints(d.hwndItem, panB_.Hwnd(), &origin, 1);
+    POINT oldOrigin;
+    SetViewportOrgEx(d.hDC, -origin.x, -origin.y, &oldOrigin);
+    HRGN clip = CreateRectRgn(r.left, r.top, r.right, r.bottom);
+    SelectClipRgn(d.hDC, clip);
+    panB_.PaintTo(d.hDC, bar.right, bar.bottom);
+    SetViewportOrgEx(d.hDC, oldOrigin.x, oldOrigin.y, nullptr);
+    SelectClipRgn(d.hDC, nullptr);
+    DeleteObject(clip);
+
+    const bool enabled = !(d.itemState & ODS_DISABLED);
+    const bool pressed = (d.itemState & ODS_SELECTED) != 0;
+    RECT edge = r;
+    DrawEdge(d.hDC, &edge, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+    SetBkMode(d.hDC, TRANSPARENT);
+    SetTextColor(d.hDC, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    win::TSelect font(d.hDC, win::UiFont());
+    RECT t{r.left + 4 + (pressed ? 1 : 0), r.top + (pressed ? 1 : 0), r.right - 4, r.bottom};
+    const std::wstring text = win::Wide(win::GetText(d.hwndItem));
+    DrawTextW(d.hDC, text.c_str(), -1, &t,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    if (d.itemState & ODS_FOCUS) {
+        RECT f{r.left + 3, r.top + 3, r.right - 3, r.bottom - 3};
+        DrawFocusRect(d.hDC, &f);
+    }
+}
+
+void TFSelectFTPDir::PaintBars() {
+    win::TPaint p(Hwnd());
+    RECT top;
+    GetClientRect(Hwnd(), &top);
+    top.bottom = PanTHeight;
+    FillRect(p.Dc(), &top, GetSysColorBrush(COLOR_BTNFACE));
+    DrawEdge(p.Dc(), &top, BDR_SUNKENOUTER, BF_RECT);
+}
+
+void TFSelectFTPDir::Destroyed() {
+    browser_ = nullptr;
+    if (modalResult_ == 0)
+        modalResult_ = -1; // gone without a choice: the old folder stays
+}
+
+LRESULT TFSelectFTPDir::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_SIZE:
+        if (wp != SIZE_MINIMIZED)
+            Layout();
+        return 0;
+    case WM_GETMINMAXINFO: {
+        const SIZE least = OuterSize(MinClientWidth, MinClientHeight);
+        reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = POINT{least.cx, least.cy};
+        return 0;
+    }
+    case WM_COMMAND:
+        Command(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_DRAWITEM:
+        DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+        return TRUE;
+    case WM_PAINT:
+        PaintBars();
+        return 0;
+    case WM_CLOSE:
+        SBCancelClick(); // the window itself goes with the dialog object
+        return 0;
+    }
+    return Default(msg, wp, lp);
+}
+
+std::string SelectFtpFolderDialog(HWND owner, const TFTPUse& ftp) noexcept {
+    try {
+        TFSelectFTPDir dialog;
+        if (!dialog.Create(owner)) {
+            MessageBoxW(owner, L"The FTP folder window could not be opened.", Caption().c_str(),
+                        MB_OK | MB_ICONERROR);
+            return ftp.Folder.empty() ? std::string(1, '/') : ftp.Folder;
+        }
+        return SelectFtpFolder(ftp, dialog);
+    } catch (...) {
+        // Nothing was chosen; the editor keeps its folder.
+        try {
+            return ftp.Folder.empty() ? std::string(1, '/') : ftp.Folder;
+        } catch (...) {
+            return {};
+        }
+    }
+}
+
+} // namespace kw

@@ -1,0 +1,101 @@
+// TFSelectFTPDir: the window of the FTP folder browser. It shows the server's current folder,
+// its subfolders and its files, and hands double clicks to the browser logic
+// (TFtpFolderBrowser), which decides everything it shows. Fixed Russian and English captions:
+// this dialog is not translated by the language files.
+#pragma once
+#include "config/ftp/FtpBrowser.h"
+#include "shell/win32/Controls_win32.h"
+#include "widgets/GradientLabel_win32.h"
+#include <commctrl.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+// The bar between the folder list and the file grid; dragging it moves the border.
+class TFtpSplitter : public win::TWindowBase<TFtpSplitter> {
+  public:
+    static const wchar_t* ClassName() { return L"TFtpSplitter"; }
+    bool Create(HWND parent);
+    // Called with the wished left edge of the bar (in the parent's coordinates) while dragging.
+    std::function<void(int)> OnMove;
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+  private:
+    int grab_ = 0; // where in the bar the mouse took it
+};
+
+class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolderView {
+  public:
+    static const wchar_t* ClassName() { return L"TFSelectFTPDir"; }
+
+    // IDOK and IDCANCEL come only from Enter and Escape, whose meaning depends on the focus.
+    enum : int { IDC_LCURRENTFOLDER = 201, IDC_LBFOLDERS, IDC_SGFILES, IDC_SBSAVE, IDC_SBCANCEL };
+
+    static constexpr int ClientWidth = 771;
+    static constexpr int ClientHeight = 500;
+    static constexpr int SplitterWidth = 4;
+    static constexpr int GridRowHeight = 18;
+
+    TFSelectFTPDir() = default;
+    ~TFSelectFTPDir() override;
+
+    // Creates the dialog centred over `owner`, shows it and disables the owner until the
+    // dialog is destroyed. False when the window could not be created.
+    bool Create(HWND owner);
+
+    // IFtpFolderView
+    void ShowCurrentFolder(const std::string& folder) override;
+    void ShowFolders(const std::vector<std::string>& folders) override;
+    void ShowFiles(const std::vector<TFtpFileRow>& rows) override;
+    void FitColumns(const std::vector<int>& percents) override;
+    bool SelectedFolder(std::string& text) override;
+    void ShowError(const std::string& text) override;
+    int ShowModal(TFtpFolderBrowser& browser) override;
+
+    void FormCreate();
+    void SBSaveClick();
+    void SBCancelClick();
+    void PanCResize();
+    void PanBResize();
+
+    int ModalResult() const { return modalResult_; }
+    HWND LCurrentFolder() const { return lCurrentFolder_; }
+    HWND LbFolders() const { return lbFolders_; }
+    HWND SGFiles() const { return sgFiles_; }
+    HWND Splitter() const { return splitter_.Hwnd(); }
+    HWND SBSave() const { return sbSave_; }
+    HWND SBCancel() const { return sbCancel_; }
+
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void Destroyed() override; // after WM_NCDESTROY
+
+  private:
+    void CreateControls();
+    void Layout();
+    void PlaceCentre(int listWidth);
+    void SplitterMoved(int left);
+    void FolderDblClick();
+    void Command(int id, int code);
+    void DrawButton(const DRAWITEMSTRUCT& d);
+    void PaintBars();
+    RECT CentreRect() const;
+
+    HWND owner_ = nullptr;
+    HWND lCurrentFolder_ = nullptr, lbFolders_ = nullptr, sgFiles_ = nullptr;
+    HWND sbSave_ = nullptr, sbCancel_ = nullptr;
+    TFtpSplitter splitter_;
+    TGradientHeadLabel panB_;
+    HIMAGELIST rowHeight_ = nullptr;       // sets the grid's row height; holds no pictures
+    TFtpFolderBrowser* browser_ = nullptr; // set while the dialog runs modally
+    bool folderReported_ = false;
+    int modalResult_ = 0;
+};
+
+// The work editor's entry: lets the user walk the folders of the server in `ftp` (the editor's
+// current values) over `owner` and returns the chosen folder, as the server reports it, or the
+// old folder ("/" when it was empty) when the user cancels. Never throws.
+std::string SelectFtpFolderDialog(HWND owner, const TFTPUse& ftp) noexcept;
+
+} // namespace kw

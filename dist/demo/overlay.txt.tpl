@@ -1,0 +1,3 @@
+В эфире: !KW!SongArtist - !KW!SongTitle
+Далее: !KW!PlayListSongArtist0 - !KW!PlayListSongTitle0
+!KW!SysMSG

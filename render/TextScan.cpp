@@ -1,0 +1,93 @@
+// The template scan: sixteen bytes at a time where the processor offers SSE2 (every x86-64
+// does), one byte at a time elsewhere and for the last few bytes.
+#include "render/TextScan.h"
+#include <algorithm>
+#include <bit>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define KW_SCAN_SSE2 1
+#endif
+
+namespace kw {
+
+namespace {
+
+bool IsSpecial(std::string_view text, size_t i) {
+    switch (text[i]) {
+    case '!':
+    case 26:
+        return true;
+    case '\r':
+        return i + 1 >= text.size() || text[i + 1] != '\n';
+    case '\n':
+        return i == 0 || text[i - 1] != '\r';
+    default:
+        return false;
+    }
+}
+
+size_t ScanBytes(std::string_view text, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i)
+        if (IsSpecial(text, i))
+            return i;
+    return to;
+}
+
+#ifdef KW_SCAN_SSE2
+constexpr size_t BlockSize = 64;
+
+// Nonzero when the 16 bytes at `p` hold "!" or byte 26, or a CR and an LF that do not pair up.
+// The second load, one byte further on, puts each byte's successor under it, so "CR here" must
+// equal "LF next"; that covers the CRs of the 16 bytes and the LFs from the second byte to the
+// byte after them.
+inline __m128i Unpaired(const char* p) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i crlf = _mm_xor_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(next, _mm_set1_epi8('\n')));
+    return _mm_or_si128(crlf, _mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('!')), _mm_cmpeq_epi8(a, _mm_set1_epi8(26))));
+}
+
+// Nonzero when the block of 64 bytes at `p` (or the LF just after it) needs a look.
+inline int BlockMask(const char* p) {
+    const __m128i ab = _mm_or_si128(Unpaired(p), Unpaired(p + 16));
+    const __m128i cd = _mm_or_si128(Unpaired(p + 32), Unpaired(p + 48));
+    return _mm_movemask_epi8(_mm_or_si128(ab, cd));
+}
+
+// The first byte that needs a look in a block whose mask is not zero. The first marked byte
+// of the first marked 16 is it, or the LF right after it when that LF stands without a CR.
+size_t FirstInBlock(std::string_view text, size_t block) {
+    for (size_t k = block;; k += 16) {
+        const int mask = _mm_movemask_epi8(Unpaired(text.data() + k));
+        if (mask != 0) {
+            const size_t at = k + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+            return ScanBytes(text, at, at + 2);
+        }
+    }
+}
+#endif
+
+} // namespace
+
+size_t FindLineSpecial(std::string_view text, size_t from, size_t limit) {
+    const size_t n = limit;
+    if (from >= n)
+        return n;
+    // The blocks check every LF against the byte before it except the first one.
+    if (IsSpecial(text, from))
+        return from;
+    size_t i = from;
+#ifdef KW_SCAN_SSE2
+    // A block looks one byte beyond itself, which must lie inside the text.
+    const size_t blocksEnd = std::min(n, text.size() - 1);
+    while (blocksEnd - i >= BlockSize) {
+        if (BlockMask(text.data() + i) != 0)
+            return FirstInBlock(text, i);
+        i += BlockSize;
+    }
+#endif
+    return ScanBytes(text, i, n);
+}
+
+} // namespace kw

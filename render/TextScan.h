@@ -1,0 +1,20 @@
+// The one scan that decides how a template's bytes reach the page: most bytes are copied as
+// they stand, and only a few need a look of their own.
+#pragma once
+#include <cstddef>
+#include <string_view>
+
+namespace kw {
+
+// The position of the first byte at or after `from` that a page cannot copy as it stands. Such a byte is
+//   "!"      the start of a possible tag marker,
+//   byte 26  the end of the file,
+//   LF       with no CR in front of it (the page needs CR LF),
+//   CR       with no LF after it (a lone CR is dropped).
+// A CR LF pair is ordinary text: it is exactly what the page writes at a line end, so a
+// template with CR LF line ends and no tags is copied in one piece.
+// Only positions before `limit` (at most text.size()) are looked at; `limit` when none of them
+// is such a byte. The bytes around a position are always judged against the whole text.
+size_t FindLineSpecial(std::string_view text, size_t from, size_t limit);
+
+} // namespace kw

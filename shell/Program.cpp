@@ -1,0 +1,154 @@
+// Start-up and the release of the run's objects.
+#include "shell/Program.h"
+#include "config/SettingsFile.h"
+#include "config/ftp/FtpUpload.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include <cstdio>
+
+namespace kw {
+
+namespace {
+constexpr const char* DesignCaption = "KWPAGE";
+constexpr const char* MainSectionName = "Main";
+constexpr const char* SettingsSection = "Settings";
+} // namespace
+
+std::string MainCaption(const std::string& designCaption, int major, int minor, int release) {
+    char version[40];
+    std::snprintf(version, sizeof version, "%d.%d.%d", major, minor, release);
+    return designCaption + " " + version;
+}
+
+TProgram::TProgram(std::unique_ptr<IWindowEnum> windows)
+    : Status([this](const std::string& key) { return MainText(key); }),
+      Inbox(Ring, Settings, Status, ClosingStage),
+      Context(Settings.Works, Broadcast, Status.LinkState, [this](const std::string& key) { return MainText(key); }),
+      Scheduler(Context), windows_(std::move(windows)) {
+    Context.Deliveries.push_back(std::make_shared<TFtpDelivery>());
+}
+
+TProgram::~TProgram() {
+    // A run that did not go through the staged shutdown (a failed start, a test) still ends
+    // in order: no host message reaches the ring, the reader stops before the scheduler goes.
+    Inbox.SetLink(nullptr);
+    if (Reader)
+        Reader->Terminate();
+    Reader.reset();
+    Link.reset();  // before the desktop it polls
+}
+
+std::string TProgram::ProgramFilePrefix() const {
+    const std::string name = fs::ExtractFileName(fs::ProgramPath());
+    return fs::ChangeFileExt(name, ".");
+}
+
+bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release) {
+    host_ = &host;
+    Inbox.WriteIndex = 0;                                              // 1
+    Status.LinkState = LinkWaiting;
+    ClosingStage = 0;
+    Ring.Clear();                                                      // 2
+    LoadSettings(Settings);                                            // 3
+    const std::string caption = MainCaption(DesignCaption, major, minor, release);
+    host.SetCaption(caption);                                          // 4
+    Title = caption;                                                   // 5
+    host.SetTitleAndHint(Title);
+    Language = std::make_unique<lang::TLanguage>(ProgramFilePrefix()); // 6
+    Language->SetDialogView(host.DialogView());
+    Language->SetTerminateRequest([&host] { host.RequestTerminate(); });
+    if (!Language->SelectFromSettings(std::string(), SettingsSection, Settings.Language)) {  // 7
+        Language.reset();
+        return false;
+    }
+    host.SetThreadLocale(Language->StartupLocale());                   // 8
+    MainSection = std::make_unique<lang::TSectionList>();              // 9
+    host.Language_Change();
+    const uint32_t background = host.WorksGridColor();                 // 10
+    GridBackgroundColor.store(background);
+    for (const TWorkPtr& work : Settings.Works.Snapshot())
+        work->Show.SetColor(background);
+    host.ShowWorks();                                                  // 11
+    Broadcast.Publish(std::make_shared<const TBroadcastState>());      // 12: empty lists
+    NowTicks.store(GetTicks64());                                      // 13
+    CreateLink();                                                      // 14
+    host.AttachMinimizeHooks();                                        // 15
+    Reader = std::make_unique<TReaderDataThread>(Ring, Broadcast, Status, Scheduler.AfterDrain());  // 16
+    Reader->ReadIndex = 0;
+    Reader->Start();
+    host.OutLog(MainText("Run"));                                      // 17
+    Status.SetLinkStatus(0);                                           // 18
+    // 19: the selection was cleared by ShowWorks (no row is selected yet)
+    host.StartTimer();                                                 // 20
+    return true;
+}
+
+void TProgram::CreateLink() {
+    Link = std::make_unique<TWinMSG>(*windows_, host_->OwnHandle());
+    Link->OnConnect = [this](TWinMSG&, const TLinkWindow&) { Status.ConnectKW(); };
+    Link->OnDisconnect = [this](TWinMSG&, const TLinkWindow&) { Status.DisconnectKW(); };
+    Inbox.SetLink(Link.get());
+    host_->StartLinkPoll(*Link);
+}
+
+std::string TProgram::MainText(const std::string& key) {
+    // Render threads ask too; the language and the section go only after the last render.
+    return Language ? Language->MessageText(key, MainSection.get()) : std::string();
+}
+
+void TProgram::TranslateMain(lang::IForm& form) {
+    if (!Language)
+        return;
+    Language->LoadSection(MainSectionName, MainSection);
+    Language->TranslateForm(form, MainSection.get());
+}
+
+bool TProgram::ConfirmExit() {
+    if (!Language)
+        return true;
+    return Language->ShowDialog("Exit", lang::TMsgDlgType::Confirmation, MainSection.get(), lang::mbYesNo) ==
+           lang::mrYes;
+}
+
+void TProgram::DeleteWork(int index) {
+    std::string error;
+    if (!kw::DeleteWork(Settings, index, &error))
+        ReportFailure(error);  // the work stays: the list and the file keep agreeing
+}
+
+void TProgram::ReportFailure(const std::string& text) {
+    if (Language)
+        Language->ShowTextDialog(text, lang::TMsgDlgType::Error, lang::mbOKOnly);
+    else if (host_)
+        host_->OutLog(text);
+}
+
+void TProgram::TerminateReader() {
+    if (Reader)
+        Reader->Terminate();
+}
+
+bool TProgram::ReaderFinished() { return !Reader || Reader->Finished.load(std::memory_order_acquire); }
+
+void TProgram::FreeReader() { Reader.reset(); }
+
+bool TProgram::RendersRunning() {
+    if (Reader)
+        return true;  // the scheduler is the reader's until the reader has gone
+    Scheduler.PassCleanup();
+    return Scheduler.Running() > 0;
+}
+
+void TProgram::ReleaseRing() { Ring.Clear(); }
+
+void TProgram::FreeLongLivedObjects() {
+    Inbox.SetLink(nullptr);
+    if (host_)
+        host_->StopLinkPoll();
+    Link.reset();  // raises no event
+    Broadcast.Publish(std::make_shared<const TBroadcastState>());
+    lang::TLanguage::FreeSection(MainSection, true);
+    Language.reset();
+}
+
+} // namespace kw

@@ -1,0 +1,24 @@
+// The dialogs behind the tool bar's buttons: the work editor (with the FTP folder browser
+// behind its folder button) and the program settings.
+#include "config/ChangePid_win32.h"
+#include "config/EditWork_win32.h"
+#include "config/ftp/SelectFtpDir_win32.h"
+#include "shell/win32/Application_win32.h"
+
+namespace kw {
+
+void TApplication::ConnectDialogs() { SelectFtpFolderHook = &SelectFtpFolderDialog; }
+
+bool TApplication::EditWork(int index) {
+    return Language && kw::EditWork(page_.Hwnd(), Settings, *Language, index);
+}
+
+void TApplication::EditProgramSettings() {
+    if (!Language)
+        return;
+    std::string error;
+    if (!SBPidClick(page_.Hwnd(), Settings, *Language, &error))
+        ReportFailure(error);  // the choice holds for this run; the file did not take it
+}
+
+} // namespace kw

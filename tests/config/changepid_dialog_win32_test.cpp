@@ -1,0 +1,217 @@
+// The program settings dialog under Wine: language list and switch, the PID's limits, the
+// outcome of saving and of the close box, and start with Windows over the real (Wine) registry.
+#include "config/ChangePid_win32.h"
+#include "config/EditWorkText.h"
+#include "config/SettingsFile.h"
+#include "platform/Profile.h"
+#include "platform/Registry.h"
+#include "tests/config/dialog_driver_win32_test.h"
+#include <algorithm>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace {
+
+using namespace kw;
+using kw::test::Click;
+using kw::test::TDriver;
+using kw::test::Type;
+using registry::TRootKey;
+
+std::string U(const char* utf8) { return win::AnsiFromUtf8(utf8); }
+
+struct ChangePidDialog : ::testing::Test {
+    lang::test::TProgramFolder folder;
+    TSettings settings;
+    std::unique_ptr<lang::TLanguage> language;
+    std::unique_ptr<TFChangePID> form;
+    std::vector<std::pair<TRootKey, std::string>> planted;
+
+    void SetUp() override {
+        folder.WriteLines("Prog.English.lng", {"[Constants]", "Language=English", "[FChangePID]", "Caption=Set PID",
+                                               "LSetPID=Program group", "CBTray=Hide to the tray"});
+        folder.WriteLines("Prog.Russian.lng", {"[Constants]", "Language=" + U("Русский"), "[FChangePID]",
+                                               "CBTray=" + U("В трей")});
+        settings.FileName = folder.Path("Prog.ini");
+        settings.Language = "Russian";  // as stored before any save: matched by base name
+        language = std::make_unique<lang::TLanguage>("Prog.");
+        ASSERT_TRUE(language->SelectLanguage(1));
+        ClearOurValues();
+    }
+    void TearDown() override {
+        form.reset();
+        ClearOurValues();
+        for (const auto& [root, name] : planted)
+            (void)registry::DeleteValue(root, RunKeyPath, name);
+    }
+    // Every Run value of either key that starts this test's program.
+    void ClearOurValues() {
+        for (TRootKey root : {TRootKey::CurrentUser, TRootKey::LocalMachine}) {
+            std::vector<registry::TRegValue> values;
+            if (!registry::ReadValues(root, RunKeyPath, false, values))
+                continue;
+            for (const auto& v : values)
+                if (v.IsText && AnsiUpperCase(v.Data).find("PROG.EXE") != std::string::npos)
+                    (void)registry::DeleteValue(root, RunKeyPath, v.Name);
+        }
+    }
+    void Plant(TRootKey root, const std::string& name, const std::string& data) {
+        ASSERT_TRUE(registry::WriteString(root, RunKeyPath, name, data));
+        planted.emplace_back(root, name);
+    }
+    std::vector<registry::TRegValue> UserValuesStartingUs() {
+        std::vector<registry::TRegValue> values, ours;
+        EXPECT_TRUE(registry::ReadValues(TRootKey::CurrentUser, RunKeyPath, false, values));
+        for (const auto& v : values)
+            if (v.IsText && AnsiUpperCase(v.Data) == AnsiUpperCase(fs::ProgramPath()))
+                ours.push_back(v);
+        return ours;
+    }
+    void Open(int pid = 7) {
+        form = std::make_unique<TFChangePID>(settings, *language);
+        ASSERT_TRUE(form->Create(nullptr, pid));
+        ShowWindow(form->Hwnd(), SW_SHOW);
+        win::PumpMessages();
+    }
+    HWND C(const char* name) const { return form->Control(name); }
+    std::string Text(const char* name) const { return win::GetText(C(name)); }
+};
+
+TEST_F(ChangePidDialog, OpensWithTheLanguagesThePidAndBuiltInCaptions) {
+    Open(7);
+    const auto& list = *form->Components().Find("CBLanguage");
+    ASSERT_EQ(list.ItemCount(), 2);
+    EXPECT_EQ(list.Item(0), "English");
+    EXPECT_EQ(list.Item(1), U("Русский"));
+    EXPECT_EQ(list.ItemIndex(), 1);  // "Russian" found by its base name
+    EXPECT_EQ(win::GetText(form->Hwnd()), U("Установить PID"));
+    EXPECT_EQ(Text("LSetPID"), U("Укажите группу программ (PID)"));
+    EXPECT_EQ(Text("CBTray"), U("В трей"));
+    EXPECT_EQ(Text("EPid"), "7");
+    EXPECT_FALSE(GetWindowLongPtrW(form->Hwnd(), GWL_STYLE) & WS_THICKFRAME);
+    // The PID stays within 1..32767 whatever is typed.
+    for (const auto& [typed, value] : {std::pair{"0", 1}, {"32768", 32767}, {"99999", 32767}, {"250", 250}}) {
+        Type(C("EPid"), typed);
+        EXPECT_EQ(form->Pid(), value) << typed;
+    }
+    int low = 0, high = 0;
+    SendMessageW(form->EPid().UpDown(), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+    EXPECT_EQ(low, 1);
+    EXPECT_EQ(high, 32767);
+}
+
+TEST_F(ChangePidDialog, ChoosingALanguageSwitchesAndRetranslatesAtOnce) {
+    Open();
+    HWND list = C("CBLanguage");
+    SendMessageW(list, CB_SETCURSEL, 0, 0);
+    SendMessageW(form->Hwnd(), WM_COMMAND, MAKEWPARAM(TFChangePID::IDC_CBLANGUAGE, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(fs::ExtractFileName(language->CurrentFile()), "Prog.English.lng");
+    EXPECT_EQ(win::GetText(form->Hwnd()), "Set PID");
+    EXPECT_EQ(Text("LSetPID"), "Program group");
+    EXPECT_EQ(Text("CBTray"), "Hide to the tray");
+    EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(settings.Language, "Russian");  // stored only on saving
+    Click(C("CBTray"));
+    Click(C("SBSave"));
+    EXPECT_EQ(form->ModalResult(), 1);
+    EXPECT_EQ(settings.Language, "English.lng");
+    EXPECT_TRUE(settings.Hide);
+}
+
+TEST_F(ChangePidDialog, SaveAndTheCloseBoxThroughEditProgramSettings) {
+    auto dialog = [] { return FindWindowW(L"TFChangePID", nullptr); };
+    {
+        TDriver driver;
+        driver.Steps = {[&] { Type(GetDlgItem(dialog(), TFChangePID::IDC_EPID), "42"); },
+                        [&] { Click(GetDlgItem(dialog(), TFChangePID::IDC_CBTRAY)); },
+                        [&] { PostMessageW(dialog(), WM_CLOSE, 0, 0); }};
+        EXPECT_EQ(EditProgramSettings(nullptr, settings, *language, 7), 42);  // the close box takes the number
+    }
+    EXPECT_FALSE(settings.Hide);  // ...but not the other values
+    EXPECT_EQ(settings.Language, "Russian");
+    {
+        TDriver driver;
+        driver.Steps = {[&] { Type(GetDlgItem(dialog(), TFChangePID::IDC_EPID), "43"); },
+                        [&] { Click(GetDlgItem(dialog(), TFChangePID::IDC_CBTRAY)); },
+                        [&] { kw::test::PressKey(VK_RETURN); }};
+        settings.PID = 7;
+        EXPECT_TRUE(SBPidClick(nullptr, settings, *language));
+    }
+    EXPECT_EQ(settings.PID, 43);
+    EXPECT_TRUE(settings.Hide);
+    EXPECT_EQ(settings.Language, "Russian.lng");
+    EXPECT_EQ(profile::ReadString(settings.FileName, "Settings", "PID", ""), "43");
+    EXPECT_EQ(profile::ReadString(settings.FileName, "Settings", "Language", ""), "Russian.lng");
+    EXPECT_EQ(FindWindowW(L"TFChangePID", nullptr), nullptr);
+}
+
+TEST_F(ChangePidDialog, AnEmptyLanguageListLeavesTheLanguageAlone) {
+    lang::test::TProgramFolder empty;  // no language file beside this program
+    lang::TLanguage none("Prog.");
+    TFChangePID dlg(settings, none);
+    ASSERT_TRUE(dlg.Create(nullptr, 3));
+    dlg.SBSaveClick();
+    EXPECT_EQ(dlg.ModalResult(), 1);
+    EXPECT_EQ(settings.Language, "Russian");
+}
+
+TEST_F(ChangePidDialog, RunValueInAnotherCaseCountsButAQuotedOneDoesNot) {
+    std::string lower = fs::ProgramPath();
+    CharLowerBuffA(lower.data(), static_cast<DWORD>(lower.size()));
+    ASSERT_NE(lower, fs::ProgramPath());
+    Plant(TRootKey::CurrentUser, "Other name", lower);
+    Open();
+    EXPECT_TRUE(win::IsChecked(C("CBAutoStart")));
+    EXPECT_EQ(UserValuesStartingUs().size(), 1u);  // nothing added: one exists
+    form.reset();
+
+    ClearOurValues();
+    Plant(TRootKey::CurrentUser, "Quoted", "\"" + fs::ProgramPath() + "\" /min");
+    Open();
+    EXPECT_FALSE(win::IsChecked(C("CBAutoStart")));
+    Click(C("CBAutoStart"));  // at once, without saving
+    const auto ours = UserValuesStartingUs();
+    ASSERT_EQ(ours.size(), 1u);
+    EXPECT_EQ(ours[0].Name, "PROG");
+    EXPECT_EQ(ours[0].Data, fs::ProgramPath());
+}
+
+TEST_F(ChangePidDialog, UntickingRemovesEveryUserValueButTheMachineWideOneReturns) {
+    Plant(TRootKey::CurrentUser, "A", fs::ProgramPath());
+    Plant(TRootKey::CurrentUser, "B", AnsiUpperCase(fs::ProgramPath()));
+    Plant(TRootKey::LocalMachine, "KwMachine", fs::ProgramPath());
+    Open();
+    EXPECT_TRUE(win::IsChecked(C("CBAutoStart")));
+    Click(C("CBAutoStart"));
+    EXPECT_TRUE(UserValuesStartingUs().empty());
+    std::vector<registry::TRegValue> machine;
+    ASSERT_TRUE(registry::ReadValues(TRootKey::LocalMachine, RunKeyPath, false, machine));
+    EXPECT_TRUE(std::any_of(machine.begin(), machine.end(), [](const auto& v) { return v.Name == "KwMachine"; }));
+    form.reset();
+
+    Open();  // the machine-wide value still registers the program: ticked, and a user value again
+    EXPECT_TRUE(win::IsChecked(C("CBAutoStart")));
+    EXPECT_EQ(UserValuesStartingUs().size(), 1u);
+}
+
+// The picture for the documentation: KW_SCREENSHOT_CHANGEPID names the .bmp to write.
+TEST_F(ChangePidDialog, Screenshot) {
+    const char* out = getenv("KW_SCREENSHOT_CHANGEPID");
+    if (!out)
+        GTEST_SKIP() << "set KW_SCREENSHOT_CHANGEPID to a .bmp path to keep the picture";
+    lang::test::TProgramFolder shipped;  // the program's own language files
+    for (const char* name : {"English", "Russian", "Ukrainian"}) {
+        std::ifstream in(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE." + name + ".lng", std::ios::binary);
+        shipped.Write(std::string("Prog.") + name + ".lng", std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    language = std::make_unique<lang::TLanguage>("Prog.");
+    ASSERT_TRUE(language->SelectLanguage(1));
+    settings.Language = "Russian.lng";
+    settings.Hide = true;
+    Open(1);
+    ASSERT_TRUE(kw::test::SaveWindowPicture(form->Hwnd(), out));
+}
+
+} // namespace

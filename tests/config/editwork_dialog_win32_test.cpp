@@ -1,0 +1,371 @@
+// The work editor under Wine: the real window created in this process and driven by messages
+// (typing, clicks, keys), its message dialogs answered by a timer; the settings file checked as
+// the program would read it again.
+#include "config/EditWork_win32.h"
+#include "config/EditWorkText.h"
+#include "config/SettingsFile.h"
+#include "platform/Profile.h"
+#include "tests/config/dialog_driver_win32_test.h"
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace {
+
+using namespace kw;
+using kw::test::Click;
+using kw::test::TDriver;
+using kw::test::Type;
+
+std::string U(const char* utf8) { return win::AnsiFromUtf8(utf8); }
+
+TWorkPtr Work(const std::string& section, const std::string& name, const std::string& in, const std::string& out) {
+    TWorkConfig c;
+    c.Section = section;
+    c.Name = name;
+    c.FileIn = in;
+    c.FileOut = out;
+    return std::make_shared<TWorkData>(c);
+}
+
+struct EditWorkDialog : ::testing::Test {
+    lang::test::TProgramFolder folder;
+    TSettings settings;
+    std::unique_ptr<lang::TLanguage> language;
+    lang::TMessageDialogWin32 view{nullptr};
+    std::unique_ptr<TFEditWork> form;
+    std::string tpl, other;
+
+    void SetUp() override {
+        folder.WriteLines("Prog.Test.lng",
+                          {"[Constants]", "Language=Test", "Button.OK=OK", "Dialog.Error=Error", "[FEditWork]",
+                           "LName=Title", "SBSelectDir.Hint=Folders on the server",
+                           "Dialog.SetShape=shape", "Dialog.SetFileIn=file in", "Dialog.FileInNotEx=no template",
+                           "Dialog.SetFileOut=file out", "Dialog.SetInOutErr=in is out", "Dialog.SetFTPServ=server",
+                           "Dialog.SetFTPUser=user", "Dialog.SetFTPPass=password", "Dialog.DblShape=same name",
+                           "Dialog.OtherOut=template of %s", "Dialog.DblOut=output of %s"});
+        tpl = folder.Path("now.tpl");
+        other = folder.Path("other.tpl");
+        folder.Write("now.tpl", "!KW!SongArtist");
+        folder.Write("other.tpl", "x");
+        settings.FileName = folder.Path("Prog.ini");
+        ASSERT_TRUE(settings.Works.Append(Work("File1", "Now", other, folder.Path("now.html"))));
+        ASSERT_TRUE(SaveWork(settings, 0));
+        language = std::make_unique<lang::TLanguage>("Prog.");
+        ASSERT_TRUE(language->SelectLanguage(0));
+        language->SetDialogView(&view);
+    }
+    void TearDown() override { form.reset(); }
+
+    void Open(int index) {
+        form = std::make_unique<TFEditWork>(settings, *language);
+        ASSERT_TRUE(form->Create(nullptr));
+        form->FillData(index);
+        ShowWindow(form->Hwnd(), SW_SHOW);
+        win::PumpMessages();
+    }
+    HWND C(const char* name) const { return form->Control(name); }
+    std::string Text(const char* name) const { return win::GetText(C(name)); }
+    std::string Ini(const std::string& section, const std::string& key) const {
+        return profile::ReadString(settings.FileName, section, key, "<none>");
+    }
+    // Fills the fields every check passes.
+    void FillValid(const std::string& name, const std::string& out) {
+        Type(C("EName"), name);
+        Type(C("FEFileIn"), tpl);
+        Type(C("FEFileOut"), out);
+    }
+};
+
+TEST_F(EditWorkDialog, OpensWithTheDefaultsOfANewWorkTranslatedAndCentred) {
+    Open(-1);
+    EXPECT_EQ(win::GetText(form->Hwnd()), U("Настройки шаблона"));  // no Caption key: built-in
+    EXPECT_EQ(Text("LName"), "Title");
+    EXPECT_EQ(Text("LShape"), U("Файл шаблона"));
+    EXPECT_EQ(Text("ESecs"), "60");
+    EXPECT_EQ(Text("EFTPPort"), "21");
+    EXPECT_EQ(Text("EFTPPath"), "/");
+    EXPECT_EQ(SendMessageW(C("CBCodePage"), CB_GETCOUNT, 0, 0), 5);
+    EXPECT_EQ(SendMessageW(C("CBCodePage"), CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(form->Components().Find("CBCodePage")->Item(4), "CP866 (DOS)");
+    EXPECT_FALSE(IsWindowVisible(C("GBFTP")));
+    EXPECT_FALSE(IsWindowVisible(C("EFTPServer")));
+    EXPECT_TRUE(form->Components().Find("SBSelectDir")->ShowHint());
+    EXPECT_EQ(SendMessageW(C("EFTPPass"), EM_GETPASSWORDCHAR, 0, 0), '*');
+    const LONG_PTR style = GetWindowLongPtrW(form->Hwnd(), GWL_STYLE);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    RECT r;
+    GetWindowRect(form->Hwnd(), &r);
+    MONITORINFO m{};
+    m.cbSize = sizeof m;
+    GetMonitorInfoW(MonitorFromWindow(form->Hwnd(), MONITOR_DEFAULTTOPRIMARY), &m);
+    EXPECT_NEAR((r.left + r.right) / 2, (m.rcWork.left + m.rcWork.right) / 2, 2);
+    EXPECT_NEAR((r.top + r.bottom) / 2, (m.rcWork.top + m.rcWork.bottom) / 2, 2);
+
+    // The FTP group shows only while the box is ticked; the form grows and shrinks with it.
+    Click(C("CBFTPUse"));
+    EXPECT_TRUE(IsWindowVisible(C("GBFTP")));
+    EXPECT_TRUE(IsWindowVisible(C("EFTPFileName")));
+    RECT big;
+    GetWindowRect(form->Hwnd(), &big);
+    EXPECT_GT(big.bottom - big.top, r.bottom - r.top);
+    Click(C("CBFTPUse"));
+    EXPECT_FALSE(IsWindowVisible(C("EFTPServer")));
+}
+
+TEST_F(EditWorkDialog, SpinFieldsKeepTheirLimits) {
+    Open(-1);
+    int low = 0, high = 0;
+    SendMessageW(form->ESecs().UpDown(), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+    EXPECT_EQ(low, 15);
+    EXPECT_EQ(high, 900);
+    const std::pair<const char*, int> secs[] = {{"5", 15}, {"901", 900}, {"120", 120}, {"", 15}};
+    for (const auto& [typed, value] : secs) {
+        Type(C("ESecs"), typed);
+        EXPECT_EQ(form->Fields().Secs, value) << typed;
+    }
+    Type(C("EFTPPort"), "0");
+    EXPECT_EQ(form->Fields().FTPPort, 1);
+    Type(C("EFTPPort"), "70000");
+    EXPECT_EQ(form->Fields().FTPPort, 65535);
+    SetFocus(C("EName"));  // leaving the field shows the number that counts
+    EXPECT_EQ(Text("EFTPPort"), "65535");
+}
+
+TEST_F(EditWorkDialog, EveryFailedCheckShowsItsMessageAndKeepsTheInput) {
+    Open(-1);
+    TDriver driver;
+    struct TCase {
+        std::function<void()> Enter;
+        const char* Message;
+    };
+    const TCase cases[] = {
+        {[&] { Type(C("EName"), "   "); }, "shape"},
+        {[&] { Type(C("EName"), " Song "); }, "file in"},
+        {[&] { Type(C("FEFileIn"), folder.Path("missing.tpl")); }, "no template"},
+        {[&] { Type(C("FEFileIn"), tpl); }, "file out"},
+        {[&] { Type(C("FEFileOut"), tpl); }, "in is out"},
+        {[&] { Type(C("FEFileOut"), AnsiUpperCase(other)); }, "template of Now"},
+        {[&] { Type(C("FEFileOut"), folder.Path("NOW.HTML")); }, "output of Now"},
+        {[&] { Type(C("EName"), "Now"), Type(C("FEFileOut"), folder.Path("song.html")); }, "same name"},
+        {[&] { Type(C("EName"), "NOW"), Click(C("CBFTPUse")); }, "server"},  // names differing in case are allowed
+        {[&] { Type(C("EFTPServer"), "127.0.0.1"); }, "user"},
+        {[&] { Type(C("EFTPUser"), "kw"); Type(C("EFTPPass"), "  "); }, "password"},
+    };
+    for (const TCase& c : cases) {
+        c.Enter();
+        driver.Messages.clear();
+        Click(C("SBSave"));
+        ASSERT_EQ(driver.Messages.size(), 1u) << c.Message;
+        EXPECT_EQ(driver.Messages[0], c.Message);
+        EXPECT_EQ(form->ModalResult(), 0);  // the dialog stays open
+    }
+    EXPECT_EQ(Text("EFTPPass"), "  ");
+    EXPECT_EQ(Text("EName"), "NOW");
+    EXPECT_EQ(settings.Works.Count(), 1u);  // nothing reached the list
+}
+
+TEST_F(EditWorkDialog, ANewWorkIsSavedWithItsSectionAndTwoInOneSecondGetACounter) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        TSettings fresh;
+        fresh.FileName = folder.Path("Fresh" + std::to_string(attempt) + ".ini");
+        for (const char* name : {"A", "B"}) {
+            form = std::make_unique<TFEditWork>(fresh, *language);
+            ASSERT_TRUE(form->Create(nullptr));
+            form->FillData(-1);
+            FillValid(name, folder.Path(std::string(name) + ".html"));
+            form->SBSaveClick();
+            EXPECT_EQ(form->ModalResult(), 1);
+            EXPECT_EQ(form->EditIndex(), static_cast<int>(fresh.Works.Count()) - 1);
+        }
+        ASSERT_EQ(fresh.Works.Count(), 2u);
+        const std::string first = fresh.Works.At(0)->Section(), second = fresh.Works.At(1)->Section();
+        ASSERT_EQ(first.size(), 16u);  // "File" + YYMMDDHHNNSS
+        EXPECT_EQ(first.substr(0, 4), "File");
+        EXPECT_EQ(profile::ReadString(fresh.FileName, second, "Name", ""), "B");
+        EXPECT_EQ(fresh.Works.At(1)->NextUpdate.load(), 0);
+        if (second.substr(0, 16) != first)
+            continue;  // a second went by between the two saves: try again
+        EXPECT_EQ(second, first + "1");
+        return;
+    }
+    ADD_FAILURE() << "three attempts crossed a second boundary";
+}
+
+TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys) {
+    TWorkConfig c = settings.Works.At(0)->Config();
+    c.FTP.Use = true;
+    c.FTP.Server = "127.0.0.1";
+    c.FTP.Login = "kw";
+    c.FTP.Password = "secret";
+    c.FTP.RemoteName = "now.html";
+    settings.Works.At(0)->SetConfig(c);
+    ASSERT_TRUE(SaveWork(settings, 0));
+    ASSERT_EQ(Ini("File1", "FTPServer"), "127.0.0.1");
+
+    Open(0);
+    EXPECT_TRUE(IsWindowVisible(C("GBFTP")));
+    EXPECT_EQ(Text("EFTPPass"), "secret");
+    Type(C("FEFileIn"), tpl);
+    Click(C("CBFTPUse"));
+    form->SBSaveClick();
+    ASSERT_EQ(form->ModalResult(), 1);
+    const TWorkConfig saved = settings.Works.At(0)->Config();
+    EXPECT_EQ(saved.Name, "Now");
+    EXPECT_FALSE(saved.FTP.Use);
+    EXPECT_EQ(saved.FTP.Server, "");
+    EXPECT_EQ(saved.FTP.Password, "");
+    EXPECT_EQ(saved.FTP.Port, 21);
+    for (const char* key : {"FTPServer", "FTPPort", "FTPLogin", "FTPPass", "FTPPath"})
+        EXPECT_EQ(Ini("File1", key), "<none>") << key;
+    EXPECT_EQ(Ini("File1", "FileIn"), tpl);
+}
+
+TEST_F(EditWorkDialog, FtpOnWithoutRemoteNameUploadsUnderTheOutputFilesName) {
+    Open(-1);
+    FillValid(U("Эфир \"сейчас\""), folder.Path("site now.html"));
+    Click(C("CBFTPUse"));
+    Type(C("EFTPServer"), " 127.0.0.1 ");
+    Type(C("EFTPUser"), " kw ");
+    Type(C("EFTPPass"), " p w ");
+    Type(C("EFTPPath"), "");
+    Click(C("CBFTPPassive"));
+    form->SBSaveClick();
+    ASSERT_EQ(form->ModalResult(), 1);
+    const TWorkConfig w = settings.Works.At(1)->Config();
+    EXPECT_EQ(w.FTP.RemoteName, "site now.html");
+    EXPECT_EQ(w.FTP.Folder, "/");
+    EXPECT_EQ(w.FTP.Server, " 127.0.0.1 ");  // the server is taken as entered
+    EXPECT_EQ(w.FTP.Login, "kw");
+    EXPECT_EQ(w.FTP.Password, " p w ");
+    EXPECT_TRUE(w.FTP.Passive);
+
+    // What was saved reads back the same: Cyrillic, quotes and blanks.
+    TSettings again;
+    again.FileName = settings.FileName;
+    LoadSettings(again);
+    ASSERT_EQ(again.Works.Count(), 2u);
+    bool found = false;
+    for (const auto& work : again.Works.Snapshot())
+        if (work->Section() == w.Section) {
+            const TWorkConfig r = work->Config();
+            found = true;
+            EXPECT_EQ(r.Name, w.Name);
+            EXPECT_EQ(r.FileOut, w.FileOut);
+            EXPECT_EQ(r.FTP.Password, w.FTP.Password);
+            EXPECT_EQ(r.FTP.RemoteName, "site now.html");
+        }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(EditWorkDialog, FileNamesWithBlanksShowInQuotesAndAreTakenWithout) {
+    const std::string spaced = folder.Path("my page.html");
+    TWorkConfig c = settings.Works.At(0)->Config();
+    c.FileOut = spaced;
+    settings.Works.At(0)->SetConfig(c);
+    Open(0);
+    EXPECT_EQ(Text("FEFileOut"), "\"" + spaced + "\"");
+    EXPECT_EQ(form->Fields().FileOut, spaced);
+    EXPECT_EQ(Text("FEFileIn"), other);
+}
+
+TEST_F(EditWorkDialog, ShowPasswordSwitchesTheMask) {
+    Open(-1);
+    Click(C("CBFTPUse"));
+    Type(C("EFTPPass"), "abc");
+    Click(C("CBShowPass"));
+    EXPECT_EQ(SendMessageW(C("EFTPPass"), EM_GETPASSWORDCHAR, 0, 0), 0);
+    Click(C("CBShowPass"));
+    EXPECT_EQ(SendMessageW(C("EFTPPass"), EM_GETPASSWORDCHAR, 0, 0), '*');
+    EXPECT_EQ(form->Fields().FTPPass, "abc");
+}
+
+std::string g_server, g_login, g_folder;
+std::string FakeBrowser(HWND, const TFTPUse& ftp) {
+    g_server = ftp.Server, g_login = ftp.Login, g_folder = ftp.Folder;
+    return "/pub/www";
+}
+
+TEST_F(EditWorkDialog, TheFolderButtonChecksTheLoginFirstThenTakesTheBrowsersFolder) {
+    Open(-1);
+    TDriver driver;
+    form->SBSelectDirClick();  // FTP is off: the checks still apply
+    ASSERT_EQ(driver.Messages.size(), 1u);
+    EXPECT_EQ(driver.Messages[0], "server");
+    Click(C("CBFTPUse"));
+    Type(C("EFTPServer"), " host ");
+    Type(C("EFTPUser"), " kw ");
+    Type(C("EFTPPass"), "pw");
+    Type(C("EFTPPath"), "/pub");
+    const TSelectFtpFolderFn saved = SelectFtpFolderHook;
+    SelectFtpFolderHook = &FakeBrowser;
+    form->SBSelectDirClick();
+    SelectFtpFolderHook = saved;
+    EXPECT_EQ(driver.Messages.size(), 1u);
+    EXPECT_EQ(g_server, "host");
+    EXPECT_EQ(g_login, "kw");
+    EXPECT_EQ(g_folder, "/pub");
+    EXPECT_EQ(Text("EFTPPath"), "/pub/www");
+}
+
+// EditWork itself: modal over an owner, Enter saves, Escape cancels, the close box refreshes.
+TEST_F(EditWorkDialog, EditWorkRunsModallyWithEnterEscapeAndTheCloseBox) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                                 nullptr, nullptr, nullptr);
+    auto editor = [] { return FindWindowW(L"TFEditWork", nullptr); };
+    bool ownerDisabled = false;
+    {
+        TDriver driver;
+        driver.Steps = {[&] { ownerDisabled = !IsWindowEnabled(owner); },
+                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_ENAME), "Song"); },
+                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_FEFILEIN), tpl); },
+                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_FEFILEOUT), folder.Path("song.html")); },
+                        [&] { kw::test::PressKey(VK_RETURN); }};
+        EXPECT_TRUE(EditWork(owner, settings, *language, -1));
+        EXPECT_TRUE(driver.Messages.empty());
+    }
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    ASSERT_EQ(settings.Works.Count(), 2u);
+    EXPECT_EQ(settings.Works.At(1)->Name(), "Song");
+    {
+        TDriver driver;
+        driver.Steps = {[&] { Type(GetDlgItem(editor(), TFEditWork::IDC_ENAME), "Changed"); },
+                        [&] { kw::test::PressKey(VK_ESCAPE); }};
+        EXPECT_FALSE(EditWork(owner, settings, *language, 1));
+    }
+    EXPECT_EQ(settings.Works.At(1)->Name(), "Song");
+    {
+        TDriver driver;
+        driver.Steps = {[&] { PostMessageW(editor(), WM_CLOSE, 0, 0); }};
+        EXPECT_TRUE(EditWork(owner, settings, *language, 0));  // the platform's cancel result
+    }
+    EXPECT_EQ(settings.Works.Count(), 2u);
+    EXPECT_EQ(FindWindowW(L"TFEditWork", nullptr), nullptr);
+    DestroyWindow(owner);
+}
+
+// The picture for the documentation: KW_SCREENSHOT_EDITWORK names the .bmp to write.
+TEST_F(EditWorkDialog, Screenshot) {
+    const char* out = getenv("KW_SCREENSHOT_EDITWORK");
+    if (!out)
+        GTEST_SKIP() << "set KW_SCREENSHOT_EDITWORK to a .bmp path to keep the picture";
+    lang::test::TProgramFolder shipped;  // the Russian file the program ships
+    std::ifstream in(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE.Russian.lng", std::ios::binary);
+    shipped.Write("Prog.Russian.lng", std::string(std::istreambuf_iterator<char>(in), {}));
+    language = std::make_unique<lang::TLanguage>("Prog.");
+    ASSERT_TRUE(language->SelectLanguage(0));
+    TWorkConfig c = settings.Works.At(0)->Config();
+    c.Name = U("Сейчас в эфире");
+    c.FileIn = "C:\\KWPAGE\\templates\\now.htm";
+    c.FileOut = "C:\\Site\\now playing.html";
+    c.Update = 30;
+    c.CodePage = 1;
+    c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html"};
+    settings.Works.At(0)->SetConfig(c);
+    Open(0);
+    ASSERT_TRUE(kw::test::SaveWindowPicture(form->Hwnd(), out));
+}
+
+} // namespace

@@ -1,0 +1,113 @@
+// The station's guides say what the program does: their tag reference names every tag with the
+// right live mark, their letter tables give the letters the program writes, and every screenshot
+// they show is there. A change to the tag table or the letters that forgets the guides fails here.
+#include "render/TagTable.h"
+#include "render/ValueFormat.h"
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kw {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+const stdfs::path Root = stdfs::path(KW_SOURCE_DIR);
+
+std::vector<std::string> Lines(const stdfs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The cells of a Markdown table row, trimmed; empty when the line is no row.
+std::vector<std::string> Cells(const std::string& line) {
+    std::vector<std::string> cells;
+    if (line.empty() || line[0] != '|')
+        return cells;
+    std::stringstream row(line.substr(1));
+    for (std::string cell; std::getline(row, cell, '|');) {
+        const size_t first = cell.find_first_not_of(' ');
+        const size_t last = cell.find_last_not_of(' ');
+        cells.push_back(first == std::string::npos ? "" : cell.substr(first, last - first + 1));
+    }
+    return cells;
+}
+
+class StationGuide : public ::testing::TestWithParam<std::string> {
+  protected:
+    stdfs::path Path() const { return Root / "docs" / "station" / ("README." + GetParam() + ".md"); }
+    std::string LetterRowName() const { return GetParam() == "ru" ? "Буква" : "Letter"; }
+};
+
+TEST_P(StationGuide, NamesEveryTagOnceWithItsLiveMark) {
+    const std::vector<std::string> lines = Lines(Path());
+    ASSERT_FALSE(lines.empty()) << Path();
+    for (size_t i = 0; i < TagCount; ++i) {
+        const TTagInfo& tag = TagTable()[i];
+        const std::string name = "`" + std::string(tag.Name) + "`";
+        int rows = 0;
+        for (const std::string& line : lines) {
+            const std::vector<std::string> cells = Cells(line);
+            if (cells.size() >= 3 && cells[0] == name) {
+                ++rows;
+                EXPECT_EQ(cells[2] == "✓", tag.Live) << tag.Name;
+            }
+        }
+        EXPECT_EQ(rows, 1) << tag.Name;
+    }
+}
+
+// The row of letters that follows a row of codes, as pairs (code, letter); "other" codes are
+// checked with 255 or a code the table does not name.
+void ExpectLetters(const std::vector<std::string>& lines, const std::string& letterRow,
+                   const std::string& firstLetters, std::string (*letter)(uint8_t), uint8_t otherCode) {
+    for (size_t i = 0; i + 2 < lines.size(); ++i) {
+        const std::vector<std::string> codes = Cells(lines[i]);
+        const std::vector<std::string> letters = Cells(lines[i + 2]);
+        if (letters.size() < 2 || letters[0] != letterRow || codes.size() != letters.size())
+            continue;
+        std::string row;
+        for (size_t c = 1; c < letters.size(); ++c)
+            row += letters[c];
+        if (row.rfind(firstLetters, 0) != 0)
+            continue; // another letter table
+        for (size_t c = 1; c < codes.size(); ++c) {
+            const bool other = !std::isdigit(static_cast<unsigned char>(codes[c][0]));
+            const uint8_t code = other ? otherCode : static_cast<uint8_t>(std::stoi(codes[c]));
+            EXPECT_EQ(letter(code), letters[c]) << "code " << codes[c];
+        }
+        return;
+    }
+    ADD_FAILURE() << "no letter table starting " << firstLetters;
+}
+
+TEST_P(StationGuide, LetterTablesGiveTheLettersTheProgramWrites) {
+    const std::vector<std::string> lines = Lines(Path());
+    ExpectLetters(lines, LetterRowName(), "MIOV", ElementTypeLetter, 200);
+    ExpectLetters(lines, LetterRowName(), "MAIV", BlockTypeLetter, 8);
+}
+
+TEST_P(StationGuide, EveryScreenshotItShowsIsThere) {
+    std::ifstream in(Path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::regex image(R"(!\[[^\]]*\]\((\.\./screenshots/[^)]+)\))");
+    int shown = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), image); it != std::sregex_iterator();
+         ++it) {
+        EXPECT_TRUE(stdfs::is_regular_file(Path().parent_path() / (*it)[1].str())) << (*it)[1];
+        ++shown;
+    }
+    EXPECT_GE(shown, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, StationGuide, ::testing::Values("en", "ru"));
+
+} // namespace
+} // namespace kw

@@ -1,0 +1,259 @@
+// The program's start-up and shutdown with the real subsystems: settings file, language files,
+// link, inbound ring, reader thread, scheduler and renders. Only the window and the desktop are
+// stand-ins (a window cannot exist natively); the threads are real, so this also runs under TSan.
+#include "hostlink/WindowEnum.h"
+#include "lang/MessageDialog.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "shell/ClosingSequence.h"
+#include "shell/Program.h"
+#include <gtest/gtest.h>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using namespace kw;
+namespace stdfs = std::filesystem;
+
+constexpr TWindowHandle HostWindow = 0x4711;
+constexpr TWindowHandle OwnWindow = 0x100;
+
+// The desktop: the host's window, present once it has been "opened".
+struct TDesktop : IWindowEnum {
+    bool hostOpen = true;
+    std::vector<TTopWindow> TopLevelWindows() override {
+        if (!hostOpen)
+            return {{OwnWindow, "TKW_PAGE"}};
+        return {{OwnWindow, "TKW_PAGE"}, {HostWindow, "TKWMain"}};
+    }
+    bool HasHungTest() override { return false; }
+    std::optional<bool> IsHung(TWindowHandle) override { return std::nullopt; }
+    std::optional<int32_t> SendQuery(TWindowHandle, TWindowHandle) override { return std::nullopt; }
+};
+
+struct TDialogs : lang::IMessageDialogView {
+    std::vector<std::string> errors;
+    int answer = lang::mrYes;
+    int asked = 0;
+    int ShowModal(const lang::TMessageDialogModel&) override { ++asked; return answer; }
+    void ShowStandardError(const std::string& text) override { errors.push_back(text); }
+};
+
+// The main window as the language sees it: a caption and no controls.
+struct TForm : lang::IForm {
+    std::string caption = "KWPAGE 1.0.0";
+    std::string Name() const override { return "KW_PAGE"; }
+    std::string Caption() const override { return caption; }
+    void SetCaption(const std::string& c) override { caption = c; }
+    int ComponentCount() const override { return 0; }
+    lang::IComponent& Component(int) override { throw std::out_of_range("no components"); }
+};
+
+// The window's side of start-up, as a list of what was asked in which order.
+struct THost : IStartupHost {
+    TForm form;
+    TProgram* program = nullptr;
+    TDialogs dialogs;
+    std::vector<std::string> calls;
+    std::vector<std::string> log;
+    int locale = 0;
+    bool timer = false;
+
+    void SetCaption(const std::string& c) override { calls.push_back("caption " + c); }
+    void SetTitleAndHint(const std::string& t) override { calls.push_back("title " + t); }
+    lang::IMessageDialogView* DialogView() override { return &dialogs; }
+    void RequestTerminate() override { calls.push_back("terminate"); }
+    void SetThreadLocale(int l) override { locale = l; calls.push_back("locale"); }
+    void Language_Change() override {
+        program->TranslateMain(form);
+        calls.push_back("translate");
+    }
+    uint32_t WorksGridColor() override { calls.push_back("colour"); return 0x00F0F0F0; }
+    void ShowWorks() override { calls.push_back("works"); }
+    TWindowHandle OwnHandle() override { return OwnWindow; }
+    void StartLinkPoll(TWinMSG&) override { calls.push_back("link"); }
+    void StopLinkPoll() override { calls.push_back("unlink"); }
+    void AttachMinimizeHooks() override { calls.push_back("hooks"); }
+    void OutLog(const std::string& text) override { log.push_back(text); calls.push_back("log"); }
+    void StartTimer() override { timer = true; calls.push_back("timer"); }
+};
+
+struct TTestProgram : TProgram {
+    explicit TTestProgram(TDesktop*& desktop) : TProgram(Make(desktop)) {}
+    static std::unique_ptr<IWindowEnum> Make(TDesktop*& desktop) {
+        auto d = std::make_unique<TDesktop>();
+        desktop = d.get();
+        return d;
+    }
+    bool EditWork(int) override { return false; }
+    void EditProgramSettings() override {}
+};
+
+// The main window's part of the staged shutdown, as TKW_PAGE forwards it.
+struct TSteps : IClosingSteps {
+    TProgram& p;
+    THost& host;
+    bool closed = false;
+    TSteps(TProgram& program, THost& h) : p(program), host(h) {}
+    bool ConfirmExit() override { return p.ConfirmExit(); }
+    void LogBye() override { host.OutLog(p.MainText("Bye")); }
+    void TimerToShutdown() override {}
+    void TerminateReader() override { p.TerminateReader(); }
+    bool ReaderExists() override { return p.ReaderExists(); }
+    bool ReaderFinished() override { return p.ReaderFinished(); }
+    void FreeReader() override { p.FreeReader(); }
+    bool RendersRunning() override { return p.RendersRunning(); }
+    void ReleaseRing() override { p.ReleaseRing(); }
+    void StopTimer() override {}
+    void CloseWindow() override { closed = true; }
+    void FreeLongLivedObjects() override { p.FreeLongLivedObjects(); }
+    void TerminateNow() override { ADD_FAILURE() << "shutdown failed"; }
+};
+
+std::string ReadAll(const stdfs::path& path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+// Runs `step` every 10 ms until `done`, at most 10 s.
+template <typename Done, typename Step>
+bool Within10s(Done done, Step step) {
+    for (int i = 0; i < 1000; ++i) {
+        if (done())
+            return true;
+        step();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+struct ProgramRun : ::testing::Test {
+    stdfs::path folder;
+    TDesktop* desktop = nullptr;
+    std::unique_ptr<TTestProgram> program;
+    THost host;
+
+    void SetUp() override {
+        folder = stdfs::temp_directory_path() /
+                 ("kwpage_program_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        stdfs::create_directories(folder);
+        fs::SetProgramPathForTesting((folder / "KWPAGE.exe").string());
+        program = std::make_unique<TTestProgram>(desktop);
+        host.program = program.get();
+    }
+    void TearDown() override {
+        program.reset();
+        fs::SetProgramPathForTesting("");
+        stdfs::remove_all(folder);
+    }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(folder / name, std::ios::binary) << text;
+    }
+    void AddRussian() {
+        stdfs::copy_file(stdfs::path(KW_SOURCE_DIR) / "dist" / "KWPAGE.Russian.lng", folder / "KWPAGE.Russian.lng");
+    }
+};
+
+TEST_F(ProgramRun, CaptionCarriesTheVersion) {
+    EXPECT_EQ(MainCaption("KWPAGE", 2, 0, 15), "KWPAGE 2.0.15");
+    EXPECT_EQ(MainCaption("KWPAGE", 1, 2, 3), "KWPAGE 1.2.3");
+}
+
+TEST_F(ProgramRun, WithoutALanguageFileStartUpStopsAfterTheMessage) {
+    Write("KWPAGE.ini", "[Settings]\nPID=7\n");
+    EXPECT_FALSE(program->FormCreate(host, 2, 0, 15));
+    const std::vector<std::string> expected{"caption KWPAGE 2.0.15", "title KWPAGE 2.0.15", "terminate"};
+    EXPECT_EQ(host.calls, expected);
+    ASSERT_EQ(host.dialogs.errors.size(), 1u);
+    EXPECT_NE(host.dialogs.errors[0].find("KWPAGE.*.lng"), std::string::npos);
+    EXPECT_EQ(program->Language, nullptr);
+    EXPECT_EQ(program->Link, nullptr);
+    EXPECT_EQ(program->Reader, nullptr);
+    EXPECT_EQ(program->Settings.PID, 7);  // step 3 ran
+
+    // A host message that arrives now is ignored: there is no link.
+    const uint8_t element[] = {0, 2, 0, 0, 0, 0, 'A', 13, 'T', 0};
+    program->Inbox.WMCOPYDATA(HostWindow, 0x10000, sizeof element, element);
+    EXPECT_FALSE(program->Ring.IsFilled(0));
+}
+
+TEST_F(ProgramRun, StartsInOrderRendersWhatTheHostPlaysAndShutsDownInStages) {
+    AddRussian();
+    Write("page.tpl", "<b>!KW!SongArtist</b>\n");
+    Write("KWPAGE.ini", "[Settings]\nLanguage=Russian.lng\n[File230101000000]\nName=Page\nFileIn=" +
+                            (folder / "page.tpl").string() + "\nFileOut=" + (folder / "page.html").string() +
+                            "\nUpdate=900\nCodePage=1\n");
+    ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
+    const std::vector<std::string> expected{"caption KWPAGE 1.0.0", "title KWPAGE 1.0.0", "locale", "translate",
+                                            "colour", "works", "link", "hooks", "log", "timer"};
+    EXPECT_EQ(host.calls, expected);
+    EXPECT_EQ(host.locale, 1049);
+    EXPECT_EQ(program->Title, "KWPAGE 1.0.0");
+    EXPECT_EQ(GridBackgroundColor.load(), 0x00F0F0F0u);
+    ASSERT_EQ(program->Settings.Works.Count(), 1u);
+    EXPECT_EQ(program->Settings.Works.At(0)->Show.Color(), 0x00F0F0F0u);
+    EXPECT_EQ(host.log, std::vector<std::string>{"\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xE7\xE0\xEF\xF3\xF9\xE5\xED\xE0"});
+    TShowCell::TTaken source = program->SourceStatus().Take();
+    EXPECT_TRUE(source.Changed);
+    EXPECT_EQ(source.Color, clRed);  // "Wait"
+    ASSERT_NE(program->Reader, nullptr);
+
+    // The host links itself; its element ("Кино" in Windows-1251) is rendered into UTF-8.
+    program->Inbox.ReceiveCMD(HostWindow, 0x7FFF0000);
+    program->Link->Poll();
+    EXPECT_EQ(program->Status.LinkState.load(), LinkConnected);
+    const uint8_t element[] = {0, 2, 0xD8, 0xCA, 0x02, 0x00, 0xCA, 0xE8, 0xED, 0xEE, 13, 'T', 0};
+    program->Inbox.WMCOPYDATA(HostWindow, 0x10000, sizeof element, element);
+    EXPECT_EQ(program->Status.LinkState.load(), LinkDataReceived);
+    ASSERT_TRUE(Within10s([&] { return ReadAll(folder / "page.html") == "<b>\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE</b>\r\n"; },
+                          [] { NowTicks.store(GetTicks64()); }))
+        << ReadAll(folder / "page.html");
+
+    // The host goes away: the poll unlinks it.
+    desktop->hostOpen = false;
+    program->Link->Poll();
+    EXPECT_EQ(program->Status.LinkState.load(), LinkWaiting);
+
+    // Shutdown: Yes to "Exit", then the stages until the window may close.
+    TSteps steps(*program, host);
+    TClosingSequence closing;
+    closing.ShareStage(&program->ClosingStage);
+    EXPECT_FALSE(closing.FormClose(steps));
+    EXPECT_EQ(host.dialogs.asked, 1);
+    EXPECT_EQ(program->ClosingStage.load(), 1);
+    program->Inbox.WMCOPYDATA(HostWindow, 0x10000, sizeof element, element);  // ignored from now on
+    ASSERT_TRUE(Within10s([&] { return steps.closed; }, [&] { closing.ToShutdownTick(steps, program->Settings.Works); }));
+    EXPECT_EQ(program->Reader, nullptr);
+    EXPECT_EQ(program->Scheduler.Running(), 0u);
+    for (int i = 0; i < TInboundRing::SlotCount; ++i)
+        EXPECT_FALSE(program->Ring.IsFilled(i));
+    EXPECT_TRUE(closing.FormClose(steps));
+    EXPECT_EQ(program->Link, nullptr);
+    EXPECT_EQ(program->Language, nullptr);
+    EXPECT_EQ(program->MainText("Run"), "");
+    EXPECT_EQ(host.calls.back(), "unlink");
+}
+
+TEST_F(ProgramRun, ExitAnsweredNoLeavesEverythingRunning) {
+    AddRussian();
+    ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
+    host.dialogs.answer = lang::mrNo;
+    TSteps steps(*program, host);
+    TClosingSequence closing;
+    closing.ShareStage(&program->ClosingStage);
+    EXPECT_FALSE(closing.FormClose(steps));
+    EXPECT_EQ(program->ClosingStage.load(), 0);
+    EXPECT_EQ(host.log.size(), 1u);  // "Run" only, no "Bye"
+    EXPECT_NE(program->Reader, nullptr);
+    EXPECT_FALSE(program->Reader->Terminated());
+    // the destructor still ends the reader before the scheduler goes
+}
+
+} // namespace
