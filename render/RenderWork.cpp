@@ -58,8 +58,8 @@ bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
         Fail(KeyExceptSH, config_.FileIn.c_str() + std::string(": invalid file name"));
         return false;
     }
-    // A folder of that name exists but is no template: opening it fails below ("ExceptOP").
-    if (config_.FileIn.empty() || (!fs::FileExists(config_.FileIn) && !fs::DirectoryExists(config_.FileIn))) {
+    // Only an existing file is a template; a folder of that name counts as missing.
+    if (config_.FileIn.empty() || !fs::FileExists(config_.FileIn)) {
         Report(Text(KeyNoFileIn), clRed, true);
         return false;
     }

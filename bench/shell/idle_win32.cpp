@@ -55,8 +55,8 @@ double Seconds(const FILETIME& t) {
     return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
 }
 
-// Wine reports no kernel and user times for other processes; there the Linux process behind
-// the Windows one is read instead, found by its command line under Z:\proc (100 ticks a second).
+// Wine does not keep other processes' kernel and user times current; there the Linux process
+// behind the Windows one is read instead, found by its command line under Z:\proc.
 double UnixCpuSeconds(const std::string& commandPart) {
     WIN32_FIND_DATAA d;
     HANDLE find = FindFirstFileA("Z:\\proc\\*", &d);

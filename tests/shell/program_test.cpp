@@ -209,6 +209,10 @@ TEST_F(ProgramRun, StartsInOrderRendersWhatTheHostPlaysAndShutsDownInStages) {
     program->Inbox.ReceiveCMD(HostWindow, 0x7FFF0000);
     program->Link->Poll();
     EXPECT_EQ(program->Status.LinkState.load(), LinkConnected);
+    // The start-up render (due at once) has to be over first: its clean-up makes the work due
+    // a period later, which would overtake the element's earlier due time.
+    ASSERT_TRUE(Within10s([&] { return program->Settings.Works.At(0)->NextUpdate.load() > NowTicks.load() + 60000; },
+                          [] { NowTicks.store(GetTicks64()); }));
     const uint8_t element[] = {0, 2, 0xD8, 0xCA, 0x02, 0x00, 0xCA, 0xE8, 0xED, 0xEE, 13, 'T', 0};
     program->Inbox.WMCOPYDATA(HostWindow, 0x10000, sizeof element, element);
     EXPECT_EQ(program->Status.LinkState.load(), LinkDataReceived);
