@@ -192,37 +192,6 @@ std::string ExtractField(const std::string& text, int n, uint8_t delimiter) {
     return result;
 }
 
-uint8_t UpperChar1251(uint8_t c) {
-    if (c >= 'a' && c <= 'z')
-        return static_cast<uint8_t>(c - 32);
-    if (c >= 0xE0)  // а..я
-        return static_cast<uint8_t>(c - 32);
-    switch (c) {
-    case 0x90: return 0x80;  // ђ
-    case 0x83: return 0x81;  // ѓ
-    case 0x9A: return 0x8A;  // љ
-    case 0x9C: return 0x8C;  // њ
-    case 0x9D: return 0x8D;  // ќ
-    case 0x9E: return 0x8E;  // ћ
-    case 0x9F: return 0x8F;  // џ
-    case 0xA2: return 0xA1;  // ў
-    case 0xBC: return 0xA3;  // ј
-    case 0xB4: return 0xA5;  // ґ
-    case 0xB8: return 0xA8;  // ё
-    case 0xBA: return 0xAA;  // є
-    case 0xB3: return 0xB2;  // і
-    case 0xBE: return 0xBD;  // ѕ
-    case 0xBF: return 0xAF;  // ї
-    default: return c;
-    }
-}
-
-std::string UpperCase1251(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(UpperChar1251(static_cast<uint8_t>(c)));
-    return text;
-}
-
 uint8_t ParseClockType(const std::string& value) {
     switch (FirstUpper(value)) {
     case '0': case 'R': return 0;

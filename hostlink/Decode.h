@@ -3,6 +3,7 @@
 // bytes that lie; nothing here reads outside the bytes it is given.
 #pragma once
 #include "hostlink/BroadcastState.h"
+#include "platform/Cp1251.h"  // UpperChar1251, UpperCase1251: state keys and values compare in upper case
 #include "platform/Regional.h"
 #include <cstddef>
 #include <cstdint>
@@ -27,10 +28,6 @@ void DecodeState(TBroadcastState& state, const uint8_t* data, size_t length, TDa
 // The n-th field (from 1) of `text`; runs of the delimiter count as one, leading ones are
 // skipped; a delimiter of 0 means a blank.
 std::string ExtractField(const std::string& text, int n, uint8_t delimiter);
-
-// Windows-1251 upper-casing: ASCII and every Cyrillic letter pair of the code page.
-uint8_t UpperChar1251(uint8_t c);
-std::string UpperCase1251(std::string text);
 
 // Conversions of state values.
 uint8_t ParseClockType(const std::string& value);

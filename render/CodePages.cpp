@@ -1,5 +1,7 @@
-// Conversion tables from Windows-1251 into the output code pages.
+// Conversion tables from Windows-1251 into the single-byte output code pages; UTF-8 comes from
+// the program's Windows-1251 table.
 #include "render/CodePages.h"
+#include "platform/Cp1251.h"
 #include <array>
 
 namespace kw {
@@ -7,18 +9,6 @@ namespace kw {
 namespace {
 
 using TByteTable = std::array<uint8_t, 128>;
-
-// Unicode of the Windows-1251 bytes 0x80..0xBF (0xC0..0xFF are А..я, U+0410..U+044F).
-constexpr uint16_t Cp1251High[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 98: 0x98 is unassigned
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // A0
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // A8
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
-};
 
 // KOI8 codes of the small letters а..я in alphabetical order; the capitals are 0x20 higher.
 constexpr uint8_t Koi8Small[32] = {
@@ -75,38 +65,6 @@ constexpr TByteTable Koi8R = Koi8Table(Koi8RHigh);
 constexpr TByteTable Koi8U = Koi8Table(Koi8UHigh);
 constexpr TByteTable Cp866 = Cp866Table();
 
-// UTF-8 forms of 0x80..0xFF: at most three bytes each, the length in the fourth.
-struct TUtf8Form {
-    char Bytes[3];
-    uint8_t Length;
-};
-
-constexpr TUtf8Form Utf8Of(uint16_t cp) {
-    TUtf8Form f{};
-    if (cp < 0x800) {
-        f.Bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
-        f.Bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
-        f.Length = 2;
-    } else {
-        f.Bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
-        f.Bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        f.Bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
-        f.Length = 3;
-    }
-    return f;
-}
-
-constexpr std::array<TUtf8Form, 128> Utf8Table() {
-    std::array<TUtf8Form, 128> t{};
-    for (int i = 0; i < 64; ++i)
-        t[i] = Utf8Of(Cp1251High[i]);
-    for (int i = 0; i < 64; ++i)
-        t[64 + i] = Utf8Of(static_cast<uint16_t>(0x0410 + i));
-    return t;
-}
-
-constexpr std::array<TUtf8Form, 128> Utf8 = Utf8Table();
-
 const TByteTable* ByteTableFor(uint8_t index) {
     switch (index) {
     case cpKOI8R:
@@ -124,15 +82,7 @@ const TByteTable* ByteTableFor(uint8_t index) {
 
 void RecodeAppend(std::string& out, std::string_view value, uint8_t index) {
     if (index == cpUTF8) {
-        for (const char c : value) {
-            const auto b = static_cast<uint8_t>(c);
-            if (b < 0x80) {
-                out.push_back(c);
-            } else {
-                const TUtf8Form& f = Utf8[b - 0x80];
-                out.append(f.Bytes, f.Length);
-            }
-        }
+        AppendCp1251AsUtf8(out, value);
         return;
     }
     const TByteTable* table = ByteTableFor(index);

@@ -1,6 +1,6 @@
 // FTP folder browser: the exchanges and what the window shows.
 #include "config/ftp/FtpBrowser.h"
-#include "config/ftp/Cp1251.h"
+#include "platform/Cp1251.h"
 #include "platform/Regional.h"
 #include <chrono>
 #include <thread>
@@ -24,11 +24,11 @@ void ShowErrorSafely(IFtpFolderView& view, const char* text) noexcept {
 } // namespace
 
 std::string TFtpFolderBrowser::Set8(const std::string& text) const {
-    return utf8Names_ ? ftp::AnsiToUtf8(text) : text;
+    return utf8Names_ ? Cp1251ToUtf8(text) : text;
 }
 
 std::string TFtpFolderBrowser::Get8(const std::string& text) const {
-    return utf8Names_ ? ftp::Utf8ToAnsi(text) : text;
+    return utf8Names_ ? Utf8ToCp1251(text) : text;
 }
 
 void TFtpFolderBrowser::Run(const TFTPUse& ftp) noexcept {

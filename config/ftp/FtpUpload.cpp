@@ -1,7 +1,7 @@
 // Upload of the output file over FTP, on the render's thread.
 #include "config/ftp/FtpUpload.h"
-#include "config/ftp/Cp1251.h"
 #include "config/ftp/FtpClient.h"
+#include "platform/Cp1251.h"
 #include "platform/Regional.h"
 
 namespace kw {
@@ -28,7 +28,7 @@ void StoreOutput(TFtpClient& client, const TWorkConfig& config) {
     // The folder goes out as stored; only the file name follows the UTF-8 option.
     if (config.FTP.Folder != "/")
         client.ChangeDir(config.FTP.Folder);
-    const std::string remote = config.FTP.UTF8 ? ftp::AnsiToUtf8(config.FTP.RemoteName) : config.FTP.RemoteName;
+    const std::string remote = config.FTP.UTF8 ? Cp1251ToUtf8(config.FTP.RemoteName) : config.FTP.RemoteName;
     client.Put(config.FileOut, remote);
 }
 

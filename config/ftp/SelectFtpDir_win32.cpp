@@ -1,6 +1,5 @@
 // The FTP folder browser's window: layout, drawing, keyboard and the modal run.
 #include "config/ftp/SelectFtpDir_win32.h"
-#include "shell/GridLayout.h"
 #include <windowsx.h>
 
 namespace kw {
@@ -275,29 +274,10 @@ void TFSelectFTPDir::ShowFiles(const std::vector<TFtpFileRow>& rows) {
 }
 
 void TFSelectFTPDir::FitColumns(const std::vector<int>& percents) {
-    TGridMetrics m;
-    HWND header = ListView_GetHeader(sgFiles_);
-    const int cols = Header_GetItemCount(header);
-    for (int c = 0; c < cols; ++c)
-        m.ColWidths.push_back(ListView_GetColumnWidth(sgFiles_, c));
-    RECT client, outer, head;
-    GetClientRect(sgFiles_, &client);
-    GetWindowRect(sgFiles_, &outer);
-    GetWindowRect(header, &head);
-    m.RowCount = ListView_GetItemCount(sgFiles_);
-    m.RowHeight = GridRowHeight;
-    m.ClientWidth = client.right;
-    m.ClientHeight = client.bottom - (head.bottom - head.top);
-    m.OuterWidth = outer.right - outer.left - 4; // inside the two-pixel client edge
     std::vector<int16_t> p;
     for (int v : percents)
         p.push_back(static_cast<int16_t>(v));
-    const std::vector<int> widths = kw::FitColumns(m, p);
-    for (int c = 0; c < cols; ++c) {
-        const int w = widths[static_cast<size_t>(c)];
-        if (w != m.ColWidths[static_cast<size_t>(c)])
-            ListView_SetColumnWidth(sgFiles_, c, w > 0 ? w : 0);
-    }
+    win::FitListViewColumns(sgFiles_, p, GridRowHeight);
 }
 
 bool TFSelectFTPDir::SelectedFolder(std::string& text) {

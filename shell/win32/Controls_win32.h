@@ -2,6 +2,7 @@
 // language files address them, so that translation reaches them through lang::IComponent.
 #pragma once
 #include "lang/Component.h"
+#include "shell/GridLayout.h"
 #include "shell/win32/Window_win32.h"
 #include "widgets/GradientLabel_win32.h"
 #include <commctrl.h>
@@ -88,6 +89,33 @@ inline void LvInsertItem(HWND lv, int item, std::wstring text) {
     it.iItem = item;
     it.pszText = text.data();
     SendMessageW(lv, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
+}
+
+// Fits a report ListView's columns to its width by percentages (`FitColumns`): columns with 0
+// keep their width, the others share what is left. Only widths that change are set, so that a
+// resize does not repaint a grid whose columns already fit.
+inline void FitListViewColumns(HWND grid, const std::vector<int16_t>& percents, int rowHeight) {
+    TGridMetrics m;
+    HWND header = ListView_GetHeader(grid);
+    const int cols = Header_GetItemCount(header);
+    for (int c = 0; c < cols; ++c)
+        m.ColWidths.push_back(ListView_GetColumnWidth(grid, c));
+    RECT client, outer, head;
+    GetClientRect(grid, &client);
+    GetWindowRect(grid, &outer);
+    GetWindowRect(header, &head);
+    m.RowCount = ListView_GetItemCount(grid);
+    m.RowHeight = rowHeight;
+    m.ClientWidth = client.right;
+    m.ClientHeight = client.bottom - (head.bottom - head.top);
+    // the client edge takes two pixels a side: what is left is the grid's own outer width
+    m.OuterWidth = outer.right - outer.left - 4;
+    const std::vector<int> widths = kw::FitColumns(m, percents);
+    for (int c = 0; c < cols; ++c) {
+        const int w = widths[static_cast<size_t>(c)];
+        if (w != m.ColWidths[static_cast<size_t>(c)])
+            ListView_SetColumnWidth(grid, c, w > 0 ? w : 0);
+    }
 }
 
 inline std::string TGridControl::Cell(int col, int row) const {

@@ -182,24 +182,7 @@ void TKW_PAGE::PanTResize() {
 }
 
 void TKW_PAGE::FitGrid(HWND grid, const std::vector<int16_t>& percents) {
-    TGridMetrics m;
-    const int cols = Header_GetItemCount(ListView_GetHeader(grid));
-    for (int c = 0; c < cols; ++c)
-        m.ColWidths.push_back(ListView_GetColumnWidth(grid, c));
-    RECT client, outer, header;
-    GetClientRect(grid, &client);
-    GetWindowRect(grid, &outer);
-    GetWindowRect(ListView_GetHeader(grid), &header);
-    m.RowCount = ListView_GetItemCount(grid);
-    m.RowHeight = GridRowHeight;
-    m.ClientWidth = client.right;
-    m.ClientHeight = client.bottom - (header.bottom - header.top);
-    // the client edge takes two pixels a side: what is left is the grid's own outer width
-    m.OuterWidth = outer.right - outer.left - 4;
-    const std::vector<int> widths = FitColumns(m, percents);
-    for (int c = 0; c < cols; ++c)
-        if (widths[static_cast<size_t>(c)] != m.ColWidths[static_cast<size_t>(c)])
-            ListView_SetColumnWidth(grid, c, widths[static_cast<size_t>(c)] > 0 ? widths[static_cast<size_t>(c)] : 0);
+    win::FitListViewColumns(grid, percents, GridRowHeight);
 }
 
 void TKW_PAGE::PanWorkResize() { FitGrid(sgWork_, {0, 100, 0}); }
