@@ -1,0 +1,110 @@
+// A close request while a render waits on an FTP server that accepts and never answers: the
+// shutdown waits for the render, the window stays and refuses further requests, and when the
+// upload's bounded wait ends the program closes by itself.
+#include <winsock2.h>
+#include "tests/e2e/Station_win32.h"
+#include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
+
+namespace kw::e2e {
+namespace {
+
+// A server a real one never is: it takes connections and says nothing, ever. (The connections
+// are held until the server goes, so the client sees silence rather than a close.)
+class TStalledServer {
+public:
+    TStalledServer() {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof a;
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 4) != 0 ||
+            getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] {
+            for (;;) {
+                const SOCKET s = accept(listener_, nullptr, nullptr);
+                if (s == INVALID_SOCKET)
+                    return;  // the listener was closed
+                held_.push_back(s);
+                acceptedAt_ = GetTickCount64();
+                accepted_.fetch_add(1);
+            }
+        });
+    }
+    ~TStalledServer() {
+        closesocket(listener_);
+        if (thread_.joinable())
+            thread_.join();
+        for (SOCKET s : held_)
+            closesocket(s);
+        WSACleanup();
+    }
+    int Port() const { return port_; }
+    int Accepted() const { return accepted_.load(); }
+    ULONGLONG AcceptedAt() const { return acceptedAt_.load(); }
+
+private:
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+    std::thread thread_;
+    std::vector<SOCKET> held_;  // only the accepting thread touches it until it is joined
+    std::atomic<int> accepted_{0};
+    std::atomic<ULONGLONG> acceptedAt_{0};
+};
+
+TEST(Shutdown, ACloseRequestWaitsForARenderStalledOnItsServerThenTheProgramClosesByItself) {
+    TStalledServer server;
+    ASSERT_NE(server.Port(), 0);
+    TStation station("stalled");
+    ASSERT_TRUE(station.Ok());
+    WriteFile(station.Path("page.tpl"), "!KW!SystemTime\n");
+    TStationWork work = Work("stalled", "page.tpl", "page.txt", 0);
+    work.Ftp = true;
+    work.FtpPort = server.Port();
+    work.FtpFile = "page.txt";
+    station.WriteSettings({work});
+    ASSERT_TRUE(station.Start());
+
+    // The first render (within ten seconds) writes the page and then waits for a greeting.
+    ASSERT_TRUE(WaitFor([&] { return server.Accepted() >= 1; }, 20000));
+    const int logRows = station.Rows(station.LogGrid());
+
+    PostMessageW(station.Main(), WM_CLOSE, 0, 0);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (question = station.Program().Window("#32770")) != nullptr; }, 5000));
+    SendMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return station.Rows(station.LogGrid()) == logRows + 1; }, 5000));  // "Bye"
+    EXPECT_EQ(station.Cell(station.LogGrid(), 0, 1), "Завершение работы программы");
+
+    // While the upload waits, the window stays and a further close request asks nothing.
+    WaitFor([] { return false; }, 3000);
+    ASSERT_TRUE(station.Program().Running());
+    EXPECT_TRUE(IsWindow(station.Main()));
+    PostMessageW(station.Main(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(WaitFor([&] { return station.Program().Window("#32770") != nullptr; }, 1500));
+    EXPECT_TRUE(station.Program().Running());
+
+    // The bounded wait for the greeting ends, the render finishes and the program closes.
+    EXPECT_EQ(station.Program().WaitExit(60000), 0u);
+    const ULONGLONG held = GetTickCount64() - server.AcceptedAt();
+    EXPECT_GE(held, 20000u) << "closed before the upload's wait had ended";
+    EXPECT_EQ(server.Accepted(), 1);  // no render started after the close request
+}
+
+} // namespace
+} // namespace kw::e2e
+
+int main(int argc, char** argv) {
+    if (!kw::e2e::Exists(kw::e2e::KwpageExe())) {
+        std::printf("KWPAGE.exe is not built: skipped\n");
+        return kw::e2e::Skipped;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
