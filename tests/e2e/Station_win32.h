@@ -263,9 +263,10 @@ private:
 
 // A list view cell of another process: the item record and its text buffer must lie in that
 // process, where the list view reads and fills them.
-inline std::string TStation::Cell(HWND grid, int row, int column) const {
+// The text of a list view cell in another process: the item record and its text buffer are
+// placed in that process, where the list view reads and fills them.
+inline std::string RemoteCell(HANDLE process, HWND grid, int row, int column) {
     constexpr size_t chars = 512;
-    const HANDLE process = program_->Handle();
     auto* remote = static_cast<char*>(
         VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + chars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
     if (!remote)
@@ -283,6 +284,10 @@ inline std::string TStation::Cell(HWND grid, int row, int column) const {
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     text.resize(wcsnlen(text.c_str(), chars));
     return Narrow(text, CP_UTF8);
+}
+
+inline std::string TStation::Cell(HWND grid, int row, int column) const {
+    return RemoteCell(program_->Handle(), grid, row, column);
 }
 
 } // namespace kw::e2e
