@@ -87,6 +87,16 @@ TNetStatus Resolve(const std::string& host, uint16_t port, TIpv4Endpoint& out) {
     return {};
 }
 
+// The local address of a connected or listening socket.
+TNetStatus SocketLocalEndpoint(bool open, int fd, TIpv4Endpoint& out) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (!open || getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return open ? LastFailure() : Failure(EBADF);
+    out = FromSockaddr(a);
+    return {};
+}
+
 } // namespace
 
 std::string TIpv4Endpoint::HostText() const {
@@ -216,12 +226,7 @@ TNetStatus TTcpConnection::Receive(void* buffer, size_t capacity, size_t& receiv
 }
 
 TNetStatus TTcpConnection::LocalEndpoint(TIpv4Endpoint& out) const {
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    if (!IsOpen() || getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        return IsOpen() ? LastFailure() : Failure(EBADF);
-    out = FromSockaddr(a);
-    return {};
+    return SocketLocalEndpoint(IsOpen(), static_cast<int>(handle_), out);
 }
 
 // --- TTcpListener ----------------------------------------------------------------------------
@@ -250,12 +255,7 @@ TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
 }
 
 TNetStatus TTcpListener::LocalEndpoint(TIpv4Endpoint& out) const {
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    if (!IsOpen() || getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        return IsOpen() ? LastFailure() : Failure(EBADF);
-    out = FromSockaddr(a);
-    return {};
+    return SocketLocalEndpoint(IsOpen(), static_cast<int>(handle_), out);
 }
 
 TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs) {

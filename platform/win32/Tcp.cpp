@@ -110,6 +110,18 @@ TNetStatus Resolve(const std::string& host, uint16_t port, TIpv4Endpoint& out) {
 
 int SockaddrLen() { return static_cast<int>(sizeof(sockaddr_in)); }
 
+// The local address of a connected or listening socket.
+TNetStatus SocketLocalEndpoint(bool open, intptr_t handle, TIpv4Endpoint& out) {
+    if (!open)
+        return Failure(WSAENOTSOCK);
+    sockaddr_in a{};
+    int len = SockaddrLen();
+    if (getsockname(AsSocket(handle), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return LastFailure();
+    out = FromSockaddr(a);
+    return {};
+}
+
 } // namespace
 
 std::string TIpv4Endpoint::HostText() const {
@@ -236,14 +248,7 @@ TNetStatus TTcpConnection::Receive(void* buffer, size_t capacity, size_t& receiv
 }
 
 TNetStatus TTcpConnection::LocalEndpoint(TIpv4Endpoint& out) const {
-    if (!IsOpen())
-        return Failure(WSAENOTSOCK);
-    sockaddr_in a{};
-    int len = SockaddrLen();
-    if (getsockname(AsSocket(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        return LastFailure();
-    out = FromSockaddr(a);
-    return {};
+    return SocketLocalEndpoint(IsOpen(), handle_, out);
 }
 
 // --- TTcpListener ----------------------------------------------------------------------------
@@ -272,14 +277,7 @@ TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
 }
 
 TNetStatus TTcpListener::LocalEndpoint(TIpv4Endpoint& out) const {
-    if (!IsOpen())
-        return Failure(WSAENOTSOCK);
-    sockaddr_in a{};
-    int len = SockaddrLen();
-    if (getsockname(AsSocket(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        return LastFailure();
-    out = FromSockaddr(a);
-    return {};
+    return SocketLocalEndpoint(IsOpen(), handle_, out);
 }
 
 TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs) {
