@@ -358,19 +358,7 @@ void TFSelectFTPDir::Command(int id, int code) {
 
 void TFSelectFTPDir::DrawButton(const DRAWITEMSTRUCT& d) {
     const RECT& r = d.rcItem;
-    // The bar's gradient shows through the flat button.
-    RECT bar;
-    GetClientRect(panB_.Hwnd(), &bar);
-    POINT origin{0, 0};
-    MapWindowPoints(d.hwndItem, panB_.Hwnd(), &origin, 1);
-    POINT oldOrigin;
-    SetViewportOrgEx(d.hDC, -origin.x, -origin.y, &oldOrigin);
-    HRGN clip = CreateRectRgn(r.left, r.top, r.right, r.bottom);
-    SelectClipRgn(d.hDC, clip);
-    panB_.PaintTo(d.hDC, bar.right, bar.bottom);
-    SetViewportOrgEx(d.hDC, oldOrigin.x, oldOrigin.y, nullptr);
-    SelectClipRgn(d.hDC, nullptr);
-    DeleteObject(clip);
+    win::PaintLabelBehind(d, panB_);
 
     const bool enabled = !(d.itemState & ODS_DISABLED);
     const bool pressed = (d.itemState & ODS_SELECTED) != 0;

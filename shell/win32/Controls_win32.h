@@ -317,6 +317,21 @@ inline HWND MakeHints(HWND form, TFormComponents& components, HWND tooltip = nul
 // label, with flat speed buttons drawn over the gradient (an edge shows while the mouse is over
 // one). The bar is a control parent, so Tab reaches its buttons; their clicks reach the dialog
 // as WM_COMMAND.
+// Paints the part of a button bar's gradient label that lies behind an owner-drawn flat
+// button, so the bar's gradient shows through the button.
+inline void PaintLabelBehind(const DRAWITEMSTRUCT& d, TGradientHeadLabel& label) {
+    const RECT& r = d.rcItem;
+    RECT bar;
+    GetClientRect(label.Hwnd(), &bar);
+    POINT origin{0, 0};
+    MapWindowPoints(d.hwndItem, label.Hwnd(), &origin, 1);
+    const int saved = SaveDC(d.hDC);
+    IntersectClipRect(d.hDC, r.left, r.top, r.right, r.bottom);
+    SetViewportOrgEx(d.hDC, -origin.x, -origin.y, nullptr);
+    label.PaintTo(d.hDC, bar.right, bar.bottom);
+    RestoreDC(d.hDC, saved);
+}
+
 class TButtonBar : public TWindowBase<TButtonBar> {
 public:
     static const wchar_t* ClassName() { return L"TKwButtonBar"; }
@@ -385,16 +400,7 @@ private:
 
     void DrawButton(const DRAWITEMSTRUCT& d) {
         const RECT& r = d.rcItem;
-        // The bar's gradient shows through the flat button.
-        RECT bar;
-        GetClientRect(label_.Hwnd(), &bar);
-        POINT origin{0, 0};
-        MapWindowPoints(d.hwndItem, label_.Hwnd(), &origin, 1);
-        const int saved = SaveDC(d.hDC);
-        IntersectClipRect(d.hDC, r.left, r.top, r.right, r.bottom);
-        SetViewportOrgEx(d.hDC, -origin.x, -origin.y, nullptr);
-        label_.PaintTo(d.hDC, bar.right, bar.bottom);
-        RestoreDC(d.hDC, saved);
+        PaintLabelBehind(d, label_);
 
         const bool enabled = !(d.itemState & ODS_DISABLED);
         const bool pressed = (d.itemState & ODS_SELECTED) != 0;

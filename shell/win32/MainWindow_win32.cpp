@@ -328,18 +328,7 @@ void TKW_PAGE::OnRestore() {
 void TKW_PAGE::DrawButton(const DRAWITEMSTRUCT& d) {
     const RECT& r = d.rcItem;
     const int w = r.right - r.left, h = r.bottom - r.top;
-    // The bar's gradient shows through the flat button.
-    RECT bar;
-    GetClientRect(label_.Hwnd(), &bar);
-    POINT origin{0, 0};
-    MapWindowPoints(d.hwndItem, label_.Hwnd(), &origin, 1);
-    SetViewportOrgEx(d.hDC, -origin.x, -origin.y, nullptr);
-    HRGN clip = CreateRectRgn(0, 0, w, h);
-    SelectClipRgn(d.hDC, clip);
-    label_.PaintTo(d.hDC, bar.right, bar.bottom);
-    SetViewportOrgEx(d.hDC, 0, 0, nullptr);
-    SelectClipRgn(d.hDC, nullptr);
-    DeleteObject(clip);
+    win::PaintLabelBehind(d, label_);
 
     const bool enabled = !(d.itemState & ODS_DISABLED);
     const bool pressed = d.itemState & ODS_SELECTED;
