@@ -71,7 +71,9 @@ function(kw_folder_library name)
 endfunction()
 
 # Google Test: Debian's libgtest-dev natively; compiled from /usr/src/googletest for Windows.
-if(KW_WIN32)
+if(NOT KW_TESTS)
+    set(KW_GTEST "")
+elseif(KW_WIN32)
     if(NOT TARGET gtest)
         set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
         set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -127,7 +129,15 @@ function(kw_add_test name)
     if(KW_WIN32)
         list(APPEND _labels wine)
         add_test(NAME ${name} COMMAND ${name})
-        set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${_labels}")
+        # A program with a skipped case counts as skipped, never as passed; 77 is the skip code
+        # of the programs that are not GoogleTest's.
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${_labels}"
+                             SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]" SKIP_RETURN_CODE 77)
+        # Programs that drive windows (named *_win32_test / *_wine_test) share the one desktop,
+        # its pointer and its focus: they run one at a time; the rest run in parallel.
+        if(ARG_SOURCES MATCHES "_(win32|wine)_test\\.cpp")
+            set_tests_properties(${name} PROPERTIES RESOURCE_LOCK kwpage_desktop)
+        endif()
         if(ARG_ENVIRONMENT)
             set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
         endif()

@@ -12,6 +12,8 @@
 # that KWPAGE closes itself as on a logoff, and stops the Wine server and Xvfb it started.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tool-path.sh
+. "$root/scripts/tool-path.sh"
 seconds=0
 while [ $# -gt 0 ]; do
     case $1 in
@@ -31,13 +33,14 @@ demo=$root/build/demo
 say() { printf '\033[1m%s\033[0m\n' "$*"; }
 
 say "== checking the tools"
-"$root/scripts/install-deps.sh" || exit 1
+"$root/scripts/install-deps.sh" demo || exit 1
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
 
 say "== building KWPAGE.exe and the host player ($build)"
+mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >"$root/build/demo-configure.log" 2>&1 ||
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DKW_TESTS=OFF >"$root/build/demo-configure.log" 2>&1 ||
     { cat "$root/build/demo-configure.log"; exit 1; }
 cmake --build "$build" --target KWPAGE hostplayer -j "$(nproc)" 2>&1 | tail -n 3
 [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
@@ -137,9 +140,7 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "no display: KWPAGE runs in Xvfb on $DISPLAY"
 fi
 
-kw_wine_env "$demo"
-# Without a window manager Wine draws the windows' frames and captions itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+kw_wine_env "$demo" || exit 1
 
 say "== starting KWPAGE"
 (cd "$demo" && exec wine KWPAGE.exe) >"$demo/kwpage.log" 2>&1 &

@@ -1,18 +1,30 @@
 # Sourced by the scripts that run Windows programs: a private Wine prefix in the build tree,
 # the Russian locale (ANSI code page 1251, Russian regional formats) and no Wine chatter.
+# kw_wine_env fails when the prefix cannot be made: a Windows test without Wine must fail,
+# not skip.
 kw_wine_env() {
     local build_dir=$1
     export WINEPREFIX="$build_dir/wineprefix"
     export WINEARCH=win64
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree=;mshtml="
+    if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf8$'; then
+        echo "kw_wine_env: the locale ru_RU.UTF-8 is missing (scripts/install-deps.sh makes it)" >&2
+        return 1
+    fi
     export LC_ALL=ru_RU.UTF-8
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i >/dev/null 2>&1 || true
+        local log="$build_dir/wineboot.log"
+        timeout 300 wineboot -i >"$log" 2>&1
         # Xvfb has no window manager: let Wine draw frames and captions itself, so windows
         # look as on Windows in screenshots and no message waits on a manager that is not there.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-        wineserver -w 2>/dev/null || true
+        timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1
+        timeout 60 wineserver -w 2>/dev/null
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            echo "kw_wine_env: Wine could not make its prefix in $WINEPREFIX:" >&2
+            tail -n 20 "$log" >&2
+            return 1
+        fi
     fi
 }
