@@ -14,8 +14,9 @@
 
 namespace kw::e2e {
 
-// Exit code of a test program that could not run (ctest SKIP_RETURN_CODE).
-constexpr int Skipped = 77;
+// Exit code of a test program whose programs under test are not built: a failure, since the
+// test command always builds them.
+constexpr int NotBuilt = 1;
 
 inline std::string ExeFolder() {
     char path[MAX_PATH] = {};

@@ -245,8 +245,8 @@ TEST(Road, AnFtpServerThatIsDownIsReportedInRedWithThePositionAndTriedAgainEachP
 
 int main(int argc, char** argv) {
     if (!kw::e2e::Exists(kw::e2e::KwpageExe()) || !kw::e2e::Exists(kw::e2e::HostPlayerExe())) {
-        std::printf("KWPAGE.exe or the host player is not built: skipped\n");
-        return kw::e2e::Skipped;
+        std::printf("FAIL: KWPAGE.exe or the host player is not built\n");
+        return kw::e2e::NotBuilt;
     }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -10,7 +10,7 @@ comparing the median of the first quarter of samples (after a 30 s warm-up) with
 At the end every page must decode in its code page, hold every line of the template, and show
 the host's last element and state; the uploaded pages must equal the local ones.
 
-    soak.py --build-dir WIN_BUILD --minutes N --work DIR      (under xvfb-run; exit 77: not built)
+    soak.py --build-dir WIN_BUILD --minutes N --work DIR      (under xvfb-run; exit 1 when not built)
 """
 import argparse
 import os
@@ -162,7 +162,7 @@ def main():
     probe = os.path.join(build, "tests", "e2e", "e2e_process_probe.exe")
     if not station.ready() or not os.path.isfile(probe):
         print("KWPAGE.exe, the host player or e2e_process_probe.exe is not built")
-        return 77
+        return 1
     ftp, port = start_ftp(os.path.join(os.path.abspath(args.work), "ftp"))
     ftp_root = os.path.join(os.path.abspath(args.work), "ftp", "root")
     works = [{"name": f"work{n:02d}", "template": "page.tpl", "page": f"page{n:02d}.txt", "codepage": n % 5,

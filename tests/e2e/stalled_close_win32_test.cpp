@@ -102,8 +102,8 @@ TEST(Shutdown, ACloseRequestWaitsForARenderStalledOnItsServerThenTheProgramClose
 
 int main(int argc, char** argv) {
     if (!kw::e2e::Exists(kw::e2e::KwpageExe())) {
-        std::printf("KWPAGE.exe is not built: skipped\n");
-        return kw::e2e::Skipped;
+        std::printf("FAIL: KWPAGE.exe is not built\n");
+        return kw::e2e::NotBuilt;
     }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
