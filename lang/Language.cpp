@@ -107,16 +107,23 @@ std::string TLanguage::LanguageFileName(int index) const {
     return languages_[static_cast<size_t>(index)].FileName;
 }
 
-std::shared_ptr<const TSectionData> TLanguage::ReadSection(const std::string& file, const std::string& section) const {
+std::shared_ptr<const TSectionData> TLanguage::ReadSection(const std::string& file, const std::string& section,
+                                                        std::shared_ptr<const TSectionData> constants) const {
     if (file.empty() || !fs::FileExists(file))
         return EmptySection();
-    return TSectionData::FromLines(profile::ReadSectionLines(file, section));
+    return TSectionData::FromLines(profile::ReadSectionLines(file, section), std::move(constants));
+}
+
+std::shared_ptr<const TSectionData> TLanguage::ConstantsFor(const TSectionData& list) const {
+    return list.Constants() ? list.Constants() : State()->Constants;
 }
 
 void TLanguage::LoadSection(const std::string& section, std::unique_ptr<TSectionList>& list) const {
     if (!list)
         list = std::make_unique<TSectionList>();
-    list->Replace(ReadSection(State()->CurrentFile, section));
+    // The section and the constants of one state: the list stays in one language.
+    const auto state = State();
+    list->Replace(ReadSection(state->CurrentFile, section, state->Constants));
 }
 
 void TLanguage::FreeSection(std::unique_ptr<TSectionList>& list, bool freeList) {
@@ -131,7 +138,7 @@ std::string TLanguage::Lookup(const std::string& key, const TSectionList* list, 
     if (!list)
         return def;
     const auto data = list->Snapshot();
-    return LookupText(data.get(), *State()->Constants, key, def);
+    return LookupText(data.get(), *ConstantsFor(*data), key, def);
 }
 
 std::string TLanguage::LookupProperty(const std::string& name, const std::string& property, const std::string& def,
@@ -167,7 +174,7 @@ std::string TLanguage::MessageText(const std::string& name, const TSectionList* 
     if (!list)
         return {};
     const auto data = list->Snapshot();
-    return MessageTextIn(*data, *State()->Constants, name);
+    return MessageTextIn(*data, *ConstantsFor(*data), name);
 }
 
 } // namespace kw::lang

@@ -92,7 +92,10 @@ private:
     void ScanLanguageFiles();
     std::string ProgramFolder() const;
     std::shared_ptr<const TState> State() const { return state_.Load(); }
-    std::shared_ptr<const TSectionData> ReadSection(const std::string& file, const std::string& section) const;
+    std::shared_ptr<const TSectionData> ReadSection(const std::string& file, const std::string& section,
+                                                    std::shared_ptr<const TSectionData> constants = nullptr) const;
+    // The constants a list's references expand with: those it was read with, else the current ones.
+    std::shared_ptr<const TSectionData> ConstantsFor(const TSectionData& list) const;
     std::string MessageTextIn(const TSectionData& list, const TSectionData& constants, const std::string& name) const;
     bool CanTranslate() const;
     void TranslateComponent(IComponent& component, const TSectionData& list, const TSectionData& constants) const;

@@ -28,7 +28,7 @@ int TLanguage::ShowDialogFmt(const std::string& name, TMsgDlgType type, const TF
                              const TSectionList* list, TMsgDlgButtons buttons) const {
     const auto state = State();
     const auto data = list ? list->Snapshot() : state->Constants;
-    std::string text = MessageTextIn(*data, *state->Constants, name);
+    std::string text = MessageTextIn(*data, *ConstantsFor(*data), name);
     if (text.empty()) {
         text = kReportStart + state->CurrentFile + "\r--> Dialog." + name + " <---";
         type = TMsgDlgType::Error;

@@ -27,8 +27,10 @@ int CompareTextAscii(const std::string& a, const std::string& b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-std::shared_ptr<const TSectionData> TSectionData::FromLines(const std::vector<std::string>& lines) {
+std::shared_ptr<const TSectionData> TSectionData::FromLines(const std::vector<std::string>& lines,
+                                                            std::shared_ptr<const TSectionData> constants) {
     auto data = std::make_shared<TSectionData>();
+    data->constants_ = std::move(constants);
     data->entries_.reserve(lines.size());
     for (const std::string& line : lines) {
         if (line.empty() || line[0] == ';')

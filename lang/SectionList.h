@@ -30,8 +30,10 @@ public:
     TSectionData() = default;
     // Parses the lines the profile reader delivers for a section: empty lines, lines starting
     // with ";" and lines whose first "=" is missing or first are skipped. When a key occurs
-    // twice the first line wins, as the profile functions read it.
-    static std::shared_ptr<const TSectionData> FromLines(const std::vector<std::string>& lines);
+    // twice the first line wins, as the profile functions read it. `constants` are those of the
+    // language file the lines come from (see Constants()).
+    static std::shared_ptr<const TSectionData> FromLines(const std::vector<std::string>& lines,
+                                                         std::shared_ptr<const TSectionData> constants = nullptr);
 
     bool Empty() const { return entries_.empty(); }
     size_t Count() const { return entries_.size(); }
@@ -42,8 +44,14 @@ public:
     // The value for a key, or nullptr.
     const std::string* Find(const std::string& key) const;
 
+    // The "Constants" of the language file this section was read from, which its references
+    // expand with; null when it was read without them. A render reading a text while the user
+    // switches language thus gets the text wholly in the old or wholly in the new language.
+    const std::shared_ptr<const TSectionData>& Constants() const { return constants_; }
+
 private:
     std::vector<TTextEntry> entries_;
+    std::shared_ptr<const TSectionData> constants_;
 };
 
 // The shared empty list, so that a snapshot is never null.

@@ -133,7 +133,7 @@ void TLanguage::TranslateForm(IForm& form, const TSectionList* list) const {
     if (!list || !CanTranslate())
         return;
     const auto data = list->Snapshot();
-    const auto constants = State()->Constants;
+    const auto constants = ConstantsFor(*data);
     if (!form.IsFrame())
         form.SetCaption(LookupText(data.get(), *constants, "Caption", form.Caption()));
     for (int i = 0; i < form.ComponentCount(); ++i)

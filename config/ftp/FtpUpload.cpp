@@ -2,7 +2,6 @@
 #include "config/ftp/FtpUpload.h"
 #include "config/ftp/FtpClient.h"
 #include "platform/Cp1251.h"
-#include "platform/Regional.h"
 
 namespace kw {
 
@@ -64,18 +63,6 @@ TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept {
     } catch (...) {
         work.FTPClient.reset();
         return Failure(nullptr);
-    }
-}
-
-void UploadOutput(TWorkData& work, const TWorkConfig& config, int position) noexcept {
-    const TDeliveryResult r = RunUpload(work, config);
-    try {
-        if (r.Ok)
-            SetShowCell(work.Show, FormatStatusStamp(Now()) + " (FTP)", NormalColor(), false, false);
-        else
-            SetShowCell(work.Show, std::to_string(position) + " FTP: " + r.Message, clRed, true, false);
-    } catch (...) {
-        // Out of memory while reporting: the cell keeps its previous text.
     }
 }
 

@@ -16,10 +16,7 @@ void PrepareUpload(TWorkData& work, const TWorkConfig& config);
 // otherwise it is released. Never throws.
 TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept;
 
-// RunUpload, reported in the work's status cell: "HH:NN:SS  DD.MM (FTP)" in the normal colour,
-// or `position`, " FTP: " and the failure in red with a log request.
-void UploadOutput(TWorkData& work, const TWorkConfig& config, int position) noexcept;
-
+// The FTP target of a render, which reports its outcome in the work's status cell.
 class TFtpDelivery final : public IDelivery {
 public:
     const char* Label() const noexcept override { return "FTP"; }

@@ -93,18 +93,24 @@ bool WriteInPlace(const std::string& path, const std::string& bytes, std::string
     return ok;
 }
 
-// Reads what follows `done` bytes already in `out` until the end of the file.
+// Reads what follows `done` bytes already in `out` until the end of the file. Once `out` is
+// full, the end is probed with a small buffer of its own: growing `out` for the probe would
+// double a template's buffer (and copy it) on every render.
 bool ReadRest(int fd, std::string& out, size_t done) {
+    char probe[4096];
     for (;;) {
-        if (done == out.size())
-            out.resize(done + 65536);
-        const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+        const bool full = done == out.size();
+        const ssize_t n = full ? ::read(fd, probe, sizeof probe) : ::read(fd, out.data() + done, out.size() - done);
         if (n == 0)
             break;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return false;
+        }
+        if (full) {
+            out.append(probe, static_cast<size_t>(n));  // the file grew since its size was taken
+            out.resize(out.capacity());                 // read on into the room the string has
         }
         done += static_cast<size_t>(n);
     }

@@ -76,20 +76,27 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::string& error
     bool ok = true;
     try {
         // One buffer of the file's size, filled in place; a file that grows meanwhile is read on.
+        // Once the buffer is full the end is probed with a small buffer of its own: growing the
+        // string for the probe would double a template's buffer (and copy it) on every render.
         out.resize(static_cast<size_t>(size.QuadPart));
         size_t done = 0;
+        char probe[4096];
         for (;;) {
-            if (done == out.size())
-                out.resize(done + 65536);
-            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(out.size() - done, 1u << 30));
+            const bool full = done == out.size();
+            char* into = full ? probe : out.data() + done;
+            const DWORD chunk = full ? sizeof probe : static_cast<DWORD>(std::min<size_t>(out.size() - done, 1u << 30));
             DWORD n = 0;
-            if (!ReadFile(h, out.data() + done, chunk, &n, nullptr)) {
+            if (!ReadFile(h, into, chunk, &n, nullptr)) {
                 ok = false;
                 error = ErrorText(path);
                 break;
             }
             if (n == 0)
                 break;
+            if (full) {
+                out.append(probe, n);        // the file grew since its size was taken
+                out.resize(out.capacity());  // read on into the room the string has
+            }
             done += n;
         }
         out.resize(done);

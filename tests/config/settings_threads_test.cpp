@@ -2,6 +2,7 @@
 // settings is never torn, a status cell's text and colour travel together, and a render
 // holding its work survives sorting and deletion on the main thread.
 #include "config/Settings.h"
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -17,6 +18,13 @@ TWorkConfig Numbered(int n) {
     return c;
 }
 
+// Every status text the render writes has a colour of its own ("Name7" and "Name7*" too), so a
+// text shown with the colour of another is seen.
+uint32_t ColourOf(const std::string& text) {
+    const uint32_t base = 0x010101u * static_cast<uint32_t>(std::stoi(text.substr(4)) % 128);
+    return text.back() == '*' ? base | 0x800000u : base;
+}
+
 TEST(WorkSharing, RendersSeeWholeSettingsWhileTheMainThreadEditsSortsAndDeletes) {
     TWorkList list;
     for (int i = 0; i < 20; ++i)
@@ -25,21 +33,30 @@ TEST(WorkSharing, RendersSeeWholeSettingsWhileTheMainThreadEditsSortsAndDeletes)
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};
     std::thread render([&] {
+        bool odd = false;
         while (!stop.load()) {
             const TWorkConfig c = held->Config();
             if (c.Name.substr(4) != c.FileIn.substr(2))
                 ++torn;
-            SetShowCell(held->Show, c.Name, clRed, true, false);
+            // The text changes on every write, so the cell is rewritten all the time.
+            const std::string text = (odd = !odd) ? c.Name + "*" : c.Name;
+            SetShowCell(held->Show, text, ColourOf(text), true, false);
             for (const TWorkPtr& w : list.Snapshot())
                 (void)w->Name();
         }
     });
-    for (int round = 0; round < 2000; ++round) {
+    // At least 2000 rounds, and on until the render has been seen a hundred times (at most 20 s).
+    int shown = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int round = 0; round < 2000 || (shown < 100 && std::chrono::steady_clock::now() < end); ++round) {
         held->SetConfig(Numbered(round));
         list.SortByName();
-        const TShowCell::TTaken t = held->Show.Take();
-        if (t.Changed) {
-            EXPECT_EQ(t.Color, clRed);
+        for (int look = 0; look < 10; ++look) {
+            const TShowCell::TTaken t = held->Show.Take();
+            if (t.Changed) {
+                ++shown;
+                EXPECT_EQ(t.Color, ColourOf(t.Text)) << t.Text;
+            }
         }
         if (round % 100 == 99 && list.Count() > 1)
             (void)list.RemoveAt(list.IndexOf(held.get()) == 0 ? 1 : 0);
@@ -47,6 +64,7 @@ TEST(WorkSharing, RendersSeeWholeSettingsWhileTheMainThreadEditsSortsAndDeletes)
     stop.store(true);
     render.join();
     EXPECT_EQ(torn.load(), 0);
+    EXPECT_GE(shown, 100);
     EXPECT_GE(list.IndexOf(held.get()), 0);
 }
 

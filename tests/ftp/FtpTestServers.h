@@ -10,8 +10,11 @@
 #include <string>
 #include <thread>
 #ifndef _WIN32
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -44,8 +47,9 @@ public:
             pid_ = 0;
         for (int i = 0; i < 100 && pid_ != 0 && !ReadPort(portFile); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        // vsftpd announces its port before it listens; give it a moment to bind.
-        std::this_thread::sleep_for(std::chrono::milliseconds(kind == "vsftpd" ? 300 : 0));
+        // vsftpd's port is chosen before it listens: the server is there once the port accepts.
+        if (port_ != 0 && !Accepts(port_, std::chrono::seconds(10)))
+            port_ = 0;
 #endif
     }
     ~TRealFtpServer() {
@@ -65,6 +69,27 @@ public:
     const std::string& Root() const { return root_; }  // the server's top folder on this machine
 
 private:
+#ifndef _WIN32
+    // Whether 127.0.0.1:port accepts a connection within `limit`.
+    static bool Accepts(uint16_t port, std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(port);
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            const int s = socket(AF_INET, SOCK_STREAM, 0);
+            const bool ok = s >= 0 && connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+            if (s >= 0)
+                close(s);
+            if (ok)
+                return true;
+            if (std::chrono::steady_clock::now() >= end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+#endif
     bool ReadPort(const std::string& file) {
         std::ifstream in(file);
         int port = 0;

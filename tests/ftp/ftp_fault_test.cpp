@@ -4,7 +4,7 @@
 #include "FakeFtpServer.h"
 #include "config/ftp/FtpBrowser.h"
 #include "config/ftp/FtpClient.h"
-#include "config/ftp/FtpUpload.h"
+#include "RenderedUpload.h"
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -33,12 +33,14 @@ protected:
     void TearDown() override {
         SetDefaultFtpTimeouts({});
         std::error_code ec;
-        std::filesystem::remove(TempPath("page.html"), ec);
+        for (const char* name : {"page.tpl", "page.html", "big.tpl"})
+            std::filesystem::remove(TempPath(name), ec);
     }
 
     TWorkConfig Config(uint16_t port, bool passive = true) {
         TWorkConfig c;
-        c.FileOut = TempFile("page.html", "<html>page</html>\r\n");
+        c.FileIn = TempFile("page.tpl", "<html>page</html>");  // the page gets CR LF
+        c.FileOut = TempPath("page.html").string();
         c.FTP.Use = true;
         c.FTP.Server = "127.0.0.1";
         c.FTP.Port = port;
@@ -50,14 +52,11 @@ protected:
         return c;
     }
 
-    // PrepareUpload and UploadOutput as the render calls them; returns the status text.
-    std::string Upload(const TWorkConfig& config, int position = 0) {
-        PrepareUpload(work, config);
-        UploadOutput(work, config, position);
-        return work.Show.Text();
-    }
+    // The render of the work at `position`, with the FTP delivery; returns the status text.
+    std::string Upload(const TWorkConfig& config, int position = 0) { return render.Render(work, config, position); }
 
-    TWorkData work;
+    test::TRenderedUpload render;
+    TWorkPtr work = std::make_shared<TWorkData>();
 };
 
 // A passive store answered by the server; `final` is the reply after the data.
@@ -84,14 +83,14 @@ TEST_F(FtpFaultTest, SendsTheExactCommandSequenceWithoutQuit) {
     TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, "226 done\r\n", &received); });
     TWorkConfig c = Config(server.Port());
     c.FTP.Folder = "/www";
-    EXPECT_NE(Upload(c, 5).find(" (FTP)"), std::string::npos) << work.Show.Text();
+    EXPECT_NE(Upload(c, 5).find(" (FTP)"), std::string::npos) << work->Show.Text();
     server.Join();
     const std::vector<std::string> expected = {"USER kw", "PASS secret", "TYPE I", "SYST",
                                                "CWD /www", "PASV", "STOR page.html"};
     EXPECT_EQ(server.Commands(), expected);
     EXPECT_EQ(received, "<html>page</html>\r\n");
-    EXPECT_EQ(work.Show.Color(), NormalColor());
-    EXPECT_FALSE(work.FTPClient);  // released after the upload
+    EXPECT_EQ(work->Show.Color(), NormalColor());
+    EXPECT_FALSE(work->FTPClient);  // released after the upload
 }
 
 TEST_F(FtpFaultTest, RootFolderSendsNoCwdAndEmptyNameSendsStou) {
@@ -107,11 +106,11 @@ TEST_F(FtpFaultTest, RootFolderSendsNoCwdAndEmptyNameSendsStou) {
 TEST_F(FtpFaultTest, AbortedTransferIsAFailureEvenWhenA226Follows) {
     for (const char* abort : {"426 Connection closed; transfer aborted.\r\n226 closing\r\n", "450 busy\r\n"}) {
         TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, abort); });
-        work.Show.Set("", 0, false, true);
+        work->Show.Set("", 0, false, true);
         EXPECT_EQ(Upload(Config(server.Port()), 2).rfind("2 FTP: Transfer aborted by the server: 4", 0), 0u)
-            << work.Show.Text();
-        EXPECT_EQ(work.Show.Color(), clRed);
-        EXPECT_TRUE(work.Show.Take().LogIt);
+            << work->Show.Text();
+        EXPECT_EQ(work->Show.Color(), clRed);
+        EXPECT_TRUE(work->Show.Take().LogIt);
     }
 }
 
@@ -138,8 +137,8 @@ TEST_F(FtpFaultTest, RejectedGreetingOrLoginKeepsTheClosedClient) {
     for (const auto& [script, text] : cases) {
         TFakeFtpServer server(script);
         EXPECT_EQ(Upload(Config(server.Port())), text);
-        ASSERT_TRUE(work.FTPClient);  // kept, closed, for the next PrepareUpload
-        EXPECT_FALSE(work.FTPClient->Connected());
+        ASSERT_TRUE(work->FTPClient);  // kept, closed, for the next PrepareUpload
+        EXPECT_FALSE(work->FTPClient->Connected());
     }
 }
 
@@ -186,7 +185,7 @@ TEST_F(FtpFaultTest, MalformedPasvFailsAndUnbracketedPasvWorks) {
             s.Reply(pasv);
             s.Command();
         });
-        EXPECT_EQ(Upload(Config(server.Port())).rfind("0 FTP: Malformed PASV reply: 227", 0), 0u) << work.Show.Text();
+        EXPECT_EQ(Upload(Config(server.Port())).rfind("0 FTP: Malformed PASV reply: 227", 0), 0u) << work->Show.Text();
     }
     TFakeFtpServer server([](TFakeSession& s) {
         s.Login();
@@ -200,7 +199,7 @@ TEST_F(FtpFaultTest, MalformedPasvFailsAndUnbracketedPasvWorks) {
         s.ReadAllData();
         s.Reply("226 ok");
     });
-    EXPECT_NE(Upload(Config(server.Port())).find("(FTP)"), std::string::npos) << work.Show.Text();
+    EXPECT_NE(Upload(Config(server.Port())).find("(FTP)"), std::string::npos) << work->Show.Text();
 }
 
 TEST_F(FtpFaultTest, EveryWaitIsBounded) {
@@ -247,7 +246,7 @@ TEST_F(FtpFaultTest, StalledOrDroppedDataConnectionFailsTheUpload) {
             s.Command();
         });
         TWorkConfig c = Config(server.Port());
-        c.FileOut = TempFile("big.bin", big);
+        c.FileIn = TempFile("big.tpl", big);
         EXPECT_EQ(Upload(c), "0 FTP: Data transfer stalled: the server took no data for 1500 ms.");
     }
     // The server drops both connections in the middle of the transfer.
@@ -266,12 +265,11 @@ TEST_F(FtpFaultTest, StalledOrDroppedDataConnectionFailsTheUpload) {
             s.Control.Close();
         });
         TWorkConfig c = Config(server.Port());
-        c.FileOut = TempFile("big.bin", big);
+        c.FileIn = TempFile("big.tpl", big);
         const std::string text = Upload(c);
         EXPECT_EQ(text.rfind("0 FTP: ", 0), 0u) << text;
-        EXPECT_EQ(work.Show.Color(), clRed);
+        EXPECT_EQ(work->Show.Color(), clRed);
     }
-    std::filesystem::remove(TempPath("big.bin"));
 }
 
 TEST_F(FtpFaultTest, RefusedConnectionAndMissingFileAreReported) {
@@ -286,18 +284,21 @@ TEST_F(FtpFaultTest, RefusedConnectionAndMissingFileAreReported) {
     const std::string refused = Upload(Config(closedPort), 3);
     EXPECT_EQ(refused.rfind("3 FTP: ", 0), 0u);
     EXPECT_GT(refused.size(), 8u);
-    ASSERT_TRUE(work.FTPClient);
-    const TFtpClient* kept = work.FTPClient.get();
-    PrepareUpload(work, Config(closedPort));
-    EXPECT_EQ(work.FTPClient.get(), kept);  // the next upload reuses the same client
+    ASSERT_TRUE(work->FTPClient);
+    const TFtpClient* kept = work->FTPClient.get();
+    PrepareUpload(*work, Config(closedPort));
+    EXPECT_EQ(work->FTPClient.get(), kept);  // the next upload reuses the same client
 
     TFakeFtpServer server([](TFakeSession& s) {
         s.Login();
         s.Command();
     });
+    // The render always writes the page before it delivers; the target still checks.
     TWorkConfig c = Config(server.Port());
     c.FileOut = TempPath("missing").string();
-    EXPECT_EQ(Upload(c).rfind("0 FTP: Cannot open ", 0), 0u) << work.Show.Text();
+    const TDeliveryResult missing = TFtpDelivery().Deliver(*work, c);
+    EXPECT_FALSE(missing.Ok);
+    EXPECT_EQ(missing.Message.rfind("Cannot open ", 0), 0u) << missing.Message;
 }
 
 TEST_F(FtpFaultTest, LineBreaksInNamesAreNotSent) {

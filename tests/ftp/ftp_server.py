@@ -73,8 +73,8 @@ def run_vsftpd(root, port_file):
     with open(conf, "w") as f:
         for key, value in settings.items():
             f.write("%s=%s\n" % (key, value))
-    # vsftpd does not report when it listens; it binds before it reads commands, and the test
-    # retries its first connection for a bounded time.
+    # vsftpd does not report when it listens: the test waits until the port accepts a
+    # connection, for a bounded time.
     write_port(port_file, port)
     os.execv("/usr/sbin/vsftpd", ["vsftpd", conf])
 

@@ -3,7 +3,7 @@
 #include "FtpTestServers.h"
 #include "config/ftp/Cp1251.h"
 #include "config/ftp/FtpBrowser.h"
-#include "config/ftp/FtpUpload.h"
+#include "RenderedUpload.h"
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -24,10 +24,14 @@ fs::path Utf8Path(const fs::path& dir, const std::string& utf8) {
     return dir / fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
-std::string PageBytes() {
+// A template of every byte value but 26 (which ends a template), lone CR and LF included: the
+// page the render makes of it has CR LF line ends and every other byte as it is.
+std::string TemplateBytes() {
     std::string s;
-    for (int i = 0; i < 300000; ++i)
-        s += static_cast<char>((i * 7 + i / 256) & 0xFF);  // every byte value, CR and LF included
+    for (int i = 0; i < 300000; ++i) {
+        const char c = static_cast<char>((i * 7 + i / 256) & 0xFF);
+        s += c == '\x1A' ? ' ' : c;
+    }
     return s;
 }
 
@@ -74,12 +78,15 @@ protected:
     void SetUp() override {
         SetDefaultFtpTimeouts({10000, 10000, 10000});
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        local = (fs::temp_directory_path() / ("kwftp_" + test + ".html")).string();
-        std::ofstream(local, std::ios::binary) << PageBytes();
+        const fs::path base = fs::temp_directory_path() / ("kwftp_" + test);
+        templateFile = base.string() + ".tpl";
+        local = base.string() + ".html";
+        std::ofstream(templateFile, std::ios::binary) << TemplateBytes();
     }
 
     TWorkConfig Config(const TRealFtpServer& server, bool vs) const {
         TWorkConfig c;
+        c.FileIn = templateFile;
         c.FileOut = local;
         c.FTP.Use = true;
         c.FTP.Server = "127.0.0.1";
@@ -92,26 +99,32 @@ protected:
         return c;
     }
 
-    // Runs the render's two calls and expects success.
+    // Renders the work with the FTP delivery and expects success.
     void ExpectUploaded(const TWorkConfig& c) {
-        PrepareUpload(work, c);
-        UploadOutput(work, c, 0);
-        const std::string text = work.Show.Text();
+        const std::string text = render.Render(work, c);
         ASSERT_GE(text.size(), 21u);
         EXPECT_EQ(text.substr(8, 2), "  ");  // "HH:NN:SS  DD.MM (FTP)"
         EXPECT_EQ(text.substr(text.size() - 6), " (FTP)") << text;
-        EXPECT_EQ(work.Show.Color(), NormalColor());
-        EXPECT_FALSE(work.Show.Take().LogIt);
-        EXPECT_FALSE(work.FTPClient);
+        EXPECT_EQ(work->Show.Color(), NormalColor());
+        EXPECT_FALSE(work->Show.Take().LogIt);
+        EXPECT_FALSE(work->FTPClient);
+    }
+    // The page the render wrote: what the server must hold, byte for byte.
+    std::string Page() const {
+        const std::string page = ReadWholeFile(local);
+        EXPECT_GT(page.size(), 300000u);  // the whole template, its line ends made CR LF
+        return page;
     }
 
     void TearDown() override {
         std::error_code ec;
         fs::remove(local, ec);
+        fs::remove(templateFile, ec);
     }
 
-    std::string local;
-    TWorkData work;
+    std::string templateFile, local;
+    test::TRenderedUpload render;
+    TWorkPtr work = std::make_shared<TWorkData>();
 };
 
 std::unique_ptr<TRealFtpServer> RealServerTest::pyftpdlib;
@@ -144,7 +157,7 @@ TEST_F(RealServerTest, PyftpdlibStoresPassiveAndActiveInAbsoluteAndRelativeFolde
         c.FTP.Folder = k.folder;
         c.FTP.RemoteName = k.name;
         ExpectUploaded(c);
-        EXPECT_EQ(ReadWholeFile(fs::path(s.Root()) / k.where), PageBytes()) << k.name;
+        EXPECT_EQ(ReadWholeFile(fs::path(s.Root()) / k.where), Page()) << k.name;
     }
 }
 
@@ -160,7 +173,7 @@ TEST_F(RealServerTest, PyftpdlibStouAndUtf8Names) {
     int files = 0;
     for (const auto& entry : fs::directory_iterator(stou)) {
         ++files;
-        EXPECT_EQ(ReadWholeFile(entry.path()), PageBytes());
+        EXPECT_EQ(ReadWholeFile(entry.path()), Page());
     }
     EXPECT_EQ(files, 1);
 
@@ -169,7 +182,7 @@ TEST_F(RealServerTest, PyftpdlibStouAndUtf8Names) {
     c.FTP.RemoteName = kPrivet1251;
     c.FTP.Passive = false;
     ExpectUploaded(c);
-    EXPECT_EQ(ReadWholeFile(Utf8Path(s.Root(), ftp::AnsiToUtf8(kPrivet1251))), PageBytes());
+    EXPECT_EQ(ReadWholeFile(Utf8Path(s.Root(), ftp::AnsiToUtf8(kPrivet1251))), Page());
 }
 
 TEST_F(RealServerTest, PyftpdlibFailuresAreRedLoggedAndRetried) {
@@ -177,22 +190,18 @@ TEST_F(RealServerTest, PyftpdlibFailuresAreRedLoggedAndRetried) {
     REQUIRE_SERVER(s);
     TWorkConfig c = Config(s, false);
     c.FTP.Password = "wrong";
-    PrepareUpload(work, c);
-    UploadOutput(work, c, 0);
-    EXPECT_EQ(work.Show.Text().rfind("0 FTP: 530 ", 0), 0u) << work.Show.Text();
-    EXPECT_EQ(work.Show.Color(), clRed);
-    EXPECT_TRUE(work.Show.Take().LogIt);
-    ASSERT_TRUE(work.FTPClient);
-    EXPECT_FALSE(work.FTPClient->Connected());
+    EXPECT_EQ(render.Render(work, c).rfind("0 FTP: 530 ", 0), 0u) << work->Show.Text();
+    EXPECT_EQ(work->Show.Color(), clRed);
+    EXPECT_TRUE(work->Show.Take().LogIt);
+    ASSERT_TRUE(work->FTPClient);
+    EXPECT_FALSE(work->FTPClient->Connected());
 
     ExpectUploaded(Config(s, false));  // the next render, with the kept client
 
     c = Config(s, false);
     c.FTP.Folder = "/no/such/folder";
-    PrepareUpload(work, c);
-    UploadOutput(work, c, 7);
-    EXPECT_EQ(work.Show.Text().rfind("7 FTP: 550 ", 0), 0u) << work.Show.Text();
-    EXPECT_FALSE(work.FTPClient);
+    EXPECT_EQ(render.Render(work, c, 7).rfind("7 FTP: 550 ", 0), 0u) << work->Show.Text();
+    EXPECT_FALSE(work->FTPClient);
 }
 
 TEST_F(RealServerTest, PyftpdlibBrowserWalksAndChoosesAFolder) {
@@ -258,14 +267,14 @@ TEST_F(RealServerTest, VsftpdStoresPassiveActiveAndWindows1251Names) {
         c.FTP.Passive = passive;
         c.FTP.RemoteName = passive ? "p.html" : "a.html";
         ExpectUploaded(c);
-        EXPECT_EQ(ReadWholeFile(incoming / c.FTP.RemoteName), PageBytes());
+        EXPECT_EQ(ReadWholeFile(incoming / c.FTP.RemoteName), Page());
     }
     // Without the UTF-8 option the name goes out in Windows-1251, byte for byte.
     TWorkConfig c = Config(s, true);
     c.FTP.Folder = "incoming";
     c.FTP.RemoteName = kPrivet1251;
     ExpectUploaded(c);
-    EXPECT_EQ(ReadWholeFile(incoming / kPrivet1251), PageBytes());
+    EXPECT_EQ(ReadWholeFile(incoming / kPrivet1251), Page());
 
     // With it, the name goes out in UTF-8 while the folder stays as stored.
     fs::create_directories(incoming / kPapka1251);
@@ -274,7 +283,7 @@ TEST_F(RealServerTest, VsftpdStoresPassiveActiveAndWindows1251Names) {
     c.FTP.UTF8 = true;
     c.FTP.Passive = false;
     ExpectUploaded(c);
-    EXPECT_EQ(ReadWholeFile(incoming / kPapka1251 / ftp::AnsiToUtf8(kPrivet1251)), PageBytes());
+    EXPECT_EQ(ReadWholeFile(incoming / kPapka1251 / ftp::AnsiToUtf8(kPrivet1251)), Page());
 }
 
 TEST_F(RealServerTest, VsftpdBrowserInActiveMode) {

@@ -5,6 +5,7 @@
 #include "hostlink/HostWindow_win32.h"
 #include "hostlink/ReaderDataThread.h"
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,6 +52,10 @@ public:
     std::unique_ptr<TLinkPollTimer> poll = std::make_unique<TLinkPollTimer>(link);
     HWND window = nullptr;
     std::vector<std::string> events;
+    // Runs on this thread after each host message the window has handled (a control message or
+    // WM_COPYDATA), while the host still waits for its answer: tests that drive the link's polls
+    // themselves (poll reset) place them between two messages here, with no timing involved.
+    std::function<void(UINT message)> AfterHostMessage;
 
     int Queued() const {
         int n = 0;
@@ -66,8 +71,11 @@ private:
                               reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
         auto* self = reinterpret_cast<TTestPage*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         LRESULT result = 0;
-        if (self && HandleHostMessage(self->inbox, message, wParam, lParam, result))
+        if (self && HandleHostMessage(self->inbox, message, wParam, lParam, result)) {
+            if (self->AfterHostMessage)
+                self->AfterHostMessage(message);
             return result;
+        }
         return DefWindowProcA(window, message, wParam, lParam);
     }
 };
@@ -81,6 +89,19 @@ inline void Pump(DWORD ms) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
     }
+}
+
+// Dispatches this thread's messages until `done` holds, for at most `ms` milliseconds; false
+// when the time ran out.
+template <typename F>
+bool PumpUntil(F done, DWORD ms = 5000) {
+    const ULONGLONG until = GetTickCount64() + ms;
+    while (!done()) {
+        if (GetTickCount64() >= until)
+            return false;
+        Pump(10);
+    }
+    return true;
 }
 
 inline std::string Folder() {

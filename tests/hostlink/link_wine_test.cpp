@@ -2,33 +2,52 @@
 // TKW_PAGE wired to the real link, inbox and reader, and runs the host player against it.
 #include "TestPage_win32.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace kw {
 namespace {
 
 using test::Play;
-using test::Pump;
+using test::PumpUntil;
 using test::TPlayed;
 using test::TTestPage;
 
+// The link's polls run where the test puts them rather than on the 100 ms timer, so that no
+// test depends on how soon a timer fires: by default one right after every control message
+// (a connect is taken up before the host's next message); PollAfterControls(n, m, ...) polls
+// after the n-th, m-th ... control message only (counted from 1).
 struct LinkWineTest : ::testing::Test {
-    TTestPage page;
-    // The player ends with its windows, which drops the link at the next poll; the time
-    // the next poll needs is given here.
-    TPlayed PlayAndSettle(const std::string& script) {
-        TPlayed played = Play(script);
-        Pump(300);
-        return played;
+    LinkWineTest() {
+        page.poll.reset();
+        PollAfterControls({});
     }
+    void PollAfterControls(std::vector<int> which) {
+        page.AfterHostMessage = [this, which, seen = 0](UINT message) mutable {
+            if (message != CommandMessage)
+                return;
+            ++seen;
+            if (which.empty() || std::find(which.begin(), which.end(), seen) != which.end())
+                page.link.Poll();
+        };
+    }
+    TTestPage page;
 };
 
 TEST_F(LinkWineTest, ConnectThenDataWithinOnePollIsIgnored) {
-    const TPlayed played = PlayAndSettle("connect\nelement artist=\"early\"\nwait 400\nelement artist=\"late\"\n");
+    // The poll that takes the connect up comes after the first data message, not before.
+    int copies = 0;
+    page.AfterHostMessage = [&](UINT message) {
+        if (message == WM_COPYDATA && ++copies == 1)
+            page.link.Poll();
+    };
+    const TPlayed played = Play("connect\nelement artist=\"early\"\nelement artist=\"late\"\n");
     ASSERT_EQ(played.ExitCode, 0u) << played.Output;
     EXPECT_EQ(page.Queued(), 1);
     page.reader->DrainInbound();
     EXPECT_EQ(page.store.Current()->Element.Artist, "late");
-    // The player has gone without a disconnect: the poll dropped it.
+    // The player has gone without a disconnect: the link's own 100 ms poll drops it.
+    page.poll = std::make_unique<TLinkPollTimer>(page.link);
+    ASSERT_TRUE(PumpUntil([&] { return page.link.Linked().empty(); }));
     EXPECT_EQ(page.events, (std::vector<std::string>{"connect", "disconnect"}));
     EXPECT_TRUE(page.link.Linked().empty());
     EXPECT_EQ(page.status.SourceStatus.Text(), "Wait");
@@ -36,7 +55,8 @@ TEST_F(LinkWineTest, ConnectThenDataWithinOnePollIsIgnored) {
 }
 
 TEST_F(LinkWineTest, DuplicateConnectsChildAndClosedWindows) {
-    const TPlayed played = Play("connect\nconnect\nwait 300\nprint linked\nconnect from=child\nconnect from=closed\nwait 300\n");
+    PollAfterControls({2, 4});  // both connects within one poll, then the child's and the closed one's
+    const TPlayed played = Play("connect\nconnect\nprint linked\nconnect from=child\nconnect from=closed\n");
     ASSERT_EQ(played.ExitCode, 0u) << played.Output;
     EXPECT_EQ(page.events, (std::vector<std::string>{"connect", "disconnect", "disconnect"}));
     EXPECT_EQ(page.link.Linked().size(), 1u) << "only the player's own top-level window";
@@ -44,7 +64,7 @@ TEST_F(LinkWineTest, DuplicateConnectsChildAndClosedWindows) {
 }
 
 TEST_F(LinkWineTest, DisconnectUnlinksAtOnce) {
-    const TPlayed played = Play("connect\nwait 300\ndisconnect\nelement artist=\"after\"\n");
+    const TPlayed played = Play("connect\ndisconnect\nelement artist=\"after\"\n");
     ASSERT_EQ(played.ExitCode, 0u) << played.Output;
     EXPECT_EQ(page.events, (std::vector<std::string>{"connect", "disconnect"}));
     EXPECT_EQ(page.Queued(), 0);
@@ -59,11 +79,11 @@ TEST_F(LinkWineTest, QueryAnswersTheGroupNumber) {
 }
 
 TEST_F(LinkWineTest, EnvelopeChecks) {
-    const TPlayed played = Play("connect\nwait 300\n"
+    const TPlayed played = Play("connect\n"
                                 "raw marker=0 kind=32 data=\"SYSMSG=m0\"\n"
                                 "raw marker=2 kind=32 data=\"SYSMSG=m2\"\n"
                                 "state from=second\nSYSMSG=stranger\nend\n"
-                                "print checked\nwait 50\n"
+                                "print checked\n"
                                 "raw kind=1 length=4\n"
                                 "raw kind=0 length=0\n"
                                 "raw kind=32 length=65535 fill=65\n"
@@ -81,16 +101,16 @@ TEST_F(LinkWineTest, EnvelopeChecks) {
 
 TEST_F(LinkWineTest, DecodesWhatThePlayerSends) {
     page.reader->Start();
-    const TPlayed played = Play("connect\nwait 300\n"
+    const TPlayed played = Play("connect\n"
                                 "element song=0 type=2 duration=180000 artist=\"Кино\" title=\"Группа крови\"\n"
                                 "block type=1 duration=3600000 name=\"Утро\"\n"
                                 "playlist\nitem type=0 duration=1000 artist=\"A\" title=\"T\"\n"
                                 "item type=3 artist=\"B\" artistlen=200\nend\n"
                                 "played\nitem start=46000.5 artist=\"P\"\nend\n"
-                                "state\nc_clocktype=B\nSYSMSG=Привет=мир\nSOURCESTATUS=300\nend\n"
-                                "wait 200\n");
+                                "state\nc_clocktype=B\nSYSMSG=Привет=мир\nSOURCESTATUS=300\nend\n");
     ASSERT_EQ(played.ExitCode, 0u) << played.Output;
-    Pump(100);
+    // The reader has decoded everything once the last message's state is published.
+    ASSERT_TRUE(PumpUntil([&] { return page.store.Current()->SourceState == 255; }));
     const TBroadcastSnapshot s = page.store.Current();
     EXPECT_EQ(s->Song.Artist, "\xCA\xE8\xED\xEE");
     EXPECT_EQ(s->Element.Title, "\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8");
@@ -114,22 +134,30 @@ std::string NumberedStates(int from, int count) {
 
 TEST_F(LinkWineTest, RingFullThenOrderAcrossTheWrap) {
     // The reader is stalled (not started): 256 messages fit, the 257th is dropped.
-    TPlayed played = Play("connect\nwait 300\n" + NumberedStates(1, 257));
+    TPlayed played = Play("connect\n" + NumberedStates(1, 257));
     ASSERT_EQ(played.ExitCode, 0u) << played.Output;
     EXPECT_EQ(page.Queued(), 256);
     EXPECT_EQ(page.inbox.WriteIndex, 0);
     page.reader->DrainInbound();
     EXPECT_EQ(page.store.Current()->SystemMessage, "256");
 
-    // Now running: 300 more, paced, cross the wrap from slot 255 to 0 in order.
+    // Now running: 300 more cross the wrap from slot 255 to 0 in order. The host is held (its
+    // message not yet answered) while the ring is half full, until the reader has caught up.
     page.reader->Start();
-    std::string script = "connect\nwait 300\n";
-    for (int part = 0; part < 3; ++part)
-        script += NumberedStates(1000 + part * 100, 100) + "wait 100\n";
-    played = Play(script);
+    const auto poll = page.AfterHostMessage;
+    bool stalled = false;
+    page.AfterHostMessage = [&](UINT message) {
+        poll(message);
+        const ULONGLONG until = GetTickCount64() + 5000;
+        while (!stalled && page.Queued() >= 128) {
+            stalled = GetTickCount64() >= until;
+            Sleep(1);
+        }
+    };
+    played = Play("connect\n" + NumberedStates(1000, 300));
     ASSERT_EQ(played.ExitCode, 0u) << played.Output;
-    Pump(100);
-    EXPECT_EQ(page.store.Current()->SystemMessage, "1299");
+    EXPECT_FALSE(stalled) << "the reader did not drain the ring within 5 s";
+    ASSERT_TRUE(PumpUntil([&] { return page.store.Current()->SystemMessage == "1299"; }));
     EXPECT_EQ(page.inbox.WriteIndex, (256 + 300) % 256);
     EXPECT_EQ(page.reader->ReadIndex, page.inbox.WriteIndex);
 }
@@ -137,7 +165,7 @@ TEST_F(LinkWineTest, RingFullThenOrderAcrossTheWrap) {
 TEST_F(LinkWineTest, ShutdownIgnoresTheHost) {
     page.closing = 1;
     page.settings.PID = 7;
-    const TPlayed played = Play("connect\nquery\nwait 300\nelement artist=\"x\"\n");
+    const TPlayed played = Play("connect\nquery\nelement artist=\"x\"\n");
     ASSERT_EQ(played.ExitCode, 0u) << played.Output;
     EXPECT_EQ(played.Output, "connect -> 0\nquery -> 0\nelement -> 0\n");
     EXPECT_TRUE(page.events.empty());

@@ -23,30 +23,39 @@ protected:
     void Execute() override { throw std::runtime_error("boom"); }
 };
 
-void WaitFinished(const kw::TThread& t) {
-    for (int i = 0; i < 5000 && !t.Finished.load(); ++i)
+// Waits at most 5 s for `done`.
+template <typename F>
+bool WaitFor(F done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+bool WaitFinished(const kw::TThread& t) {
+    return WaitFor([&] { return t.Finished.load(); });
 }
 
 TEST(Thread, CreatedSuspendedRunsAfterStartAndEndsOnTerminate) {
     TLoop loop;
+    // Not started: nothing may run, however long we look (20 ms here).
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(loop.passes.load(), 0);
     EXPECT_FALSE(loop.Started());
     loop.Start();
-    while (loop.passes.load() == 0)
-        std::this_thread::yield();
+    ASSERT_TRUE(WaitFor([&] { return loop.passes.load() > 0; }));
     EXPECT_FALSE(loop.Finished.load());
     loop.Terminate();
-    WaitFinished(loop);
-    EXPECT_TRUE(loop.Finished.load());
+    EXPECT_TRUE(WaitFinished(loop));
 }
 
 TEST(Thread, AFailureInExecuteStillSetsFinished) {
     auto t = std::make_unique<TThrows>();
     t->Start();
-    WaitFinished(*t);
-    EXPECT_TRUE(t->Finished.load());
+    EXPECT_TRUE(WaitFinished(*t));
     t.reset();  // joins
 }
 

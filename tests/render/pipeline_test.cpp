@@ -130,8 +130,25 @@ protected:
     // The clean-up pass has freed the work's render (the clock stands still while we wait):
     // its period runs from now.
     bool CleanedUp(int i) { return Work(i)->NextUpdate.load() == clock.load() + 15000; }
-    // Lets the reader run a few passes with the clock standing still.
-    void Settle() { std::this_thread::sleep_for(150ms); }
+    // Lets the reader run with the clock standing still until two of its passes have ended
+    // that began after this call: everything sent and ticked before has been drained and
+    // scheduled by then. Renders those passes started are counted in Started().
+    void Settle() {
+        const int64_t from = passes.load();
+        ASSERT_TRUE(WaitFor([&] { return passes.load() >= from + 2; })) << "the reader thread stopped passing";
+    }
+    // Renders the scheduler has started so far (counted by the reader thread after each pass).
+    int Started() const { return started.load(); }
+    // The reader's hook: the scheduler's two passes, counted.
+    std::function<void()> CountedPasses() {
+        return [this] {
+            scheduler.PassCleanup();
+            const size_t before = scheduler.Running();
+            scheduler.PassStart();
+            started += static_cast<int>(scheduler.Running() - before);
+            ++passes;
+        };
+    }
 
     static constexpr int64_t Never = int64_t{1} << 50;
     stdfs::path dir;
@@ -148,7 +165,9 @@ protected:
                            clock};
     std::shared_ptr<TCountingTarget> target = std::make_shared<TCountingTarget>();
     TRenderScheduler scheduler{context};
-    TReaderDataThread reader{ring, store, status, scheduler.AfterDrain()};
+    std::atomic<int64_t> passes{0};
+    std::atomic<int> started{0};
+    TReaderDataThread reader{ring, store, status, CountedPasses()};
 };
 
 TEST_F(Pipeline, TheRoadOfOneElement) {
@@ -172,8 +191,10 @@ TEST_F(Pipeline, TwoElementsFiftyMsApartGiveOneRender) {
     SendElement("B", "Two");
     Tick(2);
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return CleanedUp(0) && CleanedUp(1); }));
     Settle();
-    EXPECT_EQ(target->Calls(), 2);  // one per work
+    EXPECT_EQ(Started(), 2);  // one per work
+    EXPECT_EQ(target->Calls(), 2);
     EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
 }
 
@@ -183,7 +204,7 @@ TEST_F(Pipeline, BlockRendersButListsAndStateDoNot) {
     Send(MsgState, "SYSMSG=x\rPLAYER=P");
     Tick(3);
     Settle();
-    EXPECT_EQ(target->Calls(), 0);
+    EXPECT_EQ(Started(), 0);
     Send(MsgBlock, std::string{1, 0, 0, 0, 0} + "News");
     Tick();
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
@@ -199,6 +220,7 @@ TEST_F(Pipeline, PeriodRunsFromTheEndOfARenderAndNeverTwoAtOnce) {
     SendElement("B", "Two");
     Tick(30);  // three seconds of rendering
     Settle();
+    EXPECT_EQ(Started(), 2);
     EXPECT_EQ(target->Calls(), 2);
     const int64_t end = clock.load();
     target->Hold(false);
@@ -206,7 +228,7 @@ TEST_F(Pipeline, PeriodRunsFromTheEndOfARenderAndNeverTwoAtOnce) {
     EXPECT_EQ(Work(0)->NextUpdate.load(), end + 15000);
     Tick(149);
     Settle();
-    EXPECT_EQ(target->Calls(), 2);
+    EXPECT_EQ(Started(), 2);
     Tick();  // the full period after the end
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 4; }));
     EXPECT_NE(Page(0).find("B - Two"), std::string::npos);

@@ -130,17 +130,29 @@ TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
     EXPECT_EQ(f.LogLines, std::vector<std::string>{"Wait"});
 }
 
-// A render that ends when told to.
+// A render that ends when told to, or after 10 s so that a failed test still ends.
 class TGate : public TThread {
 public:
     std::atomic<bool> Open{false};
 
 protected:
     void Execute() override {
-        while (!Open.load())
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!Open.load() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 };
+
+// Waits at most 5 s for a thread's last act.
+bool WaitFinished(const TThread& thread) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!thread.Finished.load()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 struct TSteps : IClosingSteps {
     bool answer = false;
@@ -184,8 +196,7 @@ TEST(ClosingSequence, NoKeepsRunningAndYesWaitsForEveryThread) {
     seq.ToShutdownTick(steps, works);
     EXPECT_EQ(seq.Stage(), 1);  // the render still runs
     gate->Open = true;
-    while (!gate->Finished.load())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(WaitFinished(*gate));
     seq.ToShutdownTick(steps, works);
     EXPECT_EQ(seq.Stage(), 2);
     EXPECT_EQ(works.At(0)->Thread, nullptr);
