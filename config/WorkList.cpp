@@ -67,6 +67,16 @@ void TWorkList::Clear() {
     works_.clear();
 }
 
+bool TWorkList::ApplyAllDue() {
+    const int64_t due = allDue_.exchange(NoneDue, std::memory_order_acq_rel);
+    if (due == NoneDue)
+        return false;
+    std::lock_guard<std::mutex> lock(lock_);
+    for (const TWorkPtr& w : works_)
+        w->NextUpdate.store(due, std::memory_order_release);
+    return true;
+}
+
 void TWorkList::SortByName() {
     std::lock_guard<std::mutex> lock(lock_);
     // Names are read once: a work's name may change under its own lock meanwhile, and the

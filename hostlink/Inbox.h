@@ -24,7 +24,7 @@ public:
     using TClock = std::function<int64_t()>;
 
     // `closingStage`: the program's shutdown stage; every message is ignored unless it is 0.
-    // `clock`: the shared clock (GetTicks64), replaceable for tests.
+    // `clock`: replaces the shared clock (GetTicks64, called directly) for tests.
     TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
            TClock clock = nullptr);
 

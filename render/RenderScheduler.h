@@ -22,9 +22,12 @@ public:
     void PassCleanup();
     // Starts a render for every work without one whose due time has come. Reader thread only.
     void PassStart();
-    // Both passes in this order: the reader thread's hook after each drain.
+    // Both passes in this order: the reader thread's hook after each drain. A pending "every
+    // work due" from the host's handler goes into the works first, so that a render ending
+    // after it still sets its work's next period, as when the handler wrote each work itself.
     std::function<void()> AfterDrain() {
         return [this] {
+            context_.Works.ApplyAllDue();
             PassCleanup();
             PassStart();
         };
