@@ -49,7 +49,7 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     Status.LinkState = LinkWaiting;
     ClosingStage = 0;
     Ring.Clear();                                                      // 2
-    LoadSettings(Settings);                                            // 3
+    const TLoadSummary loaded = LoadSettings(Settings);                // 3
     const std::string caption = MainCaption(DesignCaption, major, minor, release);
     host.SetCaption(caption);                                          // 4
     Title = caption;                                                   // 5
@@ -77,10 +77,18 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     Reader->ReadIndex = 0;
     Reader->Start();
     host.OutLog(MainText("Run"));                                      // 17
+    LogSkippedWorks(loaded.SkippedWorks);
     Status.SetLinkStatus(0);                                           // 18
     // 19: the selection was cleared by ShowWorks (no row is selected yet)
     host.StartTimer();                                                 // 20
     return true;
+}
+
+void TProgram::LogSkippedWorks(const std::vector<std::string>& sections) {
+    // They stay in the file, untouched, but get no render: the station must hear of it.
+    for (const std::string& section : sections)
+        host_->OutLog("Work [" + section + "] not loaded: the list holds at most " + std::to_string(MaxWorks) +
+                      " works.");
 }
 
 void TProgram::CreateLink() {

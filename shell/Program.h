@@ -98,6 +98,7 @@ protected:
 private:
     std::string ProgramFilePrefix() const;
     void CreateLink();
+    void LogSkippedWorks(const std::vector<std::string>& sections);
 
     std::unique_ptr<IWindowEnum> windows_;
     IStartupHost* host_ = nullptr;
