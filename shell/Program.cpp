@@ -1,5 +1,6 @@
 // Start-up and the release of the run's objects.
 #include "shell/Program.h"
+#include "platform/FileIo.h"
 #include "config/SettingsFile.h"
 #include "config/ftp/FtpUpload.h"
 #include "platform/Clock.h"
@@ -50,6 +51,7 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     ClosingStage = 0;
     Ring.Clear();                                                      // 2
     const TLoadSummary loaded = LoadSettings(Settings);                // 3
+    RemoveWriteLeftovers();
     const std::string caption = MainCaption(DesignCaption, major, minor, release);
     host.SetCaption(caption);                                          // 4
     Title = caption;                                                   // 5
@@ -82,6 +84,15 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     // 19: the selection was cleared by ShowWorks (no row is selected yet)
     host.StartTimer();                                                 // 20
     return true;
+}
+
+void TProgram::RemoveWriteLeftovers() {
+    // A run killed while writing a page left its temporary file beside it.
+    for (const TWorkPtr& work : Settings.Works.Snapshot()) {
+        const std::string out = work->Config().FileOut;
+        if (!out.empty())
+            fs::RemoveReplacementLeftover(out);
+    }
 }
 
 void TProgram::LogSkippedWorks(const std::vector<std::string>& sections) {
