@@ -13,6 +13,7 @@
 #include "platform/Thread.h"
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -131,11 +132,15 @@ public:
     // none was pending.
     bool ApplyAllDue();
     static constexpr int64_t NoneDue = INT64_MIN;
+    // Called after a work was appended (the reader is woken to schedule it). Set once before
+    // the list is shared.
+    void SetOnAppend(std::function<void()> onAppend) { onAppend_ = std::move(onAppend); }
 
 private:
     mutable std::mutex lock_;
     std::vector<TWorkPtr> works_;
     std::atomic<int64_t> allDue_{NoneDue};
+    std::function<void()> onAppend_;
 };
 
 struct TSettings {

@@ -47,10 +47,14 @@ int TWorkList::IndexOf(const TWorkData* work) const {
 bool TWorkList::Append(TWorkPtr work) {
     if (!work)
         return false;
-    std::lock_guard<std::mutex> lock(lock_);
-    if (works_.size() >= MaxWorks)
-        return false;
-    works_.push_back(std::move(work));
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (works_.size() >= MaxWorks)
+            return false;
+        works_.push_back(std::move(work));
+    }
+    if (onAppend_)
+        onAppend_();
     return true;
 }
 

@@ -46,8 +46,10 @@ void TInbox::HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t fiel
         ListDataAdd(envelope.Kind, envelope.Payload, envelope.Length);
         break;
     default:
-        break;
+        return;
     }
+    if (wake_)
+        wake_->Signal();  // an idle reader drains it now rather than at its next due time
 }
 
 void TInbox::ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept {

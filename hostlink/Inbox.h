@@ -7,6 +7,7 @@
 #include "config/Settings.h"
 #include "hostlink/InboundRing.h"
 #include "hostlink/LinkStatus.h"
+#include "hostlink/ReaderWake.h"
 #include "hostlink/WinMSG.h"
 #include <atomic>
 #include <cstdint>
@@ -30,6 +31,8 @@ public:
 
     // The link object, once created (null while start-up has not got that far, or stopped).
     void SetLink(TWinMSG* link) { link_ = link; }
+    // The reader's wake-up, once the reader exists (null: nobody sleeps).
+    void SetWake(TReaderWake* wake) { wake_ = wake; }
 
     // WM_COPYDATA from `sender` with the copy-data record's three fields.
     void WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept;
@@ -51,6 +54,7 @@ private:
     const std::atomic<uint8_t>& closingStage_;
     TClock clock_;
     TWinMSG* link_ = nullptr;
+    TReaderWake* wake_ = nullptr;
 };
 
 } // namespace kw

@@ -35,6 +35,7 @@ TProgram::~TProgram() {
     Inbox.SetLink(nullptr);
     if (Reader)
         Reader->Terminate();
+    Inbox.SetWake(nullptr);
     Reader.reset();
     Link.reset();  // before the desktop it polls
 }
@@ -77,6 +78,12 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     host.AttachMinimizeHooks();                                        // 15
     Reader = std::make_unique<TReaderDataThread>(Ring, Broadcast, Status, Scheduler.AfterDrain());  // 16
     Reader->ReadIndex = 0;
+    Reader->SetIdlePlan([this] { return Scheduler.IdleWait(); });
+    Inbox.SetWake(&Reader->Wake());
+    Settings.Works.SetOnAppend([this] {
+        if (Reader)
+            Reader->Wake().Signal();
+    });
     Reader->Start();
     host.OutLog(MainText("Run"));                                      // 17
     LogSkippedWorks(loaded.SkippedWorks);
@@ -149,7 +156,10 @@ void TProgram::TerminateReader() {
 
 bool TProgram::ReaderFinished() { return !Reader || Reader->Finished.load(std::memory_order_acquire); }
 
-void TProgram::FreeReader() { Reader.reset(); }
+void TProgram::FreeReader() {
+    Inbox.SetWake(nullptr);  // the wake-up goes with the reader
+    Reader.reset();
+}
 
 bool TProgram::RendersRunning() {
     if (Reader)
