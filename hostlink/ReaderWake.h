@@ -1,6 +1,7 @@
 // Wakes the idle reader thread. With nothing to drain and no render due soon, the reader sleeps
 // until the next due time instead of waking every 20 ms; the host's handler, a new work and
-// shutdown wake it at once. The handler's side takes no lock unless the reader is asleep.
+// shutdown wake it at once. The handler's side is one load, and a lock only when the reader
+// is asleep.
 #pragma once
 #include <atomic>
 #include <chrono>
@@ -12,11 +13,11 @@ namespace kw {
 
 class TReaderWake {
 public:
-    // Any thread. A fence orders the caller's earlier stores (a ring slot) before the look at
-    // `sleeping_`, as the reader orders its flag before its last look at the ring: one of the
-    // two always sees the other.
+    // Any thread, after it has queued its work (a ring slot). No fence here: the host's handler
+    // pays one load. Without a fence this look at `sleeping_` may miss a reader that is just
+    // falling asleep (the two stores still in flight, a matter of nanoseconds); SleepFor
+    // covers that window by looking at its work once more after its first millisecond.
     void Signal() noexcept {
-        std::atomic_thread_fence(std::memory_order_seq_cst);
         if (!sleeping_.load(std::memory_order_relaxed))
             return;
         std::lock_guard<std::mutex> hold(lock_);
@@ -25,13 +26,21 @@ public:
     }
 
     // Reader thread: sleeps at most `ms` unless `work()`, asked after the reader has said it
-    // sleeps, finds something to do, or a Signal comes.
+    // sleeps and again after one millisecond (by then any store that raced with the flag is
+    // visible), finds something to do, or a Signal comes.
     void SleepFor(int ms, const std::function<bool()>& work) {
         sleeping_.store(true, std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_seq_cst);
         if (!work()) {
             std::unique_lock<std::mutex> hold(lock_);
-            wake_.wait_for(hold, std::chrono::milliseconds(ms), [this] { return woken_; });
+            const auto woken = [this] { return woken_; };
+            if (!wake_.wait_for(hold, std::chrono::milliseconds(1), woken)) {
+                hold.unlock();
+                const bool more = work();
+                hold.lock();
+                if (!more && ms > 1)
+                    wake_.wait_for(hold, std::chrono::milliseconds(ms - 1), woken);
+            }
         }
         sleeping_.store(false, std::memory_order_relaxed);
         std::lock_guard<std::mutex> hold(lock_);

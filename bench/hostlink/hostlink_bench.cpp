@@ -44,6 +44,7 @@ struct TLink {
         for (size_t i = 0; i < works; ++i)
             settings.Works.Append(std::make_shared<kw::TWorkData>());
         inbox.SetLink(&link);
+        inbox.SetWake(&reader.Wake());  // as the program wires it (the reader is awake here)
         inbox.ReceiveCMD(1, 0x7FFF0000);
         link.Poll();
     }
