@@ -272,6 +272,14 @@ TEST_F(ProgramRun, WorksPastTheHundredTwentyEighthAreLoggedByTheirSectionNames) 
     ASSERT_EQ(host.log.size(), 3u);
     EXPECT_EQ(host.log[1], "Work [File1128] not loaded: the list holds at most 128 works.");
     EXPECT_EQ(host.log[2], "Work [File1129] not loaded: the list holds at most 128 works.");
+
+    // The loaded works' first renders run now: the staged shutdown ends them before the program goes.
+    TSteps steps(*program, host);
+    TClosingSequence closing;
+    closing.ShareStage(&program->ClosingStage);
+    EXPECT_FALSE(closing.FormClose(steps));
+    ASSERT_TRUE(Eventually([&] { return steps.closed; }, [&] { closing.ToShutdownTick(steps, program->Settings.Works); }));
+    EXPECT_TRUE(closing.FormClose(steps));
 }
 
 } // namespace
