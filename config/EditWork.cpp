@@ -103,8 +103,7 @@ std::string NewSectionName(const TWorkList& works, const TLocalStamp& t) {
     return candidate;
 }
 
-int GetNewSection(TWorkList& works, const TLocalStamp& now) {
-    TWorkConfig config;
+int GetNewSection(TWorkList& works, const TLocalStamp& now, TWorkConfig config) {
     config.Section = NewSectionName(works, now);
     auto work = std::make_shared<TWorkData>(std::move(config));
     const TWorkData* raw = work.get();

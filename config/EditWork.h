@@ -67,9 +67,10 @@ struct TLocalStamp {
 // "File" + YYMMDDHHNNSS, then the smallest decimal suffix that no work's section has.
 std::string NewSectionName(const TWorkList& works, const TLocalStamp& now);
 
-// `GetNewSection`: appends an empty work with a new section and returns its position, or -1
-// when the list is full.
-int GetNewSection(TWorkList& works, const TLocalStamp& now);
+// `GetNewSection`: appends a work with a new section and the settings `config` (its Section is
+// replaced) and returns its position, or -1 when the list is full. The work enters the list
+// whole: the reader may schedule it at once, and an empty one would have no template.
+int GetNewSection(TWorkList& works, const TLocalStamp& now, TWorkConfig config = {});
 
 // `ApplySetting`: the controls copied into a work's settings (keeps its Section).
 TWorkConfig ApplySetting(const TEditWorkFields& fields, TWorkConfig config);

@@ -276,7 +276,7 @@ void TFEditWork::SBSaveClick() {
         return;
     }
     if (editIndex_ < 0) {
-        const int index = GetNewSection(settings_.Works, LocalStamp());
+        const int index = GetNewSection(settings_.Works, LocalStamp(), ApplySetting(f, TWorkConfig{}));
         if (index < 0) {
             ShowText(AnsiFromUtf8("Список уже содержит 128 шаблонов: новый шаблон добавить нельзя."));
             return;

@@ -13,6 +13,7 @@
 #include "platform/Thread.h"
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -120,9 +121,26 @@ public:
     // Exchange sort by Name, byte-wise unsigned, shorter prefix first; equal names never swap.
     void SortByName();
 
+    // Makes every work due at `ticks` (a new element or block): one store, no lock and no
+    // copy, so the host's message costs the same for one work or 128. The reader thread
+    // hands it to every work's NextUpdate before its next scheduling pass (ApplyAllDue), so
+    // the later of this and the scheduler's own writes decides, as if written into each work.
+    void MakeAllDue(int64_t ticks) noexcept { allDue_.store(ticks, std::memory_order_release); }
+    // The pending MakeAllDue value, or NoneDue.
+    int64_t PendingAllDue() const noexcept { return allDue_.load(std::memory_order_acquire); }
+    // Reader thread: writes a pending MakeAllDue into every work's NextUpdate; false when
+    // none was pending.
+    bool ApplyAllDue();
+    static constexpr int64_t NoneDue = INT64_MIN;
+    // Called after a work was appended (the reader is woken to schedule it). Set once before
+    // the list is shared.
+    void SetOnAppend(std::function<void()> onAppend) { onAppend_ = std::move(onAppend); }
+
 private:
     mutable std::mutex lock_;
     std::vector<TWorkPtr> works_;
+    std::atomic<int64_t> allDue_{NoneDue};
+    std::function<void()> onAppend_;
 };
 
 struct TSettings {

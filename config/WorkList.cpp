@@ -47,10 +47,14 @@ int TWorkList::IndexOf(const TWorkData* work) const {
 bool TWorkList::Append(TWorkPtr work) {
     if (!work)
         return false;
-    std::lock_guard<std::mutex> lock(lock_);
-    if (works_.size() >= MaxWorks)
-        return false;
-    works_.push_back(std::move(work));
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (works_.size() >= MaxWorks)
+            return false;
+        works_.push_back(std::move(work));
+    }
+    if (onAppend_)
+        onAppend_();
     return true;
 }
 
@@ -65,6 +69,16 @@ bool TWorkList::RemoveAt(int index) {
 void TWorkList::Clear() {
     std::lock_guard<std::mutex> lock(lock_);
     works_.clear();
+}
+
+bool TWorkList::ApplyAllDue() {
+    const int64_t due = allDue_.exchange(NoneDue, std::memory_order_acq_rel);
+    if (due == NoneDue)
+        return false;
+    std::lock_guard<std::mutex> lock(lock_);
+    for (const TWorkPtr& w : works_)
+        w->NextUpdate.store(due, std::memory_order_release);
+    return true;
 }
 
 void TWorkList::SortByName() {

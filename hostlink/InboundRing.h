@@ -6,17 +6,49 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstddef>
 #include <memory>
+#include <new>
 
 namespace kw {
 
 // Kinds of host data messages.
 enum : uint8_t { MsgElement = 0, MsgBlock = 2, MsgPlaylist = 16, MsgPlayed = 17, MsgState = 32 };
 
+// One accepted message. Its payload lives in the same allocation, right behind the record:
+// the host's handler allocates once per message, as a plain copy of the payload would.
 struct InboundMessage {
+    // The payload's bytes, behind the record.
+    class TPayload {
+    public:
+        uint8_t* get() const noexcept { return bytes_; }
+        uint8_t& operator[](size_t i) const noexcept { return bytes_[i]; }
+
+    private:
+        friend struct InboundMessage;
+        uint8_t* bytes_ = nullptr;
+    };
+
+    // A record with room for `length` payload bytes (not yet filled); null when memory is short.
+    static std::unique_ptr<InboundMessage> Make(uint8_t kind, uint16_t length) noexcept {
+        void* block = ::operator new(sizeof(InboundMessage) + length, std::nothrow);
+        if (!block)
+            return nullptr;
+        auto* message = ::new (block) InboundMessage;
+        message->Kind = kind;
+        message->Length = length;
+        message->Payload.bytes_ = reinterpret_cast<uint8_t*>(message + 1);
+        return std::unique_ptr<InboundMessage>(message);
+    }
+    // Goes with Make's block ("delete" of a record frees record and payload together).
+    static void operator delete(void* block) noexcept { ::operator delete(block); }
+
     uint8_t Kind = 0;
-    uint16_t Length = 0;                 // 1 to 65,535
-    std::unique_ptr<uint8_t[]> Payload;  // exactly Length bytes
+    uint16_t Length = 0;  // 1 to 65,535
+    TPayload Payload;     // exactly Length bytes
+
+private:
+    InboundMessage() = default;
 };
 
 class TInboundRing {

@@ -10,7 +10,7 @@ namespace kw {
 TInbox::TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
                TClock clock)
     : ring_(ring), settings_(settings), status_(status), closingStage_(closingStage),
-      clock_(clock ? std::move(clock) : TClock([] { return GetTicks64(); })) {}
+      clock_(std::move(clock)) {}
 
 void TInbox::WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept {
     if (!Running())
@@ -30,7 +30,10 @@ void TInbox::HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t fiel
         return;  // only a linked host window may deliver data
     if (envelope.Marker != 1)
         return;
-    status_.LinkState.store(LinkDataReceived);
+    // Written only when it changes, and without a full fence: the host sends many messages,
+    // and only renders read it.
+    if (status_.LinkState.load(std::memory_order_relaxed) != LinkDataReceived)
+        status_.LinkState.store(LinkDataReceived, std::memory_order_release);
     switch (envelope.Kind) {
     case MsgElement:
     case MsgBlock:
@@ -43,8 +46,10 @@ void TInbox::HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t fiel
         ListDataAdd(envelope.Kind, envelope.Payload, envelope.Length);
         break;
     default:
-        break;
+        return;
     }
+    if (wake_)
+        wake_->Signal();  // an idle reader drains it now rather than at its next due time
 }
 
 void TInbox::ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept {
@@ -54,23 +59,18 @@ void TInbox::ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept
         return;  // ring full: the reader is 256 messages behind; never block the host
     if (size >= MaxPayloadLength || data == nullptr || kind > 0xFF)
         return;
-    std::unique_ptr<InboundMessage> message(new (std::nothrow) InboundMessage);
+    std::unique_ptr<InboundMessage> message = InboundMessage::Make(static_cast<uint8_t>(kind), static_cast<uint16_t>(size));
     if (!message)
         return;
-    message->Payload.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-    if (!message->Payload)
-        return;
     std::memcpy(message->Payload.get(), data, static_cast<size_t>(size));
-    message->Kind = static_cast<uint8_t>(kind);
-    message->Length = static_cast<uint16_t>(size);
     ring_.Store(WriteIndex, std::move(message));
     WriteIndex = TInboundRing::Next(WriteIndex);
 }
 
 void TInbox::SetNextUpdate() {
-    // One take of the list (a single short lock) rather than one per work.
-    for (const TWorkPtr& work : settings_.Works.Snapshot())
-        work->NextUpdate.store(clock_() + ImmediateUpdateDelay);
+    // One reading of the clock and one store for all works: the reader thread hands the time
+    // to each work before it schedules.
+    settings_.Works.MakeAllDue((clock_ ? clock_() : GetTicks64()) + ImmediateUpdateDelay);
 }
 
 int64_t TInbox::ReceiveCMD(TWindowHandle wParam, int64_t lParam) noexcept {

@@ -7,6 +7,7 @@
 #include "config/Settings.h"
 #include "hostlink/InboundRing.h"
 #include "hostlink/LinkStatus.h"
+#include "hostlink/ReaderWake.h"
 #include "hostlink/WinMSG.h"
 #include <atomic>
 #include <cstdint>
@@ -24,12 +25,14 @@ public:
     using TClock = std::function<int64_t()>;
 
     // `closingStage`: the program's shutdown stage; every message is ignored unless it is 0.
-    // `clock`: the shared clock (GetTicks64), replaceable for tests.
+    // `clock`: replaces the shared clock (GetTicks64, called directly) for tests.
     TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
            TClock clock = nullptr);
 
     // The link object, once created (null while start-up has not got that far, or stopped).
     void SetLink(TWinMSG* link) { link_ = link; }
+    // The reader's wake-up, once the reader exists (null: nobody sleeps).
+    void SetWake(TReaderWake* wake) { wake_ = wake; }
 
     // WM_COPYDATA from `sender` with the copy-data record's three fields.
     void WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept;
@@ -51,6 +54,7 @@ private:
     const std::atomic<uint8_t>& closingStage_;
     TClock clock_;
     TWinMSG* link_ = nullptr;
+    TReaderWake* wake_ = nullptr;
 };
 
 } // namespace kw

@@ -35,11 +35,24 @@ void TReaderDataThread::Execute() {
                 // a failed pass is retried on the next one
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(ReaderPassInterval));
+        const int idle = (idle_ && !drained_) ? IdleMs() : 0;
+        if (idle <= ReaderPassInterval)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ReaderPassInterval));
+        else
+            wake_.SleepFor(idle, [this] { return Terminated() || ring_.IsFilled(ReadIndex); });
+    }
+}
+
+int TReaderDataThread::IdleMs() noexcept {
+    try {
+        return idle_();
+    } catch (...) {
+        return 0;  // keep the cadence
     }
 }
 
 void TReaderDataThread::DrainInbound() {
+    drained_ = false;
     for (;;) {
         const std::unique_ptr<InboundMessage> message = ring_.Take(ReadIndex);
         if (!message)
@@ -50,6 +63,7 @@ void TReaderDataThread::DrainInbound() {
             // the message is lost; the ring moves on
         }
         ReadIndex = TInboundRing::Next(ReadIndex);
+        drained_ = true;
     }
     if (changed_) {
         store_.Publish(std::make_shared<const TBroadcastState>(state_));
@@ -76,7 +90,7 @@ void TReaderDataThread::Decode(const InboundMessage& message) {
     case MsgState: {
         const TDateTime now = now_();
         DecodeState(state_, data, length, now);
-        status_.SetLinkStatus(now);
+        status_.DataDecoded(now);  // the state may change; a departed host's link stays down
         break;
     }
     default:

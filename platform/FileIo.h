@@ -27,6 +27,17 @@ enum class TReadFailure { None, Open, Read };
 // device, a pipe, a symbolic link) is always written in place: replacing it would put a plain
 // file where the device or the link was. False with the system's message in `error` when
 // neither works; no temporary file is left behind.
+// The temporary file has one name per target (ReplacementName), so a write cut short by a
+// killed process leaves at most one behind, which the next write takes over. A target that
+// exists is replaced keeping what belongs to it: its permissions, and on Windows its rights,
+// attributes and creation time (ReplaceFile). A target with more than one hard link is
+// written in place, so that every name keeps seeing the page.
 [[nodiscard]] bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error);
+
+// The temporary file beside `path` that WriteFileReplacing writes first.
+inline std::string ReplacementName(const std::string& path) { return path + ".~kwpage.tmp"; }
+
+// Removes a temporary file left beside `path` by a write that never finished (a killed run).
+void RemoveReplacementLeftover(const std::string& path) noexcept;
 
 } // namespace kw::fs

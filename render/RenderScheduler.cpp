@@ -36,6 +36,16 @@ void TRenderScheduler::PassStart() {
     }
 }
 
+int TRenderScheduler::IdleWait() const {
+    if (!busy_.empty() || context_.Works.PendingAllDue() != TWorkList::NoneDue)
+        return 0;
+    const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
+    int64_t next = now + MaxIdleSleep + WakeBeforeDue;
+    for (const TWorkPtr& work : context_.Works.Snapshot())
+        next = std::min(next, work->NextUpdate.load(std::memory_order_acquire));
+    return static_cast<int>(std::clamp<int64_t>(next - WakeBeforeDue - now, 0, MaxIdleSleep));
+}
+
 void TRenderScheduler::StartRender(const TWorkPtr& work, int position) {
     try {
         busy_.reserve(busy_.size() + 1);  // so recording the render below cannot fail

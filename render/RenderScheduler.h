@@ -22,13 +22,24 @@ public:
     void PassCleanup();
     // Starts a render for every work without one whose due time has come. Reader thread only.
     void PassStart();
-    // Both passes in this order: the reader thread's hook after each drain.
+    // Both passes in this order: the reader thread's hook after each drain. A pending "every
+    // work due" from the host's handler goes into the works first, so that a render ending
+    // after it still sets its work's next period, as when the handler wrote each work itself.
     std::function<void()> AfterDrain() {
         return [this] {
+            context_.Works.ApplyAllDue();
             PassCleanup();
             PassStart();
         };
     }
+
+    // Reader thread, after both passes: how long the reader may sleep before it must pass
+    // again. 0 while a render runs (its end is noticed on the 20 ms cadence) or a host
+    // message's "due" waits; otherwise until WakeBeforeDue ms before the earliest due time, at
+    // most MaxIdleSleep ms, so renders start on the same passes as with the cadence alone.
+    int IdleWait() const;
+    static constexpr int64_t WakeBeforeDue = 250;  // covers the main timer's 100 ms clock steps
+    static constexpr int64_t MaxIdleSleep = 1000;
 
     // Renders started and not yet freed (also those of works deleted meanwhile).
     size_t Running() const { return busy_.size(); }

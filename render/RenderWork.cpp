@@ -2,6 +2,7 @@
 #include "render/RenderWork.h"
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
+#include "render/StatusText.h"
 #include "render/TemplateEngine.h"
 #include <new>
 
@@ -94,7 +95,7 @@ void TRender::Deliver() {
 void TRender::Fail(const char* key, const std::string& message) { Report(Text(key) + " " + message, clRed, true); }
 
 void TRender::Report(const std::string& text, uint32_t color, bool logIt) {
-    SetShowCell(work_.Show, text, color, logIt, false);
+    SetShowCell(work_.Show, BoundedStatusText(text), color, logIt, false);
 }
 
 std::string TRender::Text(const char* key) const {

@@ -1,5 +1,6 @@
 // Start-up and the release of the run's objects.
 #include "shell/Program.h"
+#include "platform/FileIo.h"
 #include "config/SettingsFile.h"
 #include "config/ftp/FtpUpload.h"
 #include "platform/Clock.h"
@@ -34,6 +35,7 @@ TProgram::~TProgram() {
     Inbox.SetLink(nullptr);
     if (Reader)
         Reader->Terminate();
+    Inbox.SetWake(nullptr);
     Reader.reset();
     Link.reset();  // before the desktop it polls
 }
@@ -49,7 +51,8 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     Status.LinkState = LinkWaiting;
     ClosingStage = 0;
     Ring.Clear();                                                      // 2
-    LoadSettings(Settings);                                            // 3
+    const TLoadSummary loaded = LoadSettings(Settings);                // 3
+    RemoveWriteLeftovers();
     const std::string caption = MainCaption(DesignCaption, major, minor, release);
     host.SetCaption(caption);                                          // 4
     Title = caption;                                                   // 5
@@ -75,12 +78,35 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     host.AttachMinimizeHooks();                                        // 15
     Reader = std::make_unique<TReaderDataThread>(Ring, Broadcast, Status, Scheduler.AfterDrain());  // 16
     Reader->ReadIndex = 0;
+    Reader->SetIdlePlan([this] { return Scheduler.IdleWait(); });
+    Inbox.SetWake(&Reader->Wake());
+    Settings.Works.SetOnAppend([this] {
+        if (Reader)
+            Reader->Wake().Signal();
+    });
     Reader->Start();
     host.OutLog(MainText("Run"));                                      // 17
+    LogSkippedWorks(loaded.SkippedWorks);
     Status.SetLinkStatus(0);                                           // 18
     // 19: the selection was cleared by ShowWorks (no row is selected yet)
     host.StartTimer();                                                 // 20
     return true;
+}
+
+void TProgram::RemoveWriteLeftovers() {
+    // A run killed while writing a page left its temporary file beside it.
+    for (const TWorkPtr& work : Settings.Works.Snapshot()) {
+        const std::string out = work->Config().FileOut;
+        if (!out.empty())
+            fs::RemoveReplacementLeftover(out);
+    }
+}
+
+void TProgram::LogSkippedWorks(const std::vector<std::string>& sections) {
+    // They stay in the file, untouched, but get no render: the station must hear of it.
+    for (const std::string& section : sections)
+        host_->OutLog("Work [" + section + "] not loaded: the list holds at most " + std::to_string(MaxWorks) +
+                      " works.");
 }
 
 void TProgram::CreateLink() {
@@ -130,7 +156,10 @@ void TProgram::TerminateReader() {
 
 bool TProgram::ReaderFinished() { return !Reader || Reader->Finished.load(std::memory_order_acquire); }
 
-void TProgram::FreeReader() { Reader.reset(); }
+void TProgram::FreeReader() {
+    Inbox.SetWake(nullptr);  // the wake-up goes with the reader
+    Reader.reset();
+}
 
 bool TProgram::RendersRunning() {
     if (Reader)

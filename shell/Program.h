@@ -98,6 +98,8 @@ protected:
 private:
     std::string ProgramFilePrefix() const;
     void CreateLink();
+    void LogSkippedWorks(const std::vector<std::string>& sections);
+    void RemoveWriteLeftovers();
 
     std::unique_ptr<IWindowEnum> windows_;
     IStartupHost* host_ = nullptr;

@@ -136,7 +136,9 @@ void Stop(TRun& run, HWND window, UINT message) {
 
 // The station: KWPAGE.exe beside its language files, ten works rendering every minute.
 std::string LayOut() {
-    const std::string folder = ExeFolder() + "idle_station\\";
+    // Named after this run: other programs on the machine (other benchmarks, tests) may run a
+    // KWPAGE.exe too, and the CPU is read by command line.
+    const std::string folder = ExeFolder() + "idle_station_" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string build = ExeFolder() + "..\\..\\";
     CopyFileA((build + "shell\\KWPAGE.exe").c_str(), (folder + "KWPAGE.exe").c_str(), FALSE);
@@ -161,22 +163,24 @@ int main(int argc, char** argv) {
     TRun reference, kwpage;
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (!Start("\"" + std::string(self) + "\" --idle-reference", folder, ReferenceClass, reference) ||
+    const std::string referenceMark = "--idle-reference " + std::to_string(GetCurrentProcessId());
+    const std::string kwpageMark = "idle_station_" + std::to_string(GetCurrentProcessId());
+    if (!Start("\"" + std::string(self) + "\" " + referenceMark, folder, ReferenceClass, reference) ||
         !Start("\"" + folder + "KWPAGE.exe\"", folder, "TKW_PAGE", kwpage)) {
         std::fprintf(stderr, "a program did not come up\n");
         return 1;
     }
     Sleep(3000);  // start-up and the first renders are not idle
-    reference.cpuStart = CpuSeconds(reference.pi.hProcess, "--idle-reference");
-    kwpage.cpuStart = CpuSeconds(kwpage.pi.hProcess, "KWPAGE.exe");
+    reference.cpuStart = CpuSeconds(reference.pi.hProcess, referenceMark);
+    kwpage.cpuStart = CpuSeconds(kwpage.pi.hProcess, kwpageMark);
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
     Sleep(static_cast<DWORD>(seconds) * 1000);
     QueryPerformanceCounter(&t1);
     const double wall = static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart);
-    reference.cpuEnd = CpuSeconds(reference.pi.hProcess, "--idle-reference");
-    kwpage.cpuEnd = CpuSeconds(kwpage.pi.hProcess, "KWPAGE.exe");
+    reference.cpuEnd = CpuSeconds(reference.pi.hProcess, referenceMark);
+    kwpage.cpuEnd = CpuSeconds(kwpage.pi.hProcess, kwpageMark);
     for (TRun* r : {&reference, &kwpage}) {
         PROCESS_MEMORY_COUNTERS m = {};
         m.cb = sizeof m;

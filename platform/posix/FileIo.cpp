@@ -61,10 +61,6 @@ private:
     bool wasPending_ = false;
 };
 
-std::string TemporaryName(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return path + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
-}
 
 // Opened without waiting: a pipe nobody reads from fails at once instead of holding the
 // render up, and one with a reader is then written to normally.
@@ -165,9 +161,11 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
     }
     // A rename would put a plain file in the place of a link, a device or a pipe.
     struct stat own {};
-    if (::lstat(path.c_str(), &own) == 0 && !S_ISREG(own.st_mode))
+    // A rename would also cut a hard link: the other names would keep the old page.
+    if (::lstat(path.c_str(), &own) == 0 && (!S_ISREG(own.st_mode) || own.st_nlink > 1))
         return WriteInPlace(path, bytes, error);
-    const std::string temp = TemporaryName(path);
+    const std::string temp = ReplacementName(path);
+    ::unlink(temp.c_str());  // a leftover of a run that was killed (never followed if a link)
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) // e.g. no right to create files in the folder: the file itself may be writable
         return WriteInPlace(path, bytes, error);
@@ -186,6 +184,17 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
         return WriteInPlace(path, bytes, error);
     }
     return true;
+}
+
+void RemoveReplacementLeftover(const std::string& path) noexcept {
+    try {
+        const std::string temp = ReplacementName(path);
+        struct stat st {};
+        if (::lstat(temp.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            ::unlink(temp.c_str());
+    } catch (...) {
+        // no memory for the name: the next write takes the leftover over anyway
+    }
 }
 
 } // namespace kw::fs

@@ -1,6 +1,7 @@
 // TCP over BSD sockets. Sockets are kept non-blocking and every wait goes through poll() with
 // the caller's time limit, so a silent peer costs at most that limit.
 #include "platform/Tcp.h"
+#include "platform/NameLookup.h"
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -71,21 +72,6 @@ int NewSocket() {
     return fd;
 }
 
-TNetStatus Resolve(const std::string& host, uint16_t port, TIpv4Endpoint& out) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &list);
-    if (rc != 0 || list == nullptr) {
-        std::string text = rc == EAI_SYSTEM ? SocketErrorText(errno) : gai_strerror(rc);
-        return {TNetStatus::Failed, rc, "Host " + host + ": " + text};
-    }
-    out = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(list->ai_addr));
-    out.Port = port;
-    freeaddrinfo(list);
-    return {};
-}
 
 // The local address of a connected or listening socket.
 TNetStatus SocketLocalEndpoint(bool open, int fd, TIpv4Endpoint& out) {
@@ -117,6 +103,21 @@ std::string SocketErrorText(int error) {
     return text.empty() ? "Socket error " + std::to_string(error) : text;
 }
 
+TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &list);
+    if (rc != 0 || list == nullptr) {
+        std::string text = rc == EAI_SYSTEM ? SocketErrorText(errno) : gai_strerror(rc);
+        return {TNetStatus::Failed, rc, "Host " + host + ": " + text};
+    }
+    out = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(list->ai_addr));
+    freeaddrinfo(list);
+    return {};
+}
+
 // --- TTcpConnection --------------------------------------------------------------------------
 
 TTcpConnection::TTcpConnection(TTcpConnection&& other) noexcept : handle_(other.handle_) {
@@ -144,9 +145,16 @@ void TTcpConnection::Close() noexcept {
 }
 
 TNetStatus TTcpConnection::Connect(const std::string& host, uint16_t port, int timeoutMs) {
+    // The name lookup counts against the same limit as the connect itself.
+    const auto start = std::chrono::steady_clock::now();
     TIpv4Endpoint to;
-    TNetStatus s = Resolve(host, port, to);
-    return s.ok() ? Connect(to, timeoutMs) : s;
+    TNetStatus s = LookUpWithin(host, to, timeoutMs);
+    if (!s.ok())
+        return s;
+    to.Port = port;
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    const int left = timeoutMs - static_cast<int>(spent.count());
+    return Connect(to, left > 0 ? left : 0);
 }
 
 TNetStatus TTcpConnection::Connect(const TIpv4Endpoint& to, int timeoutMs) {

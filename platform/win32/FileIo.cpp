@@ -1,4 +1,5 @@
-// Win32 whole-file I/O: write to a temporary beside the target, then MoveFileEx over it.
+// Win32 whole-file I/O: write to a temporary beside the target, then ReplaceFile over it (or
+// MoveFileEx where there is no target yet).
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
 #include <algorithm>
@@ -48,11 +49,6 @@ bool WriteInPlace(const std::string& path, const std::string& bytes, std::string
     return WriteAndClose(h, path, bytes, error);
 }
 
-std::string TemporaryName(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return path + ".~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(counter.fetch_add(1)) +
-           ".tmp";
-}
 
 } // namespace
 
@@ -117,7 +113,7 @@ namespace {
 
 // A target that a replacing write must not touch: a device or a pipe (no plain file may take
 // its place) or a symbolic link (the link would be replaced instead of what it points to).
-bool IsNotAPlainFile(const std::string& path) {
+bool IsNotAPlainFile(const std::string& path, bool& linked) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return true;
@@ -126,6 +122,8 @@ bool IsNotAPlainFile(const std::string& path) {
     if (h == INVALID_HANDLE_VALUE)
         return false;
     const bool device = GetFileType(h) != FILE_TYPE_DISK;
+    BY_HANDLE_FILE_INFORMATION info{};
+    linked = !device && GetFileInformationByHandle(h, &info) && info.nNumberOfLinks > 1;
     CloseHandle(h);
     return device;
 }
@@ -138,9 +136,12 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
         error = ErrorText(path);
         return false;
     }
-    if (IsNotAPlainFile(path))
+    // A replacement would also cut a hard link: the other names would keep the old page.
+    bool linked = false;
+    if (IsNotAPlainFile(path, linked) || linked)
         return WriteInPlace(path, bytes, error);
-    const std::string temp = TemporaryName(path);
+    const std::string temp = ReplacementName(path);
+    RemoveReplacementLeftover(path);
     HANDLE h = OpenForWriting(temp, CREATE_NEW);
     if (h == INVALID_HANDLE_VALUE) // e.g. no right to create files in the folder
         return WriteInPlace(path, bytes, error);
@@ -149,12 +150,32 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
         DeleteFileA(temp.c_str());
         return false;
     }
-    // Fails when the target is held open without delete sharing (a web server reading it).
-    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    // ReplaceFile keeps the target's rights, attributes and creation time; a new target has
+    // none to keep. Either fails when the target is held open without delete sharing (a web
+    // server reading it): then in place.
+    const bool exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool replaced = exists ? ReplaceFileA(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                                nullptr, nullptr) != FALSE
+                                 : MoveFileExA(temp.c_str(), path.c_str(), 0) != FALSE;
+    if (!replaced) {
         DeleteFileA(temp.c_str());
         return WriteInPlace(path, bytes, error);
     }
     return true;
+}
+
+void RemoveReplacementLeftover(const std::string& path) noexcept {
+    try {
+        const std::string temp = ReplacementName(path);
+        const DWORD attributes = GetFileAttributesA(temp.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return;
+        if (attributes & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesA(temp.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+        DeleteFileA(temp.c_str());
+    } catch (...) {
+        // no memory for the name: the next write meets the leftover and writes in place
+    }
 }
 
 } // namespace kw::fs

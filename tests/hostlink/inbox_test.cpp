@@ -47,7 +47,8 @@ struct InboxTest : ::testing::Test {
             n += ring.IsFilled(i);
         return n;
     }
-    bool AllDue(int64_t at) const {
+    bool AllDue(int64_t at) {
+        settings.Works.ApplyAllDue();  // as the reader does before it schedules
         for (const auto& w : settings.Works.Snapshot())
             if (w->NextUpdate.load() != at)
                 return false;

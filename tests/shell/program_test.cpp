@@ -261,4 +261,25 @@ TEST_F(ProgramRun, ExitAnsweredNoLeavesEverythingRunning) {
     // the destructor still ends the reader before the scheduler goes
 }
 
+TEST_F(ProgramRun, WorksPastTheHundredTwentyEighthAreLoggedByTheirSectionNames) {
+    AddRussian();
+    std::string ini = "[Settings]\nLanguage=Russian.lng\n";
+    for (int i = 0; i < 130; ++i)
+        ini += "[File" + std::to_string(1000 + i) + "]\nName=w" + std::to_string(i) + "\nUpdate=900\n";
+    Write("KWPAGE.ini", ini);
+    ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
+    EXPECT_EQ(program->Settings.Works.Count(), 128u);
+    ASSERT_EQ(host.log.size(), 3u);
+    EXPECT_EQ(host.log[1], "Work [File1128] not loaded: the list holds at most 128 works.");
+    EXPECT_EQ(host.log[2], "Work [File1129] not loaded: the list holds at most 128 works.");
+
+    // The loaded works' first renders run now: the staged shutdown ends them before the program goes.
+    TSteps steps(*program, host);
+    TClosingSequence closing;
+    closing.ShareStage(&program->ClosingStage);
+    EXPECT_FALSE(closing.FormClose(steps));
+    ASSERT_TRUE(Eventually([&] { return steps.closed; }, [&] { closing.ToShutdownTick(steps, program->Settings.Works); }));
+    EXPECT_TRUE(closing.FormClose(steps));
+}
+
 } // namespace
