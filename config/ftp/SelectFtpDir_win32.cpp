@@ -146,9 +146,9 @@ void TFSelectFTPDir::CreateControls() {
     // A ListView's rows are as high as its small images: an empty 1-pixel-wide list sets 18.
     rowHeight_ = ImageList_Create(1, GridRowHeight, ILC_COLOR, 1, 0);
     ListView_SetImageList(sgFiles_, rowHeight_, LVSIL_SMALL);
-    win::LvInsertColumn(sgFiles_, 0, L"", 219);
-    win::LvInsertColumn(sgFiles_, 1, L"", 64);
-    win::LvInsertColumn(sgFiles_, 2, L"", 95);
+    win::LvInsertColumn(sgFiles_, 0, "", 219);
+    win::LvInsertColumn(sgFiles_, 1, "", 64);
+    win::LvInsertColumn(sgFiles_, 2, "", 95);
 
     panB_.Create(Hwnd(), 0, 0, 10, PanBHeight, false);
     panB_.ConfigureAsButtonBar();
@@ -163,9 +163,9 @@ void TFSelectFTPDir::CreateControls() {
 }
 
 void TFSelectFTPDir::FormCreate() {
-    win::LvSetColumnText(sgFiles_, 0, L"FileName");
-    win::LvSetColumnText(sgFiles_, 1, L"Size");
-    win::LvSetColumnText(sgFiles_, 2, L"Date");
+    win::LvSetColumnText(sgFiles_, 0, "FileName");
+    win::LvSetColumnText(sgFiles_, 1, "Size");
+    win::LvSetColumnText(sgFiles_, 2, "Date");
     ShowFiles({TFtpFileRow{}});
 }
 
@@ -237,7 +237,7 @@ void TFSelectFTPDir::ShowFolders(const std::vector<std::string>& folders) {
     SendMessageW(lbFolders_, LB_RESETCONTENT, 0, 0);
     int widest = 0;
     HDC dc = GetDC(lbFolders_);
-    HGDIOBJ oldFont = SelectObject(dc, win::UiFont());
+    HGDIOBJ oldFont = SelectObject(dc, win::UiFont(Dpi()));
     for (const std::string& f : folders) {
         const std::wstring w = win::Wide(f);
         SendMessageW(lbFolders_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
@@ -265,8 +265,8 @@ void TFSelectFTPDir::ShowFiles(const std::vector<TFtpFileRow>& rows) {
         std::wstring name = win::Wide(row.Name);
         it.pszText = name.data();
         SendMessageW(sgFiles_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
-        win::LvSetItemText(sgFiles_, item, 1, win::Wide(row.Size));
-        win::LvSetItemText(sgFiles_, item, 2, win::Wide(row.Date));
+        win::LvSetItemText(sgFiles_, item, 1, row.Size);
+        win::LvSetItemText(sgFiles_, item, 2, row.Date);
         ++item;
     }
     SendMessageW(sgFiles_, WM_SETREDRAW, TRUE, 0);
@@ -358,7 +358,7 @@ void TFSelectFTPDir::Command(int id, int code) {
 
 void TFSelectFTPDir::DrawButton(const DRAWITEMSTRUCT& d) {
     const RECT& r = d.rcItem;
-    win::PaintLabelBehind(d, panB_);
+    PaintLabelBehind(d, panB_);
 
     const bool enabled = !(d.itemState & ODS_DISABLED);
     const bool pressed = (d.itemState & ODS_SELECTED) != 0;
@@ -366,7 +366,7 @@ void TFSelectFTPDir::DrawButton(const DRAWITEMSTRUCT& d) {
     DrawEdge(d.hDC, &edge, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
     SetBkMode(d.hDC, TRANSPARENT);
     SetTextColor(d.hDC, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-    win::TSelect font(d.hDC, win::UiFont());
+    win::TSelect font(d.hDC, win::UiFont(Dpi()));
     RECT t{r.left + 4 + (pressed ? 1 : 0), r.top + (pressed ? 1 : 0), r.right - 4, r.bottom};
     const std::wstring text = win::Wide(win::GetText(d.hwndItem));
     DrawTextW(d.hDC, text.c_str(), -1, &t,

@@ -4,8 +4,9 @@
 // this dialog is not translated by the language files.
 #pragma once
 #include "config/ftp/FtpBrowser.h"
-#include "shell/win32/Controls_win32.h"
-#include "widgets/GradientLabel_win32.h"
+#include "ui/win32/Controls.h"
+#include "ui/win32/GradientLabel.h"
+#include "ui/win32/ListView.h"
 #include <commctrl.h>
 #include <functional>
 #include <string>

@@ -6,6 +6,7 @@
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "tests/config/dialog_driver_win32_test.h"
+#include "tests/ui/Screenshot_win32.h"
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -74,13 +75,13 @@ struct ChangePidDialog : ::testing::Test {
         ShowWindow(form->Hwnd(), SW_SHOW);
         win::PumpMessages();
     }
-    HWND C(const char* name) const { return form->Control(name); }
+    HWND C(const char* name) const { return kw::test::Named(form->Components(), name); }
     std::string Text(const char* name) const { return win::GetText(C(name)); }
 };
 
 TEST_F(ChangePidDialog, OpensWithTheLanguagesThePidAndBuiltInCaptions) {
     Open(7);
-    const auto& list = *form->Components().Find("CBLanguage");
+    const auto& list = kw::test::NamedControl(form->Components(), "CBLanguage");
     ASSERT_EQ(list.ItemCount(), 2);
     EXPECT_EQ(list.Item(0), "English");
     EXPECT_EQ(list.Item(1), U("Русский"));
@@ -135,7 +136,7 @@ TEST_F(ChangePidDialog, SaveAndTheCloseBoxThroughEditProgramSettings) {
         TDriver driver;
         driver.Steps = {[&] { Type(GetDlgItem(dialog(), TFChangePID::IDC_EPID), "43"); },
                         [&] { Click(GetDlgItem(dialog(), TFChangePID::IDC_CBTRAY)); },
-                        [&] { kw::test::PressKey(VK_RETURN); }};
+                        [&] { kw::test::QueueKey(VK_RETURN); }};
         settings.PID = 7;
         EXPECT_TRUE(SBPidClick(nullptr, settings, *language));
     }
@@ -152,7 +153,8 @@ TEST_F(ChangePidDialog, AnEmptyLanguageListLeavesTheLanguageAlone) {
     lang::TLanguage none("Prog.");
     TFChangePID dlg(settings, none);
     ASSERT_TRUE(dlg.Create(nullptr, 3));
-    dlg.SBSaveClick();
+    ShowWindow(dlg.Hwnd(), SW_SHOW);
+    Click(kw::test::Named(dlg.Components(), "SBSave"));
     EXPECT_EQ(dlg.ModalResult(), 1);
     EXPECT_EQ(settings.Language, "Russian");
 }
@@ -198,9 +200,6 @@ TEST_F(ChangePidDialog, UntickingRemovesEveryUserValueButTheMachineWideOneReturn
 
 // The picture for the documentation: KW_SCREENSHOT_CHANGEPID names the .bmp to write.
 TEST_F(ChangePidDialog, Screenshot) {
-    const char* out = getenv("KW_SCREENSHOT_CHANGEPID");
-    if (!out)
-        GTEST_SKIP() << "set KW_SCREENSHOT_CHANGEPID to a .bmp path to keep the picture";
     lang::test::TProgramFolder shipped;  // the program's own language files
     for (const char* name : {"English", "Russian", "Ukrainian"}) {
         std::ifstream in(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE." + name + ".lng", std::ios::binary);
@@ -211,7 +210,12 @@ TEST_F(ChangePidDialog, Screenshot) {
     settings.Language = "Russian.lng";
     settings.Hide = true;
     Open(1);
-    ASSERT_TRUE(kw::test::SaveWindowPicture(form->Hwnd(), out));
+    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "changepid-100"));
+    kw::test::ChangeDpi(form->Hwnd(), 144);
+    RECT client;
+    GetClientRect(form->Hwnd(), &client);
+    EXPECT_GT(client.right, 260 * 144 / 96 - 8);  // laid out again at 150 %
+    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "changepid-150"));
 }
 
 } // namespace

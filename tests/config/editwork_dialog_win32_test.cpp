@@ -6,6 +6,8 @@
 #include "config/SettingsFile.h"
 #include "platform/Profile.h"
 #include "tests/config/dialog_driver_win32_test.h"
+#include "tests/ui/RealInput_win32.h"
+#include "tests/ui/Screenshot_win32.h"
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -64,7 +66,7 @@ struct EditWorkDialog : ::testing::Test {
         ShowWindow(form->Hwnd(), SW_SHOW);
         win::PumpMessages();
     }
-    HWND C(const char* name) const { return form->Control(name); }
+    HWND C(const char* name) const { return kw::test::Named(form->Components(), name); }
     std::string Text(const char* name) const { return win::GetText(C(name)); }
     std::string Ini(const std::string& section, const std::string& key) const {
         return profile::ReadString(settings.FileName, section, key, "<none>");
@@ -87,10 +89,10 @@ TEST_F(EditWorkDialog, OpensWithTheDefaultsOfANewWorkTranslatedAndCentred) {
     EXPECT_EQ(Text("EFTPPath"), "/");
     EXPECT_EQ(SendMessageW(C("CBCodePage"), CB_GETCOUNT, 0, 0), 5);
     EXPECT_EQ(SendMessageW(C("CBCodePage"), CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(form->Components().Find("CBCodePage")->Item(4), "CP866 (DOS)");
+    EXPECT_EQ(kw::test::NamedControl(form->Components(), "CBCodePage").Item(4), "CP866 (DOS)");
     EXPECT_FALSE(IsWindowVisible(C("GBFTP")));
     EXPECT_FALSE(IsWindowVisible(C("EFTPServer")));
-    EXPECT_TRUE(form->Components().Find("SBSelectDir")->ShowHint());
+    EXPECT_TRUE(kw::test::NamedControl(form->Components(), "SBSelectDir").ShowHint());
     EXPECT_EQ(SendMessageW(C("EFTPPass"), EM_GETPASSWORDCHAR, 0, 0), '*');
     const LONG_PTR style = GetWindowLongPtrW(form->Hwnd(), GWL_STYLE);
     EXPECT_FALSE(style & WS_THICKFRAME);
@@ -175,7 +177,7 @@ TEST_F(EditWorkDialog, ANewWorkIsSavedWithItsSectionAndTwoInOneSecondGetACounter
             ASSERT_TRUE(form->Create(nullptr));
             form->FillData(-1);
             FillValid(name, folder.Path(std::string(name) + ".html"));
-            form->SBSaveClick();
+            Click(C("SBSave"));
             EXPECT_EQ(form->ModalResult(), 1);
             EXPECT_EQ(form->EditIndex(), static_cast<int>(fresh.Works.Count()) - 1);
         }
@@ -209,7 +211,7 @@ TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys
     EXPECT_EQ(Text("EFTPPass"), "secret");
     Type(C("FEFileIn"), tpl);
     Click(C("CBFTPUse"));
-    form->SBSaveClick();
+    Click(C("SBSave"));
     ASSERT_EQ(form->ModalResult(), 1);
     const TWorkConfig saved = settings.Works.At(0)->Config();
     EXPECT_EQ(saved.Name, "Now");
@@ -231,7 +233,7 @@ TEST_F(EditWorkDialog, FtpOnWithoutRemoteNameUploadsUnderTheOutputFilesName) {
     Type(C("EFTPPass"), " p w ");
     Type(C("EFTPPath"), "");
     Click(C("CBFTPPassive"));
-    form->SBSaveClick();
+    Click(C("SBSave"));
     ASSERT_EQ(form->ModalResult(), 1);
     const TWorkConfig w = settings.Works.At(1)->Config();
     EXPECT_EQ(w.FTP.RemoteName, "site now.html");
@@ -290,17 +292,17 @@ std::string FakeBrowser(HWND, const TFTPUse& ftp) {
 TEST_F(EditWorkDialog, TheFolderButtonChecksTheLoginFirstThenTakesTheBrowsersFolder) {
     Open(-1);
     TDriver driver;
-    form->SBSelectDirClick();  // FTP is off: the checks still apply
+    Click(C("CBFTPUse"));
+    Click(C("SBSelectDir"));  // the login's checks come first
     ASSERT_EQ(driver.Messages.size(), 1u);
     EXPECT_EQ(driver.Messages[0], "server");
-    Click(C("CBFTPUse"));
     Type(C("EFTPServer"), " host ");
     Type(C("EFTPUser"), " kw ");
     Type(C("EFTPPass"), "pw");
     Type(C("EFTPPath"), "/pub");
     const TSelectFtpFolderFn saved = SelectFtpFolderHook;
     SelectFtpFolderHook = &FakeBrowser;
-    form->SBSelectDirClick();
+    Click(C("SBSelectDir"));
     SelectFtpFolderHook = saved;
     EXPECT_EQ(driver.Messages.size(), 1u);
     EXPECT_EQ(g_server, "host");
@@ -310,32 +312,51 @@ TEST_F(EditWorkDialog, TheFolderButtonChecksTheLoginFirstThenTakesTheBrowsersFol
 }
 
 // EditWork itself: modal over an owner, Enter saves, Escape cancels, the close box refreshes.
+// Enter in a field moves on to the next one (saving a half-filled form on Enter surprises);
+// Ctrl+Enter or Enter on Save saves; Escape cancels; keys and clicks arrive as real input.
 TEST_F(EditWorkDialog, EditWorkRunsModallyWithEnterEscapeAndTheCloseBox) {
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
                                  nullptr, nullptr, nullptr);
     auto editor = [] { return FindWindowW(L"TFEditWork", nullptr); };
+    auto item = [&](int id) { return GetDlgItem(editor(), id); };
     bool ownerDisabled = false;
+    int afterEnter = 0;
     {
         TDriver driver;
         driver.Steps = {[&] { ownerDisabled = !IsWindowEnabled(owner); },
-                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_ENAME), "Song"); },
-                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_FEFILEIN), tpl); },
-                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_FEFILEOUT), folder.Path("song.html")); },
-                        [&] { kw::test::PressKey(VK_RETURN); }};
+                        [&] { Type(item(TFEditWork::IDC_ENAME), "Song"); },
+                        [&] { kw::test::QueueKey(VK_RETURN); },
+                        [&] { afterEnter = GetDlgCtrlID(GetFocus()); },
+                        [&] { Type(item(TFEditWork::IDC_FEFILEIN), tpl); },
+                        [&] { Type(item(TFEditWork::IDC_FEFILEOUT), folder.Path("song.html")); },
+                        [&] { kw::test::QueueKey(VK_RETURN, VK_CONTROL); }};
         EXPECT_TRUE(EditWork(owner, settings, *language, -1));
         EXPECT_TRUE(driver.Messages.empty());
+        EXPECT_LT(driver.Ticks, 400);
     }
     EXPECT_TRUE(ownerDisabled);
     EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(afterEnter, TFEditWork::IDC_FEFILEIN);  // Enter moved on, saved nothing
     ASSERT_EQ(settings.Works.Count(), 2u);
     EXPECT_EQ(settings.Works.At(1)->Name(), "Song");
     {
         TDriver driver;
-        driver.Steps = {[&] { Type(GetDlgItem(editor(), TFEditWork::IDC_ENAME), "Changed"); },
-                        [&] { kw::test::PressKey(VK_ESCAPE); }};
+        driver.Steps = {[&] { Type(item(TFEditWork::IDC_ENAME), "Changed"); },
+                        [&] { kw::test::QueueKey(VK_ESCAPE); }};
         EXPECT_FALSE(EditWork(owner, settings, *language, 1));
+        EXPECT_LT(driver.Ticks, 400);
     }
     EXPECT_EQ(settings.Works.At(1)->Name(), "Song");
+    {
+        TDriver driver;  // Tab onto Save, then Enter presses it
+        driver.Steps = {[&] { Type(item(TFEditWork::IDC_ENAME), "Tabbed"); },
+                        [&] { SetFocus(item(TFEditWork::IDC_CBCODEPAGE)); },
+                        [&] { kw::test::QueueKey(VK_TAB); },
+                        [&] { kw::test::QueueKey(VK_RETURN); }};
+        EXPECT_TRUE(EditWork(owner, settings, *language, 1));
+        EXPECT_LT(driver.Ticks, 400);
+    }
+    EXPECT_EQ(settings.Works.At(1)->Name(), "Tabbed");
     {
         TDriver driver;
         driver.Steps = {[&] { PostMessageW(editor(), WM_CLOSE, 0, 0); }};
@@ -348,9 +369,6 @@ TEST_F(EditWorkDialog, EditWorkRunsModallyWithEnterEscapeAndTheCloseBox) {
 
 // The picture for the documentation: KW_SCREENSHOT_EDITWORK names the .bmp to write.
 TEST_F(EditWorkDialog, Screenshot) {
-    const char* out = getenv("KW_SCREENSHOT_EDITWORK");
-    if (!out)
-        GTEST_SKIP() << "set KW_SCREENSHOT_EDITWORK to a .bmp path to keep the picture";
     lang::test::TProgramFolder shipped;  // the Russian file the program ships
     std::ifstream in(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE.Russian.lng", std::ios::binary);
     shipped.Write("Prog.Russian.lng", std::string(std::istreambuf_iterator<char>(in), {}));
@@ -365,7 +383,12 @@ TEST_F(EditWorkDialog, Screenshot) {
     c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html"};
     settings.Works.At(0)->SetConfig(c);
     Open(0);
-    ASSERT_TRUE(kw::test::SaveWindowPicture(form->Hwnd(), out));
+    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-100"));
+    kw::test::ChangeDpi(form->Hwnd(), 144);
+    RECT client;
+    GetClientRect(form->Hwnd(), &client);
+    EXPECT_GT(client.right, 400 * 144 / 96 - 8);  // laid out again at 150 %
+    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-150"));
 }
 
 } // namespace
