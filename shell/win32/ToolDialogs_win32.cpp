@@ -16,9 +16,9 @@ bool TApplication::EditWork(int index) {
 void TApplication::EditProgramSettings() {
     if (!Language)
         return;
-    std::string error;
-    if (!SBPidClick(page_.Hwnd(), Settings, *Language, &error))
-        ReportFailure(error);  // the choice holds for this run; the file did not take it
+    if (!SBPidClick(page_.Hwnd(), Settings, *Language))  // the choice holds for this run; the file did not take it
+        Language->ShowDialogFmt("SettingsNotWritten", lang::TMsgDlgType::Error, {Settings.FileName},
+                                MainSection.get(), lang::mbOKOnly);
 }
 
 } // namespace kw

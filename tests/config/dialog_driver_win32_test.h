@@ -127,6 +127,25 @@ inline void Type(HWND edit, const std::string& ansiText) {
 }
 
 
+// A control anywhere inside `root` (buttons of a button bar are the bar's children).
+inline HWND Descendant(HWND root, int id) {
+    struct TFind {
+        int Id;
+        HWND Found;
+    } find{id, nullptr};
+    EnumChildWindows(
+        root,
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<TFind*>(p);
+            if (GetDlgCtrlID(h) != f->Id)
+                return TRUE;
+            f->Found = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.Found;
+}
+
 // A form's control by the name the language file knows it by (tests only: the windows hold
 // their controls as fields).
 inline HWND Named(win::TFormComponents& form, const std::string& name) {

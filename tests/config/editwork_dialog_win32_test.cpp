@@ -45,7 +45,8 @@ struct EditWorkDialog : ::testing::Test {
                            "Dialog.SetShape=shape", "Dialog.SetFileIn=file in", "Dialog.FileInNotEx=no template",
                            "Dialog.SetFileOut=file out", "Dialog.SetInOutErr=in is out", "Dialog.SetFTPServ=server",
                            "Dialog.SetFTPUser=user", "Dialog.SetFTPPass=password", "Dialog.DblShape=same name",
-                           "Dialog.OtherOut=template of %s", "Dialog.DblOut=output of %s"});
+                           "Dialog.OtherOut=template of %s", "Dialog.DblOut=output of %s",
+                           "Dialog.WorkLimit=full", "Dialog.SettingsNotWritten=not written: %s"});
         tpl = folder.Path("now.tpl");
         other = folder.Path("other.tpl");
         folder.Write("now.tpl", "!KW!SongArtist");
@@ -193,6 +194,32 @@ TEST_F(EditWorkDialog, ANewWorkIsSavedWithItsSectionAndTwoInOneSecondGetACounter
         return;
     }
     ADD_FAILURE() << "three attempts crossed a second boundary";
+}
+
+// The texts of the two failures come from the language file: the 128-work limit, and a
+// settings file that cannot take the work (the work is kept and runs, the form closes).
+TEST_F(EditWorkDialog, TheWorkLimitAndAnUnwritableSettingsFileAreToldInTheUsersLanguage) {
+    for (int i = 1; i < 128; ++i)
+        ASSERT_TRUE(settings.Works.Append(Work("File" + std::to_string(i + 1), "W" + std::to_string(i), tpl,
+                                               folder.Path("w" + std::to_string(i) + ".html"))));
+    TDriver driver;
+    Open(-1);
+    FillValid("One too many", folder.Path("many.html"));
+    Click(C("SBSave"));
+    ASSERT_EQ(driver.Messages.size(), 1u);
+    EXPECT_EQ(driver.Messages[0], "full");
+    EXPECT_EQ(form->ModalResult(), 0);
+    EXPECT_EQ(settings.Works.Count(), 128u);
+
+    while (settings.Works.Count() > 1)
+        ASSERT_TRUE(settings.Works.RemoveAt(1));
+    settings.FileName = folder.Path("missing\\Prog.ini");
+    driver.Messages.clear();
+    Click(C("SBSave"));
+    ASSERT_EQ(driver.Messages.size(), 1u);
+    EXPECT_EQ(driver.Messages[0], "not written: " + settings.FileName);
+    EXPECT_EQ(form->ModalResult(), 1);
+    EXPECT_EQ(settings.Works.Count(), 2u);
 }
 
 TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys) {
@@ -357,6 +384,18 @@ TEST_F(EditWorkDialog, EditWorkRunsModallyWithEnterEscapeAndTheCloseBox) {
         EXPECT_LT(driver.Ticks, 400);
     }
     EXPECT_EQ(settings.Works.At(1)->Name(), "Tabbed");
+    bool disabledAfterMessage = false;
+    {
+        TDriver driver;  // a message box over the editor leaves the owner disabled
+        driver.Steps = {[&] { Type(item(TFEditWork::IDC_ENAME), " "); },
+                        [&] { Click(kw::test::Descendant(editor(), TFEditWork::IDC_SBSAVE)); },
+                        [&] { disabledAfterMessage = !IsWindowEnabled(owner); },
+                        [&] { kw::test::QueueKey(VK_ESCAPE); }};
+        EXPECT_FALSE(EditWork(owner, settings, *language, 1));
+        EXPECT_EQ(driver.Messages, std::vector<std::string>{"shape"});
+    }
+    EXPECT_TRUE(disabledAfterMessage);
+    EXPECT_TRUE(IsWindowEnabled(owner));
     {
         TDriver driver;
         driver.Steps = {[&] { PostMessageW(editor(), WM_CLOSE, 0, 0); }};
