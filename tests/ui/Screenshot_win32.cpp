@@ -84,6 +84,12 @@ bool SaveWindowPng(HWND window, const std::string& path) {
     ReleaseDC(nullptr, screen);
     if (rows != h)
         return false;
+    // one colour everywhere: the window never reached the screen (a blank picture is a failure)
+    bool uniform = true;
+    for (size_t i = 4; i + 3 < pixels.size() && uniform; i += 4)
+        uniform = pixels[i] == pixels[0] && pixels[i + 1] == pixels[1] && pixels[i + 2] == pixels[2];
+    if (uniform)
+        return false;
 
     std::vector<uint8_t> raw;
     raw.reserve(static_cast<size_t>(h) * (1 + static_cast<size_t>(w) * 3));
@@ -120,12 +126,10 @@ void ChangeDpi(HWND window, int dpi) {
     SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
 }
 
-bool Shoot(HWND window, const std::string& name) {
-    // the pointer away from the window, so no hint or hover edge shows in the picture
-    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    const ULONGLONG end = GetTickCount64() + 500;
+namespace {
+
+void RunMessages(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
     while (GetTickCount64() < end) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -134,9 +138,27 @@ bool Shoot(HWND window, const std::string& name) {
         }
         Sleep(20);
     }
-    const bool ok = SaveWindowPng(window, ScreenshotDir() + "/" + name + ".png");
-    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    return ok;
+}
+
+} // namespace
+
+bool Shoot(HWND window, const std::string& name) {
+    // the pointer away from the window, so no hint or hover edge shows in the picture
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    // Under Xvfb without a window manager a window can take a moment to reach the screen after
+    // it was raised: a blank copy is taken again, a bounded number of times.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+        RunMessages(400);
+        const bool ok = SaveWindowPng(window, ScreenshotDir() + "/" + name + ".png");
+        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (ok)
+            return true;
+        RunMessages(200);
+    }
+    return false;
 }
 
 } // namespace kw::test
