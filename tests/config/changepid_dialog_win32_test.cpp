@@ -18,6 +18,7 @@ using namespace kw;
 using kw::test::Click;
 using kw::test::TDriver;
 using kw::test::Type;
+namespace test = kw::test;
 using registry::TRootKey;
 
 std::string U(const char* utf8) { return win::AnsiFromUtf8(utf8); }
@@ -41,6 +42,7 @@ struct ChangePidDialog : ::testing::Test {
         ClearOurValues();
     }
     void TearDown() override {
+        test::KeyboardWindow() = nullptr;
         form.reset();
         ClearOurValues();
         for (const auto& [root, name] : planted)
@@ -74,6 +76,7 @@ struct ChangePidDialog : ::testing::Test {
         ASSERT_TRUE(form->Create(nullptr, pid));
         ShowWindow(form->Hwnd(), SW_SHOW);
         win::PumpMessages();
+        test::KeyboardWindow() = form->Hwnd();  // Tab, Enter and Escape as in its modal loop
     }
     HWND C(const char* name) const { return kw::test::Named(form->Components(), name); }
     std::string Text(const char* name) const { return win::GetText(C(name)); }
@@ -102,12 +105,59 @@ TEST_F(ChangePidDialog, OpensWithTheLanguagesThePidAndBuiltInCaptions) {
     EXPECT_EQ(high, 32767);
 }
 
+// Every control by the mouse and by the keyboard: Tab visits them all in order, the spin
+// arrows and the arrow keys change the number, Space ticks a box, Enter saves.
+TEST_F(ChangePidDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
+    Open(7);
+    test::BringToFront(form->Hwnd());
+    SetFocus(C("CBLanguage"));
+    std::vector<HWND> order;
+    for (int i = 0; i < 5; ++i) {
+        order.push_back(GetFocus());
+        test::PressKey(VK_TAB);
+    }
+    EXPECT_EQ(order, (std::vector<HWND>{C("CBLanguage"), C("EPid"), C("CBAutoStart"), C("CBTray"), C("SBSave")}));
+    EXPECT_EQ(GetFocus(), C("CBLanguage"));  // round again
+    RECT arrows;
+    GetWindowRect(form->EPid().UpDown(), &arrows);
+    test::BringToFront(form->Hwnd());
+    test::ClickAtPoint(POINT{(arrows.left + arrows.right) / 2, arrows.top + (arrows.bottom - arrows.top) / 4});
+    test::Settle();
+    EXPECT_EQ(form->Pid(), 8);
+    SetFocus(C("EPid"));
+    test::PressKey(VK_UP);
+    test::PressKey(VK_UP);
+    EXPECT_EQ(form->Pid(), 10);
+    SetFocus(C("CBTray"));
+    test::PressKey(VK_SPACE);
+    EXPECT_TRUE(win::IsChecked(C("CBTray")));
+    Click(C("CBTray"));
+    EXPECT_FALSE(win::IsChecked(C("CBTray")));
+    Click(C("CBAutoStart"));
+    EXPECT_TRUE(win::IsChecked(C("CBAutoStart")));
+    EXPECT_EQ(UserValuesStartingUs().size(), 1u);  // the click registered the program
+    Click(C("CBAutoStart"));
+    EXPECT_TRUE(UserValuesStartingUs().empty());
+    SetFocus(C("CBTray"));
+    test::PressKey(VK_RETURN);  // Enter anywhere saves: the dialog is one short row of choices
+    EXPECT_EQ(form->ModalResult(), 1);
+}
+
+TEST_F(ChangePidDialog, EscapeClosesLikeTheCloseBox) {
+    Open(7);
+    test::BringToFront(form->Hwnd());
+    SetFocus(C("EPid"));
+    test::PressKey(VK_ESCAPE);
+    EXPECT_EQ(form->ModalResult(), 2);
+}
+
 TEST_F(ChangePidDialog, ChoosingALanguageSwitchesAndRetranslatesAtOnce) {
     Open();
     HWND list = C("CBLanguage");
-    SendMessageW(list, CB_SETCURSEL, 0, 0);
-    SendMessageW(form->Hwnd(), WM_COMMAND, MAKEWPARAM(TFChangePID::IDC_CBLANGUAGE, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list));
+    Click(list);  // the list drops down; the keyboard picks the first language
+    test::PressKey(VK_HOME);
+    test::PressKey(VK_RETURN);
+    test::Settle();
     EXPECT_EQ(fs::ExtractFileName(language->CurrentFile()), "Prog.English.lng");
     EXPECT_EQ(win::GetText(form->Hwnd()), "Set PID");
     EXPECT_EQ(Text("LSetPID"), "Program group");

@@ -27,6 +27,7 @@ struct TDriver {
     int Ticks = 0;
     HWND Answered = nullptr;  // the message dialog whose button has been clicked
     bool InStep = false;
+    bool AnswerMessages = true;  // off: the steps deal with the dialogs themselves
     UINT_PTR Timer = 0;
 
     static TDriver*& Current() {
@@ -94,7 +95,7 @@ struct TDriver {
             else if (HWND form = GetActiveWindow())
                 PostMessageW(form, WM_CLOSE, 0, 0);
         }
-        if (HWND dlg = FindMessageDialog()) {
+        if (HWND dlg = FindMessageDialog(); dlg && d->AnswerMessages) {
             d->Answer(dlg);
             return;
         }

@@ -58,7 +58,10 @@ struct EditWorkDialog : ::testing::Test {
         ASSERT_TRUE(language->SelectLanguage(0));
         language->SetDialogView(&view);
     }
-    void TearDown() override { form.reset(); }
+    void TearDown() override {
+        kw::test::KeyboardWindow() = nullptr;
+        form.reset();
+    }
 
     void Open(int index) {
         form = std::make_unique<TFEditWork>(settings, *language);
@@ -66,6 +69,7 @@ struct EditWorkDialog : ::testing::Test {
         form->FillData(index);
         ShowWindow(form->Hwnd(), SW_SHOW);
         win::PumpMessages();
+        kw::test::KeyboardWindow() = form->Hwnd();  // Tab, Enter and Escape as in its modal loop
     }
     HWND C(const char* name) const { return kw::test::Named(form->Components(), name); }
     std::string Text(const char* name) const { return win::GetText(C(name)); }
@@ -194,6 +198,72 @@ TEST_F(EditWorkDialog, ANewWorkIsSavedWithItsSectionAndTwoInOneSecondGetACounter
         return;
     }
     ADD_FAILURE() << "three attempts crossed a second boundary";
+}
+
+// Every control by the mouse and the keyboard: Tab visits all twenty in the form's order, the
+// spin arrows and arrow keys change the numbers, boxes tick, the list takes the keyboard, each
+// "..." opens the system's file dialog (Escape closes it), Cancel closes the form.
+TEST_F(EditWorkDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
+    Open(-1);
+    kw::test::BringToFront(form->Hwnd());
+    Click(C("CBFTPUse"));
+    ASSERT_TRUE(IsWindowVisible(C("EFTPServer")));
+    HWND browseIn = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEIN_BROWSE);
+    HWND browseOut = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEOUT_BROWSE);
+    const std::vector<HWND> expected = {
+        C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBFTPUse"),
+        C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("EFTPUser"), C("EFTPPass"),
+        C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("CBCodePage"), C("SBSave"),
+        C("SBCancel")};
+    SetFocus(C("EName"));
+    std::vector<HWND> order;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        order.push_back(GetFocus());
+        kw::test::PressKey(VK_TAB);
+    }
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(GetFocus(), C("EName"));  // round again
+    kw::test::PressKey(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), C("SBCancel"));  // Shift+Tab goes back
+
+    RECT arrows;
+    GetWindowRect(form->ESecs().UpDown(), &arrows);
+    kw::test::ClickAtPoint(POINT{(arrows.left + arrows.right) / 2, arrows.top + (arrows.bottom - arrows.top) / 4});
+    kw::test::Settle();
+    EXPECT_EQ(form->ESecs().Value(), DefaultUpdateSecs + 1);
+    SetFocus(C("EFTPPort"));
+    kw::test::PressKey(VK_DOWN);
+    EXPECT_EQ(form->EFTPPort().Value(), DefaultFtpPort - 1);
+    for (const char* box : {"CBFTPPassive", "CBFTPUTF8", "CBShowPass"}) {
+        const bool before = win::IsChecked(C(box));
+        Click(C(box));
+        EXPECT_NE(win::IsChecked(C(box)), before) << box;
+    }
+    SetFocus(C("CBCodePage"));
+    kw::test::PressKey(VK_DOWN);
+    EXPECT_EQ(SendMessageW(C("CBCodePage"), CB_GETCURSEL, 0, 0), 1);
+
+    for (HWND browse : {browseIn, browseOut}) {
+        TDriver driver;
+        driver.AnswerMessages = false;
+        bool opened = false;
+        // waits, a tick at a time, for the file dialog; then Escape closes it
+        driver.Steps = {[&] {
+            if (!TDriver::FindMessageDialog()) {
+                --driver.NextStep;
+                return;
+            }
+            opened = true;
+            kw::test::QueueKey(VK_ESCAPE);
+        }};
+        Click(browse);
+        EXPECT_TRUE(opened) << GetDlgCtrlID(browse);
+        EXPECT_LT(driver.Ticks, 400);
+    }
+    EXPECT_EQ(Text("FEFileIn"), "");  // cancelled: nothing taken
+    EXPECT_EQ(form->ModalResult(), 0);
+    Click(C("SBCancel"));
+    EXPECT_EQ(form->ModalResult(), -1);
 }
 
 // The texts of the two failures come from the language file: the 128-work limit, and a
