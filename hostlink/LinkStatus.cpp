@@ -10,16 +10,28 @@ std::string TLinkStatus::MainText(const std::string& key) const {
 
 void TLinkStatus::SetLinkStatus(TDateTime value) {
     const double whole = std::trunc(value);
-    if (whole == 0) {
-        SetShowCell(SourceStatus, MainText("Wait"), clRed, false, false);
-        LinkState.store(LinkWaiting);
-    } else if (whole == 1) {
-        SetShowCell(SourceStatus, MainText("Connected"), clGreen, false, false);
-        LinkState.store(LinkConnected);
-    } else {
-        SetShowCell(SourceStatus, FormatStatusStamp(value), NormalColor(), false, false);
-        LinkState.store(LinkDataReceived);
-    }
+    if (whole == 0)
+        Set(MainText("Wait"), clRed, LinkWaiting);
+    else if (whole == 1)
+        Set(MainText("Connected"), clGreen, LinkConnected);
+    else
+        Set(FormatStatusStamp(value), NormalColor(), LinkDataReceived);
+}
+
+bool TLinkStatus::DataDecoded(TDateTime value) {
+    const std::string stamp = FormatStatusStamp(value);
+    std::lock_guard<std::mutex> hold(change_);
+    if (LinkState.load() == LinkWaiting)
+        return false;
+    SetShowCell(SourceStatus, stamp, NormalColor(), false, false);
+    LinkState.store(LinkDataReceived);
+    return true;
+}
+
+void TLinkStatus::Set(const std::string& text, uint32_t color, uint8_t state) {
+    std::lock_guard<std::mutex> hold(change_);
+    SetShowCell(SourceStatus, text, color, false, false);
+    LinkState.store(state);
 }
 
 } // namespace kw

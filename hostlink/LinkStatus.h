@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace kw {
@@ -26,13 +27,23 @@ public:
     // Handlers of the link's events.
     void ConnectKW() { SetLinkStatus(1); }
     void DisconnectKW() { SetLinkStatus(0); }
+    // The reader's report that host data was decoded at `value`: "data received" with its
+    // time, unless the host has left since it sent the data (LinkState back to waiting);
+    // then nothing changes and the result is false. A message still queued at a disconnect
+    // must not bring back a link that is gone.
+    bool DataDecoded(TDateTime value);
 
     std::atomic<uint8_t> LinkState{LinkWaiting};
     TShowCell SourceStatus;
 
 private:
     std::string MainText(const std::string& key) const;
+    void Set(const std::string& text, uint32_t color, uint8_t state);
+
     TMainText mainText_;
+    // Keeps LinkState and the cell in step between the main thread (link events) and the
+    // reader (decoded data); never taken in the host's data path.
+    std::mutex change_;
 };
 
 } // namespace kw

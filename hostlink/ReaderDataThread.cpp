@@ -76,7 +76,7 @@ void TReaderDataThread::Decode(const InboundMessage& message) {
     case MsgState: {
         const TDateTime now = now_();
         DecodeState(state_, data, length, now);
-        status_.SetLinkStatus(now);
+        status_.DataDecoded(now);  // the state may change; a departed host's link stays down
         break;
     }
     default:

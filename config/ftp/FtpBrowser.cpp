@@ -21,7 +21,24 @@ void ShowErrorSafely(IFtpFolderView& view, const char* text) noexcept {
     }
 }
 
+// "PWD", a pause, "LIST": on the worker thread; what arrived is kept for the window.
+void ListCurrentDir(TFtpClient& client, TFtpServerWork& found) {
+    found.Folder = client.PrintWorkingDir();
+    found.HasFolder = true;
+    Pause(200);
+    found.Listing = client.List();
+    found.HasListing = true;
+}
+
+// Longer than any exchange can take within the client's limits (connect 10 s, a handful of
+// replies and one listing at 30 s each): only a view without a window waits this way.
+constexpr int LongestExchangeMs = 10 * 60 * 1000;
+
 } // namespace
+
+bool IFtpFolderView::WaitForServer(TFtpServerWork& work) {
+    return work.WaitDone(LongestExchangeMs);
+}
 
 std::string TFtpFolderBrowser::Set8(const std::string& text) const {
     return utf8Names_ ? Cp1251ToUtf8(text) : text;
@@ -34,17 +51,21 @@ std::string TFtpFolderBrowser::Get8(const std::string& text) const {
 void TFtpFolderBrowser::Run(const TFTPUse& ftp) noexcept {
     try {
         utf8Names_ = ftp.UTF8;
-        ftp_.Passive = ftp.Passive;
-        ftp_.Host = ftp.Server;
-        ftp_.Port = ftp.Port;
-        ftp_.Username = ftp.Login;
-        ftp_.Password = ftp.Password;
-        ftp_.Timeouts = DefaultFtpTimeouts();
-        ftp_.Connect();
-        Pause(50);
-        ftp_.ChangeDir(Set8(ftp.Folder));
-        Pause(100);
-        ShowCurrentDir();
+        TFtpClient& client = session_->Client;  // no exchange runs yet
+        client.Passive = ftp.Passive;
+        client.Host = ftp.Server;
+        client.Port = ftp.Port;
+        client.Username = ftp.Login;
+        client.Password = ftp.Password;
+        client.Timeouts = DefaultFtpTimeouts();
+        const std::string folder = Set8(ftp.Folder);
+        OnServer([folder](TFtpClient& c, TFtpServerWork& found) {
+            c.Connect();
+            Pause(50);
+            c.ChangeDir(folder);
+            Pause(100);
+            ListCurrentDir(c, found);
+        });
     } catch (const std::exception& e) {
         ShowErrorSafely(view_, e.what());
     } catch (...) {
@@ -53,13 +74,45 @@ void TFtpFolderBrowser::Run(const TFTPUse& ftp) noexcept {
 }
 
 void TFtpFolderBrowser::ShowCurrentDir() {
-    currentFolder_ = Get8(ftp_.PrintWorkingDir());
-    view_.ShowCurrentFolder(currentFolder_);
-    Pause(200);
-    const std::string listing = ftp_.List();
+    OnServer(ListCurrentDir);
+}
+
+bool TFtpFolderBrowser::OnServer(TFtpServerWork::TExchange exchange) {
+    if (busy_ || cancelled_)
+        return false;
+    busy_ = true;
+    std::shared_ptr<TFtpServerWork> work;
+    bool finished = false;
+    try {
+        work = TFtpServerWork::Start(session_, std::move(exchange));
+        finished = view_.WaitForServer(*work) && work->Done();
+    } catch (...) {
+        busy_ = false;
+        throw;
+    }
+    busy_ = false;
+    if (!finished) {
+        // The worker keeps the session until its exchange ends; this browser talks no more.
+        work->OnDone(nullptr);
+        cancelled_ = true;
+        return false;
+    }
+    Show(*work);
+    if (work->Error)
+        std::rethrow_exception(work->Error);
+    return true;
+}
+
+void TFtpFolderBrowser::Show(const TFtpServerWork& work) {
+    if (work.HasFolder) {
+        currentFolder_ = Get8(work.Folder);
+        view_.ShowCurrentFolder(currentFolder_);
+    }
+    if (!work.HasListing)
+        return;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, ms = 0;
     DecodeDateTime(Now(), year, month, day, hour, minute, second, ms);
-    Fill(ftp::ParseFtpListing(ftp::SplitListingLines(listing), year, month));
+    Fill(ftp::ParseFtpListing(ftp::SplitListingLines(work.Listing), year, month));
 }
 
 void TFtpFolderBrowser::Fill(const std::vector<ftp::TFtpListEntry>& entries) {
@@ -85,10 +138,12 @@ void TFtpFolderBrowser::Fill(const std::vector<ftp::TFtpListEntry>& entries) {
 void TFtpFolderBrowser::LBFoldersListBoxDblClick() noexcept {
     try {
         std::string folder;
-        if (!view_.SelectedFolder(folder))
+        if (busy_ || cancelled_ || !view_.SelectedFolder(folder))  // one exchange at a time
             return;
-        ftp_.ChangeDir(Set8(folder));
-        ShowCurrentDir();
+        OnServer([name = Set8(folder)](TFtpClient& c, TFtpServerWork& found) {
+            c.ChangeDir(name);
+            ListCurrentDir(c, found);
+        });
     } catch (const std::exception& e) {
         ShowErrorSafely(view_, e.what());
     } catch (...) {

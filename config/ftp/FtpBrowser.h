@@ -1,11 +1,15 @@
 // The logic of the FTP folder browser (TFSelectFTPDir): it logs in with the editor's current
 // values, shows the server's current folder with its subfolders and files, changes folder on
 // a double click and returns the folder the server reports. The window itself implements
-// IFtpFolderView; everything it shows is decided here.
+// IFtpFolderView; everything it shows is decided here. The exchanges with the server run on a
+// worker thread while the view waits (WaitForServer), so the window thread never blocks on
+// the network.
 #pragma once
 #include "config/Settings.h"
 #include "config/ftp/FtpClient.h"
 #include "config/ftp/FtpListing.h"
+#include "config/ftp/FtpServerWork.h"
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +40,10 @@ public:
     // Shows the dialog modally; its double clicks go to `browser`. 1 for SBSave, -1 for
     // SBCancel or closing.
     virtual int ShowModal(TFtpFolderBrowser& browser) = 0;
+    // Waits while `work` talks to the server on its worker thread. A window keeps handling its
+    // messages meanwhile, shows that it waits and lets the user cancel: false then, and the
+    // browser drops the work. A view without a window just waits for the end.
+    virtual bool WaitForServer(TFtpServerWork& work);
 };
 
 class TFtpFolderBrowser {
@@ -46,6 +54,7 @@ public:
     // box and leaves the display as far as it was filled.
     void Run(const TFTPUse& ftp) noexcept;
     // "PWD" and "LIST", then fills the label, the folder list and the file grid. Throws TFtpError.
+    // Cancelled by the user: nothing changes.
     void ShowCurrentDir();
     // Changes to the selected folder (a name relative to the current one, or "..") and shows it.
     void LBFoldersListBoxDblClick() noexcept;
@@ -56,13 +65,22 @@ public:
     const std::string& CurrentFolder() const noexcept { return currentFolder_; }
     const std::vector<std::string>& Folders() const noexcept { return folders_; }
     const std::vector<TFtpFileRow>& Files() const noexcept { return files_; }
-    TFtpClient& Client() noexcept { return ftp_; }
+    // True while an exchange runs: a double click then does nothing. After a cancel the
+    // browser does no more exchanges.
+    bool Busy() const noexcept { return busy_; }
+    bool Cancelled() const noexcept { return cancelled_; }
 
 private:
+    // Runs `exchange` on the worker and shows what it found; false when the user cancelled.
+    // Rethrows the exchange's failure after showing what came before it.
+    bool OnServer(TFtpServerWork::TExchange exchange);
+    void Show(const TFtpServerWork& work);
     void Fill(const std::vector<ftp::TFtpListEntry>& entries);
 
     IFtpFolderView& view_;
-    TFtpClient ftp_;
+    std::shared_ptr<TFtpSession> session_ = std::make_shared<TFtpSession>();
+    bool busy_ = false;
+    bool cancelled_ = false;
     bool utf8Names_ = false;
     std::string currentFolder_;
     std::vector<std::string> folders_;

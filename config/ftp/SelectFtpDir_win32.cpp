@@ -15,6 +15,8 @@ constexpr int SBCancelWidth = 100;
 constexpr int MinPane = 40; // the splitter leaves at least this much to either side
 constexpr int MinClientWidth = 360;
 constexpr int MinClientHeight = 200;
+constexpr int ProgressWidth = 120;
+constexpr UINT WM_SERVERWORKDONE = WM_APP + 1; // posted by the worker; only wakes the loop
 
 const char* const CaptionUtf8 = "Выбор папки FTP";
 
@@ -123,8 +125,6 @@ bool TFSelectFTPDir::Create(HWND owner) {
     }
     SetFocus(lbFolders_);
     UpdateWindow(Hwnd());
-    // Connecting and logging in follow before the dialog takes messages.
-    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     return true;
 }
 
@@ -149,6 +149,9 @@ void TFSelectFTPDir::CreateControls() {
     win::LvInsertColumn(sgFiles_, 0, "", 219);
     win::LvInsertColumn(sgFiles_, 1, "", 64);
     win::LvInsertColumn(sgFiles_, 2, "", 95);
+
+    progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_MARQUEE, 0, 0, 10, 10, Hwnd(), nullptr,
+                                win::Instance(), nullptr);
 
     panB_.Create(Hwnd(), 0, 0, 10, PanBHeight, false);
     panB_.ConfigureAsButtonBar();
@@ -181,6 +184,7 @@ void TFSelectFTPDir::Layout() {
     RECT r;
     GetClientRect(Hwnd(), &r);
     MoveWindow(lCurrentFolder_, 6, 5, r.right > 12 ? r.right - 12 : 0, PanTHeight - 9, TRUE);
+    MoveWindow(progress_, r.right - ProgressWidth - 6, 6, ProgressWidth, PanTHeight - 11, TRUE);
     PanCResize();
     MoveWindow(panB_.Hwnd(), 0, r.bottom - PanBHeight, r.right, PanBHeight, TRUE);
     PanBResize();
@@ -229,7 +233,7 @@ void TFSelectFTPDir::SplitterMoved(int left) {
 void TFSelectFTPDir::ShowCurrentFolder(const std::string& folder) {
     win::SetText(lCurrentFolder_, folder);
     folderReported_ = true;
-    EnableWindow(sbSave_, TRUE);
+    EnableWindow(sbSave_, !waiting_);
 }
 
 void TFSelectFTPDir::ShowFolders(const std::vector<std::string>& folders) {
@@ -307,10 +311,34 @@ int TFSelectFTPDir::ShowModal(TFtpFolderBrowser& browser) {
     return modalResult_ == 1 ? 1 : -1;
 }
 
+bool TFSelectFTPDir::WaitForServer(TFtpServerWork& work) {
+    const HWND self = Hwnd();
+    if (!self)
+        return false;
+    work.OnDone([self] { PostMessageW(self, WM_SERVERWORKDONE, 0, 0); });
+    ShowWaiting(true);
+    // The window thread goes on handling every message (the host's too) while the worker
+    // talks to the server; Cancel, Escape or closing end the wait at once.
+    const bool quit = !win::RunModalLoop(self, [&] { return work.Done() || modalResult_ != 0 || !Hwnd(); });
+    work.OnDone(nullptr);
+    if (Hwnd())
+        ShowWaiting(false);
+    return !quit && modalResult_ == 0 && Hwnd() != nullptr;
+}
+
+void TFSelectFTPDir::ShowWaiting(bool waiting) {
+    // Nothing to take while the server is busy; the folder list ignores double clicks then.
+    waiting_ = waiting;
+    EnableWindow(sbSave_, !waiting && folderReported_);
+    SendMessageW(progress_, PBM_SETMARQUEE, waiting ? TRUE : FALSE, 30);
+    ShowWindow(progress_, waiting ? SW_SHOWNA : SW_HIDE);
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(waiting ? IDC_APPSTARTING : IDC_ARROW)));
+}
+
 void TFSelectFTPDir::SBSaveClick() {
     // Before the server has named a folder there is none to take; returning an empty one
-    // would replace the work's folder by the root.
-    if (folderReported_)
+    // would replace the work's folder by the root. While it works, the folder may be changing.
+    if (folderReported_ && !waiting_)
         modalResult_ = 1;
 }
 
@@ -319,11 +347,8 @@ void TFSelectFTPDir::SBCancelClick() {
 }
 
 void TFSelectFTPDir::FolderDblClick() {
-    if (!browser_)
-        return;
-    const HCURSOR old = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-    browser_->LBFoldersListBoxDblClick();
-    SetCursor(old);
+    if (browser_)
+        browser_->LBFoldersListBoxDblClick();
 }
 
 void TFSelectFTPDir::Command(int id, int code) {

@@ -54,6 +54,7 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     bool SelectedFolder(std::string& text) override;
     void ShowError(const std::string& text) override;
     int ShowModal(TFtpFolderBrowser& browser) override;
+    bool WaitForServer(TFtpServerWork& work) override;
 
     void FormCreate();
     void SBSaveClick();
@@ -62,12 +63,14 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     void PanBResize();
 
     int ModalResult() const { return modalResult_; }
+    bool Waiting() const { return waiting_; } // for the server
     HWND LCurrentFolder() const { return lCurrentFolder_; }
     HWND LbFolders() const { return lbFolders_; }
     HWND SGFiles() const { return sgFiles_; }
     HWND Splitter() const { return splitter_.Hwnd(); }
     HWND SBSave() const { return sbSave_; }
     HWND SBCancel() const { return sbCancel_; }
+    HWND Progress() const { return progress_; } // moving bar in the top bar while the server works
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void Destroyed() override; // after WM_NCDESTROY
@@ -78,6 +81,7 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     void PlaceCentre(int listWidth);
     void SplitterMoved(int left);
     void FolderDblClick();
+    void ShowWaiting(bool waiting);
     void Command(int id, int code);
     void DrawButton(const DRAWITEMSTRUCT& d);
     void PaintBars();
@@ -85,12 +89,13 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
 
     HWND owner_ = nullptr;
     HWND lCurrentFolder_ = nullptr, lbFolders_ = nullptr, sgFiles_ = nullptr;
-    HWND sbSave_ = nullptr, sbCancel_ = nullptr;
+    HWND sbSave_ = nullptr, sbCancel_ = nullptr, progress_ = nullptr;
     TFtpSplitter splitter_;
     TGradientHeadLabel panB_;
     HIMAGELIST rowHeight_ = nullptr;       // sets the grid's row height; holds no pictures
     TFtpFolderBrowser* browser_ = nullptr; // set while the dialog runs modally
     bool folderReported_ = false;
+    bool waiting_ = false; // an exchange with the server runs
     int modalResult_ = 0;
 };
 

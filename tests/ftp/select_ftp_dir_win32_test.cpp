@@ -153,8 +153,8 @@ struct TDriver {
         }
         HWND w = ThreadWindow("TFSelectFTPDir");
         auto* dialog = w ? reinterpret_cast<TFSelectFTPDir*>(GetWindowLongPtrW(w, GWLP_USERDATA)) : nullptr;
-        if (d.busy || !dialog)
-            return;
+        if (d.busy || !dialog || dialog->Waiting())
+            return;  // a user too waits until the server has answered
         if (++d.ticks > 1000) { // about 30 s: give up rather than hang
             ADD_FAILURE() << "the script stopped at step " << d.next;
             PostMessageW(w, WM_CLOSE, 0, 0);

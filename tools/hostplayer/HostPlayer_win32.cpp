@@ -22,6 +22,7 @@ struct TOptions {
     std::string Class = "TKW_PAGE";
     std::string Title;
     DWORD WaitMs = 5000;
+    bool Times = false;  // print how long each single message took
 };
 
 // UTF-8 script text to the host's Windows-1251.
@@ -128,7 +129,7 @@ LRESULT Send(HWND target, HWND from, const TStep& step) {
     return SendMessageA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&data));
 }
 
-void Play(HWND target, const TPlayerWindows& windows, const std::vector<TStep>& steps) {
+void Play(HWND target, const TPlayerWindows& windows, const std::vector<TStep>& steps, bool times) {
     for (const TStep& step : steps) {
         switch (step.Type) {
         case TStep::TType::Wait:
@@ -140,8 +141,14 @@ void Play(HWND target, const TPlayerWindows& windows, const std::vector<TStep>& 
         default: {
             const HWND from = windows.Get(step.From);
             if (step.Count == 0) {
+                const auto start = std::chrono::steady_clock::now();
                 const LRESULT result = Send(target, from, step);
-                std::printf("%s -> %lld\n", step.Name.c_str(), static_cast<long long>(result));
+                const std::chrono::duration<double, std::micro> spent = std::chrono::steady_clock::now() - start;
+                if (times)
+                    std::printf("%s -> %lld in %.0f us\n", step.Name.c_str(), static_cast<long long>(result),
+                                spent.count());
+                else
+                    std::printf("%s -> %lld\n", step.Name.c_str(), static_cast<long long>(result));
                 break;
             }
             const auto start = std::chrono::steady_clock::now();
@@ -158,9 +165,10 @@ void Play(HWND target, const TPlayerWindows& windows, const std::vector<TStep>& 
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: hostplayer SCRIPT [--class NAME] [--title TEXT] [--wait MS]\n"
+    std::fprintf(stderr, "usage: hostplayer SCRIPT [--class NAME] [--title TEXT] [--wait MS] [--times]\n"
                          "plays SCRIPT (see tools/hostplayer/README.md) to the window of class NAME\n"
-                         "(default TKW_PAGE), waiting up to MS milliseconds (default 5000) for it.\n");
+                         "(default TKW_PAGE), waiting up to MS milliseconds (default 5000) for it;\n"
+                         "--times adds to each answer how long the message took.\n");
     return 2;
 }
 
@@ -174,6 +182,8 @@ bool ParseArguments(int argc, char** argv, TOptions& options) {
             options.Title = argv[++i];
         else if (arg == "--wait" && hasValue)
             options.WaitMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
+        else if (arg == "--times")
+            options.Times = true;
         else if (options.Script.empty() && arg.rfind("--", 0) != 0)
             options.Script = arg;
         else
@@ -209,7 +219,7 @@ int main(int argc, char** argv) {
                          static_cast<unsigned long>(options.WaitMs));
             return 3;
         }
-        Play(target, windows, steps);
+        Play(target, windows, steps, options.Times);
         return 0;
     } catch (const kw::player::TScriptError& e) {
         std::fprintf(stderr, "hostplayer: script %s\n", e.what());
