@@ -4,18 +4,27 @@
 
 namespace kw::win {
 
+TDisabledOwner::TDisabledOwner(HWND owner) {
+    if (owner && IsWindowEnabled(owner)) {
+        owner_ = owner;
+        EnableWindow(owner_, FALSE);
+    }
+}
+
+void TDisabledOwner::Release() {
+    if (owner_)
+        EnableWindow(owner_, TRUE);
+    owner_ = nullptr;
+}
+
 bool ShowModalForm(HWND form, HWND owner, HWND focus, const std::function<bool()>& done) {
-    // An owner that was already disabled (by a form of its own) stays so after us.
-    const bool disable = owner && IsWindowEnabled(owner);
-    if (disable)
-        EnableWindow(owner, FALSE);
+    TDisabledOwner disabled(owner);
     ShowWindow(form, SW_SHOW);
     SetForegroundWindow(form);
     if (focus)
         SetFocus(focus);
     const bool ended = RunModalLoop(form, [&] { return !IsWindow(form) || done(); });
-    if (disable)
-        EnableWindow(owner, TRUE);
+    disabled.Release();
     if (IsWindow(form))
         ShowWindow(form, SW_HIDE);
     return ended;

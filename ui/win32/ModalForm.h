@@ -7,6 +7,21 @@
 
 namespace kw::win {
 
+// The owner of a modal form, disabled for as long as this lives. An owner that was already
+// disabled (by a form of its own) stays so afterwards. Release() gives it back early, before
+// the form hides, so that the owner is activated again.
+class TDisabledOwner {
+public:
+    explicit TDisabledOwner(HWND owner);
+    TDisabledOwner(const TDisabledOwner&) = delete;
+    TDisabledOwner& operator=(const TDisabledOwner&) = delete;
+    ~TDisabledOwner() { Release(); }
+    void Release();
+
+private:
+    HWND owner_ = nullptr;  // null when there is nothing to give back
+};
+
 // Shows `form` over `owner` with the focus on `focus` and runs its messages (Tab, Enter and
 // Escape by the dialog manager) until `done`. False when WM_QUIT arrived (posted again).
 bool ShowModalForm(HWND form, HWND owner, HWND focus, const std::function<bool()>& done);
