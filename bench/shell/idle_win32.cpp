@@ -4,7 +4,8 @@
 // to the first painted, idle main window; the CPU used over the measuring time; the peak
 // working set. The ratios against the reference are the figures.
 //
-//   shell_idle_bench.exe [seconds]     (default 60)
+//   shell_idle_bench.exe [seconds [KWPAGE.exe]]     (default 60 s, the build's KWPAGE.exe;
+//                                                  another exe compares a build before a change)
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>
@@ -135,11 +136,10 @@ void Stop(TRun& run, HWND window, UINT message) {
 }
 
 // The station: KWPAGE.exe beside its language files, ten works rendering every minute.
-std::string LayOut() {
+std::string LayOut(const std::string& exe) {
     const std::string folder = ExeFolder() + "idle_station\\";
     CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string build = ExeFolder() + "..\\..\\";
-    CopyFileA((build + "shell\\KWPAGE.exe").c_str(), (folder + "KWPAGE.exe").c_str(), FALSE);
+    CopyFileA(exe.c_str(), (folder + "KWPAGE.exe").c_str(), FALSE);
     CopyFileA(KW_SOURCE_DIR "/dist/KWPAGE.Russian.lng", (folder + "KWPAGE.Russian.lng").c_str(), FALSE);
     std::ofstream(folder + "page.tpl", std::ios::binary) << "<p>!KW!SongArtist - !KW!SongTitle !KW!SystemTime</p>\r\n";
     std::ofstream ini(folder + "KWPAGE.ini", std::ios::binary);
@@ -156,7 +156,8 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--idle-reference")
         return RunReference();
     const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
-    const std::string folder = LayOut();
+    const std::string exe = argc > 2 ? argv[2] : ExeFolder() + "..\\..\\shell\\KWPAGE.exe";
+    const std::string folder = LayOut(exe);
 
     TRun reference, kwpage;
     char self[MAX_PATH] = {};

@@ -121,10 +121,13 @@ inline void Click(HWND control) {
 // Types text into an edit field: the field is emptied and each character arrives as WM_CHAR.
 inline void Type(HWND edit, const std::string& ansiText) {
     SetFocus(edit);
+    // Ctrl+A is not an edit box's key everywhere: the old text is selected by the field's own
+    // message, then the keyboard types over it (Delete first, for an empty text).
     SendMessageW(edit, EM_SETSEL, 0, -1);
-    SendMessageW(edit, WM_CLEAR, 0, 0);
-    for (wchar_t ch : win::Wide(ansiText))
-        SendMessageW(edit, WM_CHAR, ch, 0);
+    QueueKey(VK_DELETE);
+    QueueText(win::Wide(ansiText));
+    if (!(TDriver::Current() && TDriver::Current()->InStep))
+        Settle(60 + 2 * static_cast<DWORD>(ansiText.size()));
 }
 
 

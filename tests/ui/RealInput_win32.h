@@ -114,6 +114,19 @@ inline void PressKey(WORD vk, bool shift = false) {
     Settle(40);
 }
 
+// Text queued as keyboard input, one character at a time (Unicode input events), without
+// running any message (see QueueClick).
+inline void QueueText(const std::wstring& text) {
+    for (wchar_t ch : text) {
+        INPUT in[2]{};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wScan = in[1].ki.wScan = ch;
+        in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof in[0]);
+    }
+}
+
 // Types text with the keyboard, one character at a time (Unicode input events).
 inline void TypeText(const std::wstring& text) {
     for (wchar_t ch : text) {
