@@ -44,6 +44,18 @@ bool AnsiFileName(const wchar_t* wide, std::string& out) {
     return true;
 }
 
+// The system's file dialog, loaded when first asked for: comdlg32 brings the print spooler's
+// libraries with it, which would otherwise load at every start of the program for a dialog
+// few starts ever open.
+BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
+    using Fn = BOOL(WINAPI*)(OPENFILENAMEW*);
+    static const Fn open = [] {
+        HMODULE dll = LoadLibraryW(L"comdlg32.dll");
+        return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "GetOpenFileNameW"))) : nullptr;
+    }();
+    return open ? open(&ofn) : FALSE;
+}
+
 } // namespace
 
 TFEditWork::~TFEditWork() { FormClose(); }
@@ -327,7 +339,7 @@ void TFEditWork::BrowseFileClick(bool templateFile) {
     ofn.nMaxFile = static_cast<DWORD>(name.size());
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | (templateFile ? OFN_FILEMUSTEXIST : 0);
-    if (!GetOpenFileNameW(&ofn))
+    if (!OpenFileDialog(ofn))
         return;
     std::string chosen;
     if (!AnsiFileName(name.c_str(), chosen) || chosen.size() > static_cast<size_t>(TextCapacity)) {

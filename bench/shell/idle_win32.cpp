@@ -162,9 +162,13 @@ int main(int argc, char** argv) {
     TRun reference, kwpage;
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (!Start("\"" + std::string(self) + "\" --idle-reference", folder, ReferenceClass, reference) ||
-        !Start("\"" + folder + "KWPAGE.exe\"", folder, "TKW_PAGE", kwpage)) {
-        std::fprintf(stderr, "a program did not come up\n");
+    if (!Start("\"" + std::string(self) + "\" --idle-reference", folder, ReferenceClass, reference)) {
+        std::fprintf(stderr, "the reference program did not come up\n");
+        return 1;
+    }
+    if (!Start("\"" + folder + "KWPAGE.exe\"", folder, "TKW_PAGE", kwpage)) {
+        std::fprintf(stderr, "KWPAGE.exe did not come up\n");
+        Stop(reference, FindWindowA(ReferenceClass, nullptr), WM_CLOSE);
         return 1;
     }
     Sleep(3000);  // start-up and the first renders are not idle

@@ -36,6 +36,17 @@ HFONT SubCaptionFont(const TSubCaption& s, int dpi) {
                   dpi);
 }
 
+// TransparentBlt, from msimg32 loaded when a glyph is first drawn: no window of the program
+// gives its label a glyph, so most starts never need the library.
+BOOL TransparentCopy(HDC dc, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, UINT key) {
+    using Fn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
+    static const Fn copy = [] {
+        HMODULE dll = LoadLibraryW(L"msimg32.dll");
+        return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "TransparentBlt"))) : nullptr;
+    }();
+    return copy ? copy(dc, x, y, w, h, src, sx, sy, sw, sh, key) : FALSE;
+}
+
 } // namespace
 
 bool TGradientHeadLabel::Create(HWND parent, int x, int y, int w, int h, bool fill) {
@@ -155,7 +166,7 @@ void TGradientHeadLabel::DrawGlyph(HDC dc, int height) {
         win::TSelect s(mem, glyph_.Get());
         // The bottom-left pixel's colour is the transparent one, as with button glyphs.
         const COLORREF transparent = GetPixel(mem, 0, GlyphHeight() - 1);
-        TransparentBlt(dc, Margin(), (height - h) / 2, w, h, mem, 0, 0, GlyphFrameWidth(), GlyphHeight(), transparent);
+        TransparentCopy(dc, Margin(), (height - h) / 2, w, h, mem, 0, 0, GlyphFrameWidth(), GlyphHeight(), transparent);
     }
     DeleteDC(mem);
 }
