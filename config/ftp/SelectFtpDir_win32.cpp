@@ -65,7 +65,6 @@ bool TFSelectFTPDir::Create(HWND owner) {
     if (!CreateWin(FormExStyle, Caption(), FormStyle, at.x, at.y, size.cx, size.cy, owner))
         return false;
     owner_ = owner;
-    layoutDpi_ = Dpi();
     CreateControls();
     FormCreate();
     Layout();
@@ -325,8 +324,7 @@ void TFSelectFTPDir::DpiChanged(int dpi, const RECT* suggested) {
     panB_.ApplyDpi(dpi);
     win::SetChildFonts(Hwnd(), dpi);
     win::LvSetRowHeight(sgFiles_, S(GridRowHeight));
-    win::LvScaleColumns(sgFiles_, layoutDpi_, dpi);
-    layoutDpi_ = dpi;
+    win::LvScaleColumns(sgFiles_, {0, 64, 95}, dpi); // the name column is fitted
     win::TWindow::DpiChanged(dpi, suggested); // the new size lays the dialog out
     Layout();
     RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

@@ -84,7 +84,6 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     HWND sbSave_ = nullptr, sbCancel_ = nullptr, progress_ = nullptr;
     win::TSplitter splitter_;
     win::TButtonBar panB_;
-    int layoutDpi_ = win::BaseDpi; // the DPI the grid's columns are sized for
     TFtpFolderBrowser* browser_ = nullptr; // set while the dialog runs modally
     bool folderReported_ = false;
     bool waiting_ = false; // an exchange with the server runs

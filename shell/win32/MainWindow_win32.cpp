@@ -85,7 +85,6 @@ bool TKW_PAGE::Create(const std::string& caption, HICON icon, bool quitOnDestroy
         return false;
     if (Dpi() != dpi)  // opened on a monitor of another scale
         SetWindowPos(Hwnd(), nullptr, 0, 0, S(475), S(374), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    layoutDpi_ = Dpi();
     CreateControls();
     Layout();
     return true;
@@ -171,11 +170,10 @@ void TKW_PAGE::Layout() {
 void TKW_PAGE::DpiChanged(int dpi, const RECT* suggested) {
     panT_.ApplyDpi(dpi);
     win::SetChildFonts(Hwnd(), dpi);
-    for (HWND grid : {sgWork_, sgLog_}) {
-        win::LvScaleColumns(grid, layoutDpi_, dpi);
+    win::LvScaleColumns(sgWork_, {27, 0, 145}, dpi);  // the name column is fitted
+    win::LvScaleColumns(sgLog_, {93, 0}, dpi);        // the event column is fitted
+    for (HWND grid : {sgWork_, sgLog_})
         win::LvSetRowHeight(grid, GridRowHeight());
-    }
-    layoutDpi_ = dpi;
     panT_.Place(sbPid_->Hwnd(), 0, S(TToolBarLayout{}.Pid.Width));  // PanTResize keeps its width
     if (suggested)
         TWindow::DpiChanged(dpi, suggested);  // the new size lays the window out

@@ -112,7 +112,6 @@ private:
     win::TControl* sbEdit_ = nullptr;
     win::TControl* sbDelete_ = nullptr;
     win::TControl* sbPid_ = nullptr;
-    int layoutDpi_ = win::BaseDpi;  // the DPI the grids' columns are sized for
     TClosingSequence closing_;
     TLogModel log_;
     std::vector<uint32_t> cellColors_;  // status colour per works grid item

@@ -127,7 +127,7 @@ inline void Type(HWND edit, const std::string& ansiText) {
     QueueKey(VK_DELETE);
     QueueText(win::Wide(ansiText));
     if (!(TDriver::Current() && TDriver::Current()->InStep))
-        Settle(60 + 2 * static_cast<DWORD>(ansiText.size()));
+        WaitFor([&] { return win::GetText(edit) == ansiText; }, 3000);
 }
 
 

@@ -483,6 +483,7 @@ TEST_F(EditWorkDialog, Screenshot) {
     shipped.Write("Prog.Russian.lng", std::string(std::istreambuf_iterator<char>(in), {}));
     language = std::make_unique<lang::TLanguage>("Prog.");
     ASSERT_TRUE(language->SelectLanguage(0));
+    language->SetDialogView(&view);
     TWorkConfig c = settings.Works.At(0)->Config();
     c.Name = U("Сейчас в эфире");
     c.FileIn = "C:\\KWPAGE\\templates\\now.htm";
@@ -498,6 +499,23 @@ TEST_F(EditWorkDialog, Screenshot) {
     GetClientRect(form->Hwnd(), &client);
     EXPECT_GT(client.right, 400 * 144 / 96 - 8);  // laid out again at 150 %
     ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-150"));
+    // 125 % and 200 %: laid out for the scale, whole on a 1280 x 1024 screen
+    for (const auto& [dpi, from] : {std::pair{120, 144}, std::pair{192, 120}}) {
+        SCOPED_TRACE(dpi);
+        kw::test::ChangeDpi(form->Hwnd(), dpi, from);
+        GetClientRect(form->Hwnd(), &client);
+        EXPECT_EQ(client.right, win::Scale(400, dpi));
+        RECT outer, save;
+        GetWindowRect(form->Hwnd(), &outer);
+        GetWindowRect(C("SBSave"), &save);
+        EXPECT_GE(outer.top, 0);
+        EXPECT_LE(outer.bottom, GetSystemMetrics(SM_CYSCREEN));
+        EXPECT_LE(save.bottom, outer.bottom);
+        EXPECT_EQ(save.bottom - save.top, win::Scale(26, dpi) - 2 * win::Scale(1, dpi));
+    }
+    TDriver driver;  // Save still takes the click: the made-up template file is missing
+    Click(C("SBSave"));
+    EXPECT_EQ(driver.Messages, std::vector<std::string>{U("Файл шаблона не найден")});
 }
 
 } // namespace

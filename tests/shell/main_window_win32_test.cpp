@@ -199,29 +199,41 @@ TEST_F(MainWindow, ScalesToTheMonitorsDpi) {
     // a row is the grid row height and its grid line, as the column fitting counts it
     EXPECT_EQ(page->Bar().Height(), 26);
     EXPECT_EQ(win::LvRowHeight(page->SGWork()), 18 + 1);
-    test::ChangeDpi(page->Hwnd(), 144);
-    test::Settle();
-    EXPECT_EQ(page->Dpi(), 144);
-    EXPECT_EQ(page->Bar().Height(), 39);
-    EXPECT_EQ(page->GridRowHeight(), 27);
-    EXPECT_EQ(win::LvRowHeight(page->SGWork()), 27 + 1);
-    RECT c;
-    GetClientRect(page->Hwnd(), &c);
-    EXPECT_GE(c.right, 475 * 3 / 2 - 30);
-    // the columns still fill the grid: name takes what the number and status leave
-    RECT grid;
-    GetClientRect(page->SGWork(), &grid);
-    int sum = 0;
-    for (int col = 0; col < 3; ++col)
-        sum += ListView_GetColumnWidth(page->SGWork(), col);
-    EXPECT_LE(sum, grid.right);
-    EXPECT_GE(sum, grid.right - 6);
+    int from = 96;
+    for (int dpi : {120, 144, 192, 96}) {  // 125, 150, 200 % and back
+        SCOPED_TRACE(dpi);
+        test::ChangeDpi(page->Hwnd(), dpi, from);
+        from = dpi;
+        test::Settle();
+        EXPECT_EQ(page->Dpi(), dpi);
+        EXPECT_EQ(page->Bar().Height(), win::Scale(26, dpi));
+        EXPECT_EQ(page->GridRowHeight(), win::Scale(18, dpi));
+        EXPECT_EQ(win::LvRowHeight(page->SGWork()), win::Scale(18, dpi) + 1);
+        // the columns still fill the grid: the name takes what the number and status leave
+        RECT grid;
+        GetClientRect(page->SGWork(), &grid);
+        int sum = 0;
+        for (int col = 0; col < 3; ++col)
+            sum += ListView_GetColumnWidth(page->SGWork(), col);
+        EXPECT_LE(sum, grid.right);
+        EXPECT_GE(sum, grid.right - 6);
+        EXPECT_EQ(ListView_GetColumnWidth(page->SGWork(), 0), win::Scale(27, dpi));
+        // every button lies inside the bar, the settings button at its right end
+        RECT bar, pid;
+        GetClientRect(page->PanT(), &bar);
+        GetWindowRect(page->Button(TKW_PAGE::IDC_SBPID), &pid);
+        MapWindowPoints(nullptr, page->PanT(), reinterpret_cast<POINT*>(&pid), 2);
+        EXPECT_EQ(pid.right - pid.left, win::Scale(60, dpi));
+        EXPECT_LE(pid.right, bar.right);
+        EXPECT_GE(pid.right, bar.right - win::Scale(4, dpi));
+        MINMAXINFO m{};
+        SendMessageW(page->Hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&m));
+        EXPECT_EQ(m.ptMinTrackSize.x, win::Scale(300, dpi));
+    }
     // the buttons still take clicks where they show
+    test::ChangeDpi(page->Hwnd(), 192);
     Click(TKW_PAGE::IDC_SBADD);
     EXPECT_EQ(services.edited, std::vector<int>{-1});
-    MINMAXINFO m{};
-    SendMessageW(page->Hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&m));
-    EXPECT_EQ(m.ptMinTrackSize.x, 450);
 }
 
 TEST_F(MainWindow, ToolBarAt459PixelsAndTheMinimumSize) {

@@ -113,16 +113,11 @@ bool SaveWindowPng(HWND window, const std::string& path) {
     return std::fclose(f) == 0 && ok;
 }
 
-void ChangeDpi(HWND window, int dpi) {
+void ChangeDpi(HWND window, int dpi, int fromDpi) {
     RECT r;
     GetWindowRect(window, &r);
-    UINT now = 96;
-    using Fn = UINT(WINAPI*)(HWND);
-    if (auto forWindow = reinterpret_cast<Fn>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))))
-        now = forWindow(window) ? forWindow(window) : 96;
-    (void)now;
-    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, 96), r.top + MulDiv(r.bottom - r.top, dpi, 96)};
+    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, fromDpi),
+                   r.top + MulDiv(r.bottom - r.top, dpi, fromDpi)};
     SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
 }
 

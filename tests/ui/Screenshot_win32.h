@@ -14,8 +14,9 @@ bool SaveWindowPng(HWND window, const std::string& path);
 std::string ScreenshotDir();
 
 // Tells a top-level window that its monitor's scale is now `dpi` (as the system does when the
-// window moves to another monitor): WM_DPICHANGED with the window's rectangle scaled.
-void ChangeDpi(HWND window, int dpi);
+// window moves to another monitor): WM_DPICHANGED with the window's rectangle scaled from
+// `fromDpi`.
+void ChangeDpi(HWND window, int dpi, int fromDpi = 96);
 
 // Shows the window on top, lets it paint, and saves it as ScreenshotDir()/<name>.png.
 bool Shoot(HWND window, const std::string& name);

@@ -99,10 +99,11 @@ void FitListViewColumns(HWND grid, const std::vector<int16_t>& percents, int row
     }
 }
 
-void LvScaleColumns(HWND lv, int oldDpi, int newDpi) {
+void LvScaleColumns(HWND lv, const std::vector<int>& widthsAt96, int dpi) {
     const int cols = Header_GetItemCount(ListView_GetHeader(lv));
-    for (int c = 0; c < cols; ++c)
-        ListView_SetColumnWidth(lv, c, MulDiv(ListView_GetColumnWidth(lv, c), newDpi, oldDpi));
+    for (int c = 0; c < cols && c < static_cast<int>(widthsAt96.size()); ++c)
+        if (widthsAt96[static_cast<size_t>(c)] > 0)
+            ListView_SetColumnWidth(lv, c, Scale(widthsAt96[static_cast<size_t>(c)], dpi));
 }
 
 } // namespace kw::win

@@ -27,7 +27,9 @@ int LvRowHeight(HWND lv);
 // resize does not repaint a grid whose columns already fit.
 void FitListViewColumns(HWND grid, const std::vector<int16_t>& percents, int rowHeight);
 
-// Scales every column's width by newDpi/oldDpi (after a DPI change).
-void LvScaleColumns(HWND lv, int oldDpi, int newDpi);
+// Gives the columns their widths at `dpi` from widths at 96 DPI (after a DPI change); a 0
+// leaves that column to the column fitting. Always from the 96-DPI widths, so that moves
+// between monitors never add up rounding.
+void LvScaleColumns(HWND lv, const std::vector<int>& widthsAt96, int dpi);
 
 } // namespace kw::win
