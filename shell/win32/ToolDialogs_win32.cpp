@@ -1,8 +1,8 @@
 // The dialogs behind the tool bar's buttons: the work editor (with the FTP folder browser
 // behind its folder button) and the program settings.
-#include "config/ChangePid_win32.h"
-#include "config/EditWork_win32.h"
-#include "config/ftp/SelectFtpDir_win32.h"
+#include "dialogs/ChangePid_win32.h"
+#include "dialogs/EditWork_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 #include "shell/win32/Application_win32.h"
 
 namespace kw {

@@ -1,6 +1,6 @@
 // The program settings dialog under Wine: language list and switch, the PID's limits, the
 // outcome of saving and of the close box, and start with Windows over the real (Wine) registry.
-#include "config/ChangePid_win32.h"
+#include "dialogs/ChangePid_win32.h"
 #include "config/EditWorkText.h"
 #include "config/SettingsFile.h"
 #include "platform/Profile.h"

@@ -4,7 +4,7 @@
 // modally. Every wait is bounded by a tick count.
 #pragma once
 #include "lang/Language.h"
-#include "lang/MessageDialog_win32.h"
+#include "dialogs/MessageDialog_win32.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Window.h"
 #include "tests/lang/LangFixture.h"

@@ -1,7 +1,7 @@
 // The work editor under Wine: the real window created in this process and driven by messages
 // (typing, clicks, keys), its message dialogs answered by a timer; the settings file checked as
 // the program would read it again.
-#include "config/EditWork_win32.h"
+#include "dialogs/EditWork_win32.h"
 #include "config/EditWorkText.h"
 #include "config/SettingsFile.h"
 #include "platform/Profile.h"

@@ -3,7 +3,7 @@
 // with the mouse and the keyboard (SendInput) from a timer while the dialog runs modally.
 #include "FakeFtpServer.h"
 #include "FtpTestServers.h"
-#include "config/ftp/SelectFtpDir_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 #include "tests/ui/RealInput_win32.h"
 #include "tests/ui/Screenshot_win32.h"
 #include <filesystem>

@@ -3,7 +3,7 @@
 // as a user would.
 #include "LangFixture.h"
 #include "lang/Language.h"
-#include "lang/MessageDialog_win32.h"
+#include "dialogs/MessageDialog_win32.h"
 #include "tests/ui/RealInput_win32.h"
 #include "tests/ui/Screenshot_win32.h"
 #include <algorithm>

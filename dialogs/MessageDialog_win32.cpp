@@ -1,7 +1,7 @@
 // The message dialog as a window built at run time from an empty dialog template: the dialog
 // manager gives it modality, keyboard navigation and the "&" accelerators; the layout follows
 // the text, the captions it is given and the dialog font at the monitor's DPI.
-#include "lang/MessageDialog_win32.h"
+#include "dialogs/MessageDialog_win32.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Dpi.h"
 #include "ui/win32/Window.h"

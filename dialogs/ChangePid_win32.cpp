@@ -1,5 +1,5 @@
 // The program settings dialog's window and the main window's settings button.
-#include "config/ChangePid_win32.h"
+#include "dialogs/ChangePid_win32.h"
 #include "config/SettingsFile.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/ModalForm.h"

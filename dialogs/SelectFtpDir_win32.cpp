@@ -1,5 +1,5 @@
 // The FTP folder browser's window: layout, drawing, keyboard and the modal run.
-#include "config/ftp/SelectFtpDir_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 
 namespace kw {
 

@@ -1,9 +1,9 @@
 // The work editor's window: its controls in the editor's tab order, translation by the section
 // "FEditWork", and the handlers over the editor's decisions in config/EditWork.h.
-#include "config/EditWork_win32.h"
+#include "dialogs/EditWork_win32.h"
 #include "config/EditWorkText.h"
 #include "config/SettingsFile.h"
-#include "config/ftp/SelectFtpDir_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
