@@ -40,7 +40,9 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"Main", "Exit", 0},          {"FEditWork", "SetShape", 0},   {"FEditWork", "SetFileIn", 0},
         {"FEditWork", "FileInNotEx", 0}, {"FEditWork", "SetFileOut", 0}, {"FEditWork", "SetInOutErr", 0},
         {"FEditWork", "SetFTPServ", 0}, {"FEditWork", "SetFTPUser", 0}, {"FEditWork", "SetFTPPass", 0},
-        {"FEditWork", "DblShape", 0},   {"FEditWork", "OtherOut", 1},   {"FEditWork", "DblOut", 1}};
+        {"FEditWork", "DblShape", 0},   {"FEditWork", "OtherOut", 1},   {"FEditWork", "DblOut", 1},
+        {"FEditWork", "WorkLimit", 0},  {"FEditWork", "BadFileName", 1}, {"FEditWork", "SettingsNotWritten", 1},
+        {"Main", "SettingsNotWritten", 1}};
     return messages;
 }
 

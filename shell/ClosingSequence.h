@@ -32,7 +32,6 @@ public:
     uint8_t Stage() const { return stage_; }
     // The program-wide copy of the stage that the host message handlers read.
     void ShareStage(std::atomic<uint8_t>* shared) { shared_ = shared; }
-    bool SystemShutdown() const { return systemShutdown_; }
     void SetSystemShutdown() { systemShutdown_ = true; }
 
     // `FormClose`: true when the window is to close and be freed now.

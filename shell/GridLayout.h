@@ -1,26 +1,9 @@
-// Layout arithmetic of the main window: column widths by percentages of the free width
-// (`FitColumns`) and the tool bar's buttons (`PanTResize`).
+// Layout arithmetic of the main window: the tool bar's buttons (`PanTResize`); the grids' column
+// fitting is the UI library's (ui/ColumnFit.h).
 #pragma once
-#include <cstdint>
-#include <vector>
+#include "ui/ColumnFit.h"
 
 namespace kw {
-
-// What `FitColumns` needs to know of a grid.
-struct TGridMetrics {
-    std::vector<int> ColWidths;
-    int RowCount = 0;
-    int RowHeight = 18;
-    bool HorzLines = true;
-    bool VertLines = true;
-    int ClientWidth = 0;
-    int ClientHeight = 0;
-    int OuterWidth = 0;
-};
-
-// New column widths: columns with percentage 0 keep theirs, the others share what is left;
-// columns beyond the percentages neither change nor count.
-std::vector<int> FitColumns(const TGridMetrics& grid, const std::vector<int16_t>& percents);
 
 struct TToolButton {
     int Left = 0;

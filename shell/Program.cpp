@@ -138,8 +138,14 @@ bool TProgram::ConfirmExit() {
 
 void TProgram::DeleteWork(int index) {
     std::string error;
-    if (!kw::DeleteWork(Settings, index, &error))
-        ReportFailure(error);  // the work stays: the list and the file keep agreeing
+    if (kw::DeleteWork(Settings, index, &error))
+        return;
+    // the work stays: the list and the file keep agreeing
+    if (Language)
+        Language->ShowDialogFmt("SettingsNotWritten", lang::TMsgDlgType::Error, {Settings.FileName},
+                                MainSection.get(), lang::mbOKOnly);
+    else
+        ReportFailure(error);
 }
 
 void TProgram::ReportFailure(const std::string& text) {

@@ -4,7 +4,8 @@
 // to the first painted, idle main window; the CPU used over the measuring time; the peak
 // working set. The ratios against the reference are the figures.
 //
-//   shell_idle_bench.exe [seconds]     (default 60)
+//   shell_idle_bench.exe [seconds [KWPAGE.exe]]     (default 60 s, the build's KWPAGE.exe;
+//                                                  another exe compares a build before a change)
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>
@@ -135,13 +136,12 @@ void Stop(TRun& run, HWND window, UINT message) {
 }
 
 // The station: KWPAGE.exe beside its language files, ten works rendering every minute.
-std::string LayOut() {
+std::string LayOut(const std::string& exe) {
     // Named after this run: other programs on the machine (other benchmarks, tests) may run a
     // KWPAGE.exe too, and the CPU is read by command line.
     const std::string folder = ExeFolder() + "idle_station_" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string build = ExeFolder() + "..\\..\\";
-    CopyFileA((build + "shell\\KWPAGE.exe").c_str(), (folder + "KWPAGE.exe").c_str(), FALSE);
+    CopyFileA(exe.c_str(), (folder + "KWPAGE.exe").c_str(), FALSE);
     CopyFileA(KW_SOURCE_DIR "/dist/KWPAGE.Russian.lng", (folder + "KWPAGE.Russian.lng").c_str(), FALSE);
     std::ofstream(folder + "page.tpl", std::ios::binary) << "<p>!KW!SongArtist - !KW!SongTitle !KW!SystemTime</p>\r\n";
     std::ofstream ini(folder + "KWPAGE.ini", std::ios::binary);
@@ -158,16 +158,21 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--idle-reference")
         return RunReference();
     const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
-    const std::string folder = LayOut();
+    const std::string exe = argc > 2 ? argv[2] : ExeFolder() + "..\\..\\shell\\KWPAGE.exe";
+    const std::string folder = LayOut(exe);
 
     TRun reference, kwpage;
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     const std::string referenceMark = "--idle-reference " + std::to_string(GetCurrentProcessId());
     const std::string kwpageMark = "idle_station_" + std::to_string(GetCurrentProcessId());
-    if (!Start("\"" + std::string(self) + "\" " + referenceMark, folder, ReferenceClass, reference) ||
-        !Start("\"" + folder + "KWPAGE.exe\"", folder, "TKW_PAGE", kwpage)) {
-        std::fprintf(stderr, "a program did not come up\n");
+    if (!Start("\"" + std::string(self) + "\" " + referenceMark, folder, ReferenceClass, reference)) {
+        std::fprintf(stderr, "the reference program did not come up\n");
+        return 1;
+    }
+    if (!Start("\"" + folder + "KWPAGE.exe\"", folder, "TKW_PAGE", kwpage)) {
+        std::fprintf(stderr, "KWPAGE.exe did not come up\n");
+        Stop(reference, FindWindowA(ReferenceClass, nullptr), WM_CLOSE);
         return 1;
     }
     Sleep(3000);  // start-up and the first renders are not idle

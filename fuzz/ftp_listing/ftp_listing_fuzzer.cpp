@@ -1,5 +1,5 @@
 // LIST data from a hostile server, and the name conversions applied to what it names.
-#include "config/ftp/Cp1251.h"
+#include "platform/Cp1251.h"
 #include "config/ftp/FtpListing.h"
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap();
         if (kw::ftp::FormatListingDate(entry.Modified).size() != 14)
             __builtin_trap();
-        const std::string ansi = kw::ftp::Utf8ToAnsi(entry.Name);
-        if (kw::ftp::Utf8ToAnsi(kw::ftp::AnsiToUtf8(ansi)) != ansi)
+        const std::string ansi = kw::Utf8ToCp1251(entry.Name);
+        if (kw::Utf8ToCp1251(kw::Cp1251ToUtf8(ansi)) != ansi)
             __builtin_trap();
     }
     return 0;

@@ -2,7 +2,7 @@
 // dialogs, the dialogs behind the tool bar, and the message loop.
 #pragma once
 #include "hostlink/HostWindow_win32.h"
-#include "lang/MessageDialog_win32.h"
+#include "dialogs/MessageDialog_win32.h"
 #include "shell/Program.h"
 #include "shell/win32/MainWindow_win32.h"
 #include <memory>

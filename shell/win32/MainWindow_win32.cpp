@@ -11,98 +11,58 @@ namespace kw {
 
 namespace {
 
-constexpr int PanTHeight = 26;
 constexpr int PanLogHeight = 128;
-constexpr int GridRowHeight = 18;
 
-void Bevel(HWND w) {
-    win::TPaint p(w);
-    RECT r;
-    GetClientRect(w, &r);
-    DrawEdge(p.Dc(), &r, BDR_SUNKENOUTER, BF_RECT);
-}
-
-HWND MakeGrid(HWND parent, int id, const std::vector<std::pair<const char*, int>>& columns) {
-    HWND g = win::MakeChild(parent, WC_LISTVIEWW, "", WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-                                                          LVS_NOSORTHEADER, 0, 0, 10, 10, id, WS_EX_CLIENTEDGE);
-    ListView_SetExtendedListViewStyle(g, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
-    int i = 0;
-    for (const auto& [title, width] : columns)
-        win::LvInsertColumn(g, i++, win::Wide(title, CP_UTF8), width);
-    return g;
-}
-
-void InsertRow(HWND grid, int index, const std::vector<std::string>& cells) {
-    win::LvInsertItem(grid, index, win::Wide(cells.empty() ? std::string() : cells[0]));
-    for (size_t c = 1; c < cells.size(); ++c)
-        win::LvSetItemText(grid, index, static_cast<int>(c), win::Wide(cells[c]));
-}
-
-// The two-state glyphs of the tool bar, drawn rather than loaded so they scale and need no files.
-void DrawGlyph(HDC dc, int id, int x, int y, bool enabled) {
-    const COLORREF grey = RGB(160, 160, 160);
-    auto pen = [&](COLORREF c, int w) { return win::TGdi<HPEN>(CreatePen(PS_SOLID, w, enabled ? c : grey)); };
+// The tool bar's glyphs, drawn rather than loaded so they scale and need no files: lines on an
+// 18-unit square that `box` maps to pixels.
+void DrawGlyph(HDC dc, int id, const RECT& box, bool enabled) {
+    const int size = box.right - box.left;
+    auto at = [&](int x, int y) { return POINT{box.left + x * size / 18, box.top + y * size / 18}; };
+    auto line = [&](int x0, int y0, int x1, int y1) {
+        const POINT a = at(x0, y0), b = at(x1, y1);
+        MoveToEx(dc, a.x, a.y, nullptr);
+        LineTo(dc, b.x, b.y);
+    };
+    auto pen = [&](COLORREF c, int w) {
+        const int width = w * size / 18 > 0 ? w * size / 18 : 1;
+        return win::TGdi<HPEN>(CreatePen(PS_SOLID, width, enabled ? c : RGB(160, 160, 160)));
+    };
     switch (id) {
     case TKW_PAGE::IDC_SBADD: {
         auto p = pen(RGB(0, 128, 0), 3);
         win::TSelect s(dc, p.Get());
-        MoveToEx(dc, x + 8, y + 2, nullptr), LineTo(dc, x + 8, y + 15);
-        MoveToEx(dc, x + 2, y + 8, nullptr), LineTo(dc, x + 15, y + 8);
+        line(8, 2, 8, 15), line(2, 8, 15, 8);
         break;
     }
     case TKW_PAGE::IDC_SBEDIT: {
         auto p = pen(RGB(0, 64, 160), 3);
         win::TSelect s(dc, p.Get());
-        MoveToEx(dc, x + 3, y + 14, nullptr), LineTo(dc, x + 14, y + 3);
+        line(3, 14, 14, 3);
         auto tip = pen(RGB(0, 0, 0), 1);
         win::TSelect t(dc, tip.Get());
-        MoveToEx(dc, x + 2, y + 15, nullptr), LineTo(dc, x + 5, y + 15);
+        line(2, 15, 5, 15);
         break;
     }
     case TKW_PAGE::IDC_SBDELETE: {
         auto p = pen(RGB(200, 0, 0), 3);
         win::TSelect s(dc, p.Get());
-        MoveToEx(dc, x + 3, y + 3, nullptr), LineTo(dc, x + 14, y + 14);
-        MoveToEx(dc, x + 14, y + 3, nullptr), LineTo(dc, x + 3, y + 14);
+        line(3, 3, 14, 14), line(14, 3, 3, 14);
         break;
     }
     default: {  // settings: a cog
         auto p = pen(RGB(64, 64, 64), 2);
         win::TSelect s(dc, p.Get());
         win::TSelect b(dc, GetStockObject(NULL_BRUSH));
-        Ellipse(dc, x + 4, y + 4, x + 14, y + 14);
-        for (int k = 0; k < 4; ++k) {
-            const int dx[] = {0, 6, 0, -6}, dy[] = {-6, 0, 6, 0};
-            MoveToEx(dc, x + 9 + dx[k], y + 9 + dy[k], nullptr), LineTo(dc, x + 9 + dx[k] * 3 / 2, y + 9 + dy[k] * 3 / 2);
-        }
+        const POINT tl = at(4, 4), br = at(14, 14);
+        Ellipse(dc, tl.x, tl.y, br.x, br.y);
+        const int dx[] = {0, 6, 0, -6}, dy[] = {-6, 0, 6, 0};
+        for (int k = 0; k < 4; ++k)
+            line(9 + dx[k], 9 + dy[k], 9 + dx[k] * 3 / 2, 9 + dy[k] * 3 / 2);
     }
     }
 }
 
 } // namespace
-
-bool TPanel::Create(HWND parent, HWND forwardTo, bool lowered) {
-    Register();
-    forward_ = forwardTo;
-    lowered_ = lowered;
-    return CreateWin(0, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 10, 10, parent);
-}
-
-LRESULT TPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_DRAWITEM:
-        return SendMessageW(forward_, msg, wp, lp);
-    case WM_PAINT:
-        if (lowered_) {
-            Bevel(Hwnd());
-            return 0;
-        }
-        break;
-    }
-    return Default(msg, wp, lp);
-}
 
 TKW_PAGE::~TKW_PAGE() {
     if (trayVisible_)
@@ -117,10 +77,14 @@ bool TKW_PAGE::Create(const std::string& caption, HICON icon, bool quitOnDestroy
     trayHint_ = caption;
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     Register(0, icon);
-    const int w = 475, h = 374;
+    const int dpi = win::SystemDpi();
+    const int w = win::Scale(475, dpi), h = win::Scale(374, dpi);
     const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-    if (!CreateWin(0, win::Wide(caption), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, w, h, nullptr))
+    // a control parent: Tab and the arrow keys reach the tool bar's buttons inside the bar
+    if (!CreateWin(WS_EX_CONTROLPARENT, win::Wide(caption), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, w, h, nullptr))
         return false;
+    if (Dpi() != dpi)  // opened on a monitor of another scale
+        SetWindowPos(Hwnd(), nullptr, 0, 0, S(475), S(374), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();
     Layout();
     return true;
@@ -128,35 +92,38 @@ bool TKW_PAGE::Create(const std::string& caption, HICON icon, bool quitOnDestroy
 
 void TKW_PAGE::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("KW_PAGE", Hwnd());
-    panT_.Create(Hwnd(), Hwnd(), true);
-    label_.Create(panT_.Hwnd(), 2, 1, 10, 24, false);
-    label_.ConfigureAsButtonBar();
-    struct TB { int id; const char* name; const char* caption; int left, width; };
-    const TB buttons[] = {{IDC_SBADD, "SBAdd", "Добавить", 0, 105}, {IDC_SBEDIT, "SBEdit", "Редактировать", 108, 105},
-                          {IDC_SBDELETE, "SBDelete", "Удалить", 212, 105}, {IDC_SBPID, "SBPid", "", 320, 60}};
+    panT_.Create(Hwnd(), 0, 0, S(475), 2);
+    panT_.SetGlyphPainter(&DrawGlyph);
+    struct TB { int id; const char* name; const char* caption; win::TControl** field; };
+    const TB buttons[] = {{IDC_SBADD, "SBAdd", "Добавить", &sbAdd_}, {IDC_SBEDIT, "SBEdit", "Редактировать", &sbEdit_},
+                          {IDC_SBDELETE, "SBDelete", "Удалить", &sbDelete_}, {IDC_SBPID, "SBPid", "", &sbPid_}};
     for (const TB& b : buttons) {
-        HWND h = win::MakeChild(panT_.Hwnd(), L"BUTTON", win::AnsiFromUtf8(b.caption), BS_OWNERDRAW, b.left + 2, 2,
-                                b.width, 24, b.id);
-        components_->Add(b.name, "TSpeedButton", h);
+        *b.field = &components_->Add(b.name, "TSpeedButton", panT_.AddButton(b.id, win::AnsiFromUtf8(b.caption)));
+        (*b.field)->SetShowHint(true);
     }
-    components_->Find("SBPid")->SetHint(win::AnsiFromUtf8("Настройки"));
-    components_->Find("SBPid")->SetShowHint(true);
+    sbPid_->SetHint(win::AnsiFromUtf8("Настройки"));
+    const TToolBarLayout design;
+    auto place = [this](win::TControl* b, const TToolButton& t) { panT_.Place(b->Hwnd(), S(t.Left), S(t.Width)); };
+    place(sbAdd_, design.Add), place(sbEdit_, design.Edit), place(sbDelete_, design.Delete), place(sbPid_, design.Pid);
     components_->Add("PanT", "TPanel", panT_.Hwnd());
-    sgWork_ = MakeGrid(Hwnd(), IDC_SGWORK, {{"№", 27}, {"Наименование", 276}, {"Состояние", 145}});
-    sgLog_ = MakeGrid(Hwnd(), IDC_SGLOG, {{"Время", 93}, {"Событие", 313}});
+    sgWork_ = win::MakeReportList(Hwnd(), IDC_SGWORK,
+                                  {{win::AnsiFromUtf8("№"), 27}, {win::AnsiFromUtf8("Наименование"), 276},
+                                   {win::AnsiFromUtf8("Состояние"), 145}},
+                                  Dpi(), LVS_SINGLESEL | LVS_NOSORTHEADER);
+    sgLog_ = win::MakeReportList(Hwnd(), IDC_SGLOG,
+                                 {{win::AnsiFromUtf8("Время"), 93}, {win::AnsiFromUtf8("Событие"), 313}}, Dpi(),
+                                 LVS_SINGLESEL | LVS_NOSORTHEADER);
+    win::LvSetRowHeight(sgWork_, GridRowHeight());
+    win::LvSetRowHeight(sgLog_, GridRowHeight());
     components_->Add<win::TGridControl>("SGWork", "TStringGrid", sgWork_);
     components_->Add<win::TGridControl>("SGLog", "TStringGrid", sgLog_);
-    InsertRow(sgLog_, 0, {"", ""});  // the empty design row the first entry goes into
+    win::LvInsertRow(sgLog_, 0, {"", ""});  // the empty design row the first entry goes into
+    ShowHints();
+}
 
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, Hwnd(),
-                               nullptr, win::Instance(), nullptr);
-    TTTOOLINFOW ti{};
-    ti.cbSize = sizeof ti;
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    ti.hwnd = Hwnd();
-    ti.uId = reinterpret_cast<UINT_PTR>(Button(IDC_SBPID));
-    ti.lpszText = LPSTR_TEXTCALLBACKW;
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+void TKW_PAGE::ShowHints() {
+    for (win::TControl* b : {sbAdd_, sbEdit_, sbDelete_, sbPid_})
+        panT_.SetHint(b->Hwnd(), b->ShowHint() ? b->Hint() : std::string());
 }
 
 TToolBarLayout TKW_PAGE::ToolBar() const {
@@ -164,7 +131,7 @@ TToolBarLayout TKW_PAGE::ToolBar() const {
         RECT r;
         GetWindowRect(Button(id), &r);
         MapWindowPoints(nullptr, panT_.Hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        return TToolButton{r.left - 2, r.right - r.left};  // relative to the bar inside its bevel
+        return TToolButton{r.left - panT_.Inset(), r.right - r.left};  // relative to the bar inside its bevel
     };
     TToolBarLayout b;
     b.Add = at(IDC_SBADD), b.Edit = at(IDC_SBEDIT), b.Delete = at(IDC_SBDELETE), b.Pid = at(IDC_SBPID);
@@ -174,15 +141,14 @@ TToolBarLayout TKW_PAGE::ToolBar() const {
 void TKW_PAGE::PanTResize() {
     RECT r;
     GetClientRect(panT_.Hwnd(), &r);
-    const int inner = r.right - 4;  // inside the bevel
-    MoveWindow(label_.Hwnd(), 2, 1, inner, r.bottom - 2, TRUE);
+    const int inner = r.right - 2 * panT_.Inset();  // inside the bevel
     const TToolBarLayout b = kw::PanTResize(inner, ToolBar());
-    auto place = [this](int id, const TToolButton& t) { MoveWindow(Button(id), t.Left + 2, 1, t.Width, 24, TRUE); };
-    place(IDC_SBADD, b.Add), place(IDC_SBEDIT, b.Edit), place(IDC_SBDELETE, b.Delete), place(IDC_SBPID, b.Pid);
+    auto place = [this](win::TControl* button, const TToolButton& t) { panT_.Place(button->Hwnd(), t.Left, t.Width); };
+    place(sbAdd_, b.Add), place(sbEdit_, b.Edit), place(sbDelete_, b.Delete), place(sbPid_, b.Pid);
 }
 
 void TKW_PAGE::FitGrid(HWND grid, const std::vector<int16_t>& percents) {
-    win::FitListViewColumns(grid, percents, GridRowHeight);
+    win::FitListViewColumns(grid, percents, GridRowHeight());
 }
 
 void TKW_PAGE::PanWorkResize() { FitGrid(sgWork_, {0, 100, 0}); }
@@ -191,13 +157,28 @@ void TKW_PAGE::PanLogResize() { FitGrid(sgLog_, {0, 100}); }
 void TKW_PAGE::Layout() {
     RECT r;
     GetClientRect(Hwnd(), &r);
-    MoveWindow(panT_.Hwnd(), 0, 0, r.right, PanTHeight, TRUE);
-    const int logTop = r.bottom - PanLogHeight;
-    MoveWindow(sgWork_, 0, PanTHeight, r.right, logTop - PanTHeight, TRUE);
-    MoveWindow(sgLog_, 0, logTop, r.right, PanLogHeight, TRUE);
+    panT_.Move(0, 0, r.right);
+    const int top = panT_.Height();
+    const int logTop = r.bottom - S(PanLogHeight);
+    MoveWindow(sgWork_, 0, top, r.right, logTop - top, TRUE);
+    MoveWindow(sgLog_, 0, logTop, r.right, S(PanLogHeight), TRUE);
     PanTResize();
     PanWorkResize();
     PanLogResize();
+}
+
+void TKW_PAGE::DpiChanged(int dpi, const RECT* suggested) {
+    panT_.ApplyDpi(dpi);
+    win::SetChildFonts(Hwnd(), dpi);
+    win::LvScaleColumns(sgWork_, {27, 0, 145}, dpi);  // the name column is fitted
+    win::LvScaleColumns(sgLog_, {93, 0}, dpi);        // the event column is fitted
+    for (HWND grid : {sgWork_, sgLog_})
+        win::LvSetRowHeight(grid, GridRowHeight());
+    panT_.Place(sbPid_->Hwnd(), 0, S(TToolBarLayout{}.Pid.Width));  // PanTResize keeps its width
+    if (suggested)
+        TWindow::DpiChanged(dpi, suggested);  // the new size lays the window out
+    Layout();
+    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TKW_PAGE::StartTimer() { SetTimer(Hwnd(), IDT_MAIN, 100, nullptr); }
@@ -214,7 +195,7 @@ void TKW_PAGE::ShowWorks() {
     cellColors_.assign(rows.size(), NormalColor());
     cellColors_[0] = sourceColor;
     for (size_t i = 0; i < rows.size(); ++i)
-        InsertRow(sgWork_, static_cast<int>(i), {rows[i][0], rows[i][1], rows[i][2]});
+        win::LvInsertRow(sgWork_, static_cast<int>(i), {rows[i][0], rows[i][1], rows[i][2]});
     SendMessageW(sgWork_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(sgWork_, nullptr, TRUE);
     PanWorkResize();
@@ -225,8 +206,8 @@ void TKW_PAGE::SGWorkClick() {
     const int item = ListView_GetNextItem(sgWork_, -1, LVNI_SELECTED);
     selectedWork_ = SelectedWorkFromRow(item < 0 ? -1 : item + WorksFixedRows);
     const bool on = WorkButtonsEnabled(selectedWork_);
-    EnableWindow(Button(IDC_SBEDIT), on);
-    EnableWindow(Button(IDC_SBDELETE), on);
+    EnableWindow(sbEdit_->Hwnd(), on);
+    EnableWindow(sbDelete_->Hwnd(), on);
 }
 
 void TKW_PAGE::SBAddClick() {
@@ -255,7 +236,7 @@ void TKW_PAGE::OutLog(const std::string& text) {
     if (before > 0) {
         if (before == TLogModel::MaxEntries)
             ListView_DeleteItem(sgLog_, ListView_GetItemCount(sgLog_) - 1);
-        InsertRow(sgLog_, 0, {"", ""});
+        win::LvInsertRow(sgLog_, 0, {"", ""});
     }
     win::TGridControl grid("", "", sgLog_);
     grid.SetCell(0, 1, log_.Entry(0)[0]);
@@ -267,6 +248,7 @@ void TKW_PAGE::Language_Change() {
     services_.TranslateMain(*components_);
     if (ListView_GetItemCount(sgWork_) > 0)
         SetWorkCell(SourceRow(), 1, services_.MainText("Source"));
+    ShowHints();
     InvalidateRect(panT_.Hwnd(), nullptr, TRUE);
 }
 
@@ -325,34 +307,6 @@ void TKW_PAGE::OnRestore() {
     SetForegroundWindow(Hwnd());
 }
 
-void TKW_PAGE::DrawButton(const DRAWITEMSTRUCT& d) {
-    const RECT& r = d.rcItem;
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    win::PaintLabelBehind(d, label_);
-
-    const bool enabled = !(d.itemState & ODS_DISABLED);
-    const bool pressed = d.itemState & ODS_SELECTED;
-    if (pressed || (enabled && hotButton_ == static_cast<int>(d.CtlID))) {
-        RECT e = r;
-        DrawEdge(d.hDC, &e, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
-    }
-    const std::string caption = win::GetText(d.hwndItem);
-    const int glyphX = caption.empty() ? (w - 18) / 2 : 4;
-    DrawGlyph(d.hDC, static_cast<int>(d.CtlID), glyphX + (pressed ? 1 : 0), (h - 18) / 2 + (pressed ? 1 : 0), enabled);
-    if (!caption.empty()) {
-        SetBkMode(d.hDC, TRANSPARENT);
-        SetTextColor(d.hDC, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-        win::TSelect f(d.hDC, win::UiFont());
-        RECT t{r.left + 24, r.top, r.right - 2, r.bottom};
-        std::wstring text = win::Wide(caption);
-        DrawTextW(d.hDC, text.c_str(), -1, &t, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
-    }
-    if (d.itemState & ODS_FOCUS) {
-        RECT f{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
-        DrawFocusRect(d.hDC, &f);
-    }
-}
-
 LRESULT TKW_PAGE::WorksCustomDraw(NMLVCUSTOMDRAW& cd) {
     switch (cd.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
@@ -380,12 +334,6 @@ LRESULT TKW_PAGE::OnNotify(const NMHDR& n) {
         if (n.code == LVN_ITEMCHANGED || n.code == NM_CLICK)
             SGWorkClick();
         return 0;
-    }
-    if (n.code == TTN_GETDISPINFOW) {
-        auto& info = *reinterpret_cast<NMTTDISPINFOW*>(const_cast<NMHDR*>(&n));
-        static std::wstring hint;
-        hint = win::Wide(components_->Find("SBPid")->Hint());
-        info.lpszText = hint.data();
     }
     return 0;
 }
@@ -424,7 +372,7 @@ LRESULT TKW_PAGE::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_GETMINMAXINFO: {
         auto* m = reinterpret_cast<MINMAXINFO*>(lp);
-        m->ptMinTrackSize = POINT{MainMinWidth, MainMinHeight};
+        m->ptMinTrackSize = POINT{S(MainMinWidth), S(MainMinHeight)};
         return 0;
     }
     case WM_COMMAND:
@@ -433,29 +381,13 @@ LRESULT TKW_PAGE::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_NOTIFY:
         return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
-    case WM_DRAWITEM:
-        DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
-        return TRUE;
-    case WM_SETCURSOR: {
-        // the hand cursor over the tool bar's buttons and the grids
-        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(wp));
-        if (id >= IDC_SBADD && id <= IDC_SGLOG) {
-            if (id <= IDC_SBPID && hotButton_ != id) {
-                const int old = hotButton_;
-                hotButton_ = id;
-                if (old)
-                    InvalidateRect(Button(old), nullptr, FALSE);
-                InvalidateRect(Button(id), nullptr, FALSE);
-            }
+    case WM_SETCURSOR:
+        // the hand over the grids, as over the tool bar's buttons
+        if (reinterpret_cast<HWND>(wp) == sgWork_ || reinterpret_cast<HWND>(wp) == sgLog_) {
             SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
             return TRUE;
         }
-        if (hotButton_) {
-            InvalidateRect(Button(hotButton_), nullptr, FALSE);
-            hotButton_ = 0;
-        }
         break;
-    }
     case WM_TIMER:
         if (wp == IDT_MAIN) {
             if (closing_.Stage() == 0)

@@ -1,31 +1,21 @@
-// TKW_PAGE: the program's main window. Tool bar (gradient label and four flat buttons), the
+// TKW_PAGE: the program's main window. Tool bar (the button bar with four flat buttons), the
 // works grid with the "Source" row and one row per work, the log grid, the 100 ms main timer,
-// the notification icon and the staged shutdown. Decisions live in the portable models.
+// the notification icon and the staged shutdown. Decisions live in the portable models; sizes
+// are at 96 DPI and follow the monitor's scale.
 #pragma once
 #include "hostlink/Inbox.h"
 #include "shell/ClosingSequence.h"
 #include "shell/GridLayout.h"
 #include "shell/LogModel.h"
 #include "shell/MainServices.h"
-#include "shell/win32/Controls_win32.h"
-#include "widgets/GradientLabel_win32.h"
+#include "ui/win32/ButtonBar.h"
+#include "ui/win32/Controls.h"
+#include "ui/win32/ListView.h"
+#include <commctrl.h>
+#include <memory>
 #include <shellapi.h>
 
 namespace kw {
-
-class TKW_PAGE;
-
-// A panel: forwards its children's notifications to the main window, draws its bevel.
-class TPanel : public win::TWindowBase<TPanel> {
-public:
-    static const wchar_t* ClassName() { return L"TPanel"; }
-    bool Create(HWND parent, HWND forwardTo, bool lowered);
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-
-private:
-    HWND forward_ = nullptr;
-    bool lowered_ = false;
-};
 
 class TKW_PAGE : public win::TWindowBase<TKW_PAGE>, private IClosingSteps {
 public:
@@ -68,15 +58,21 @@ public:
     bool TrayIconVisible() const { return trayVisible_; }
     win::TFormComponents& Components() { return *components_; }
     HWND PanT() const { return panT_.Hwnd(); }
+    const win::TButtonBar& Bar() const { return panT_; }
     HWND SGWork() const { return sgWork_; }
     HWND SGLog() const { return sgLog_; }
     HWND Button(int id) const { return GetDlgItem(panT_.Hwnd(), id); }
+    // Row height of the grids (18 at 96 DPI), as laid out and as the column fitting uses it.
+    int GridRowHeight() const { return S(18); }
     TToolBarLayout ToolBar() const;
 
     enum : int { IDC_SBADD = 101, IDC_SBEDIT, IDC_SBDELETE, IDC_SBPID, IDC_SGWORK, IDC_SGLOG };
     enum : UINT_PTR { IDT_MAIN = 1 };
 
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+protected:
+    void DpiChanged(int dpi, const RECT* suggested) override;
 
 private:
     void CreateControls();
@@ -86,7 +82,7 @@ private:
     void Layout();
     void FitGrid(HWND grid, const std::vector<int16_t>& percents);
     void SetWorkCell(int row, int col, const std::string& text);
-    void DrawButton(const DRAWITEMSTRUCT& d);
+    void ShowHints();
     LRESULT OnNotify(const NMHDR& n);
     LRESULT WorksCustomDraw(NMLVCUSTOMDRAW& cd);
     void TrayIcon(DWORD action);
@@ -109,15 +105,17 @@ private:
 
     TSettings& settings_;
     IMainServices& services_;
-    TPanel panT_;
-    TGradientHeadLabel label_;
-    HWND sgWork_ = nullptr, sgLog_ = nullptr, tooltip_ = nullptr;
+    win::TButtonBar panT_;
+    HWND sgWork_ = nullptr, sgLog_ = nullptr;
     std::unique_ptr<win::TFormComponents> components_;
+    win::TControl* sbAdd_ = nullptr;
+    win::TControl* sbEdit_ = nullptr;
+    win::TControl* sbDelete_ = nullptr;
+    win::TControl* sbPid_ = nullptr;
     TClosingSequence closing_;
     TLogModel log_;
     std::vector<uint32_t> cellColors_;  // status colour per works grid item
     int selectedWork_ = -1;
-    int hotButton_ = 0;
     bool quitOnDestroy_ = false;
     bool minimizeHooks_ = false;
     TInbox* inbox_ = nullptr;

@@ -1,8 +1,8 @@
 // The dialogs behind the tool bar's buttons: the work editor (with the FTP folder browser
 // behind its folder button) and the program settings.
-#include "config/ChangePid_win32.h"
-#include "config/EditWork_win32.h"
-#include "config/ftp/SelectFtpDir_win32.h"
+#include "dialogs/ChangePid_win32.h"
+#include "dialogs/EditWork_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 #include "shell/win32/Application_win32.h"
 
 namespace kw {
@@ -16,9 +16,9 @@ bool TApplication::EditWork(int index) {
 void TApplication::EditProgramSettings() {
     if (!Language)
         return;
-    std::string error;
-    if (!SBPidClick(page_.Hwnd(), Settings, *Language, &error))
-        ReportFailure(error);  // the choice holds for this run; the file did not take it
+    if (!SBPidClick(page_.Hwnd(), Settings, *Language))  // the choice holds for this run; the file did not take it
+        Language->ShowDialogFmt("SettingsNotWritten", lang::TMsgDlgType::Error, {Settings.FileName},
+                                MainSection.get(), lang::mbOKOnly);
 }
 
 } // namespace kw

@@ -1,11 +1,12 @@
 // The program settings dialog under Wine: language list and switch, the PID's limits, the
 // outcome of saving and of the close box, and start with Windows over the real (Wine) registry.
-#include "config/ChangePid_win32.h"
+#include "dialogs/ChangePid_win32.h"
 #include "config/EditWorkText.h"
 #include "config/SettingsFile.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "tests/config/dialog_driver_win32_test.h"
+#include "tests/ui/Screenshot_win32.h"
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@ using namespace kw;
 using kw::test::Click;
 using kw::test::TDriver;
 using kw::test::Type;
+namespace test = kw::test;
 using registry::TRootKey;
 
 std::string U(const char* utf8) { return win::AnsiFromUtf8(utf8); }
@@ -40,6 +42,7 @@ struct ChangePidDialog : ::testing::Test {
         ClearOurValues();
     }
     void TearDown() override {
+        test::KeyboardWindow() = nullptr;
         form.reset();
         ClearOurValues();
         for (const auto& [root, name] : planted)
@@ -73,14 +76,15 @@ struct ChangePidDialog : ::testing::Test {
         ASSERT_TRUE(form->Create(nullptr, pid));
         ShowWindow(form->Hwnd(), SW_SHOW);
         win::PumpMessages();
+        test::KeyboardWindow() = form->Hwnd();  // Tab, Enter and Escape as in its modal loop
     }
-    HWND C(const char* name) const { return form->Control(name); }
+    HWND C(const char* name) const { return kw::test::Named(form->Components(), name); }
     std::string Text(const char* name) const { return win::GetText(C(name)); }
 };
 
 TEST_F(ChangePidDialog, OpensWithTheLanguagesThePidAndBuiltInCaptions) {
     Open(7);
-    const auto& list = *form->Components().Find("CBLanguage");
+    const auto& list = kw::test::NamedControl(form->Components(), "CBLanguage");
     ASSERT_EQ(list.ItemCount(), 2);
     EXPECT_EQ(list.Item(0), "English");
     EXPECT_EQ(list.Item(1), U("Русский"));
@@ -101,12 +105,59 @@ TEST_F(ChangePidDialog, OpensWithTheLanguagesThePidAndBuiltInCaptions) {
     EXPECT_EQ(high, 32767);
 }
 
+// Every control by the mouse and by the keyboard: Tab visits them all in order, the spin
+// arrows and the arrow keys change the number, Space ticks a box, Enter saves.
+TEST_F(ChangePidDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
+    Open(7);
+    test::BringToFront(form->Hwnd());
+    SetFocus(C("CBLanguage"));
+    std::vector<HWND> order;
+    for (int i = 0; i < 5; ++i) {
+        order.push_back(GetFocus());
+        test::PressKey(VK_TAB);
+    }
+    EXPECT_EQ(order, (std::vector<HWND>{C("CBLanguage"), C("EPid"), C("CBAutoStart"), C("CBTray"), C("SBSave")}));
+    EXPECT_EQ(GetFocus(), C("CBLanguage"));  // round again
+    RECT arrows;
+    GetWindowRect(form->EPid().UpDown(), &arrows);
+    test::BringToFront(form->Hwnd());
+    test::ClickAtPoint(POINT{(arrows.left + arrows.right) / 2, arrows.top + (arrows.bottom - arrows.top) / 4});
+    test::Settle();
+    EXPECT_EQ(form->Pid(), 8);
+    SetFocus(C("EPid"));
+    test::PressKey(VK_UP);
+    test::PressKey(VK_UP);
+    EXPECT_EQ(form->Pid(), 10);
+    SetFocus(C("CBTray"));
+    test::PressKey(VK_SPACE);
+    EXPECT_TRUE(win::IsChecked(C("CBTray")));
+    Click(C("CBTray"));
+    EXPECT_FALSE(win::IsChecked(C("CBTray")));
+    Click(C("CBAutoStart"));
+    EXPECT_TRUE(win::IsChecked(C("CBAutoStart")));
+    EXPECT_EQ(UserValuesStartingUs().size(), 1u);  // the click registered the program
+    Click(C("CBAutoStart"));
+    EXPECT_TRUE(UserValuesStartingUs().empty());
+    SetFocus(C("CBTray"));
+    test::PressKey(VK_RETURN);  // Enter anywhere saves: the dialog is one short row of choices
+    EXPECT_EQ(form->ModalResult(), 1);
+}
+
+TEST_F(ChangePidDialog, EscapeClosesLikeTheCloseBox) {
+    Open(7);
+    test::BringToFront(form->Hwnd());
+    SetFocus(C("EPid"));
+    test::PressKey(VK_ESCAPE);
+    EXPECT_EQ(form->ModalResult(), 2);
+}
+
 TEST_F(ChangePidDialog, ChoosingALanguageSwitchesAndRetranslatesAtOnce) {
     Open();
     HWND list = C("CBLanguage");
-    SendMessageW(list, CB_SETCURSEL, 0, 0);
-    SendMessageW(form->Hwnd(), WM_COMMAND, MAKEWPARAM(TFChangePID::IDC_CBLANGUAGE, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list));
+    Click(list);  // the list drops down; the keyboard picks the first language
+    test::PressKey(VK_HOME);
+    test::PressKey(VK_RETURN);
+    test::Settle();
     EXPECT_EQ(fs::ExtractFileName(language->CurrentFile()), "Prog.English.lng");
     EXPECT_EQ(win::GetText(form->Hwnd()), "Set PID");
     EXPECT_EQ(Text("LSetPID"), "Program group");
@@ -135,7 +186,7 @@ TEST_F(ChangePidDialog, SaveAndTheCloseBoxThroughEditProgramSettings) {
         TDriver driver;
         driver.Steps = {[&] { Type(GetDlgItem(dialog(), TFChangePID::IDC_EPID), "43"); },
                         [&] { Click(GetDlgItem(dialog(), TFChangePID::IDC_CBTRAY)); },
-                        [&] { kw::test::PressKey(VK_RETURN); }};
+                        [&] { kw::test::QueueKey(VK_RETURN); }};
         settings.PID = 7;
         EXPECT_TRUE(SBPidClick(nullptr, settings, *language));
     }
@@ -152,7 +203,8 @@ TEST_F(ChangePidDialog, AnEmptyLanguageListLeavesTheLanguageAlone) {
     lang::TLanguage none("Prog.");
     TFChangePID dlg(settings, none);
     ASSERT_TRUE(dlg.Create(nullptr, 3));
-    dlg.SBSaveClick();
+    ShowWindow(dlg.Hwnd(), SW_SHOW);
+    Click(kw::test::Named(dlg.Components(), "SBSave"));
     EXPECT_EQ(dlg.ModalResult(), 1);
     EXPECT_EQ(settings.Language, "Russian");
 }
@@ -198,9 +250,6 @@ TEST_F(ChangePidDialog, UntickingRemovesEveryUserValueButTheMachineWideOneReturn
 
 // The picture for the documentation: KW_SCREENSHOT_CHANGEPID names the .bmp to write.
 TEST_F(ChangePidDialog, Screenshot) {
-    const char* out = getenv("KW_SCREENSHOT_CHANGEPID");
-    if (!out)
-        GTEST_SKIP() << "set KW_SCREENSHOT_CHANGEPID to a .bmp path to keep the picture";
     lang::test::TProgramFolder shipped;  // the program's own language files
     for (const char* name : {"English", "Russian", "Ukrainian"}) {
         std::ifstream in(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE." + name + ".lng", std::ios::binary);
@@ -211,7 +260,12 @@ TEST_F(ChangePidDialog, Screenshot) {
     settings.Language = "Russian.lng";
     settings.Hide = true;
     Open(1);
-    ASSERT_TRUE(kw::test::SaveWindowPicture(form->Hwnd(), out));
+    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "changepid-100"));
+    kw::test::ChangeDpi(form->Hwnd(), 144);
+    RECT client;
+    GetClientRect(form->Hwnd(), &client);
+    EXPECT_GT(client.right, 260 * 144 / 96 - 8);  // laid out again at 150 %
+    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "changepid-150"));
 }
 
 } // namespace

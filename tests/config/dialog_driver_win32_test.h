@@ -1,17 +1,22 @@
 // Drives the program's dialogs under Wine as a user would: a thread timer, which keeps running
-// inside every modal loop, answers the message dialogs (reading their text first) and performs
-// scripted steps while a dialog is open modally. Every wait is bounded by a tick count.
+// inside every modal loop, answers the message dialogs (reading their text first, then clicking
+// their first button by real input) and performs scripted steps while a dialog is open
+// modally. Every wait is bounded by a tick count.
 #pragma once
 #include "lang/Language.h"
-#include "lang/MessageDialog_win32.h"
-#include "shell/win32/Window_win32.h"
+#include "dialogs/MessageDialog_win32.h"
+#include "ui/win32/Controls.h"
+#include "ui/win32/Window.h"
 #include "tests/lang/LangFixture.h"
+#include "tests/ui/RealInput_win32.h"
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 #include <windows.h>
+#include <commctrl.h>
 
 namespace kw::test {
 
@@ -20,6 +25,9 @@ struct TDriver {
     std::vector<std::function<void()>> Steps;       // run one per tick while no message is open
     size_t NextStep = 0;
     int Ticks = 0;
+    HWND Answered = nullptr;  // the message dialog whose button has been clicked
+    bool InStep = false;
+    bool AnswerMessages = true;  // off: the steps deal with the dialogs themselves
     UINT_PTR Timer = 0;
 
     static TDriver*& Current() {
@@ -55,8 +63,11 @@ struct TDriver {
         return found;
     }
 
-    // The message's text, then its first button (OK) pressed.
+    // The message's text, then its first button (OK) clicked.
     void Answer(HWND dialog) {
+        if (dialog == Answered)
+            return;  // the click is on its way
+        Answered = dialog;
         std::string text;
         HWND button = nullptr;
         for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -68,78 +79,91 @@ struct TDriver {
                 button = c;
         }
         Messages.push_back(text);
-        if (button)
-            SendMessageW(button, BM_CLICK, 0, 0);
+        if (button) {
+            SetForegroundWindow(dialog);
+            QueueClick(button);
+        }
     }
 
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         TDriver* d = Current();
         if (!d)
             return;
-        if (++d->Ticks > 400)  // twelve seconds: something hangs; end whatever dialog is open
+        if (++d->Ticks > 400) {  // twelve seconds: something hangs; end whatever is open
             if (HWND dlg = FindMessageDialog())
                 EndDialog(dlg, -99);
-        if (HWND dlg = FindMessageDialog()) {
+            else if (HWND form = GetActiveWindow())
+                PostMessageW(form, WM_CLOSE, 0, 0);
+        }
+        if (HWND dlg = FindMessageDialog(); dlg && d->AnswerMessages) {
             d->Answer(dlg);
             return;
         }
-        if (d->NextStep < d->Steps.size())
+        if (d->NextStep < d->Steps.size()) {
+            d->InStep = true;
             d->Steps[d->NextStep++]();
+            d->InStep = false;
+        }
     }
 };
 
-// Clicks a button or check box as the mouse would, and lets the messages it causes run.
+// Clicks a button or check box with the mouse. Inside a driver's step the click is queued for
+// the dialog's own modal loop; outside, it is handled before this returns.
 inline void Click(HWND control) {
-    SendMessageW(control, BM_CLICK, 0, 0);
-    win::PumpMessages();
+    if (TDriver::Current() && TDriver::Current()->InStep) {
+        QueueClick(control);
+        return;
+    }
+    ClickOn(control);
+    Settle(100);
 }
 
 // Types text into an edit field: the field is emptied and each character arrives as WM_CHAR.
 inline void Type(HWND edit, const std::string& ansiText) {
     SetFocus(edit);
+    // Ctrl+A is not an edit box's key everywhere: the old text is selected by the field's own
+    // message, then the keyboard types over it (Delete first, for an empty text).
     SendMessageW(edit, EM_SETSEL, 0, -1);
-    SendMessageW(edit, WM_CLEAR, 0, 0);
-    for (wchar_t ch : win::Wide(ansiText))
-        SendMessageW(edit, WM_CHAR, ch, 0);
+    QueueKey(VK_DELETE);
+    QueueText(win::Wide(ansiText));
+    if (!(TDriver::Current() && TDriver::Current()->InStep))
+        WaitFor([&] { return win::GetText(edit) == ansiText; }, 3000);
 }
 
-inline void PressKey(UINT key) {
-    PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);
-    PostMessageW(GetFocus(), WM_KEYUP, key, 0);
+
+// A control anywhere inside `root` (buttons of a button bar are the bar's children).
+inline HWND Descendant(HWND root, int id) {
+    struct TFind {
+        int Id;
+        HWND Found;
+    } find{id, nullptr};
+    EnumChildWindows(
+        root,
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<TFind*>(p);
+            if (GetDlgCtrlID(h) != f->Id)
+                return TRUE;
+            f->Found = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.Found;
 }
 
-// Copies a window as it shows on the screen into a 24-bit .bmp file (pictures for the docs).
-inline bool SaveWindowPicture(HWND window, const char* path) {
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    for (int i = 0; i < 20; ++i) {
-        win::PumpMessages();
-        Sleep(25);
-    }
-    RECT r;
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFOHEADER bi{sizeof bi, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const int stride = ((w * 3 + 3) / 4) * 4;
-    std::vector<char> pixels(static_cast<size_t>(stride) * static_cast<size_t>(h));
-    GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof bi + pixels.size()), 0, 0,
-                        sizeof(BITMAPFILEHEADER) + sizeof bi};
-    const bool ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi, sizeof bi, 1, f) == 1 &&
-                    std::fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
-    return std::fclose(f) == 0 && ok;
+// A form's control by the name the language file knows it by (tests only: the windows hold
+// their controls as fields).
+inline HWND Named(win::TFormComponents& form, const std::string& name) {
+    for (int i = 0; i < form.ComponentCount(); ++i)
+        if (form.Control(i).Name() == name)
+            return form.Control(i).Hwnd();
+    return nullptr;
+}
+
+inline win::TControl& NamedControl(win::TFormComponents& form, const std::string& name) {
+    for (int i = 0; i < form.ComponentCount(); ++i)
+        if (form.Control(i).Name() == name)
+            return form.Control(i);
+    throw std::runtime_error("no control " + name);
 }
 
 } // namespace kw::test

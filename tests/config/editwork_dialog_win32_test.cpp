@@ -1,11 +1,13 @@
 // The work editor under Wine: the real window created in this process and driven by messages
 // (typing, clicks, keys), its message dialogs answered by a timer; the settings file checked as
 // the program would read it again.
-#include "config/EditWork_win32.h"
+#include "dialogs/EditWork_win32.h"
 #include "config/EditWorkText.h"
 #include "config/SettingsFile.h"
 #include "platform/Profile.h"
 #include "tests/config/dialog_driver_win32_test.h"
+#include "tests/ui/RealInput_win32.h"
+#include "tests/ui/Screenshot_win32.h"
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -43,7 +45,8 @@ struct EditWorkDialog : ::testing::Test {
                            "Dialog.SetShape=shape", "Dialog.SetFileIn=file in", "Dialog.FileInNotEx=no template",
                            "Dialog.SetFileOut=file out", "Dialog.SetInOutErr=in is out", "Dialog.SetFTPServ=server",
                            "Dialog.SetFTPUser=user", "Dialog.SetFTPPass=password", "Dialog.DblShape=same name",
-                           "Dialog.OtherOut=template of %s", "Dialog.DblOut=output of %s"});
+                           "Dialog.OtherOut=template of %s", "Dialog.DblOut=output of %s",
+                           "Dialog.WorkLimit=full", "Dialog.SettingsNotWritten=not written: %s"});
         tpl = folder.Path("now.tpl");
         other = folder.Path("other.tpl");
         folder.Write("now.tpl", "!KW!SongArtist");
@@ -55,7 +58,10 @@ struct EditWorkDialog : ::testing::Test {
         ASSERT_TRUE(language->SelectLanguage(0));
         language->SetDialogView(&view);
     }
-    void TearDown() override { form.reset(); }
+    void TearDown() override {
+        kw::test::KeyboardWindow() = nullptr;
+        form.reset();
+    }
 
     void Open(int index) {
         form = std::make_unique<TFEditWork>(settings, *language);
@@ -63,8 +69,9 @@ struct EditWorkDialog : ::testing::Test {
         form->FillData(index);
         ShowWindow(form->Hwnd(), SW_SHOW);
         win::PumpMessages();
+        kw::test::KeyboardWindow() = form->Hwnd();  // Tab, Enter and Escape as in its modal loop
     }
-    HWND C(const char* name) const { return form->Control(name); }
+    HWND C(const char* name) const { return kw::test::Named(form->Components(), name); }
     std::string Text(const char* name) const { return win::GetText(C(name)); }
     std::string Ini(const std::string& section, const std::string& key) const {
         return profile::ReadString(settings.FileName, section, key, "<none>");
@@ -87,10 +94,10 @@ TEST_F(EditWorkDialog, OpensWithTheDefaultsOfANewWorkTranslatedAndCentred) {
     EXPECT_EQ(Text("EFTPPath"), "/");
     EXPECT_EQ(SendMessageW(C("CBCodePage"), CB_GETCOUNT, 0, 0), 5);
     EXPECT_EQ(SendMessageW(C("CBCodePage"), CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(form->Components().Find("CBCodePage")->Item(4), "CP866 (DOS)");
+    EXPECT_EQ(kw::test::NamedControl(form->Components(), "CBCodePage").Item(4), "CP866 (DOS)");
     EXPECT_FALSE(IsWindowVisible(C("GBFTP")));
     EXPECT_FALSE(IsWindowVisible(C("EFTPServer")));
-    EXPECT_TRUE(form->Components().Find("SBSelectDir")->ShowHint());
+    EXPECT_TRUE(kw::test::NamedControl(form->Components(), "SBSelectDir").ShowHint());
     EXPECT_EQ(SendMessageW(C("EFTPPass"), EM_GETPASSWORDCHAR, 0, 0), '*');
     const LONG_PTR style = GetWindowLongPtrW(form->Hwnd(), GWL_STYLE);
     EXPECT_FALSE(style & WS_THICKFRAME);
@@ -175,7 +182,7 @@ TEST_F(EditWorkDialog, ANewWorkIsSavedWithItsSectionAndTwoInOneSecondGetACounter
             ASSERT_TRUE(form->Create(nullptr));
             form->FillData(-1);
             FillValid(name, folder.Path(std::string(name) + ".html"));
-            form->SBSaveClick();
+            Click(C("SBSave"));
             EXPECT_EQ(form->ModalResult(), 1);
             EXPECT_EQ(form->EditIndex(), static_cast<int>(fresh.Works.Count()) - 1);
         }
@@ -191,6 +198,98 @@ TEST_F(EditWorkDialog, ANewWorkIsSavedWithItsSectionAndTwoInOneSecondGetACounter
         return;
     }
     ADD_FAILURE() << "three attempts crossed a second boundary";
+}
+
+// Every control by the mouse and the keyboard: Tab visits all twenty in the form's order, the
+// spin arrows and arrow keys change the numbers, boxes tick, the list takes the keyboard, each
+// "..." opens the system's file dialog (Escape closes it), Cancel closes the form.
+TEST_F(EditWorkDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
+    Open(-1);
+    kw::test::BringToFront(form->Hwnd());
+    Click(C("CBFTPUse"));
+    ASSERT_TRUE(IsWindowVisible(C("EFTPServer")));
+    HWND browseIn = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEIN_BROWSE);
+    HWND browseOut = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEOUT_BROWSE);
+    const std::vector<HWND> expected = {
+        C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBFTPUse"),
+        C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("EFTPUser"), C("EFTPPass"),
+        C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("CBCodePage"), C("SBSave"),
+        C("SBCancel")};
+    SetFocus(C("EName"));
+    std::vector<HWND> order;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        order.push_back(GetFocus());
+        kw::test::PressKey(VK_TAB);
+    }
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(GetFocus(), C("EName"));  // round again
+    kw::test::PressKey(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), C("SBCancel"));  // Shift+Tab goes back
+
+    RECT arrows;
+    GetWindowRect(form->ESecs().UpDown(), &arrows);
+    kw::test::ClickAtPoint(POINT{(arrows.left + arrows.right) / 2, arrows.top + (arrows.bottom - arrows.top) / 4});
+    kw::test::Settle();
+    EXPECT_EQ(form->ESecs().Value(), DefaultUpdateSecs + 1);
+    SetFocus(C("EFTPPort"));
+    kw::test::PressKey(VK_DOWN);
+    EXPECT_EQ(form->EFTPPort().Value(), DefaultFtpPort - 1);
+    for (const char* box : {"CBFTPPassive", "CBFTPUTF8", "CBShowPass"}) {
+        const bool before = win::IsChecked(C(box));
+        Click(C(box));
+        EXPECT_NE(win::IsChecked(C(box)), before) << box;
+    }
+    SetFocus(C("CBCodePage"));
+    kw::test::PressKey(VK_DOWN);
+    EXPECT_EQ(SendMessageW(C("CBCodePage"), CB_GETCURSEL, 0, 0), 1);
+
+    for (HWND browse : {browseIn, browseOut}) {
+        TDriver driver;
+        driver.AnswerMessages = false;
+        bool opened = false;
+        // waits, a tick at a time, for the file dialog; then Escape closes it
+        driver.Steps = {[&] {
+            if (!TDriver::FindMessageDialog()) {
+                --driver.NextStep;
+                return;
+            }
+            opened = true;
+            kw::test::QueueKey(VK_ESCAPE);
+        }};
+        Click(browse);
+        EXPECT_TRUE(opened) << GetDlgCtrlID(browse);
+        EXPECT_LT(driver.Ticks, 400);
+    }
+    EXPECT_EQ(Text("FEFileIn"), "");  // cancelled: nothing taken
+    EXPECT_EQ(form->ModalResult(), 0);
+    Click(C("SBCancel"));
+    EXPECT_EQ(form->ModalResult(), -1);
+}
+
+// The texts of the two failures come from the language file: the 128-work limit, and a
+// settings file that cannot take the work (the work is kept and runs, the form closes).
+TEST_F(EditWorkDialog, TheWorkLimitAndAnUnwritableSettingsFileAreToldInTheUsersLanguage) {
+    for (int i = 1; i < 128; ++i)
+        ASSERT_TRUE(settings.Works.Append(Work("File" + std::to_string(i + 1), "W" + std::to_string(i), tpl,
+                                               folder.Path("w" + std::to_string(i) + ".html"))));
+    TDriver driver;
+    Open(-1);
+    FillValid("One too many", folder.Path("many.html"));
+    Click(C("SBSave"));
+    ASSERT_EQ(driver.Messages.size(), 1u);
+    EXPECT_EQ(driver.Messages[0], "full");
+    EXPECT_EQ(form->ModalResult(), 0);
+    EXPECT_EQ(settings.Works.Count(), 128u);
+
+    while (settings.Works.Count() > 1)
+        ASSERT_TRUE(settings.Works.RemoveAt(1));
+    settings.FileName = folder.Path("missing\\Prog.ini");
+    driver.Messages.clear();
+    Click(C("SBSave"));
+    ASSERT_EQ(driver.Messages.size(), 1u);
+    EXPECT_EQ(driver.Messages[0], "not written: " + settings.FileName);
+    EXPECT_EQ(form->ModalResult(), 1);
+    EXPECT_EQ(settings.Works.Count(), 2u);
 }
 
 TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys) {
@@ -209,7 +308,7 @@ TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys
     EXPECT_EQ(Text("EFTPPass"), "secret");
     Type(C("FEFileIn"), tpl);
     Click(C("CBFTPUse"));
-    form->SBSaveClick();
+    Click(C("SBSave"));
     ASSERT_EQ(form->ModalResult(), 1);
     const TWorkConfig saved = settings.Works.At(0)->Config();
     EXPECT_EQ(saved.Name, "Now");
@@ -231,7 +330,7 @@ TEST_F(EditWorkDialog, FtpOnWithoutRemoteNameUploadsUnderTheOutputFilesName) {
     Type(C("EFTPPass"), " p w ");
     Type(C("EFTPPath"), "");
     Click(C("CBFTPPassive"));
-    form->SBSaveClick();
+    Click(C("SBSave"));
     ASSERT_EQ(form->ModalResult(), 1);
     const TWorkConfig w = settings.Works.At(1)->Config();
     EXPECT_EQ(w.FTP.RemoteName, "site now.html");
@@ -290,17 +389,17 @@ std::string FakeBrowser(HWND, const TFTPUse& ftp) {
 TEST_F(EditWorkDialog, TheFolderButtonChecksTheLoginFirstThenTakesTheBrowsersFolder) {
     Open(-1);
     TDriver driver;
-    form->SBSelectDirClick();  // FTP is off: the checks still apply
+    Click(C("CBFTPUse"));
+    Click(C("SBSelectDir"));  // the login's checks come first
     ASSERT_EQ(driver.Messages.size(), 1u);
     EXPECT_EQ(driver.Messages[0], "server");
-    Click(C("CBFTPUse"));
     Type(C("EFTPServer"), " host ");
     Type(C("EFTPUser"), " kw ");
     Type(C("EFTPPass"), "pw");
     Type(C("EFTPPath"), "/pub");
     const TSelectFtpFolderFn saved = SelectFtpFolderHook;
     SelectFtpFolderHook = &FakeBrowser;
-    form->SBSelectDirClick();
+    Click(C("SBSelectDir"));
     SelectFtpFolderHook = saved;
     EXPECT_EQ(driver.Messages.size(), 1u);
     EXPECT_EQ(g_server, "host");
@@ -310,32 +409,63 @@ TEST_F(EditWorkDialog, TheFolderButtonChecksTheLoginFirstThenTakesTheBrowsersFol
 }
 
 // EditWork itself: modal over an owner, Enter saves, Escape cancels, the close box refreshes.
+// Enter in a field moves on to the next one (saving a half-filled form on Enter surprises);
+// Ctrl+Enter or Enter on Save saves; Escape cancels; keys and clicks arrive as real input.
 TEST_F(EditWorkDialog, EditWorkRunsModallyWithEnterEscapeAndTheCloseBox) {
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
                                  nullptr, nullptr, nullptr);
     auto editor = [] { return FindWindowW(L"TFEditWork", nullptr); };
+    auto item = [&](int id) { return GetDlgItem(editor(), id); };
     bool ownerDisabled = false;
+    int afterEnter = 0;
     {
         TDriver driver;
         driver.Steps = {[&] { ownerDisabled = !IsWindowEnabled(owner); },
-                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_ENAME), "Song"); },
-                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_FEFILEIN), tpl); },
-                        [&] { Type(GetDlgItem(editor(), TFEditWork::IDC_FEFILEOUT), folder.Path("song.html")); },
-                        [&] { kw::test::PressKey(VK_RETURN); }};
+                        [&] { Type(item(TFEditWork::IDC_ENAME), "Song"); },
+                        [&] { kw::test::QueueKey(VK_RETURN); },
+                        [&] { afterEnter = GetDlgCtrlID(GetFocus()); },
+                        [&] { Type(item(TFEditWork::IDC_FEFILEIN), tpl); },
+                        [&] { Type(item(TFEditWork::IDC_FEFILEOUT), folder.Path("song.html")); },
+                        [&] { kw::test::QueueKey(VK_RETURN, VK_CONTROL); }};
         EXPECT_TRUE(EditWork(owner, settings, *language, -1));
         EXPECT_TRUE(driver.Messages.empty());
+        EXPECT_LT(driver.Ticks, 400);
     }
     EXPECT_TRUE(ownerDisabled);
     EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(afterEnter, TFEditWork::IDC_FEFILEIN);  // Enter moved on, saved nothing
     ASSERT_EQ(settings.Works.Count(), 2u);
     EXPECT_EQ(settings.Works.At(1)->Name(), "Song");
     {
         TDriver driver;
-        driver.Steps = {[&] { Type(GetDlgItem(editor(), TFEditWork::IDC_ENAME), "Changed"); },
-                        [&] { kw::test::PressKey(VK_ESCAPE); }};
+        driver.Steps = {[&] { Type(item(TFEditWork::IDC_ENAME), "Changed"); },
+                        [&] { kw::test::QueueKey(VK_ESCAPE); }};
         EXPECT_FALSE(EditWork(owner, settings, *language, 1));
+        EXPECT_LT(driver.Ticks, 400);
     }
     EXPECT_EQ(settings.Works.At(1)->Name(), "Song");
+    {
+        TDriver driver;  // Tab onto Save, then Enter presses it
+        driver.Steps = {[&] { Type(item(TFEditWork::IDC_ENAME), "Tabbed"); },
+                        [&] { SetFocus(item(TFEditWork::IDC_CBCODEPAGE)); },
+                        [&] { kw::test::QueueKey(VK_TAB); },
+                        [&] { kw::test::QueueKey(VK_RETURN); }};
+        EXPECT_TRUE(EditWork(owner, settings, *language, 1));
+        EXPECT_LT(driver.Ticks, 400);
+    }
+    EXPECT_EQ(settings.Works.At(1)->Name(), "Tabbed");
+    bool disabledAfterMessage = false;
+    {
+        TDriver driver;  // a message box over the editor leaves the owner disabled
+        driver.Steps = {[&] { Type(item(TFEditWork::IDC_ENAME), " "); },
+                        [&] { Click(kw::test::Descendant(editor(), TFEditWork::IDC_SBSAVE)); },
+                        [&] { disabledAfterMessage = !IsWindowEnabled(owner); },
+                        [&] { kw::test::QueueKey(VK_ESCAPE); }};
+        EXPECT_FALSE(EditWork(owner, settings, *language, 1));
+        EXPECT_EQ(driver.Messages, std::vector<std::string>{"shape"});
+    }
+    EXPECT_TRUE(disabledAfterMessage);
+    EXPECT_TRUE(IsWindowEnabled(owner));
     {
         TDriver driver;
         driver.Steps = {[&] { PostMessageW(editor(), WM_CLOSE, 0, 0); }};
@@ -348,14 +478,12 @@ TEST_F(EditWorkDialog, EditWorkRunsModallyWithEnterEscapeAndTheCloseBox) {
 
 // The picture for the documentation: KW_SCREENSHOT_EDITWORK names the .bmp to write.
 TEST_F(EditWorkDialog, Screenshot) {
-    const char* out = getenv("KW_SCREENSHOT_EDITWORK");
-    if (!out)
-        GTEST_SKIP() << "set KW_SCREENSHOT_EDITWORK to a .bmp path to keep the picture";
     lang::test::TProgramFolder shipped;  // the Russian file the program ships
     std::ifstream in(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE.Russian.lng", std::ios::binary);
     shipped.Write("Prog.Russian.lng", std::string(std::istreambuf_iterator<char>(in), {}));
     language = std::make_unique<lang::TLanguage>("Prog.");
     ASSERT_TRUE(language->SelectLanguage(0));
+    language->SetDialogView(&view);
     TWorkConfig c = settings.Works.At(0)->Config();
     c.Name = U("Сейчас в эфире");
     c.FileIn = "C:\\KWPAGE\\templates\\now.htm";
@@ -365,7 +493,29 @@ TEST_F(EditWorkDialog, Screenshot) {
     c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html"};
     settings.Works.At(0)->SetConfig(c);
     Open(0);
-    ASSERT_TRUE(kw::test::SaveWindowPicture(form->Hwnd(), out));
+    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-100"));
+    kw::test::ChangeDpi(form->Hwnd(), 144);
+    RECT client;
+    GetClientRect(form->Hwnd(), &client);
+    EXPECT_GT(client.right, 400 * 144 / 96 - 8);  // laid out again at 150 %
+    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-150"));
+    // 125 % and 200 %: laid out for the scale, whole on a 1280 x 1024 screen
+    for (const auto& [dpi, from] : {std::pair{120, 144}, std::pair{192, 120}}) {
+        SCOPED_TRACE(dpi);
+        kw::test::ChangeDpi(form->Hwnd(), dpi, from);
+        GetClientRect(form->Hwnd(), &client);
+        EXPECT_EQ(client.right, win::Scale(400, dpi));
+        RECT outer, save;
+        GetWindowRect(form->Hwnd(), &outer);
+        GetWindowRect(C("SBSave"), &save);
+        EXPECT_GE(outer.top, 0);
+        EXPECT_LE(outer.bottom, GetSystemMetrics(SM_CYSCREEN));
+        EXPECT_LE(save.bottom, outer.bottom);
+        EXPECT_EQ(save.bottom - save.top, win::Scale(26, dpi) - 2 * win::Scale(1, dpi));
+    }
+    TDriver driver;  // Save still takes the click: the made-up template file is missing
+    Click(C("SBSave"));
+    EXPECT_EQ(driver.Messages, std::vector<std::string>{U("Файл шаблона не найден")});
 }
 
 } // namespace

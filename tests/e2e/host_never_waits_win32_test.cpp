@@ -3,8 +3,8 @@
 // while the host player sends an element every 100 ms and times each SendMessage. No send
 // may take longer than 50 ms, and Cancel must close the browser within 200 ms.
 #include <winsock2.h>
-#include "config/EditWork_win32.h"
-#include "config/ftp/SelectFtpDir_win32.h"
+#include "dialogs/EditWork_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 #include "platform/Tcp.h"
 #include "tests/e2e/Station_win32.h"
 #include <atomic>

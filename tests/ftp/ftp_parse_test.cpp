@@ -1,5 +1,5 @@
 // Parsers of what FTP servers send: replies, PASV addresses, listings; and the name code page.
-#include "config/ftp/Cp1251.h"
+#include "platform/Cp1251.h"
 #include "config/ftp/FtpListing.h"
 #include "config/ftp/FtpPasv.h"
 #include "config/ftp/FtpReply.h"
@@ -137,15 +137,15 @@ TEST(FtpListingTest, MsDosStyleAndUnknownFormats) {
 TEST(Cp1251Test, CyrillicRoundTripAndBadUtf8) {
     const std::string ansi = "\xCF\xF0\xE8\xE2\xE5\xF2 \xA8\xB8 \xB9";  // "Привет Ёё №"
     const std::string utf8 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\x81\xD1\x91 \xE2\x84\x96";
-    EXPECT_EQ(AnsiToUtf8(ansi), utf8);
-    EXPECT_EQ(Utf8ToAnsi(utf8), ansi);
-    EXPECT_EQ(Utf8ToAnsi("a\xE4\xB8\xAD" "b"), "a?b");             // no Windows-1251 form
-    EXPECT_EQ(Utf8ToAnsi("\xC0\x80\xFF\xD0"), "????");             // overlong, invalid, cut short
-    EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), "???");                  // surrogate
+    EXPECT_EQ(Cp1251ToUtf8(ansi), utf8);
+    EXPECT_EQ(Utf8ToCp1251(utf8), ansi);
+    EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD" "b"), "a?b");             // no Windows-1251 form
+    EXPECT_EQ(Utf8ToCp1251("\xC0\x80\xFF\xD0"), "????");             // overlong, invalid, cut short
+    EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "???");                  // surrogate
     std::string all;
     for (int b = 0; b < 256; ++b)
         all += static_cast<char>(b);
-    EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);
+    EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(all)), all);
 }
 
 #ifndef _WIN32
@@ -164,7 +164,7 @@ TEST(Cp1251Test, TableMatchesPythonCodec) {
     for (int b = 128; b < 256; ++b)
         if (b != 0x98)
             upper += static_cast<char>(b);
-    EXPECT_EQ(AnsiToUtf8(upper), expected);
+    EXPECT_EQ(Cp1251ToUtf8(upper), expected);
 }
 #endif
 

@@ -1,7 +1,7 @@
 // Uploads and the folder browser against real FTP servers on 127.0.0.1: pyftpdlib (natively
 // and under Wine) and vsftpd (natively).
 #include "FtpTestServers.h"
-#include "config/ftp/Cp1251.h"
+#include "platform/Cp1251.h"
 #include "config/ftp/FtpBrowser.h"
 #include "RenderedUpload.h"
 #include <filesystem>
@@ -182,7 +182,7 @@ TEST_F(RealServerTest, PyftpdlibStouAndUtf8Names) {
     c.FTP.RemoteName = kPrivet1251;
     c.FTP.Passive = false;
     ExpectUploaded(c);
-    EXPECT_EQ(ReadWholeFile(Utf8Path(s.Root(), ftp::AnsiToUtf8(kPrivet1251))), Page());
+    EXPECT_EQ(ReadWholeFile(Utf8Path(s.Root(), Cp1251ToUtf8(kPrivet1251))), Page());
 }
 
 TEST_F(RealServerTest, PyftpdlibFailuresAreRedLoggedAndRetried) {
@@ -209,7 +209,7 @@ TEST_F(RealServerTest, PyftpdlibBrowserWalksAndChoosesAFolder) {
     REQUIRE_SERVER(s);
     const fs::path root = fs::path(s.Root()) / "browse";
     fs::create_directories(root / "pub" / "www");
-    fs::create_directories(Utf8Path(root, ftp::AnsiToUtf8(kPapka1251)));
+    fs::create_directories(Utf8Path(root, Cp1251ToUtf8(kPapka1251)));
     std::ofstream(root / "pub" / "a.txt") << "12345";
     TFTPUse ftp = Config(s, false).FTP;
     ftp.Folder = "/browse";
@@ -283,7 +283,7 @@ TEST_F(RealServerTest, VsftpdStoresPassiveActiveAndWindows1251Names) {
     c.FTP.UTF8 = true;
     c.FTP.Passive = false;
     ExpectUploaded(c);
-    EXPECT_EQ(ReadWholeFile(incoming / kPapka1251 / ftp::AnsiToUtf8(kPrivet1251)), Page());
+    EXPECT_EQ(ReadWholeFile(incoming / kPapka1251 / Cp1251ToUtf8(kPrivet1251)), Page());
 }
 
 TEST_F(RealServerTest, VsftpdBrowserInActiveMode) {

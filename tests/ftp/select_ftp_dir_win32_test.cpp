@@ -1,9 +1,11 @@
 // The FTP folder browser's window under Wine against a real pyftpdlib server (started by the
 // ctest fixture): opened through the work editor's entry point and driven as a user would,
-// by mouse and key messages sent from a timer while the dialog runs modally.
+// with the mouse and the keyboard (SendInput) from a timer while the dialog runs modally.
 #include "FakeFtpServer.h"
 #include "FtpTestServers.h"
-#include "config/ftp/SelectFtpDir_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
+#include "tests/ui/RealInput_win32.h"
+#include "tests/ui/Screenshot_win32.h"
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -111,22 +113,23 @@ void DoubleClickFolder(HWND lb, const std::string& name) {
     }
     RECT r;
     SendMessageW(lb, LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    SendMessageW(lb, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(lb, WM_LBUTTONUP, 0, at);
-    SendMessageW(lb, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    SendMessageW(lb, WM_LBUTTONUP, 0, at);
+    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(lb, &at);
+    for (int click = 0; click < 2; ++click) {  // queued: the modal loop sees a double click
+        test::SendMouse(MOUSEEVENTF_MOVE, at);
+        test::SendMouse(MOUSEEVENTF_LEFTDOWN, at);
+        test::SendMouse(MOUSEEVENTF_LEFTUP, at);
+    }
 }
 
 // A key goes through the modal loop, where the dialog's keyboard handling sees it.
 void PressKey(HWND focus, WPARAM key) {
     SetFocus(focus);
-    PostMessageW(focus, WM_KEYDOWN, key, 0);
-    PostMessageW(focus, WM_KEYUP, key, 0);
+    test::QueueKey(static_cast<WORD>(key));
 }
 
 void Click(HWND button) {
-    SendMessageW(button, BM_CLICK, 0, 0);
+    test::QueueClick(button);
 }
 
 // Runs the dialog through the editor's entry point; a timer plays `steps` one per tick while
@@ -138,6 +141,7 @@ struct TDriver {
     size_t next = 0;
     int ticks = 0;
     bool busy = false;
+    HWND answered = nullptr;  // the error box whose OK has been clicked
 
     static TDriver*& Current() {
         static TDriver* d = nullptr;
@@ -147,8 +151,12 @@ struct TDriver {
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         TDriver& d = *Current();
         if (HWND box = ThreadWindow("#32770")) {
-            d.errors.push_back(BoxText(box));
-            SendMessageW(box, WM_COMMAND, IDOK, 0);
+            if (box != d.answered) {  // the click is on its way otherwise
+                d.answered = box;
+                d.errors.push_back(BoxText(box));
+                SetForegroundWindow(box);
+                test::QueueKey(VK_RETURN);  // OK is the box's default button
+            }
             return;
         }
         HWND w = ThreadWindow("TFSelectFTPDir");
@@ -274,13 +282,20 @@ TEST_F(SelectFtpDir, FormLayoutAndResizeArithmetic) {
     // Dragging the splitter moves the border; it leaves both sides some room.
     HWND split = dialog->Splitter();
     const int before = ChildRect(dialog->LbFolders()).right;
-    SendMessageW(split, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 10));
-    SendMessageW(split, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(-98), 10));
+    RECT bar;
+    GetWindowRect(split, &bar);
+    const POINT grab{bar.left + 2, bar.top + 10};
+    test::BringToFront(w);
+    test::PointAt(grab);
+    test::SendMouse(MOUSEEVENTF_LEFTDOWN, grab);
+    test::Settle(60);
+    test::PointAt(POINT{grab.x - 100, grab.y});
     EXPECT_EQ(ChildRect(dialog->LbFolders()).right, before - 100);
     EXPECT_EQ(ChildRect(dialog->SGFiles()).left, before - 96);
-    SendMessageW(split, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(-2000), 10));
+    test::PointAt(POINT{bar.left - 2000 > 0 ? bar.left - 2000 : 0, grab.y});
     EXPECT_GT(ChildRect(dialog->LbFolders()).right, 0);
-    SendMessageW(split, WM_LBUTTONUP, 0, MAKELPARAM(0, 10));
+    test::SendMouse(MOUSEEVENTF_LEFTUP, POINT{0, grab.y});
+    test::Settle(60);
     EXPECT_EQ(GetCapture(), nullptr);
 
     dialog.reset();
@@ -470,54 +485,36 @@ TEST_F(SelectFtpDir, EndlessRefusalIsShownCutShort) {
     EXPECT_EQ(d.errors[0].substr(d.errors[0].size() - 3), "...");
 }
 
-// The picture for the documentation: KW_SCREENSHOT_FTP names the .bmp to write.
-TEST_F(SelectFtpDir, Screenshot) {
+// Pictures for the documentation at 100 % and, after a move to a 150 % monitor, laid out again.
+TEST_F(SelectFtpDir, Screenshots) {
     REQUIRE_SERVER();
     fs::create_directories(Root() / "pub" / "www");
     fs::create_directories(Root() / "pub" / "archive");
     WriteFile(Root() / "pub" / "readme.txt", 1234);
     WriteFile(Root() / "pub" / "playlist.html", 48213);
     WriteFile(Root() / "pub" / "now-playing.xml", 912);
-    const char* out = getenv("KW_SCREENSHOT_FTP");
+    bool shot100 = false, shot150 = false;
+    int buttonHeight = 0;
     TDriver d;
     d.steps = {[&](TFSelectFTPDir& f) {
                    SendMessageW(f.LbFolders(), LB_SETCURSEL, 1, 0);
                    ListView_SetItemState(f.SGFiles(), 0, LVIS_SELECTED, LVIS_SELECTED);
-                   SetWindowPos(f.Hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-                   RedrawWindow(f.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+                   shot100 = test::Shoot(f.Hwnd(), "ftpfolder-100");
+                   test::ChangeDpi(f.Hwnd(), 144);
+                   shot150 = test::Shoot(f.Hwnd(), "ftpfolder-150");
+                   RECT r;
+                   GetWindowRect(f.SBCancel(), &r);
+                   buttonHeight = r.bottom - r.top;
                    return true;
                },
                [&](TFSelectFTPDir& f) {
-                   if (out) {
-                       RECT r;
-                       GetWindowRect(f.Hwnd(), &r);
-                       const int w = r.right - r.left, h = r.bottom - r.top;
-                       HDC screen = GetDC(nullptr);
-                       HDC mem = CreateCompatibleDC(screen);
-                       HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-                       HGDIOBJ old = SelectObject(mem, bmp);
-                       BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY); // what the user sees
-                       SelectObject(mem, old);
-                       BITMAPINFOHEADER bi{sizeof bi, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-                       std::vector<char> pixels(static_cast<size_t>(((w * 3 + 3) / 4) * 4 * h));
-                       GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels.data(),
-                                 reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-                       DeleteObject(bmp);
-                       DeleteDC(mem);
-                       ReleaseDC(nullptr, screen);
-                       BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bi + pixels.size()),
-                                           0, 0, sizeof fh + sizeof bi};
-                       std::ofstream file(out, std::ios::binary);
-                       file.write(reinterpret_cast<const char*>(&fh), sizeof fh);
-                       file.write(reinterpret_cast<const char*>(&bi), sizeof bi);
-                       file.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-                   }
                    Click(f.SBCancel());
                    return true;
                }};
     EXPECT_EQ(d.Run(owner, Ftp("/pub")), "/pub");
-    if (!out)
-        GTEST_SKIP() << "set KW_SCREENSHOT_FTP to a .bmp path to keep the picture";
+    EXPECT_TRUE(shot100);
+    EXPECT_TRUE(shot150);
+    EXPECT_EQ(buttonHeight, win::Scale(26, 144) - 2 * win::Scale(1, 144));  // the bar at 150 %, less its edges
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 // The Win32 message dialog under Wine: a thread timer that runs inside the dialog's modal loop
-// inspects the real window and presses its buttons, as a user would.
+// inspects the real window and presses its buttons with the mouse and the keyboard (SendInput),
+// as a user would.
 #include "LangFixture.h"
 #include "lang/Language.h"
-#include "lang/MessageDialog_win32.h"
+#include "dialogs/MessageDialog_win32.h"
+#include "tests/ui/RealInput_win32.h"
+#include "tests/ui/Screenshot_win32.h"
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -19,15 +22,19 @@ struct TSeen {
     bool Resizable = true;
     bool Centred = false;
     bool Modal = false;
+    bool ShotAt100 = false, ShotAt150 = false;  // the pictures were taken (the dialog was on screen)
 };
 
 // What the timer does once it has found the dialog.
-enum class TAction { ClickLastButton, ClickHelpThenFirst, PressEscape, TypeAccelerator };
+enum class TAction { ClickButton, ClickLastButton, ClickHelpThenFirst, PressEscape, TypeAccelerator, TabAndEnter,
+                     Screenshots };
 
 TSeen g_seen;
 TAction g_action;
 int g_ticks = 0;
 int g_step = 0;
+size_t g_button = 0;       // ClickButton: which one, from the left
+std::string g_shotName;    // Screenshots: the pictures' name
 HWND g_owner = nullptr;
 
 std::string WindowText(HWND h) {
@@ -98,7 +105,7 @@ void Inspect(HWND dlg) {
 }
 
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (++g_ticks > 200) {  // ten seconds without the expected outcome: end the dialog
+    if (++g_ticks > 400) {  // twenty seconds without the expected outcome: end the dialog
         if (g_seen.Dialog)
             EndDialog(g_seen.Dialog, -99);
         return;
@@ -110,22 +117,49 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         Inspect(g_seen.Dialog);
     }
     const std::vector<HWND> buttons = ButtonsLeftToRight(g_seen.Dialog);
+    if (g_step > 0 && g_step % 10 != 0) {  // give each input time to arrive before the next
+        ++g_step;
+        return;
+    }
+    const int step = g_step++ / 10;
     switch (g_action) {
-    case TAction::ClickLastButton:
-        SendMessageA(buttons.back(), BM_CLICK, 0, 0);
+    case TAction::ClickButton:
+        kw::test::QueueClick(buttons.at(g_button));
         break;
-    case TAction::ClickHelpThenFirst:  // Help leaves the dialog open; the next tick presses the first
-        SendMessageA(g_step++ == 0 ? buttons.back() : buttons.front(), BM_CLICK, 0, 0);
+    case TAction::ClickLastButton:
+        kw::test::QueueClick(buttons.back());
+        break;
+    case TAction::ClickHelpThenFirst:  // Help leaves the dialog open; the next step presses the first
+        kw::test::QueueClick(step == 0 ? buttons.back() : buttons.front());
         break;
     case TAction::PressEscape:
-        if (g_step++ == 0)
-            PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+        if (step == 0)
+            kw::test::QueueKey(VK_ESCAPE);
         else
-            SendMessageA(buttons.front(), BM_CLICK, 0, 0);
+            kw::test::QueueClick(buttons.front());
         break;
     case TAction::TypeAccelerator:
-        if (g_step++ == 0)
-            PostMessageA(GetFocus(), WM_CHAR, 'n', 0);
+        if (step == 0)
+            kw::test::QueueKey('N');
+        break;
+    case TAction::TabAndEnter:  // Tab moves from the first button to the second; Enter presses it
+        kw::test::QueueKey(step == 0 ? VK_TAB : VK_RETURN);
+        break;
+    case TAction::Screenshots:  // a step after the dialog appeared, so that it has painted
+        if (step == 1) {
+            g_seen.ShotAt100 = kw::test::Shoot(g_seen.Dialog, g_shotName + "-100");
+            kw::test::ChangeDpi(g_seen.Dialog, 144);
+            g_seen.ShotAt150 = kw::test::Shoot(g_seen.Dialog, g_shotName + "-150");
+            RECT r;
+            GetClientRect(g_seen.Dialog, &r);
+            g_seen.Buttons.clear();
+            for (HWND b : ButtonsLeftToRight(g_seen.Dialog))
+                g_seen.Buttons.push_back(WindowText(b));
+            g_seen.Resizable = false;
+            g_seen.Text = std::to_string(r.bottom);  // the client height at 150 %
+        }
+        if (step == 2)
+            kw::test::QueueClick(ButtonsLeftToRight(g_seen.Dialog).front());
         break;
     }
 }
@@ -188,6 +222,36 @@ TEST(MessageDialogWin32, EscapeAnswersCancelOnlyWhereTheDialogHasOne) {
 
 TEST(MessageDialogWin32, TheUnderlinedLetterPressesItsButton) {
     EXPECT_EQ(ShowAndPress(BuildMessageDialog("x", TMsgDlgType::Confirmation, mbYesNo), TAction::TypeAccelerator), mrNo);
+}
+
+TEST(MessageDialogWin32, EveryButtonTakesARealClickAndTabAndEnterWork) {
+    const TMessageDialogModel model = BuildMessageDialog("x", TMsgDlgType::Confirmation, mbYesNo | Buttons(mbCancel));
+    const int expected[] = {mrYes, mrNo, mrCancel};
+    for (size_t i = 0; i < 3; ++i) {
+        g_button = i;
+        EXPECT_EQ(ShowAndPress(model, TAction::ClickButton), expected[i]) << i;
+    }
+    EXPECT_EQ(ShowAndPress(model, TAction::TabAndEnter), mrNo);
+}
+
+// Pictures for the documentation at 100 % and, after a move to a 150 % monitor, laid out again.
+TEST(MessageDialogWin32, Screenshots) {
+    test::TProgramFolder dir;
+    dir.WriteLines("Prog.Ru.lng", {"[Constants]", "Dialog.Confirm=\xCF\xEE\xE4\xF2\xE2\xE5\xF0\xE6\xE4\xE5\xED\xE8\xE5",
+                                   "Button.Yes=&\xC4\xE0", "Button.No=&\xCD\xE5\xF2", "[Main]",
+                                   "Dialog.Exit=\xC7\xE0\xE2\xE5\xF0\xF8\xE8\xF2\xFC KWPAGE?"});
+    TLanguage language("Prog.");
+    ASSERT_TRUE(language.SelectFromSettings("", "Settings", ""));
+    std::unique_ptr<TSectionList> main;
+    language.LoadSection("Main", main);
+    g_shotName = "message";
+    const TMessageDialogModel model = language.LocalisedDialog(language.MessageText("Exit", main.get()),
+                                                               TMsgDlgType::Confirmation, mbYesNo);
+    EXPECT_EQ(ShowAndPress(model, TAction::Screenshots), mrYes);
+    EXPECT_TRUE(g_seen.ShotAt100) << "the dialog at 100 % is not on the screen";
+    EXPECT_TRUE(g_seen.ShotAt150) << "the dialog at 150 % is not on the screen";
+    EXPECT_EQ(g_seen.Buttons, (std::vector<std::string>{"&\xC4\xE0", "&\xCD\xE5\xF2"}));
+    EXPECT_GT(std::stoi(g_seen.Text), 60);  // the 150 % layout is taller than the font alone
 }
 
 TEST(MessageDialogWin32, EmptyCaptionsStillWork) {

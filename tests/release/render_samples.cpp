@@ -8,7 +8,7 @@
 // The code page of each page follows from its file name (see CodePageOfSample): the HTML
 // samples name theirs, the JSON and the plain-text sample are UTF-8. Exit code 0 when every page
 // was written, 1 on a failure (printed), 2 on bad arguments.
-#include "config/ftp/Cp1251.h"
+#include "platform/Cp1251.h"
 #include "hostlink/Decode.h"
 #include "render/CodePages.h"
 #include "render/RenderWork.h"
@@ -70,7 +70,8 @@ std::optional<uint8_t> CodePageOfSample(const std::string& fileName) {
 // other than 1, a sender that is not linked) are dropped too.
 kw::TBroadcastState PlayScript(const std::string& script) {
     using kw::player::TStep;
-    const auto steps = kw::player::ParseScript(script, kw::ftp::Utf8ToAnsi, [] { return kw::Now(); });
+    const auto toHost = [](const std::string& s) { return kw::Utf8ToCp1251(s); };
+    const auto steps = kw::player::ParseScript(script, toHost, [] { return kw::Now(); });
     kw::TBroadcastState state;
     for (const TStep& step : steps) {
         if (step.Type != TStep::TType::Data || step.Marker != 1 || step.From != kw::player::TSender::Own)

@@ -1,8 +1,11 @@
-// The main window under Wine: created in this process and driven by messages as a user would
-// (clicks, selection, resizing), with the program's other parts replaced by a small host.
+// The main window under Wine: created in this process and used as a person uses it (the pointer
+// and the keyboard through SendInput), with the program's other parts replaced by a small host.
 #include "platform/Regional.h"
 #include "shell/win32/MainWindow_win32.h"
+#include "tests/ui/RealInput_win32.h"
+#include "tests/ui/Screenshot_win32.h"
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -13,11 +16,23 @@ struct TServices : IMainServices {
     TShowCell source;
     bool exitAnswer = false;
     int asked = 0;
+    std::vector<int> edited;  // the works the editor was opened for (-1: a new one)
+    int settingsOpened = 0;
     std::string MainText(const std::string& key) override { return key; }
-    void TranslateMain(lang::IForm& form) override { form.SetCaption(form.Caption()); }
+    // as a language file does: the tool bar's hints
+    void TranslateMain(lang::IForm& form) override {
+        for (int i = 0; i < form.ComponentCount(); ++i) {
+            lang::IComponent& c = form.Component(i);
+            if (c.Name().rfind("SB", 0) == 0)
+                c.SetHint("hint of " + c.Name());
+        }
+    }
     bool ConfirmExit() override { ++asked; return exitAnswer; }
-    bool EditWork(int) override { return false; }
-    void EditProgramSettings() override {}
+    bool EditWork(int index) override {
+        edited.push_back(index);
+        return false;
+    }
+    void EditProgramSettings() override { ++settingsOpened; }
     void DeleteWork(int index) override { (void)settings->Works.RemoveAt(index); }
     TShowCell& SourceStatus() override { return source; }
     void TerminateReader() override {}
@@ -48,13 +63,46 @@ struct MainWindow : ::testing::Test {
         page->ShowWorks();
         ShowWindow(page->Hwnd(), SW_SHOWNORMAL);
         win::PumpMessages();
+        test::KeyboardWindow() = page->Hwnd();  // as the program's message loop does
     }
+    void TearDown() override { test::KeyboardWindow() = nullptr; }
     std::string Cell(int col, int row) { return win::TGridControl("", "", page->SGWork()).Cell(col, row); }
     void Select(int item) {
         ListView_SetItemState(page->SGWork(), item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         win::PumpMessages();
     }
-    void Click(int id) { SendMessageW(page->Button(id), BM_CLICK, 0, 0); win::PumpMessages(); }
+    // A click at the button's visible position, through hit-testing as the mouse's.
+    void Click(int id) {
+        test::ClickOn(page->Button(id));
+        test::Settle();
+    }
+    // A click on a row of the works grid.
+    void ClickRow(int item) {
+        RECT r{};
+        ListView_GetItemRect(page->SGWork(), item, &r, LVIR_LABEL);
+        POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ClientToScreen(page->SGWork(), &p);
+        test::BringToFront(page->Hwnd());
+        test::ClickAtPoint(p);
+        test::Settle();
+    }
+    // The text of the tooltip that shows, or "" when none does.
+    static std::string ShownTip() {
+        std::string text;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND h, LPARAM out) -> BOOL {
+                wchar_t cls[64] = {};
+                GetClassNameW(h, cls, 64);
+                if (IsWindowVisible(h) && lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0) {
+                    *reinterpret_cast<std::string*>(out) = win::GetText(h);
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&text));
+        return text;
+    }
 };
 
 TEST_F(MainWindow, WorksAreSortedByteWiseUnderTheSourceRow) {
@@ -81,6 +129,111 @@ TEST_F(MainWindow, SourceRowDisablesEditAndDeleteAndDeleteRenumbers) {
     EXPECT_EQ(ListView_GetItemCount(page->SGWork()), 4);
     EXPECT_EQ(Cell(1, 3), "b");
     EXPECT_EQ(Cell(0, 3), "2");
+}
+
+TEST_F(MainWindow, EveryToolBarButtonTakesARealClick) {
+    Click(TKW_PAGE::IDC_SBADD);
+    ASSERT_EQ(services.edited, std::vector<int>{-1});  // the editor opens for a new work
+    ClickRow(3);  // the third work, "b"
+    EXPECT_EQ(page->SelectedWork(), 2);
+    Click(TKW_PAGE::IDC_SBEDIT);
+    EXPECT_EQ(services.edited, (std::vector<int>{-1, 2}));
+    Click(TKW_PAGE::IDC_SBDELETE);
+    EXPECT_EQ(settings.Works.Count(), 3u);
+    EXPECT_EQ(ListView_GetItemCount(page->SGWork()), 4);
+    Click(TKW_PAGE::IDC_SBPID);
+    EXPECT_EQ(services.settingsOpened, 1);
+    // the Source row selected: Edit and Delete are disabled and a click does nothing
+    ClickRow(0);
+    Click(TKW_PAGE::IDC_SBEDIT);
+    Click(TKW_PAGE::IDC_SBDELETE);
+    EXPECT_EQ(services.edited.size(), 2u);
+    EXPECT_EQ(settings.Works.Count(), 3u);
+}
+
+TEST_F(MainWindow, PointerOverAButtonShowsItsEdgeHandAndHint) {
+    page->Language_Change();
+    test::BringToFront(page->Hwnd());
+    for (int id : {TKW_PAGE::IDC_SBADD, TKW_PAGE::IDC_SBPID}) {
+        HWND button = page->Button(id);
+        test::PointAt(test::CentreOf(button));
+        test::PointAt(POINT{test::CentreOf(button).x + 1, test::CentreOf(button).y});
+        EXPECT_EQ(page->Bar().Hot(), button) << id;
+        EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND))) << id;
+        const std::string expected = id == TKW_PAGE::IDC_SBADD ? "hint of SBAdd" : "hint of SBPid";
+        EXPECT_TRUE(test::WaitFor([&] { return ShownTip() == expected; }, 4000)) << ShownTip();
+    }
+    // off the bar: no button is hot
+    test::PointAt(test::CentreOf(page->SGLog()));
+    EXPECT_TRUE(test::WaitFor([&] { return page->Bar().Hot() == nullptr; }, 1000));
+}
+
+TEST_F(MainWindow, TabReachesEveryControlAndEnterPressesTheFocusedButton) {
+    ClickRow(2);  // a work selected: Edit and Delete take the focus too
+    std::set<HWND> reached;
+    for (int i = 0; i < 8; ++i) {
+        reached.insert(GetFocus());
+        test::PressKey(VK_TAB);
+    }
+    for (HWND h : {page->Button(TKW_PAGE::IDC_SBADD), page->Button(TKW_PAGE::IDC_SBEDIT),
+                   page->Button(TKW_PAGE::IDC_SBDELETE), page->Button(TKW_PAGE::IDC_SBPID), page->SGWork(),
+                   page->SGLog()})
+        EXPECT_TRUE(reached.count(h)) << GetDlgCtrlID(h);
+    // Enter on Add, Space on the settings button
+    SetFocus(page->Button(TKW_PAGE::IDC_SBADD));
+    test::PressKey(VK_RETURN);
+    test::Settle();
+    EXPECT_EQ(services.edited, std::vector<int>{-1});
+    SetFocus(page->Button(TKW_PAGE::IDC_SBPID));
+    test::PressKey(VK_SPACE);
+    test::Settle();
+    EXPECT_EQ(services.settingsOpened, 1);
+    // arrow keys in the works grid move the selection
+    SetFocus(page->SGWork());
+    test::PressKey(VK_DOWN);
+    test::Settle();
+    EXPECT_EQ(page->SelectedWork(), 2);
+}
+
+TEST_F(MainWindow, ScalesToTheMonitorsDpi) {
+    // a row is the grid row height and its grid line, as the column fitting counts it
+    EXPECT_EQ(page->Bar().Height(), 26);
+    EXPECT_EQ(win::LvRowHeight(page->SGWork()), 18 + 1);
+    int from = 96;
+    for (int dpi : {120, 144, 192, 96}) {  // 125, 150, 200 % and back
+        SCOPED_TRACE(dpi);
+        test::ChangeDpi(page->Hwnd(), dpi, from);
+        from = dpi;
+        test::Settle();
+        EXPECT_EQ(page->Dpi(), dpi);
+        EXPECT_EQ(page->Bar().Height(), win::Scale(26, dpi));
+        EXPECT_EQ(page->GridRowHeight(), win::Scale(18, dpi));
+        EXPECT_EQ(win::LvRowHeight(page->SGWork()), win::Scale(18, dpi) + 1);
+        // the columns still fill the grid: the name takes what the number and status leave
+        RECT grid;
+        GetClientRect(page->SGWork(), &grid);
+        int sum = 0;
+        for (int col = 0; col < 3; ++col)
+            sum += ListView_GetColumnWidth(page->SGWork(), col);
+        EXPECT_LE(sum, grid.right);
+        EXPECT_GE(sum, grid.right - 6);
+        EXPECT_EQ(ListView_GetColumnWidth(page->SGWork(), 0), win::Scale(27, dpi));
+        // every button lies inside the bar, the settings button at its right end
+        RECT bar, pid;
+        GetClientRect(page->PanT(), &bar);
+        GetWindowRect(page->Button(TKW_PAGE::IDC_SBPID), &pid);
+        MapWindowPoints(nullptr, page->PanT(), reinterpret_cast<POINT*>(&pid), 2);
+        EXPECT_EQ(pid.right - pid.left, win::Scale(60, dpi));
+        EXPECT_LE(pid.right, bar.right);
+        EXPECT_GE(pid.right, bar.right - win::Scale(4, dpi));
+        MINMAXINFO m{};
+        SendMessageW(page->Hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&m));
+        EXPECT_EQ(m.ptMinTrackSize.x, win::Scale(300, dpi));
+    }
+    // the buttons still take clicks where they show
+    test::ChangeDpi(page->Hwnd(), 192);
+    Click(TKW_PAGE::IDC_SBADD);
+    EXPECT_EQ(services.edited, std::vector<int>{-1});
 }
 
 TEST_F(MainWindow, ToolBarAt459PixelsAndTheMinimumSize) {
@@ -168,39 +321,9 @@ TEST_F(MainWindow, Screenshot) {
     SetShowCell(services.source, "Connected", clGreen, false, false);
     page->TimerTick();
     Select(1);
-    SetWindowPos(page->Hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    RedrawWindow(page->Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    for (int i = 0; i < 20; ++i) {
-        win::PumpMessages();
-        Sleep(25);
-    }
-    RECT r;
-    GetWindowRect(page->Hwnd(), &r);
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, r.right - r.left, r.bottom - r.top);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    // Copied from the screen: that is what the user sees, children included.
-    BitBlt(mem, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFOHEADER bi{sizeof bi, r.right - r.left, r.bottom - r.top, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const int stride = ((bi.biWidth * 3 + 3) / 4) * 4;
-    std::vector<char> pixels(static_cast<size_t>(stride * bi.biHeight));
-    GetDIBits(mem, bmp, 0, static_cast<UINT>(bi.biHeight), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    const char* out = getenv("KW_SCREENSHOT");
-    if (!out)
-        GTEST_SKIP() << "set KW_SCREENSHOT to a .bmp path to keep the picture";
-    FILE* f = fopen(out, "wb");
-    ASSERT_NE(f, nullptr);
-    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof bi + pixels.size()), 0, 0,
-                        sizeof(BITMAPFILEHEADER) + sizeof bi};
-    fwrite(&fh, sizeof fh, 1, f);
-    fwrite(&bi, sizeof bi, 1, f);
-    fwrite(pixels.data(), 1, pixels.size(), f);
-    fclose(f);
+    ASSERT_TRUE(test::Shoot(page->Hwnd(), "main-100"));
+    test::ChangeDpi(page->Hwnd(), 144);
+    ASSERT_TRUE(test::Shoot(page->Hwnd(), "main-150"));
 }
 
 } // namespace

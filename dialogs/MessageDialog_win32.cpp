@@ -1,7 +1,10 @@
 // The message dialog as a window built at run time from an empty dialog template: the dialog
 // manager gives it modality, keyboard navigation and the "&" accelerators; the layout follows
-// the text and the captions it is given.
-#include "lang/MessageDialog_win32.h"
+// the text, the captions it is given and the dialog font at the monitor's DPI.
+#include "dialogs/MessageDialog_win32.h"
+#include "ui/win32/Controls.h"
+#include "ui/win32/Dpi.h"
+#include "ui/win32/Window.h"
 #include <algorithm>
 #include <windows.h>
 
@@ -15,7 +18,7 @@ constexpr int kIconId = 201;
 
 struct TDialogState {
     const TMessageDialogModel* Model = nullptr;
-    HFONT Font = nullptr;
+    HFONT Font = nullptr;  // the UI library's, at the dialog's DPI
     bool CancelAllowed = false;  // Escape and the close box give a result
     int CancelResult = mrCancel;
 };
@@ -30,15 +33,6 @@ LPCSTR IconFor(TMsgDlgType type) {
     case TMsgDlgType::Confirmation: return MAKEINTRESOURCEA(32514); // question
     default: return nullptr;
     }
-}
-
-HFONT MessageFont() {
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        if (HFONT font = CreateFontIndirectA(&metrics.lfMessageFont))
-            return font;
-    return nullptr;
 }
 
 // Escape and the close box answer like the standard message box: Cancel when there is a
@@ -73,29 +67,18 @@ HWND AddChild(HWND dlg, const char* cls, const std::string& text, DWORD style, i
     return h;
 }
 
-void CentreOnScreen(HWND dlg, int width, int height) {
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (GetMonitorInfoA(MonitorFromWindow(dlg, MONITOR_DEFAULTTOPRIMARY), &info))
-        area = info.rcWork;
-    const int x = area.left + (area.right - area.left - width) / 2;
-    const int y = area.top + (area.bottom - area.top - height) / 2;
-    SetWindowPos(dlg, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// Creates the controls and sizes the window around them.
-void Build(HWND dlg, TDialogState& state) {
+// Creates the controls at `dpi` and sizes the window around them.
+void Build(HWND dlg, TDialogState& state, int dpi) {
     const TMessageDialogModel& model = *state.Model;
     SetWindowTextA(dlg, model.Caption.c_str());
-    state.Font = MessageFont();
+    state.Font = win::UiFont(dpi);
     HDC dc = GetDC(dlg);
     HGDIOBJ old = SelectObject(dc, state.Font ? state.Font : GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRICA tm{};
     GetTextMetricsA(dc, &tm);
     const int unit = std::max<int>(tm.tmHeight, 8);  // everything scales with the font
     const int margin = unit;
-    const int maxTextWidth = std::max(GetSystemMetrics(SM_CXSCREEN) * 3 / 5, 200);
+    const int maxTextWidth = std::max(GetSystemMetrics(SM_CXSCREEN) * 3 / 5, win::Scale(200, dpi));
 
     const SIZE text = MeasureText(dc, model.Text, maxTextWidth, DT_WORDBREAK);
     const int buttonHeight = unit * 7 / 4;
@@ -112,7 +95,7 @@ void Build(HWND dlg, TDialogState& state) {
     ReleaseDC(dlg, dc);
 
     const LPCSTR iconName = IconFor(model.Type);
-    const int iconSize = iconName ? GetSystemMetrics(SM_CXICON) : 0;
+    const int iconSize = iconName ? win::Scale(32, dpi) : 0;
     const int textLeft = margin + (iconName ? iconSize + margin : 0);
     const int bodyHeight = std::max<int>(text.cy, iconSize);
     const int clientWidth = std::max<int>(textLeft + text.cx + margin, buttonsWidth + 2 * margin);
@@ -120,7 +103,9 @@ void Build(HWND dlg, TDialogState& state) {
 
     if (iconName) {
         HWND icon = AddChild(dlg, "STATIC", "", SS_ICON, kIconId, nullptr);
-        SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, iconName)), 0);
+        // the stock icon drawn at the dialog's scale (LR_SHARED: the system keeps it)
+        HANDLE image = LoadImageA(nullptr, iconName, IMAGE_ICON, iconSize, iconSize, LR_SHARED);
+        SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(image ? image : LoadIconA(nullptr, iconName)), 0);
         SetWindowPos(icon, nullptr, margin, margin, iconSize, iconSize, SWP_NOZORDER);
     }
     HWND label = AddChild(dlg, "STATIC", model.Text, SS_LEFT | SS_NOPREFIX, kTextId, state.Font);
@@ -146,10 +131,18 @@ void Build(HWND dlg, TDialogState& state) {
     if (!state.CancelAllowed)
         EnableMenuItem(GetSystemMenu(dlg, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
 
-    RECT frame{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_EXSTYLE)));
-    CentreOnScreen(dlg, frame.right - frame.left, frame.bottom - frame.top);
+    win::SizeAndCentre(dlg, clientWidth, clientHeight);
+}
+
+// Moved to a monitor of another scale: the controls are made again at the new DPI.
+void Rebuild(HWND dlg, TDialogState& state, int dpi) {
+    HWND focus = GetFocus();
+    const int focusId = focus && IsChild(dlg, focus) ? GetDlgCtrlID(focus) : 0;
+    while (HWND child = GetWindow(dlg, GW_CHILD))
+        DestroyWindow(child);
+    Build(dlg, state, dpi);
+    if (HWND again = focusId ? GetDlgItem(dlg, focusId) : nullptr)
+        SetFocus(again);
 }
 
 void OnCommand(HWND dlg, const TDialogState& state, int id) {
@@ -172,9 +165,13 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam
         case WM_INITDIALOG: {
             auto* state = reinterpret_cast<TDialogState*>(lParam);
             SetWindowLongPtrA(dlg, DWLP_USER, lParam);
-            Build(dlg, *state);
+            Build(dlg, *state, win::DpiOf(dlg));
             return FALSE;  // focus was set on the first button
         }
+        case WM_DPICHANGED:
+            if (auto* state = reinterpret_cast<TDialogState*>(GetWindowLongPtrA(dlg, DWLP_USER)))
+                Rebuild(dlg, *state, HIWORD(wParam));
+            return TRUE;
         case WM_COMMAND:
             if (auto* state = reinterpret_cast<TDialogState*>(GetWindowLongPtrA(dlg, DWLP_USER)))
                 OnCommand(dlg, *state, LOWORD(wParam));
@@ -208,11 +205,13 @@ int TMessageDialogWin32::ShowModal(const TMessageDialogModel& model) noexcept {
     // A popup with caption and system menu and a fixed dialog frame: not resizable.
     tpl.Header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK;
     tpl.Header.cdit = 0;
+    // Some size to start with: Wine's X11 driver never shows a dialog created empty and sized
+    // in WM_INITDIALOG (its screen area stays blank); WM_INITDIALOG gives the real size.
+    tpl.Header.cx = 100;
+    tpl.Header.cy = 50;
     HWND owner = owner_ ? static_cast<HWND>(owner_) : GetActiveWindow();
     const INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &tpl.Header, owner, DialogProc,
                                                    reinterpret_cast<LPARAM>(&state));
-    if (state.Font)
-        DeleteObject(state.Font);
     return result < 0 ? mrNone : static_cast<int>(result);
 }
 

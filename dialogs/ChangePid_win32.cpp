@@ -1,7 +1,9 @@
 // The program settings dialog's window and the main window's settings button.
-#include "config/ChangePid_win32.h"
+#include "dialogs/ChangePid_win32.h"
 #include "config/SettingsFile.h"
 #include "platform/FileSystem.h"
+#include "ui/win32/ModalForm.h"
+#include <commctrl.h>
 #include <vector>
 
 namespace kw {
@@ -9,17 +11,13 @@ namespace kw {
 namespace {
 
 using win::AnsiFromUtf8;
-using win::Scaled;
 
 constexpr int FormWidth = 260;
 constexpr int RowH = 22;
 
 } // namespace
 
-TFChangePID::~TFChangePID() {
-    if (tooltip_)
-        DestroyWindow(tooltip_);
-}
+TFChangePID::~TFChangePID() = default;
 
 bool TFChangePID::Create(HWND owner, int pid) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
@@ -28,7 +26,7 @@ bool TFChangePID::Create(HWND owner, int pid) {
     Register();
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     if (!CreateWin(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win::Wide(AnsiFromUtf8("Установить PID")), style, 0, 0,
-                   Scaled(FormWidth), Scaled(220), owner))
+                   win::Scale(FormWidth, win::DpiOf(owner)), win::Scale(220, win::DpiOf(owner)), owner))
         return false;
     CreateControls();
     ePid_.SetValue(pid);
@@ -38,47 +36,58 @@ bool TFChangePID::Create(HWND owner, int pid) {
 
 void TFChangePID::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("FChangePID", Hwnd());
-    const int x = 12, w = FormWidth - 24;
-    HWND l = win::MakeChild(Hwnd(), L"STATIC", "Language", SS_CENTER | SS_NOPREFIX, Scaled(x), Scaled(12), Scaled(w),
-                            Scaled(16), 0);
-    components_->Add("LLanguage", "TLabel", l);
-    HWND cb = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, Scaled(x),
-                             Scaled(30), Scaled(w), Scaled(200), IDC_CBLANGUAGE);
-    components_->Add<win::TComboControl>("CBLanguage", "TComboBox", cb);
-    HWND pidLabel = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Укажите группу программ (PID)"), SS_LEFT | SS_NOPREFIX,
-                                   Scaled(x), Scaled(64), Scaled(w), Scaled(16), 0);
-    components_->Add("LSetPID", "TLabel", pidLabel);
-    ePid_.Create(Hwnd(), Scaled(x), Scaled(82), Scaled(100), Scaled(RowH), IDC_EPID, MinPid, MaxPid, MinPid);
+    lLanguage_ = win::MakeChild(Hwnd(), L"STATIC", "Language", SS_CENTER | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    components_->Add("LLanguage", "TLabel", lLanguage_);
+    HWND cb = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1,
+                             IDC_CBLANGUAGE);
+    cbLanguage_ = &components_->Add<win::TComboControl>("CBLanguage", "TComboBox", cb);
+    lSetPID_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Укажите группу программ (PID)"), SS_LEFT | SS_NOPREFIX,
+                              0, 0, 1, 1, 0);
+    components_->Add("LSetPID", "TLabel", lSetPID_);
+    ePid_.Create(Hwnd(), IDC_EPID, MinPid, MaxPid, MinPid);
     components_->Add("EPid", "TSpinEdit", ePid_.Edit());
-    HWND autoStart = win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Автозапуск c Windows"),
-                                    WS_TABSTOP | BS_AUTOCHECKBOX, Scaled(x), Scaled(114), Scaled(w), Scaled(RowH),
-                                    IDC_CBAUTOSTART);
-    components_->Add("CBAutoStart", "TCheckBox", autoStart);
-    HWND tray = win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Спрятать в Tray"), WS_TABSTOP | BS_AUTOCHECKBOX,
-                               Scaled(x), Scaled(138), Scaled(w), Scaled(RowH), IDC_CBTRAY);
-    components_->Add("CBTray", "TCheckBox", tray);
+    cbAutoStart_ = win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Автозапуск c Windows"),
+                                  WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 1, 1, IDC_CBAUTOSTART);
+    components_->Add("CBAutoStart", "TCheckBox", cbAutoStart_);
+    cbTray_ = win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Спрятать в Tray"), WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0,
+                             1, 1, IDC_CBTRAY);
+    components_->Add("CBTray", "TCheckBox", cbTray_);
 
-    const int barY = Scaled(172);
-    panB_.Create(Hwnd(), 0, barY, Scaled(FormWidth));
-    const int bw = Scaled(105);
-    HWND save = panB_.AddButton(IDC_SBSAVE, AnsiFromUtf8("Сохранить"), (Scaled(FormWidth) - bw) / 2, bw);
-    components_->Add("SBSave", "TSpeedButton", save);
+    panB_.Create(Hwnd(), 0, 0, S(FormWidth));
+    sbSave_ = panB_.AddButton(IDC_SBSAVE, AnsiFromUtf8("Сохранить"));
+    components_->Add("SBSave", "TSpeedButton", sbSave_);
     components_->Add("PanB", "TPanel", panB_.Hwnd());
-    win::SizeAndCentre(Hwnd(), Scaled(FormWidth), barY + win::TButtonBar::BarHeight);
+    Layout();
 }
 
-HWND TFChangePID::Control(const std::string& name) const {
-    if (win::TControl* c = components_->Find(name))
-        return c->Hwnd();
-    return nullptr;
+void TFChangePID::Layout() {
+    const int x = S(12), w = S(FormWidth - 24);
+    MoveWindow(lLanguage_, x, S(12), w, S(16), TRUE);
+    MoveWindow(cbLanguage_->Hwnd(), x, S(30), w, S(200), TRUE);
+    MoveWindow(lSetPID_, x, S(64), w, S(16), TRUE);
+    ePid_.Move(x, S(82), S(100), S(RowH));
+    MoveWindow(cbAutoStart_, x, S(114), w, S(RowH), TRUE);
+    MoveWindow(cbTray_, x, S(138), w, S(RowH), TRUE);
+    const int barY = S(172);
+    panB_.Move(0, barY, S(FormWidth));
+    const int bw = S(105);
+    panB_.Place(sbSave_, (S(FormWidth) - bw) / 2, bw);
+    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+}
+
+void TFChangePID::DpiChanged(int dpi, const RECT*) {
+    panB_.ApplyDpi(dpi);
+    win::SetChildFonts(Hwnd(), dpi);
+    Layout();
+    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TFChangePID::FormCreate() {
     std::vector<std::string> names;
     language_.GetLanguageNames(names);
-    auto& list = static_cast<win::TComboControl&>(*components_->Find("CBLanguage"));
+    auto& list = *cbLanguage_;
     for (const std::string& n : names)
-        SendMessageW(list.Hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win::Wide(n).c_str()));
+        list.AddItem(n);
     int index = language_.IndexOfLanguage(settings_.Language);
     if (index < 0 && !names.empty())
         index = 0;
@@ -87,21 +96,21 @@ void TFChangePID::FormCreate() {
     // Ticking the box counts as a click: a registration found only machine-wide gains its
     // per-user value now.
     const bool registered = IsAutoStartRegistered(fs::ProgramPath());
-    win::SetChecked(Control("CBAutoStart"), registered);
+    win::SetChecked(cbAutoStart_, registered);
     if (registered)
         CBAutoStartClick();
-    win::SetChecked(Control("CBTray"), settings_.Hide);
+    win::SetChecked(cbTray_, settings_.Hide);
 }
 
 void TFChangePID::Translate() {
     language_.TranslateOnce(*components_);
-    tooltip_ = win::MakeHints(Hwnd(), *components_, tooltip_);
+    hints_.SetFromForm(Hwnd(), *components_);
 }
 
-void TFChangePID::CBAutoStartClick() { SetAutoStart(win::IsChecked(Control("CBAutoStart")), fs::ProgramPath()); }
+void TFChangePID::CBAutoStartClick() { SetAutoStart(win::IsChecked(cbAutoStart_), fs::ProgramPath()); }
 
 void TFChangePID::CBLanguageChange() {
-    const int index = components_->Find("CBLanguage")->ItemIndex();
+    const int index = cbLanguage_->ItemIndex();
     if (index < 0)
         return;
     (void)language_.SelectLanguage(index);
@@ -109,9 +118,9 @@ void TFChangePID::CBLanguageChange() {
 }
 
 void TFChangePID::SBSaveClick() {
-    const auto& list = *components_->Find("CBLanguage");
+    const auto& list = *cbLanguage_;
     TProgramSettingsChoice choice;
-    choice.Hide = win::IsChecked(Control("CBTray"));
+    choice.Hide = win::IsChecked(cbTray_);
     choice.LanguageIndex = list.ItemIndex();
     choice.LanguageCount = list.ItemCount();
     ApplyProgramSettings(choice, settings_, [this](int i) { return language_.LanguageFileName(i); });
@@ -120,19 +129,10 @@ void TFChangePID::SBSaveClick() {
 
 int TFChangePID::ShowModal() {
     modalResult_ = 0;
-    if (owner_)
-        EnableWindow(owner_, FALSE);
-    ShowWindow(Hwnd(), SW_SHOW);
-    SetForegroundWindow(Hwnd());
-    SetFocus(Control("CBLanguage"));
-    const bool quit = !win::RunModalLoop(Hwnd(), [this] { return modalResult_ != 0 || !IsWindow(Hwnd()); });
-    if (quit || modalResult_ == 0)
+    const bool ended = win::ShowModalForm(Hwnd(), owner_, cbLanguage_->Hwnd(), [this] { return modalResult_ != 0; });
+    if (!ended || modalResult_ == 0)
         modalResult_ = -1;  // the program is ending: the number is not taken
     ePid_.Normalise();
-    if (owner_)
-        EnableWindow(owner_, TRUE);
-    if (Hwnd())
-        ShowWindow(Hwnd(), SW_HIDE);
     return modalResult_;
 }
 

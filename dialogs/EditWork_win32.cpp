@@ -1,10 +1,12 @@
 // The work editor's window: its controls in the editor's tab order, translation by the section
 // "FEditWork", and the handlers over the editor's decisions in config/EditWork.h.
-#include "config/EditWork_win32.h"
+#include "dialogs/EditWork_win32.h"
 #include "config/EditWorkText.h"
 #include "config/SettingsFile.h"
-#include "config/ftp/SelectFtpDir_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 #include "platform/FileSystem.h"
+#include "ui/win32/ModalForm.h"
+#include <commctrl.h>
 #include <algorithm>
 #include <commdlg.h>
 
@@ -15,7 +17,6 @@ TSelectFtpFolderFn SelectFtpFolderHook = &SelectFtpFolderDialog;
 namespace {
 
 using win::AnsiFromUtf8;
-using win::Scaled;
 
 constexpr int FormWidth = 400;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
@@ -43,13 +44,21 @@ bool AnsiFileName(const wchar_t* wide, std::string& out) {
     return true;
 }
 
+// The system's file dialog, loaded when first asked for: comdlg32 brings the print spooler's
+// libraries with it, which would otherwise load at every start of the program for a dialog
+// few starts ever open.
+BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
+    using Fn = BOOL(WINAPI*)(OPENFILENAMEW*);
+    static const Fn open = [] {
+        HMODULE dll = LoadLibraryW(L"comdlg32.dll");
+        return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "GetOpenFileNameW"))) : nullptr;
+    }();
+    return open ? open(&ofn) : FALSE;
+}
+
 } // namespace
 
-TFEditWork::~TFEditWork() {
-    if (tooltip_)
-        DestroyWindow(tooltip_);
-    FormClose();
-}
+TFEditWork::~TFEditWork() { FormClose(); }
 
 bool TFEditWork::Create(HWND owner) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
@@ -59,7 +68,7 @@ bool TFEditWork::Create(HWND owner) {
     // No WS_CLIPCHILDREN: the group box draws only its frame and relies on the form's background.
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     if (!CreateWin(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win::Wide(AnsiFromUtf8("Настройки шаблона")), style, 0,
-                   0, Scaled(FormWidth), Scaled(300), owner))
+                   0, win::Scale(FormWidth, win::DpiOf(owner)), win::Scale(300, win::DpiOf(owner)), owner))
         return false;
     CreateControls();
     FormCreate();
@@ -67,117 +76,130 @@ bool TFEditWork::Create(HWND owner) {
     return true;
 }
 
+HWND TFEditWork::Place(HWND control, int x, int y, int w, int h) {
+    placed_.push_back(TPlaced{control, RECT{x, y, x + w, y + h}});
+    return control;
+}
+
 HWND TFEditWork::AddLabel(const char* name, const char* caption, int x, int y, int w) {
-    HWND h = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8(caption), SS_LEFT | SS_NOPREFIX, Scaled(x),
-                            Scaled(y + 3), Scaled(w), Scaled(16), 0);
+    HWND h = Place(win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8(caption), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0), x,
+                   y + 3, w, 16);
     components_->Add(name, "TLabel", h);
     return h;
 }
 
 HWND TFEditWork::AddEdit(const char* name, const char* className, int id, int x, int y, int w, DWORD style) {
-    HWND h = win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | style, Scaled(x), Scaled(y), Scaled(w),
-                            Scaled(RowH), id, WS_EX_CLIENTEDGE);
+    HWND h = Place(win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | style, 0, 0, 1, 1, id,
+                                  WS_EX_CLIENTEDGE),
+                   x, y, w, RowH);
     SendMessageW(h, EM_SETLIMITTEXT, TextCapacity, 0);
     components_->Add(name, className, h);
     return h;
 }
 
 HWND TFEditWork::AddCheck(const char* name, const char* caption, int id, int x, int y, int w) {
-    HWND h = win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8(caption), WS_TABSTOP | BS_AUTOCHECKBOX, Scaled(x),
-                            Scaled(y), Scaled(w), Scaled(RowH), id);
+    HWND h = Place(win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8(caption), WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 1, 1,
+                                  id),
+                   x, y, w, RowH);
     components_->Add(name, "TCheckBox", h);
     return h;
+}
+
+HWND TFEditWork::AddBrowse(int id, int x, int y) {
+    return Place(win::MakeChild(Hwnd(), L"BUTTON", "...", WS_TABSTOP, 0, 0, 1, 1, id), x, y, 24, RowH);
 }
 
 // Created in the tab order of the editor; the FTP group's controls follow the group box.
 void TFEditWork::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("FEditWork", Hwnd());
     AddLabel("LName", "Наименование", LabelX, 12, LabelW);
-    AddEdit("EName", "TEdit", IDC_ENAME, FieldX, 12, 244);
+    eName_ = AddEdit("EName", "TEdit", IDC_ENAME, FieldX, 12, 244);
     AddLabel("LShape", "Файл шаблона", LabelX, 42, LabelW);
-    AddEdit("FEFileIn", "TFilenameEdit", IDC_FEFILEIN, FieldX, 42, 218);
-    win::MakeChild(Hwnd(), L"BUTTON", "...", WS_TABSTOP, Scaled(FieldX + 220), Scaled(42), Scaled(24), Scaled(RowH),
-                   IDC_FEFILEIN_BROWSE);
+    feFileIn_ = AddEdit("FEFileIn", "TFilenameEdit", IDC_FEFILEIN, FieldX, 42, 218);
+    AddBrowse(IDC_FEFILEIN_BROWSE, FieldX + 220, 42);
     AddLabel("LFileOut", "Файл вывода", LabelX, 72, LabelW);
-    AddEdit("FEFileOut", "TFilenameEdit", IDC_FEFILEOUT, FieldX, 72, 218);
-    win::MakeChild(Hwnd(), L"BUTTON", "...", WS_TABSTOP, Scaled(FieldX + 220), Scaled(72), Scaled(24), Scaled(RowH),
-                   IDC_FEFILEOUT_BROWSE);
+    feFileOut_ = AddEdit("FEFileOut", "TFilenameEdit", IDC_FEFILEOUT, FieldX, 72, 218);
+    AddBrowse(IDC_FEFILEOUT_BROWSE, FieldX + 220, 72);
     AddLabel("LUpdate", "Обновлять (сек.)", LabelX, 102, LabelW);
-    eSecs_.Create(Hwnd(), Scaled(FieldX), Scaled(102), Scaled(80), Scaled(RowH), IDC_ESECS, MinUpdateSecs,
-                  MaxUpdateSecs, DefaultUpdateSecs);
+    eSecs_.Create(Hwnd(), IDC_ESECS, MinUpdateSecs, MaxUpdateSecs, DefaultUpdateSecs);
     components_->Add("ESecs", "TSpinEdit", eSecs_.Edit());
-    AddCheck("CBFTPUse", "Выложить на FTP", IDC_CBFTPUSE, LabelX, 130, 240);
+    cbFTPUse_ = AddCheck("CBFTPUse", "Выложить на FTP", IDC_CBFTPUSE, LabelX, 130, 240);
 
     const int g = GroupTop;
-    HWND group = win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Настройки FTP"), BS_GROUPBOX, Scaled(LabelX),
-                                Scaled(g), Scaled(FormWidth - 2 * LabelX), Scaled(GroupH), IDC_GBFTP);
+    HWND group = Place(win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Настройки FTP"), BS_GROUPBOX, 0, 0, 1, 1,
+                                      IDC_GBFTP),
+                       LabelX, g, FormWidth - 2 * LabelX, GroupH);
     components_->Add("GBFTP", "TGroupBox", group);
     const size_t firstFtp = static_cast<size_t>(components_->ComponentCount()) - 1;
     const int gx = LabelX + 12, fx = 108, gl = 82;
     AddLabel("LServer", "Сервер", gx, g + 24, gl);
-    AddEdit("EFTPServer", "TEdit", IDC_EFTPSERVER, fx, g + 24, 150);
+    eFTPServer_ = AddEdit("EFTPServer", "TEdit", IDC_EFTPSERVER, fx, g + 24, 150);
     AddLabel("LPort", "Порт", 266, g + 24, 38);
-    eFTPPort_.Create(Hwnd(), Scaled(306), Scaled(g + 24), Scaled(70), Scaled(RowH), IDC_EFTPPORT, MinFtpPort,
-                     MaxFtpPort, DefaultFtpPort);
+    eFTPPort_.Create(Hwnd(), IDC_EFTPPORT, MinFtpPort, MaxFtpPort, DefaultFtpPort);
     components_->Add("EFTPPort", "TSpinEdit", eFTPPort_.Edit());
-    AddCheck("CBFTPPassive", "Passive", IDC_CBFTPPASSIVE, fx, g + 52, 90);
-    AddCheck("CBFTPUTF8", "UTF8", IDC_CBFTPUTF8, fx + 98, g + 52, 90);
+    cbFTPPassive_ = AddCheck("CBFTPPassive", "Passive", IDC_CBFTPPASSIVE, fx, g + 52, 90);
+    cbFTPUTF8_ = AddCheck("CBFTPUTF8", "UTF8", IDC_CBFTPUTF8, fx + 98, g + 52, 90);
     AddLabel("LUser", "Пользователь", gx, g + 78, gl);
-    AddEdit("EFTPUser", "TEdit", IDC_EFTPUSER, fx, g + 78, 268);
+    eFTPUser_ = AddEdit("EFTPUser", "TEdit", IDC_EFTPUSER, fx, g + 78, 268);
     AddLabel("LPass", "Пароль", gx, g + 106, gl);
-    HWND pass = AddEdit("EFTPPass", "TEdit", IDC_EFTPPASS, fx, g + 106, 180, ES_PASSWORD);
-    SendMessageW(pass, EM_SETPASSWORDCHAR, L'*', 0);
-    AddCheck("CBShowPass", "Показать", IDC_CBSHOWPASS, fx + 188, g + 106, 80);
+    eFTPPass_ = AddEdit("EFTPPass", "TEdit", IDC_EFTPPASS, fx, g + 106, 180, ES_PASSWORD);
+    SendMessageW(eFTPPass_, EM_SETPASSWORDCHAR, L'*', 0);
+    cbShowPass_ = AddCheck("CBShowPass", "Показать", IDC_CBSHOWPASS, fx + 188, g + 106, 80);
     AddLabel("LFolder", "Папка", gx, g + 134, gl);
-    AddEdit("EFTPPath", "TEdit", IDC_EFTPPATH, fx, g + 134, 240);
-    HWND select = win::MakeChild(Hwnd(), L"BUTTON", "...", WS_TABSTOP, Scaled(fx + 244), Scaled(g + 134), Scaled(24),
-                                 Scaled(RowH), IDC_SBSELECTDIR);
-    components_->Add("SBSelectDir", "TSpeedButton", select);
+    eFTPPath_ = AddEdit("EFTPPath", "TEdit", IDC_EFTPPATH, fx, g + 134, 240);
+    components_->Add("SBSelectDir", "TSpeedButton", AddBrowse(IDC_SBSELECTDIR, fx + 244, g + 134));
     AddLabel("LFTPFile", "Файл", gx, g + 162, gl);
-    AddEdit("EFTPFileName", "TEdit", IDC_EFTPFILENAME, fx, g + 162, 268);
+    eFTPFileName_ = AddEdit("EFTPFileName", "TEdit", IDC_EFTPFILENAME, fx, g + 162, 268);
     for (size_t i = firstFtp; i < static_cast<size_t>(components_->ComponentCount()); ++i)
-        ftpControls_.push_back(static_cast<win::TControl&>(components_->Component(static_cast<int>(i))).Hwnd());
+        ftpControls_.push_back(components_->Control(static_cast<int>(i)).Hwnd());
     ftpControls_.push_back(eFTPPort_.UpDown());
 
-    AddLabel("LCodepage", "Кодировка", LabelX, 0, LabelW);
-    HWND cp = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, Scaled(FieldX), 0,
-                             Scaled(244), Scaled(200), IDC_CBCODEPAGE);
+    lCodepage_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Кодировка"), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    components_->Add("LCodepage", "TLabel", lCodepage_);
+    HWND cp = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1,
+                             IDC_CBCODEPAGE);
+    cbCodePage_ = &components_->Add<win::TComboControl>("CBCodePage", "TComboBox", cp);
     for (const char* item : CodePageItems)
-        SendMessageW(cp, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win::Wide(item).c_str()));
-    SendMessageW(cp, CB_SETCURSEL, 0, 0);
-    components_->Add<win::TComboControl>("CBCodePage", "TComboBox", cp);
+        cbCodePage_->AddItem(item);
+    cbCodePage_->SetItemIndex(0);
 
-    panB_.Create(Hwnd(), 0, 0, Scaled(FormWidth));
-    const int bw = Scaled(105);
-    HWND save = panB_.AddButton(IDC_SBSAVE, AnsiFromUtf8("Сохранить"), Scaled(FormWidth) - 2 * bw - 6, bw);
-    HWND cancel = panB_.AddButton(IDC_SBCANCEL, AnsiFromUtf8("Отмена"), Scaled(FormWidth) - bw - 3, bw);
-    components_->Add("SBSave", "TSpeedButton", save);
-    components_->Add("SBCancel", "TSpeedButton", cancel);
+    panB_.Create(Hwnd(), 0, 0, S(FormWidth));
+    sbSave_ = panB_.AddButton(IDC_SBSAVE, AnsiFromUtf8("Сохранить"));
+    sbCancel_ = panB_.AddButton(IDC_SBCANCEL, AnsiFromUtf8("Отмена"));
+    components_->Add("SBSave", "TSpeedButton", sbSave_);
+    components_->Add("SBCancel", "TSpeedButton", sbCancel_);
     components_->Add("PanB", "TPanel", panB_.Hwnd());
-}
-
-HWND TFEditWork::Control(const std::string& name) const {
-    if (win::TControl* c = components_->Find(name))
-        return c->Hwnd();
-    return nullptr;
 }
 
 // The code page row and the button bar move up while the FTP group is hidden, so the form has
 // no empty hole; the form stays centred on the screen.
 void TFEditWork::Layout() {
-    const bool ftp = win::IsChecked(Control("CBFTPUse"));
+    for (const TPlaced& p : placed_)
+        MoveWindow(p.Hwnd, S(p.At.left), S(p.At.top), S(p.At.right - p.At.left), S(p.At.bottom - p.At.top), TRUE);
+    eSecs_.Move(S(FieldX), S(102), S(80), S(RowH));
+    eFTPPort_.Move(S(306), S(GroupTop + 24), S(70), S(RowH));
+    const bool ftp = win::IsChecked(cbFTPUse_);
     const int rowY = ftp ? GroupTop + GroupH + 10 : GroupTop + 4;
-    MoveWindow(Control("LCodepage"), Scaled(LabelX), Scaled(rowY + 3), Scaled(LabelW), Scaled(16), TRUE);
-    MoveWindow(Control("CBCodePage"), Scaled(FieldX), Scaled(rowY), Scaled(244), Scaled(200), TRUE);
-    const int barY = Scaled(rowY + RowH + 14);
-    MoveWindow(panB_.Hwnd(), 0, barY, Scaled(FormWidth), win::TButtonBar::BarHeight, TRUE);
+    MoveWindow(lCodepage_, S(LabelX), S(rowY + 3), S(LabelW), S(16), TRUE);
+    MoveWindow(cbCodePage_->Hwnd(), S(FieldX), S(rowY), S(244), S(200), TRUE);
+    const int barY = S(rowY + RowH + 14);
+    panB_.Move(0, barY, S(FormWidth));
+    const int bw = S(105);
+    panB_.Place(sbSave_, S(FormWidth) - 2 * bw - S(6), bw);
+    panB_.Place(sbCancel_, S(FormWidth) - bw - S(3), bw);
+    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+}
 
-    win::SizeAndCentre(Hwnd(), Scaled(FormWidth), barY + win::TButtonBar::BarHeight);
+void TFEditWork::DpiChanged(int dpi, const RECT*) {
+    panB_.ApplyDpi(dpi);
+    win::SetChildFonts(Hwnd(), dpi);
+    Layout();  // sizes and centres the form itself
+    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TFEditWork::FormCreate() {
     language_.LoadAndTranslate(*components_, list_);
-    tooltip_ = win::MakeHints(Hwnd(), *components_, tooltip_);
+    hints_.SetFromForm(Hwnd(), *components_);
 }
 
 void TFEditWork::FormClose() { lang::TLanguage::FreeSection(list_, true); }
@@ -186,40 +208,40 @@ void TFEditWork::FillData(int index) {
     // A position outside the list cannot be edited: the form then makes a new work.
     editIndex_ = index >= 0 && static_cast<size_t>(index) < settings_.Works.Count() ? index : -1;
     const TEditWorkFields f = kw::FillData(settings_.Works, editIndex_);
-    win::SetText(Control("EName"), f.Name);
-    SetFileField(Control("FEFileIn"), f.FileIn);
-    SetFileField(Control("FEFileOut"), f.FileOut);
+    win::SetText(eName_, f.Name);
+    SetFileField(feFileIn_, f.FileIn);
+    SetFileField(feFileOut_, f.FileOut);
     eSecs_.SetValue(f.Secs);
-    SendMessageW(Control("CBCodePage"), CB_SETCURSEL, static_cast<WPARAM>(f.CodePage), 0);
-    win::SetChecked(Control("CBFTPUse"), f.FTPUse);
-    win::SetText(Control("EFTPServer"), f.FTPServer);
+    cbCodePage_->SetItemIndex(f.CodePage);
+    win::SetChecked(cbFTPUse_, f.FTPUse);
+    win::SetText(eFTPServer_, f.FTPServer);
     eFTPPort_.SetValue(f.FTPPort);
-    win::SetChecked(Control("CBFTPPassive"), f.FTPPassive);
-    win::SetChecked(Control("CBFTPUTF8"), f.FTPUTF8);
-    win::SetText(Control("EFTPUser"), f.FTPUser);
-    win::SetText(Control("EFTPPass"), f.FTPPass);
-    win::SetText(Control("EFTPPath"), f.FTPPath);
-    win::SetText(Control("EFTPFileName"), f.FTPFileName);
+    win::SetChecked(cbFTPPassive_, f.FTPPassive);
+    win::SetChecked(cbFTPUTF8_, f.FTPUTF8);
+    win::SetText(eFTPUser_, f.FTPUser);
+    win::SetText(eFTPPass_, f.FTPPass);
+    win::SetText(eFTPPath_, f.FTPPath);
+    win::SetText(eFTPFileName_, f.FTPFileName);
     CBFTPUseClick();
 }
 
 TEditWorkFields TFEditWork::Fields() const {
     TEditWorkFields f;
-    f.Name = win::GetText(Control("EName"));
-    f.FileIn = FileField(Control("FEFileIn"));
-    f.FileOut = FileField(Control("FEFileOut"));
+    f.Name = win::GetText(eName_);
+    f.FileIn = FileField(feFileIn_);
+    f.FileOut = FileField(feFileOut_);
     f.Secs = eSecs_.Value();
-    const LRESULT cp = SendMessageW(Control("CBCodePage"), CB_GETCURSEL, 0, 0);
-    f.CodePage = cp >= 0 && cp < CodePageCount ? static_cast<int>(cp) : 0;
-    f.FTPUse = win::IsChecked(Control("CBFTPUse"));
-    f.FTPServer = win::GetText(Control("EFTPServer"));
+    const int cp = cbCodePage_->ItemIndex();
+    f.CodePage = cp >= 0 && cp < CodePageCount ? cp : 0;
+    f.FTPUse = win::IsChecked(cbFTPUse_);
+    f.FTPServer = win::GetText(eFTPServer_);
     f.FTPPort = eFTPPort_.Value();
-    f.FTPPassive = win::IsChecked(Control("CBFTPPassive"));
-    f.FTPUTF8 = win::IsChecked(Control("CBFTPUTF8"));
-    f.FTPUser = win::GetText(Control("EFTPUser"));
-    f.FTPPass = win::GetText(Control("EFTPPass"));
-    f.FTPPath = win::GetText(Control("EFTPPath"));
-    f.FTPFileName = win::GetText(Control("EFTPFileName"));
+    f.FTPPassive = win::IsChecked(cbFTPPassive_);
+    f.FTPUTF8 = win::IsChecked(cbFTPUTF8_);
+    f.FTPUser = win::GetText(eFTPUser_);
+    f.FTPPass = win::GetText(eFTPPass_);
+    f.FTPPath = win::GetText(eFTPPath_);
+    f.FTPFileName = win::GetText(eFTPFileName_);
     return f;
 }
 
@@ -229,39 +251,29 @@ std::string TFEditWork::FileField(HWND field) const { return UnquoteFileName(win
 
 int TFEditWork::ShowModal() {
     modalResult_ = 0;
-    if (owner_)
-        EnableWindow(owner_, FALSE);
-    ShowWindow(Hwnd(), SW_SHOW);
-    SetForegroundWindow(Hwnd());
-    SetFocus(Control("EName"));
-    const bool quit = !win::RunModalLoop(Hwnd(), [this] { return modalResult_ != 0 || !IsWindow(Hwnd()); });
-    if (quit || modalResult_ == 0)
+    const bool ended = win::ShowModalForm(Hwnd(), owner_, eName_, [this] { return modalResult_ != 0; });
+    if (!ended || modalResult_ == 0)
         modalResult_ = -1;  // the program is ending: nothing was saved
-    // The owner comes back before this form goes, so that it gets the activation.
-    if (owner_)
-        EnableWindow(owner_, TRUE);
-    if (Hwnd())
-        ShowWindow(Hwnd(), SW_HIDE);
     FormClose();
     return modalResult_;
 }
 
 void TFEditWork::CBFTPUseClick() {
-    const int show = win::IsChecked(Control("CBFTPUse")) ? SW_SHOW : SW_HIDE;
+    const int show = win::IsChecked(cbFTPUse_) ? SW_SHOW : SW_HIDE;
     for (HWND h : ftpControls_)
         ShowWindow(h, show);
     if (show == SW_HIDE) {
         HWND focus = GetFocus();
         for (HWND h : ftpControls_)
             if (focus == h)
-                SetFocus(Control("CBFTPUse"));
+                SetFocus(cbFTPUse_);
     }
     Layout();
 }
 
 void TFEditWork::CBShowPassClick() {
-    HWND pass = Control("EFTPPass");
-    SendMessageW(pass, EM_SETPASSWORDCHAR, win::IsChecked(Control("CBShowPass")) ? 0 : L'*', 0);
+    HWND pass = eFTPPass_;
+    SendMessageW(pass, EM_SETPASSWORDCHAR, win::IsChecked(cbShowPass_) ? 0 : L'*', 0);
     InvalidateRect(pass, nullptr, TRUE);
 }
 
@@ -278,7 +290,7 @@ void TFEditWork::SBSaveClick() {
     if (editIndex_ < 0) {
         const int index = GetNewSection(settings_.Works, LocalStamp(), ApplySetting(f, TWorkConfig{}));
         if (index < 0) {
-            ShowText(AnsiFromUtf8("Список уже содержит 128 шаблонов: новый шаблон добавить нельзя."));
+            language_.ShowDialog("WorkLimit", lang::TMsgDlgType::Error, list_.get(), lang::mbOKOnly);
             return;
         }
         editIndex_ = index;
@@ -286,8 +298,9 @@ void TFEditWork::SBSaveClick() {
     const TWorkPtr work = settings_.Works.At(editIndex_);
     work->SetConfig(ApplySetting(f, work->Config()));
     std::string error;
-    if (!SaveWork(settings_, editIndex_, &error))
-        ShowText(error);  // the work is in the list and runs; the user learns the file is behind
+    if (!SaveWork(settings_, editIndex_, &error))  // the work is in the list and runs; the user learns the file is behind
+        language_.ShowDialogFmt("SettingsNotWritten", lang::TMsgDlgType::Error, {settings_.FileName}, list_.get(),
+                                lang::mbOKOnly);
     modalResult_ = 1;
 }
 
@@ -306,16 +319,13 @@ void TFEditWork::SBSelectDirClick() {
     ftp.Password = f.FTPPass;
     ftp.Folder = f.FTPPath;
     std::string folder = ftp.Folder.empty() ? "/" : ftp.Folder;
-    if (SelectFtpFolderHook) {
+    if (SelectFtpFolderHook)
         folder = SelectFtpFolderHook(Hwnd(), ftp);
-        if (owner_)
-            EnableWindow(owner_, FALSE);  // the browser's own modality must not free the main window
-    }
-    win::SetText(Control("EFTPPath"), folder);
+    win::SetText(eFTPPath_, folder);
 }
 
 void TFEditWork::BrowseFileClick(bool templateFile) {
-    HWND field = Control(templateFile ? "FEFileIn" : "FEFileOut");
+    HWND field = templateFile ? feFileIn_ : feFileOut_;
     const std::string current = FileField(field);
     std::wstring name(32768, L'\0');
     const std::wstring start = win::Wide(fs::ExtractFileName(current));
@@ -329,13 +339,12 @@ void TFEditWork::BrowseFileClick(bool templateFile) {
     ofn.nMaxFile = static_cast<DWORD>(name.size());
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | (templateFile ? OFN_FILEMUSTEXIST : 0);
-    if (!GetOpenFileNameW(&ofn))
+    if (!OpenFileDialog(ofn))
         return;
     std::string chosen;
     if (!AnsiFileName(name.c_str(), chosen) || chosen.size() > static_cast<size_t>(TextCapacity)) {
-        ShowText(AnsiFromUtf8("Имя файла не подходит для шаблона (символы вне кодовой страницы системы или длиннее "
-                              "255 знаков): ") +
-                 win::Ansi(name.c_str()));
+        language_.ShowDialogFmt("BadFileName", lang::TMsgDlgType::Error, {win::Ansi(name.c_str())}, list_.get(),
+                                lang::mbOKOnly);
         return;
     }
     SetFileField(field, chosen);
@@ -348,27 +357,19 @@ void TFEditWork::ShowError(const TCheckResult& failure) {
                                 lang::mbOKOnly);
     else
         language_.ShowDialog(failure.MessageKey, lang::TMsgDlgType::Error, list_.get(), lang::mbOKOnly);
-    if (owner_)
-        EnableWindow(owner_, FALSE);  // a message box owned by the main window would free it
     const std::string& k = failure.MessageKey;
-    const char* field = k == "SetShape" || k == "DblShape"         ? "EName"
-                        : k == "SetFileIn" || k == "FileInNotEx"   ? "FEFileIn"
-                        : k == "SetFTPServ"                        ? "EFTPServer"
-                        : k == "SetFTPUser"                        ? "EFTPUser"
-                        : k == "SetFTPPass"                        ? "EFTPPass"
-                                                                   : "FEFileOut";
-    SetFocus(Control(field));
-}
-
-void TFEditWork::ShowText(const std::string& text) {
-    language_.ShowTextDialog(text, lang::TMsgDlgType::Error, lang::mbOKOnly);
-    if (owner_)
-        EnableWindow(owner_, FALSE);
+    HWND field = k == "SetShape" || k == "DblShape"       ? eName_
+                 : k == "SetFileIn" || k == "FileInNotEx" ? feFileIn_
+                 : k == "SetFTPServ"                      ? eFTPServer_
+                 : k == "SetFTPUser"                      ? eFTPUser_
+                 : k == "SetFTPPass"                      ? eFTPPass_
+                                                          : feFileOut_;
+    SetFocus(field);
 }
 
 void TFEditWork::Command(int id, int code) {
     switch (id) {
-    case IDOK: SBSaveClick(); break;       // Enter
+    case IDOK: NextField(GetKeyState(VK_SHIFT) < 0); break;  // Enter in a field
     case IDCANCEL: SBCancelClick(); break;  // Escape
     case IDC_SBSAVE: SBSaveClick(); break;
     case IDC_SBCANCEL: SBCancelClick(); break;
@@ -402,6 +403,17 @@ LRESULT TFEditWork::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     return Default(msg, wp, lp);
+}
+
+// Enter in a field moves on to the next field (Shift+Enter back); Ctrl+Enter saves from anywhere.
+void TFEditWork::NextField(bool back) {
+    if (GetKeyState(VK_CONTROL) < 0) {
+        SBSaveClick();
+        return;
+    }
+    HWND focus = win::FocusWithin(Hwnd());
+    if (HWND next = GetNextDlgTabItem(Hwnd(), focus, back ? TRUE : FALSE))
+        SetFocus(next);
 }
 
 bool EditWork(HWND owner, TSettings& settings, lang::TLanguage& language, int index) {

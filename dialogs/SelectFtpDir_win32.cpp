@@ -1,15 +1,12 @@
 // The FTP folder browser's window: layout, drawing, keyboard and the modal run.
-#include "config/ftp/SelectFtpDir_win32.h"
-#include <windowsx.h>
+#include "dialogs/SelectFtpDir_win32.h"
 
 namespace kw {
 
 namespace {
 
+// Sizes at 96 DPI.
 constexpr int PanTHeight = 25; // top bar with the current folder
-constexpr int PanBHeight = 33; // bottom bar with the two buttons
-constexpr int ButtonTop = 4;
-constexpr int ButtonHeight = 25;
 constexpr int SBSaveLeft = 8;
 constexpr int SBCancelWidth = 100;
 constexpr int MinPane = 40; // the splitter leaves at least this much to either side
@@ -34,20 +31,6 @@ SIZE OuterSize(int clientWidth, int clientHeight) {
     return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-// Centred over the owner, or over the work area without one, and kept on the screen.
-POINT CentredOrigin(HWND owner, SIZE size) {
-    RECT area{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    RECT over = area;
-    if (owner && IsWindowVisible(owner))
-        GetWindowRect(owner, &over);
-    LONG x = over.left + (over.right - over.left - size.cx) / 2;
-    LONG y = over.top + (over.bottom - over.top - size.cy) / 2;
-    x = x + size.cx > area.right ? area.right - size.cx : x;
-    y = y + size.cy > area.bottom ? area.bottom - size.cy : y;
-    return POINT{x < area.left ? area.left : x, y < area.top ? area.top : y};
-}
-
 // A server's reply may run to thousands of lines; the box shows its beginning, so that it
 // fits on the screen and its OK button stays within reach.
 std::string BoundedMessage(const std::string& text) {
@@ -62,47 +45,13 @@ std::string BoundedMessage(const std::string& text) {
 
 } // namespace
 
-// ---- splitter ---------------------------------------------------------------------------
-
-bool TFtpSplitter::Create(HWND parent) {
-    Register();
-    return CreateWin(0, L"", WS_CHILD | WS_VISIBLE, 0, 0, 4, 10, parent);
-}
-
-LRESULT TFtpSplitter::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_SETCURSOR:
-        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_SIZEWE)));
-        return TRUE;
-    case WM_LBUTTONDOWN:
-        grab_ = GET_X_LPARAM(lp);
-        SetCapture(Hwnd());
-        return 0;
-    case WM_MOUSEMOVE:
-        if ((wp & MK_LBUTTON) && GetCapture() == Hwnd() && OnMove) {
-            POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-            MapWindowPoints(Hwnd(), GetParent(Hwnd()), &p, 1);
-            OnMove(p.x - grab_);
-        }
-        return 0;
-    case WM_LBUTTONUP:
-        if (GetCapture() == Hwnd())
-            ReleaseCapture();
-        return 0;
-    }
-    return Default(msg, wp, lp);
-}
-
 // ---- the dialog -------------------------------------------------------------------------
 
 TFSelectFTPDir::~TFSelectFTPDir() {
     // The owner comes back before the dialog goes, so that Windows activates it again.
-    if (owner_)
-        EnableWindow(owner_, TRUE);
+    modal_.reset();
     if (Hwnd())
         DestroyWindow(Hwnd());
-    if (rowHeight_)
-        ImageList_Destroy(rowHeight_);
 }
 
 bool TFSelectFTPDir::Create(HWND owner) {
@@ -110,19 +59,17 @@ bool TFSelectFTPDir::Create(HWND owner) {
     InitCommonControlsEx(&icc);
     if (!Register())
         return false;
-    const SIZE size = OuterSize(ClientWidth, ClientHeight);
-    const POINT at = CentredOrigin(owner, size);
+    const int dpi = win::DpiOf(owner);
+    const SIZE size = OuterSize(win::Scale(ClientWidth, dpi), win::Scale(ClientHeight, dpi));
+    const POINT at = win::CentredOrigin(owner, size);
     if (!CreateWin(FormExStyle, Caption(), FormStyle, at.x, at.y, size.cx, size.cy, owner))
         return false;
+    owner_ = owner;
     CreateControls();
     FormCreate();
     Layout();
     ShowWindow(Hwnd(), SW_SHOWNORMAL);
-    // Modal from here on. An owner that was already disabled stays so after us.
-    if (owner && IsWindowEnabled(owner)) {
-        owner_ = owner;
-        EnableWindow(owner_, FALSE);
-    }
+    modal_ = std::make_unique<win::TDisabledOwner>(owner); // modal from here on
     SetFocus(lbFolders_);
     UpdateWindow(Hwnd());
     return true;
@@ -137,56 +84,42 @@ void TFSelectFTPDir::CreateControls() {
                                 0, 10, 10, IDC_LBFOLDERS, WS_EX_CLIENTEDGE);
     splitter_.Create(Hwnd());
     splitter_.OnMove = [this](int left) { SplitterMoved(left); };
-    sgFiles_ = win::MakeChild(Hwnd(), WC_LISTVIEWW, "",
-                              WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER |
-                                  LVS_SHAREIMAGELISTS,
-                              0, 0, 10, 10, IDC_SGFILES, WS_EX_CLIENTEDGE);
-    ListView_SetExtendedListViewStyle(sgFiles_,
-                                      LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
-    // A ListView's rows are as high as its small images: an empty 1-pixel-wide list sets 18.
-    rowHeight_ = ImageList_Create(1, GridRowHeight, ILC_COLOR, 1, 0);
-    ListView_SetImageList(sgFiles_, rowHeight_, LVSIL_SMALL);
-    win::LvInsertColumn(sgFiles_, 0, L"", 219);
-    win::LvInsertColumn(sgFiles_, 1, L"", 64);
-    win::LvInsertColumn(sgFiles_, 2, L"", 95);
+    sgFiles_ = win::MakeReportList(Hwnd(), IDC_SGFILES, {{"", 219}, {"", 64}, {"", 95}}, Dpi(),
+                                   LVS_SINGLESEL | LVS_NOSORTHEADER);
+    win::LvSetRowHeight(sgFiles_, S(GridRowHeight));
 
     progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_MARQUEE, 0, 0, 10, 10, Hwnd(), nullptr,
                                 win::Instance(), nullptr);
 
-    panB_.Create(Hwnd(), 0, 0, 10, PanBHeight, false);
-    panB_.ConfigureAsButtonBar();
-    sbSave_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_OWNERDRAW, 0, 0, 10, 10, IDC_SBSAVE);
-    sbCancel_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_OWNERDRAW, 0, 0, 10, 10, IDC_SBCANCEL);
-    SetWindowTextW(sbSave_, win::Wide("Выбрать текущую папку", CP_UTF8).c_str());
-    SetWindowTextW(sbCancel_, win::Wide("Отмена", CP_UTF8).c_str());
-    // The bar lies under the buttons that are drawn over its gradient.
-    SetWindowPos(panB_.Hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    panB_.Create(Hwnd(), 0, 0, S(ClientWidth));
+    sbSave_ = panB_.AddButton(IDC_SBSAVE, win::AnsiFromUtf8("Выбрать текущую папку"));
+    sbCancel_ = panB_.AddButton(IDC_SBCANCEL, win::AnsiFromUtf8("Отмена"));
     // Nothing to choose until the server has named a folder.
     EnableWindow(sbSave_, FALSE);
 }
 
 void TFSelectFTPDir::FormCreate() {
-    win::LvSetColumnText(sgFiles_, 0, L"FileName");
-    win::LvSetColumnText(sgFiles_, 1, L"Size");
-    win::LvSetColumnText(sgFiles_, 2, L"Date");
+    win::LvSetColumnText(sgFiles_, 0, "FileName");
+    win::LvSetColumnText(sgFiles_, 1, "Size");
+    win::LvSetColumnText(sgFiles_, 2, "Date");
     ShowFiles({TFtpFileRow{}});
 }
 
 RECT TFSelectFTPDir::CentreRect() const {
     RECT r;
     GetClientRect(Hwnd(), &r);
-    r.top = PanTHeight;
-    r.bottom = r.bottom - PanBHeight > r.top ? r.bottom - PanBHeight : r.top;
+    r.top = S(PanTHeight);
+    r.bottom = r.bottom - panB_.Height() > r.top ? r.bottom - panB_.Height() : r.top;
     return r;
 }
 
 void TFSelectFTPDir::Layout() {
     RECT r;
     GetClientRect(Hwnd(), &r);
-    MoveWindow(lCurrentFolder_, 6, 5, r.right > 12 ? r.right - 12 : 0, PanTHeight - 9, TRUE);
-    MoveWindow(progress_, r.right - ProgressWidth - 6, 6, ProgressWidth, PanTHeight - 11, TRUE);
+    MoveWindow(lCurrentFolder_, S(6), S(5), r.right > S(12) ? r.right - S(12) : 0, S(PanTHeight - 9), TRUE);
+    MoveWindow(progress_, r.right - S(ProgressWidth + 6), S(6), S(ProgressWidth), S(PanTHeight - 11), TRUE);
     PanCResize();
-    MoveWindow(panB_.Hwnd(), 0, r.bottom - PanBHeight, r.right, PanBHeight, TRUE);
+    panB_.Move(0, r.bottom - panB_.Height(), r.right);
     PanBResize();
     FitColumns({100, 0, 0});
     InvalidateRect(Hwnd(), nullptr, FALSE);
@@ -194,7 +127,7 @@ void TFSelectFTPDir::Layout() {
 
 void TFSelectFTPDir::PanCResize() {
     const RECT c = CentreRect();
-    PlaceCentre((c.right - c.left - SplitterWidth) / 2);
+    PlaceCentre((c.right - c.left - S(SplitterWidth)) / 2);
 }
 
 void TFSelectFTPDir::PlaceCentre(int listWidth) {
@@ -202,30 +135,27 @@ void TFSelectFTPDir::PlaceCentre(int listWidth) {
     const int height = c.bottom - c.top;
     const int width = c.right - c.left;
     listWidth = listWidth < 0 ? 0 : listWidth;
-    const int gridLeft = listWidth + SplitterWidth;
+    const int gridLeft = listWidth + S(SplitterWidth);
     MoveWindow(lbFolders_, c.left, c.top, listWidth, height, TRUE);
-    MoveWindow(splitter_.Hwnd(), c.left + listWidth, c.top, SplitterWidth, height, TRUE);
+    MoveWindow(splitter_.Hwnd(), c.left + listWidth, c.top, S(SplitterWidth), height, TRUE);
     MoveWindow(sgFiles_, c.left + gridLeft, c.top, width > gridLeft ? width - gridLeft : 0, height, TRUE);
 }
 
 void TFSelectFTPDir::PanBResize() {
     RECT bar;
     GetClientRect(panB_.Hwnd(), &bar);
-    const int cancelLeft = bar.right - SBCancelWidth - 20;
-    const int saveWidth = cancelLeft - SBSaveLeft - 20;
-    // The buttons lie over the bar, which sits at the bottom of the client area.
-    RECT client;
-    GetClientRect(Hwnd(), &client);
-    const int y = client.bottom - PanBHeight + ButtonTop;
-    MoveWindow(sbSave_, SBSaveLeft, y, saveWidth > 0 ? saveWidth : 0, ButtonHeight, TRUE);
-    MoveWindow(sbCancel_, cancelLeft, y, SBCancelWidth, ButtonHeight, TRUE);
+    const int cancelLeft = bar.right - S(SBCancelWidth + 20);
+    const int saveWidth = cancelLeft - S(SBSaveLeft + 20);
+    // the bar places buttons from inside its bevel; these positions are the bar's own
+    panB_.Place(sbSave_, S(SBSaveLeft) - panB_.Inset(), saveWidth > 0 ? saveWidth : 0);
+    panB_.Place(sbCancel_, cancelLeft - panB_.Inset(), S(SBCancelWidth));
 }
 
 void TFSelectFTPDir::SplitterMoved(int left) {
     const RECT c = CentreRect();
-    const int most = c.right - c.left - SplitterWidth - MinPane;
+    const int most = c.right - c.left - S(SplitterWidth + MinPane);
     left = left > most ? most : left;
-    left = left < MinPane ? MinPane : left;
+    left = left < S(MinPane) ? S(MinPane) : left;
     PlaceCentre(left);
     FitColumns({100, 0, 0});
 }
@@ -241,7 +171,7 @@ void TFSelectFTPDir::ShowFolders(const std::vector<std::string>& folders) {
     SendMessageW(lbFolders_, LB_RESETCONTENT, 0, 0);
     int widest = 0;
     HDC dc = GetDC(lbFolders_);
-    HGDIOBJ oldFont = SelectObject(dc, win::UiFont());
+    HGDIOBJ oldFont = SelectObject(dc, win::UiFont(Dpi()));
     for (const std::string& f : folders) {
         const std::wstring w = win::Wide(f);
         SendMessageW(lbFolders_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
@@ -269,8 +199,8 @@ void TFSelectFTPDir::ShowFiles(const std::vector<TFtpFileRow>& rows) {
         std::wstring name = win::Wide(row.Name);
         it.pszText = name.data();
         SendMessageW(sgFiles_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
-        win::LvSetItemText(sgFiles_, item, 1, win::Wide(row.Size));
-        win::LvSetItemText(sgFiles_, item, 2, win::Wide(row.Date));
+        win::LvSetItemText(sgFiles_, item, 1, row.Size);
+        win::LvSetItemText(sgFiles_, item, 2, row.Date);
         ++item;
     }
     SendMessageW(sgFiles_, WM_SETREDRAW, TRUE, 0);
@@ -281,7 +211,7 @@ void TFSelectFTPDir::FitColumns(const std::vector<int>& percents) {
     std::vector<int16_t> p;
     for (int v : percents)
         p.push_back(static_cast<int16_t>(v));
-    win::FitListViewColumns(sgFiles_, p, GridRowHeight);
+    win::FitListViewColumns(sgFiles_, p, S(GridRowHeight));
 }
 
 bool TFSelectFTPDir::SelectedFolder(std::string& text) {
@@ -381,34 +311,23 @@ void TFSelectFTPDir::Command(int id, int code) {
     }
 }
 
-void TFSelectFTPDir::DrawButton(const DRAWITEMSTRUCT& d) {
-    const RECT& r = d.rcItem;
-    win::PaintLabelBehind(d, panB_);
-
-    const bool enabled = !(d.itemState & ODS_DISABLED);
-    const bool pressed = (d.itemState & ODS_SELECTED) != 0;
-    RECT edge = r;
-    DrawEdge(d.hDC, &edge, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
-    SetBkMode(d.hDC, TRANSPARENT);
-    SetTextColor(d.hDC, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-    win::TSelect font(d.hDC, win::UiFont());
-    RECT t{r.left + 4 + (pressed ? 1 : 0), r.top + (pressed ? 1 : 0), r.right - 4, r.bottom};
-    const std::wstring text = win::Wide(win::GetText(d.hwndItem));
-    DrawTextW(d.hDC, text.c_str(), -1, &t,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
-    if (d.itemState & ODS_FOCUS) {
-        RECT f{r.left + 3, r.top + 3, r.right - 3, r.bottom - 3};
-        DrawFocusRect(d.hDC, &f);
-    }
-}
-
 void TFSelectFTPDir::PaintBars() {
     win::TPaint p(Hwnd());
     RECT top;
     GetClientRect(Hwnd(), &top);
-    top.bottom = PanTHeight;
+    top.bottom = S(PanTHeight);
     FillRect(p.Dc(), &top, GetSysColorBrush(COLOR_BTNFACE));
     DrawEdge(p.Dc(), &top, BDR_SUNKENOUTER, BF_RECT);
+}
+
+void TFSelectFTPDir::DpiChanged(int dpi, const RECT* suggested) {
+    panB_.ApplyDpi(dpi);
+    win::SetChildFonts(Hwnd(), dpi);
+    win::LvSetRowHeight(sgFiles_, S(GridRowHeight));
+    win::LvScaleColumns(sgFiles_, {0, 64, 95}, dpi); // the name column is fitted
+    win::TWindow::DpiChanged(dpi, suggested); // the new size lays the dialog out
+    Layout();
+    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TFSelectFTPDir::Destroyed() {
@@ -424,16 +343,13 @@ LRESULT TFSelectFTPDir::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             Layout();
         return 0;
     case WM_GETMINMAXINFO: {
-        const SIZE least = OuterSize(MinClientWidth, MinClientHeight);
+        const SIZE least = OuterSize(S(MinClientWidth), S(MinClientHeight));
         reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = POINT{least.cx, least.cy};
         return 0;
     }
     case WM_COMMAND:
         Command(LOWORD(wp), HIWORD(wp));
         return 0;
-    case WM_DRAWITEM:
-        DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
-        return TRUE;
     case WM_PAINT:
         PaintBars();
         return 0;

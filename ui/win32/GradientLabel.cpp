@@ -1,5 +1,5 @@
 // Painting and mouse handling of the gradient caption label.
-#include "widgets/GradientLabel_win32.h"
+#include "ui/win32/GradientLabel.h"
 #include <windowsx.h>
 
 namespace kw {
@@ -8,11 +8,19 @@ TColor ResolveColor(TColor c) { return (c & 0x80000000u) ? GetSysColor(static_ca
 
 namespace {
 
-HFONT MakeFont(int points, int weight, bool italic, bool underline, bool strike, const wchar_t* face) {
-    HDC screen = GetDC(nullptr);
-    const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
-    return CreateFontW(height, 0, 0, 0, weight, italic, underline, strike, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+LOGFONTW FontAt96(int points, int weight, bool italic, bool underline, bool strike, const wchar_t* face) {
+    LOGFONTW lf{};
+    lf.lfHeight = -MulDiv(points, win::BaseDpi, 72);
+    lf.lfWeight = weight;
+    lf.lfItalic = italic, lf.lfUnderline = underline, lf.lfStrikeOut = strike;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+    return lf;
+}
+
+HFONT FontAt(LOGFONTW lf, int dpi) {
+    lf.lfHeight = MulDiv(lf.lfHeight, dpi, win::BaseDpi);
+    return CreateFontIndirectW(&lf);
 }
 
 SIZE TextSize(HDC dc, const std::string& text) {
@@ -22,23 +30,45 @@ SIZE TextSize(HDC dc, const std::string& text) {
     return s;
 }
 
-HFONT SubCaptionFont(const TSubCaption& s) {
-    return MakeFont(s.Size, (s.Style & fsBold) ? FW_BOLD : FW_NORMAL, s.Style & fsItalic, s.Style & fsUnderline,
-                    s.Style & fsStrikeOut, L"Arial");
+HFONT SubCaptionFont(const TSubCaption& s, int dpi) {
+    return FontAt(FontAt96(s.Size, (s.Style & fsBold) ? FW_BOLD : FW_NORMAL, s.Style & fsItalic, s.Style & fsUnderline,
+                           s.Style & fsStrikeOut, L"Arial"),
+                  dpi);
+}
+
+// TransparentBlt, from msimg32 loaded when a glyph is first drawn: no window of the program
+// gives its label a glyph, so most starts never need the library.
+BOOL TransparentCopy(HDC dc, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, UINT key) {
+    using Fn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
+    static const Fn copy = [] {
+        HMODULE dll = LoadLibraryW(L"msimg32.dll");
+        return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "TransparentBlt"))) : nullptr;
+    }();
+    return copy ? copy(dc, x, y, w, h, src, sx, sy, sw, sh, key) : FALSE;
 }
 
 } // namespace
 
 bool TGradientHeadLabel::Create(HWND parent, int x, int y, int w, int h, bool fill) {
     Register(CS_DBLCLKS, nullptr, reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
-    font_.Reset(MakeFont(10, FW_BOLD, false, false, false, L"Arial"));
+    fontAt96_ = FontAt96(10, FW_BOLD, false, false, false, L"Arial");
     if (fill) {
         RECT r;
         GetClientRect(parent, &r);
         x = 0, y = 0, w = r.right, h = r.bottom;
         SetAlign(TAlign::alClient);
     }
-    return CreateWin(0, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, w, h, parent);
+    if (!CreateWin(0, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, w, h, parent))
+        return false;
+    MakeFont();
+    return true;
+}
+
+void TGradientHeadLabel::MakeFont() { font_.Reset(FontAt(fontAt96_, Dpi())); }
+
+void TGradientHeadLabel::DpiChanged(int, const RECT*) {
+    MakeFont();
+    ContentChanged();
 }
 
 void TGradientHeadLabel::ConfigureAsButtonBar() {
@@ -59,8 +89,11 @@ void TGradientHeadLabel::SetGlyph(HBITMAP glyph) {
 
 void TGradientHeadLabel::SetFont(HFONT font) {
     LOGFONTW lf{};
-    if (font && GetObjectW(font, sizeof lf, &lf))
-        font_.Reset(CreateFontIndirectW(&lf));
+    if (font && GetObjectW(font, sizeof lf, &lf)) {
+        lf.lfHeight = MulDiv(lf.lfHeight, win::BaseDpi, Dpi());
+        fontAt96_ = lf;
+        MakeFont();
+    }
     ContentChanged();
 }
 
@@ -86,7 +119,7 @@ void TGradientHeadLabel::ApplyAutoBounds() {
         c.EllipsisWidth = TextSize(dc, "... ").cx;
     }
     if (!SubCaption().Caption.empty()) {
-        win::TGdi<HFONT> sf(SubCaptionFont(SubCaption()));
+        win::TGdi<HFONT> sf(SubCaptionFont(SubCaption(), Dpi()));
         win::TSelect f(dc, sf.Get());
         const SIZE sub = TextSize(dc, SubCaption().Caption + (SubCaption().Ellipsis ? "..." : ""));
         c.SubWidth = sub.cx, c.SubHeight = sub.cy;
@@ -133,7 +166,7 @@ void TGradientHeadLabel::DrawGlyph(HDC dc, int height) {
         win::TSelect s(mem, glyph_.Get());
         // The bottom-left pixel's colour is the transparent one, as with button glyphs.
         const COLORREF transparent = GetPixel(mem, 0, GlyphHeight() - 1);
-        TransparentBlt(dc, Margin(), (height - h) / 2, w, h, mem, 0, 0, GlyphFrameWidth(), GlyphHeight(), transparent);
+        TransparentCopy(dc, Margin(), (height - h) / 2, w, h, mem, 0, 0, GlyphFrameWidth(), GlyphHeight(), transparent);
     }
     DeleteDC(mem);
 }
@@ -143,7 +176,7 @@ void TGradientHeadLabel::DrawCaptions(HDC dc, int width, int height) {
     int subWidth = 0;
     const std::string sub = SubCaption().Caption + (SubCaption().Ellipsis ? "..." : "");
     if (!SubCaption().Caption.empty()) {
-        win::TGdi<HFONT> sf(SubCaptionFont(SubCaption()));
+        win::TGdi<HFONT> sf(SubCaptionFont(SubCaption(), Dpi()));
         win::TSelect f(dc, sf.Get());
         subWidth = TextSize(dc, sub).cx;
         if (SubCaptionFits(width, subWidth)) {
@@ -165,6 +198,19 @@ void TGradientHeadLabel::DrawCaptions(HDC dc, int width, int height) {
     RECT r{CaptionInset(), 0, width, height};
     std::wstring w = win::Wide(shown);
     DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+}
+
+void PaintLabelBehind(const DRAWITEMSTRUCT& d, TGradientHeadLabel& label) {
+    const RECT& r = d.rcItem;
+    RECT bar;
+    GetClientRect(label.Hwnd(), &bar);
+    POINT origin{0, 0};
+    MapWindowPoints(d.hwndItem, label.Hwnd(), &origin, 1);
+    const int saved = SaveDC(d.hDC);
+    IntersectClipRect(d.hDC, r.left, r.top, r.right, r.bottom);
+    SetViewportOrgEx(d.hDC, -origin.x, -origin.y, nullptr);
+    label.PaintTo(d.hDC, bar.right, bar.bottom);
+    RestoreDC(d.hDC, saved);
 }
 
 void TGradientHeadLabel::Paint() {

@@ -4,27 +4,17 @@
 // this dialog is not translated by the language files.
 #pragma once
 #include "config/ftp/FtpBrowser.h"
-#include "shell/win32/Controls_win32.h"
-#include "widgets/GradientLabel_win32.h"
+#include "ui/win32/ButtonBar.h"
+#include "ui/win32/Controls.h"
+#include "ui/win32/ListView.h"
+#include "ui/win32/ModalForm.h"
+#include "ui/win32/Splitter.h"
 #include <commctrl.h>
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace kw {
-
-// The bar between the folder list and the file grid; dragging it moves the border.
-class TFtpSplitter : public win::TWindowBase<TFtpSplitter> {
-  public:
-    static const wchar_t* ClassName() { return L"TFtpSplitter"; }
-    bool Create(HWND parent);
-    // Called with the wished left edge of the bar (in the parent's coordinates) while dragging.
-    std::function<void(int)> OnMove;
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-
-  private:
-    int grab_ = 0; // where in the bar the mouse took it
-};
 
 class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolderView {
   public:
@@ -36,7 +26,7 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     static constexpr int ClientWidth = 771;
     static constexpr int ClientHeight = 500;
     static constexpr int SplitterWidth = 4;
-    static constexpr int GridRowHeight = 18;
+    static constexpr int GridRowHeight = 18;  // sizes at 96 DPI
 
     TFSelectFTPDir() = default;
     ~TFSelectFTPDir() override;
@@ -71,8 +61,11 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     HWND SBCancel() const { return sbCancel_; }
     HWND Progress() const { return progress_; } // moving bar in the top bar while the server works
 
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void Destroyed() override; // after WM_NCDESTROY
+
+  protected:
+    void DpiChanged(int dpi, const RECT* suggested) override;
 
   private:
     void CreateControls();
@@ -82,16 +75,15 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     void FolderDblClick();
     void ShowWaiting(bool waiting);
     void Command(int id, int code);
-    void DrawButton(const DRAWITEMSTRUCT& d);
     void PaintBars();
     RECT CentreRect() const;
 
     HWND owner_ = nullptr;
+    std::unique_ptr<win::TDisabledOwner> modal_; // the owner, disabled while the dialog is open
     HWND lCurrentFolder_ = nullptr, lbFolders_ = nullptr, sgFiles_ = nullptr;
     HWND sbSave_ = nullptr, sbCancel_ = nullptr, progress_ = nullptr;
-    TFtpSplitter splitter_;
-    TGradientHeadLabel panB_;
-    HIMAGELIST rowHeight_ = nullptr;       // sets the grid's row height; holds no pictures
+    win::TSplitter splitter_;
+    win::TButtonBar panB_;
     TFtpFolderBrowser* browser_ = nullptr; // set while the dialog runs modally
     bool folderReported_ = false;
     bool waiting_ = false; // an exchange with the server runs

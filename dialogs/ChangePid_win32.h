@@ -3,7 +3,10 @@
 #pragma once
 #include "config/ChangePid.h"
 #include "lang/Language.h"
-#include "shell/win32/Controls_win32.h"
+#include "ui/win32/ButtonBar.h"
+#include "ui/win32/Controls.h"
+#include "ui/win32/SpinField.h"
+#include "ui/win32/Tooltips.h"
 #include <memory>
 #include <string>
 
@@ -18,8 +21,8 @@ public:
 
     // Creates the (hidden) dialog and runs `FormCreate`; EPid starts at `pid`.
     bool Create(HWND owner, int pid);
-    // Shows it modally until it closes: 1 after SBSave (or Enter), 2 (the platform's cancel
-    // result) after the close box or Escape.
+    // Shows it modally until it closes: 1 after SBSave (or Enter, anywhere: the dialog is one
+    // short row of choices), 2 (the platform's cancel result) after the close box or Escape.
     int ShowModal();
 
     void CBAutoStartClick();
@@ -29,26 +32,30 @@ public:
     int Pid() const { return ePid_.Value(); }
     int ModalResult() const { return modalResult_; }
     win::TFormComponents& Components() { return *components_; }
-    HWND Control(const std::string& name) const;
     const win::TSpinField& EPid() const { return ePid_; }
 
     enum : int { IDC_CBLANGUAGE = 1101, IDC_EPID, IDC_CBAUTOSTART, IDC_CBTRAY, IDC_SBSAVE };
 
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+protected:
+    void DpiChanged(int dpi, const RECT* suggested) override;
 
 private:
     void CreateControls();
+    void Layout();
     void FormCreate();
     void Translate();
-    void Centre();
 
     TSettings& settings_;
     lang::TLanguage& language_;
     std::unique_ptr<win::TFormComponents> components_;
     win::TButtonBar panB_;
     win::TSpinField ePid_;
+    win::TTooltips hints_;
+    HWND lLanguage_ = nullptr, lSetPID_ = nullptr, cbAutoStart_ = nullptr, cbTray_ = nullptr, sbSave_ = nullptr;
+    win::TComboControl* cbLanguage_ = nullptr;
     HWND owner_ = nullptr;
-    HWND tooltip_ = nullptr;
     int modalResult_ = 0;
 };
 

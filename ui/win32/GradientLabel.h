@@ -1,7 +1,7 @@
 // The gradient caption label as a window: paints the gradient bands, edge lines, glyph,
 // caption and sub-caption, sizes itself, and reports presses (or moves its window).
 #pragma once
-#include "shell/win32/Window_win32.h"
+#include "ui/win32/Window.h"
 #include "widgets/GradientLabel.h"
 
 namespace kw {
@@ -21,13 +21,14 @@ public:
 
     std::function<void()> OnClick, OnDblClick, OnGlyphClick, OnGlyphDblClick;
 
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
     // Paints the label into any DC (also used by the flat buttons drawn over it).
     void PaintTo(HDC dc, int width, int height);
 
 protected:
     void Changed() override;
+    void DpiChanged(int dpi, const RECT* suggested) override;
     void ContentChanged() override;
 
 private:
@@ -37,9 +38,16 @@ private:
     void ApplyAutoBounds();
     void Press(int x, bool dbl);
 
+    void MakeFont();
+
     win::TGdi<HBITMAP> glyph_;
     win::TGdi<HFONT> font_;
+    LOGFONTW fontAt96_{};  // the caption's font as set, at 96 DPI
 };
+
+// Paints the part of `label` that lies behind an owner-drawn button, so the label's gradient
+// shows through the button.
+void PaintLabelBehind(const DRAWITEMSTRUCT& d, TGradientHeadLabel& label);
 
 // The system colour of a 0x80000000 | index value, other colours as they are.
 TColor ResolveColor(TColor c);

@@ -3,7 +3,10 @@
 #pragma once
 #include "config/EditWork.h"
 #include "lang/Language.h"
-#include "shell/win32/Controls_win32.h"
+#include "ui/win32/ButtonBar.h"
+#include "ui/win32/Controls.h"
+#include "ui/win32/SpinField.h"
+#include "ui/win32/Tooltips.h"
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +32,8 @@ public:
     void FillData(int index);
     // Shows the form modally until it closes and returns the modal result: 1 after a save,
     // -1 after SBCancel or Escape, 2 (the platform's cancel result) after the close box.
+    // Enter saves only from the Save button itself (or Ctrl+Enter anywhere): in a field it
+    // moves to the next field, as a user filling in a form expects; Escape cancels.
     int ShowModal();
 
     // Handlers, callable by tests as a user's action would call them.
@@ -44,7 +49,6 @@ public:
     int EditIndex() const { return editIndex_; }
     int ModalResult() const { return modalResult_; }
     win::TFormComponents& Components() { return *components_; }
-    HWND Control(const std::string& name) const;
     const win::TSpinField& ESecs() const { return eSecs_; }
     const win::TSpinField& EFTPPort() const { return eFTPPort_; }
 
@@ -55,19 +59,29 @@ public:
         IDC_SBSAVE, IDC_SBCANCEL
     };
 
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+protected:
+    void DpiChanged(int dpi, const RECT* suggested) override;
 
 private:
+    // A control's place at 96 DPI; Layout scales it.
+    struct TPlaced {
+        HWND Hwnd;
+        RECT At;
+    };
     void CreateControls();
+    HWND Place(HWND control, int x, int y, int w, int h);
     HWND AddLabel(const char* name, const char* caption, int x, int y, int w);
     HWND AddEdit(const char* name, const char* className, int id, int x, int y, int w, DWORD style = 0);
     HWND AddCheck(const char* name, const char* caption, int id, int x, int y, int w);
+    HWND AddBrowse(int id, int x, int y);
     void Layout();
+    void NextField(bool back);
     void FormCreate();
     void FormClose();
     void Command(int id, int code);
     void ShowError(const TCheckResult& failure);
-    void ShowText(const std::string& text);
     void SetFileField(HWND field, const std::string& name);
     std::string FileField(HWND field) const;
 
@@ -77,9 +91,16 @@ private:
     std::unique_ptr<win::TFormComponents> components_;
     win::TButtonBar panB_;
     win::TSpinField eSecs_, eFTPPort_;
+    win::TTooltips hints_;
+    // the controls the editor reads and writes
+    HWND eName_ = nullptr, feFileIn_ = nullptr, feFileOut_ = nullptr, cbFTPUse_ = nullptr, eFTPServer_ = nullptr;
+    HWND cbFTPPassive_ = nullptr, cbFTPUTF8_ = nullptr, eFTPUser_ = nullptr, eFTPPass_ = nullptr;
+    HWND cbShowPass_ = nullptr, eFTPPath_ = nullptr, eFTPFileName_ = nullptr, lCodepage_ = nullptr;
+    HWND sbSave_ = nullptr, sbCancel_ = nullptr;
+    win::TComboControl* cbCodePage_ = nullptr;
+    std::vector<TPlaced> placed_;    // every control but the code page row and the button bar
     std::vector<HWND> ftpControls_;  // GBFTP and what it holds
     HWND owner_ = nullptr;
-    HWND tooltip_ = nullptr;
     int editIndex_ = -1;
     int modalResult_ = 0;
 };

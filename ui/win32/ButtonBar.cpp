@@ -1,0 +1,148 @@
+// The button bar: the panel, its flat buttons, their painting and hot tracking.
+#include "ui/win32/ButtonBar.h"
+#include "ui/win32/Controls.h"
+#include <commctrl.h>
+
+namespace kw::win {
+
+bool TButtonBar::Create(HWND owner, int x, int y, int w, int inset) {
+    Register();
+    owner_ = owner;
+    inset_ = inset;
+    if (!CreateWin(WS_EX_CONTROLPARENT, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, x, y, w, Scale(BarHeight, DpiOf(owner)),
+                   owner))
+        return false;
+    if (!label_.Create(Hwnd(), 0, 0, 10, 10, false))
+        return false;
+    label_.ConfigureAsButtonBar();
+    Move(x, y, w);
+    return true;
+}
+
+HWND TButtonBar::AddButton(int id, const std::string& caption) {
+    HWND b = MakeChild(Hwnd(), L"BUTTON", caption, WS_TABSTOP | BS_OWNERDRAW, 0, 0, 10, 10, id);
+    SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont(Dpi())), FALSE);
+    SetWindowSubclass(b, &TButtonBar::ButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    // the label paints behind the buttons: at the bottom of the z-order, or it takes their clicks
+    SetWindowPos(label_.Hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return b;
+}
+
+void TButtonBar::Place(HWND button, int left, int width) {
+    const int edge = S(1);
+    MoveWindow(button, Inset() + left, edge, width, Height() - 2 * edge, TRUE);
+}
+
+void TButtonBar::Move(int x, int y, int w) {
+    MoveWindow(Hwnd(), x, y, w, Height(), TRUE);
+    const int edge = S(1);
+    MoveWindow(label_.Hwnd(), Inset(), edge, w - 2 * Inset(), Height() - 2 * edge, TRUE);
+}
+
+void TButtonBar::DpiChanged(int dpi, const RECT*) {
+    label_.ApplyDpi(dpi);
+    SetChildFonts(Hwnd(), dpi);
+}
+
+void TButtonBar::SetHot(HWND button) {
+    if (hot_ == button)
+        return;
+    if (hot_)
+        InvalidateRect(hot_, nullptr, FALSE);
+    hot_ = button;
+    if (hot_)
+        InvalidateRect(hot_, nullptr, FALSE);
+}
+
+LRESULT CALLBACK TButtonBar::ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+    auto* bar = reinterpret_cast<TButtonBar*>(ref);
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        if (bar->hot_ != h) {
+            bar->SetHot(h);
+            TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, h, 0};
+            TrackMouseEvent(&t);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        if (bar->hot_ == h)
+            bar->SetHot(nullptr);
+        break;
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+        return TRUE;
+    case WM_GETDLGCODE: {
+        // Enter presses the focused button, as it does a push button of a dialog
+        const MSG* m = reinterpret_cast<const MSG*>(lp);
+        const LRESULT code = DefSubclassProc(h, msg, wp, lp);
+        if (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN)
+            return code | DLGC_WANTMESSAGE;
+        return code;
+    }
+    case WM_KEYDOWN:
+        if (wp == VK_RETURN) {
+            SendMessageW(GetParent(h), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), BN_CLICKED), reinterpret_cast<LPARAM>(h));
+            return 0;
+        }
+        break;
+    case WM_NCDESTROY:
+        if (bar->hot_ == h)
+            bar->hot_ = nullptr;
+        RemoveWindowSubclass(h, &TButtonBar::ButtonProc, 1);
+        break;
+    }
+    return DefSubclassProc(h, msg, wp, lp);
+}
+
+LRESULT TButtonBar::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+        return SendMessageW(owner_, msg, wp, lp);
+    case WM_DRAWITEM:
+        PaintButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+        return TRUE;
+    case WM_PAINT: {
+        TPaint p(Hwnd());
+        RECT r;
+        GetClientRect(Hwnd(), &r);
+        DrawEdge(p.Dc(), &r, BDR_SUNKENOUTER, BF_RECT);
+        return 0;
+    }
+    }
+    return Default(msg, wp, lp);
+}
+
+void TButtonBar::PaintButton(const DRAWITEMSTRUCT& d) {
+    const RECT& r = d.rcItem;
+    PaintLabelBehind(d, label_);
+    const bool enabled = !(d.itemState & ODS_DISABLED);
+    const bool pressed = (d.itemState & ODS_SELECTED) != 0;
+    const int shift = pressed ? 1 : 0;
+    if (pressed || (enabled && hot_ == d.hwndItem)) {
+        RECT e = r;
+        DrawEdge(d.hDC, &e, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+    }
+    const std::wstring text = Wide(GetText(d.hwndItem));
+    int textLeft = r.left + S(2);
+    if (glyphs_) {
+        const int g = S(18);
+        const int gx = text.empty() ? (r.right - r.left - g) / 2 : S(4);
+        const RECT box{gx + shift, (r.bottom - r.top - g) / 2 + shift, gx + g + shift, (r.bottom - r.top - g) / 2 + g + shift};
+        glyphs_(d.hDC, static_cast<int>(d.CtlID), box, enabled);
+        textLeft = r.left + gx + g + S(2);
+    }
+    if (!text.empty()) {
+        RECT t{textLeft + shift, r.top + shift, r.right - S(2) + shift, r.bottom + shift};
+        SetBkMode(d.hDC, TRANSPARENT);
+        SetTextColor(d.hDC, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+        TSelect f(d.hDC, UiFont(Dpi()));
+        DrawTextW(d.hDC, text.c_str(), -1, &t, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    }
+    if (d.itemState & ODS_FOCUS) {
+        RECT fr{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+        DrawFocusRect(d.hDC, &fr);
+    }
+}
+
+} // namespace kw::win

@@ -1,0 +1,63 @@
+// GDI objects for one scope: ownership, selection into a DC, one WM_PAINT.
+#pragma once
+#include <utility>
+#include <windows.h>
+
+namespace kw::win {
+
+// Owns one GDI object.
+template <typename T>
+class TGdi {
+public:
+    TGdi() = default;
+    explicit TGdi(T object) : object_(object) {}
+    TGdi(const TGdi&) = delete;
+    TGdi& operator=(const TGdi&) = delete;
+    TGdi(TGdi&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    TGdi& operator=(TGdi&& other) noexcept {
+        Reset(std::exchange(other.object_, nullptr));
+        return *this;
+    }
+    ~TGdi() { Reset(); }
+    void Reset(T object = nullptr) {
+        if (object_)
+            DeleteObject(object_);
+        object_ = object;
+    }
+    T Get() const { return object_; }
+
+private:
+    T object_ = nullptr;
+};
+
+// Selects an object into a DC for one scope.
+class TSelect {
+public:
+    TSelect(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    TSelect(const TSelect&) = delete;
+    TSelect& operator=(const TSelect&) = delete;
+    ~TSelect() { SelectObject(dc_, old_); }
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// BeginPaint/EndPaint for one WM_PAINT.
+class TPaint {
+public:
+    explicit TPaint(HWND window);
+    TPaint(const TPaint&) = delete;
+    TPaint& operator=(const TPaint&) = delete;
+    ~TPaint();
+    HDC Dc() const { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
+void FillSolid(HDC dc, const RECT& r, COLORREF color);
+
+} // namespace kw::win
