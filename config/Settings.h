@@ -78,6 +78,7 @@ struct TWorkConfig {
     std::string FileOut;
     int16_t Update = 60;
     uint8_t CodePage = 0;
+    uint8_t Escaping = 0;  // of inserted values: 0 none, 1 HTML, 2 XML, 3 JSON, 4 URL (render/ValueEscaping.h)
     TFTPUse FTP;
 };
 
