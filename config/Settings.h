@@ -97,6 +97,7 @@ public:
     TShowCell Show;                          // status cell
     std::atomic<int64_t> NextUpdate{0};      // GetTicks64 value at which the next render is due
     std::unique_ptr<TThread> Thread;         // the render running for this work (reader thread)
+    std::atomic<bool> Rendering{false};      // a render exists for this work (any thread may read)
     std::shared_ptr<TFtpClient> FTPClient;   // FTP.Client: owned by the upload, render thread only
 
 private:
