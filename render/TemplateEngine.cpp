@@ -297,7 +297,7 @@ void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const
                 tag = nullptr;
             if (!tag) {
                 // A marker that no tag follows is text of where it came from.
-                EscapeAppend(out, TagMarker, inValue ? escaping : escNone);
+                EscapeAppend(out, TagMarker, inValue ? escaping : static_cast<uint8_t>(escNone));
                 continue;
             }
             chain = inValue ? chain + 1 : 0;

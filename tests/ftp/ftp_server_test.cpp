@@ -260,7 +260,7 @@ TEST_F(RealServerTest, PyftpdlibUploadFindsTheCyrillicFolderTheBrowserChose) {
     c.FTP.Folder = chosen;
     c.FTP.RemoteName = kPrivet1251;
     ExpectUploaded(c);
-    EXPECT_EQ(ReadWholeFile(folder / ftp::AnsiToUtf8(kPrivet1251)), PageBytes());
+    EXPECT_EQ(ReadWholeFile(Utf8Path(folder, ftp::AnsiToUtf8(kPrivet1251))), PageBytes());
 }
 
 TEST_F(RealServerTest, BrowserLoginFailureShowsTheErrorAndChoosesNothing) {

@@ -143,10 +143,10 @@ TEST_F(SendNowTest, RequestsFromTheMainThreadNeverGiveTwoRendersAtOnce) {
         }
     });
     int started = 0;
-    for (int i = 0; i < 300; ++i) {
+    EXPECT_TRUE(WaitFor([&] {
         started += SendNow(works, 0, now) == TSendNowAnswer::Started;
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
-    }
+        return target->Calls() >= 20;
+    }, 20s));
     EXPECT_TRUE(WaitFor([&] { return !work->Rendering.load(); }));
     stop.store(true);
     reader.join();
