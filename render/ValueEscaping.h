@@ -31,7 +31,8 @@ enum TEscaping : uint8_t {
 };
 constexpr uint8_t EscapingCount = 5;
 
-// The names the editor shows; "none" is looked up in the language file (EscapingNoneKey).
+// The names the editor shows; the editor takes the text of "none" from its language section
+// (key CBEscaping.None), the others are the formats' own names.
 inline constexpr const char* EscapingNames[EscapingCount] = {"none", "HTML", "XML", "JSON", "URL"};
 
 // A stored value outside the known modes reads as none: a page is never changed by a mode
