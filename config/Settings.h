@@ -79,6 +79,7 @@ struct TWorkConfig {
     std::string FileOut;
     int16_t Update = 60;
     uint8_t CodePage = 0;
+    uint8_t Escaping = 0;  // of inserted values: 0 none, 1 HTML, 2 XML, 3 JSON, 4 URL (render/ValueEscaping.h)
     TFTPUse FTP;
 };
 
@@ -97,6 +98,7 @@ public:
     TShowCell Show;                          // status cell
     std::atomic<int64_t> NextUpdate{0};      // GetTicks64 value at which the next render is due
     std::unique_ptr<TThread> Thread;         // the render running for this work (reader thread)
+    std::atomic<bool> Rendering{false};      // a render exists for this work (any thread may read)
     std::shared_ptr<TFtpClient> FTPClient;   // FTP.Client: owned by the upload, render thread only
 
 private:

@@ -15,6 +15,9 @@ namespace {
 constexpr const char* SettingsSection = "Settings";
 constexpr size_t TextCapacity = 255;
 constexpr int16_t MinUpdate = 15;
+// The key stands in a section only when values are escaped, so a work without escaping keeps
+// the section this program has always written, byte for byte.
+constexpr const char* EscapingKey = "Escaping";
 
 const char* const FtpKeys[] = {"FTPServer", "FTPPort", "FTPPassive", "FTPUTF8",
                                "FTPLogin",  "FTPPass", "FTPPath",    "FIPFile"};
@@ -56,6 +59,7 @@ TWorkConfig ReadWork(const std::string& file, const std::string& section) {
     if (w.Update < MinUpdate)
         w.Update = MinUpdate;
     w.CodePage = static_cast<uint8_t>(ReadIniInteger(file, section, "CodePage", 0, 0, 255));
+    w.Escaping = static_cast<uint8_t>(ReadIniInteger(file, section, EscapingKey, 0, 0, 255));
     w.FTP.Use = ReadIniBool(file, section, "UseFTP", false);
     w.FTP.Server = profile::ReadString(file, section, "FTPServer", "");
     w.FTP.Port = static_cast<uint16_t>(ReadIniInteger(file, section, "FTPPort", 21, 0, 65535));
@@ -68,13 +72,18 @@ TWorkConfig ReadWork(const std::string& file, const std::string& section) {
     return w;
 }
 
+bool WriteEscaping(const std::string& file, const TWorkConfig& w) {
+    return w.Escaping != 0 ? WriteIniInteger(file, w.Section, EscapingKey, w.Escaping)
+                           : profile::DeleteKey(file, w.Section, EscapingKey);
+}
+
 bool WriteWork(const std::string& file, const TWorkConfig& w) {
     const std::string& s = w.Section;
     bool ok =
         profile::WriteString(file, s, "Name", w.Name) && profile::WriteString(file, s, "FileIn", w.FileIn) &&
         profile::WriteString(file, s, "FileOut", w.FileOut) && WriteIniInteger(file, s, "Update", w.Update) &&
         WriteIniInteger(file, s, "CodePage", w.CodePage) && WriteIniBool(file, s, "UseFTP", w.FTP.Use);
-    if (!ok)
+    if (!ok || !WriteEscaping(file, w))
         return false;
     if (!w.FTP.Use) {
         for (const char* key : FtpKeys)

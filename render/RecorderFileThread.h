@@ -25,8 +25,19 @@ protected:
     void Execute() override;
 
 private:
+    // Marks the work as rendering for exactly the life of this render (from its creation by the
+    // scheduler to its release), so other threads can tell without touching the work's Thread.
+    struct TRenderingMark {
+        explicit TRenderingMark(TWorkData& work) : work_(work) { work_.Rendering.store(true, std::memory_order_release); }
+        ~TRenderingMark() { work_.Rendering.store(false, std::memory_order_release); }
+        TRenderingMark(const TRenderingMark&) = delete;
+        TRenderingMark& operator=(const TRenderingMark&) = delete;
+        TWorkData& work_;
+    };
+
     const TRenderContext& context_;
     TWorkPtr work_;
+    TRenderingMark mark_{*work_};
 };
 
 } // namespace kw

@@ -17,8 +17,8 @@ constexpr size_t ScanPiece = 16384;
 
 class TPageBuilder {
 public:
-    TPageBuilder(std::string_view text, uint8_t codePage, const TPageState& page)
-        : text_(text), end_(text.size()), codePage_(codePage), page_(page) {}
+    TPageBuilder(std::string_view text, uint8_t codePage, uint8_t escaping, const TPageState& page)
+        : text_(text), end_(text.size()), codePage_(codePage), escaping_(escaping), page_(page) {}
 
     std::string Build();
 
@@ -30,6 +30,7 @@ private:
     std::string_view text_;
     size_t end_;  // byte 26 moves it forward to where the file ends
     uint8_t codePage_;
+    uint8_t escaping_;
     const TPageState& page_;
     std::string out_;
     std::string scratch_;
@@ -109,7 +110,7 @@ void TPageBuilder::ExpandWholeLine() {
         line = scratch_;
     }
     if (line.find(TagMarker) != std::string_view::npos)
-        ExpandLine(line, codePage_, page_, out_);
+        ExpandLine(line, codePage_, escaping_, page_, out_);
     else
         out_.append(line);
     out_.append(CrLf);
@@ -118,8 +119,12 @@ void TPageBuilder::ExpandWholeLine() {
 
 } // namespace
 
+std::string RenderPage(const TTemplateLines& lines, uint8_t codePage, uint8_t escaping, const TPageState& page) {
+    return TPageBuilder(lines.Bytes(), codePage, escaping, page).Build();
+}
+
 std::string RenderPage(const TTemplateLines& lines, uint8_t codePage, const TPageState& page) {
-    return TPageBuilder(lines.Bytes(), codePage, page).Build();
+    return RenderPage(lines, codePage, escNone, page);
 }
 
 } // namespace kw

@@ -15,11 +15,13 @@ void TRenderScheduler::PassCleanup() {
     auto finished = [&](const TWorkPtr& work) {
         if (work->Thread && !work->Thread->Finished.load(std::memory_order_acquire))
             return false;
+        // The next due time is set before the render is freed: freeing it clears the work's
+        // Rendering mark, after which a "send now" may make the work due at once.
+        const int period = std::max<int>(work->Config().Update, MinUpdatePeriod);
+        work->NextUpdate.store(now + static_cast<int64_t>(period) * 1000, std::memory_order_release);
         // The thread has reached its end: freeing it joins at once. (Null when shutdown freed
         // it already.)
         work->Thread.reset();
-        const int period = std::max<int>(work->Config().Update, MinUpdatePeriod);
-        work->NextUpdate.store(now + static_cast<int64_t>(period) * 1000, std::memory_order_release);
         return true;
     };
     busy_.erase(std::remove_if(busy_.begin(), busy_.end(), finished), busy_.end());

@@ -40,7 +40,7 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
 
     if (!ReadTemplate(lines))
         return;
-    std::string text = RenderPage(*lines, config_.CodePage, page);
+    std::string text = RenderPage(*lines, config_.CodePage, config_.Escaping, page);
     lines.reset();  // the template is not needed while the page is written
 
     std::string error;

@@ -25,7 +25,9 @@ inline constexpr const char* KeyExceptWR = "ExceptWR";
 void RenderWork(const TRenderContext& context, TWorkData& work, int8_t workIndex,
                 std::unique_ptr<TTemplateLines>& lines);
 
-// The whole page of a template: every line expanded and followed by CR LF.
+// The whole page of a template: every line expanded and followed by CR LF. `escaping`
+// (TEscaping) applies to the text the tags insert; without it nothing is escaped.
+std::string RenderPage(const TTemplateLines& lines, uint8_t codePage, uint8_t escaping, const TPageState& page);
 std::string RenderPage(const TTemplateLines& lines, uint8_t codePage, const TPageState& page);
 
 } // namespace kw

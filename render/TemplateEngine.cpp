@@ -189,6 +189,17 @@ void TLineRest::Drop(size_t n) {
     pos_ += n - fromPending;
 }
 
+void TLineRest::TakePending(std::string& out, size_t n) {
+    const auto first = pending_.rbegin();
+    if (escaping_ == escNone) {
+        out.append(first, first + static_cast<std::ptrdiff_t>(n));
+    } else {
+        const std::string text(first, first + static_cast<std::ptrdiff_t>(n));
+        EscapeAppend(out, text, escaping_);
+    }
+    pending_.resize(pending_.size() - n);
+}
+
 void TLineRest::PushFront(std::string_view v) { pending_.append(v.rbegin(), v.rend()); }
 
 std::string_view TLineRest::Front(size_t n, char* buffer) const {
@@ -201,8 +212,7 @@ std::string_view TLineRest::Front(size_t n, char* buffer) const {
 }
 
 void TLineRest::TakeAll(std::string& out) {
-    out.append(pending_.rbegin(), pending_.rend());
-    pending_.clear();
+    TakePending(out, pending_.size());
     out.append(line_.substr(pos_));
     pos_ = line_.size();
 }
@@ -213,7 +223,7 @@ bool TLineRest::TakeUpToMarker(std::string& out, bool& inValue) {
         // is the first one in reading order.
         const size_t at = pending_.rfind(ReversedMarker);
         if (at != std::string::npos) {
-            out.append(pending_.rbegin(), pending_.rbegin() + static_cast<std::ptrdiff_t>(pending_.size() - at - 4));
+            TakePending(out, pending_.size() - at - TagMarker.size());
             pending_.resize(at);
             inValue = true;
             return true;
@@ -227,14 +237,13 @@ bool TLineRest::TakeUpToMarker(std::string& out, bool& inValue) {
             for (size_t k = 0; k < TagMarker.size() && match; ++k)
                 match = Peek(i + k) == TagMarker[k];
             if (match) {
-                out.append(pending_.rbegin(), pending_.rbegin() + static_cast<std::ptrdiff_t>(i));
-                Drop(i + TagMarker.size());
+                TakePending(out, i);
+                Drop(TagMarker.size());
                 inValue = true;
                 return true;
             }
         }
-        out.append(pending_.rbegin(), pending_.rend());
-        pending_.clear();
+        TakePending(out, pending_.size());
     }
     const size_t at = line_.find(TagMarker, pos_);
     if (at == std::string_view::npos) {
@@ -271,12 +280,13 @@ std::string TagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, con
     return Recode(value, codePage);
 }
 
-void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page, std::string& out) {
+void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const TPageState& page,
+                std::string& out) {
     if (line.find(TagMarker) == std::string_view::npos) {
         out.append(line);
         return;
     }
-    TLineRest rest(line);
+    TLineRest rest(line, escaping);
     int chain = 0;  // tags replaced inside inserted values since the last tag of the line itself
     try {
         bool inValue = false;
@@ -286,7 +296,8 @@ void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page,
             if (tag && inValue && chain >= MaxReExpansions)
                 tag = nullptr;
             if (!tag) {
-                out.append(TagMarker);
+                // A marker that no tag follows is text of where it came from.
+                EscapeAppend(out, TagMarker, inValue ? escaping : static_cast<uint8_t>(escNone));
                 continue;
             }
             chain = inValue ? chain + 1 : 0;
@@ -294,7 +305,7 @@ void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page,
             const std::string value = TagValue(*tag, rest, codePage, page);
             // A value without "!" cannot hold the start of a marker: it is finished text.
             if (value.find('!') == std::string::npos)
-                out.append(value);
+                EscapeAppend(out, value, escaping);
             else
                 rest.PushFront(value);
         }
@@ -302,6 +313,10 @@ void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page,
         // The line keeps what was done and the rest as it stands.
         rest.TakeAll(out);
     }
+}
+
+void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page, std::string& out) {
+    ExpandLine(line, codePage, escNone, page, out);
 }
 
 std::string ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page) {

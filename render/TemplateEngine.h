@@ -3,6 +3,7 @@
 #pragma once
 #include "hostlink/BroadcastState.h"
 #include "render/TagTable.h"
+#include "render/ValueEscaping.h"
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,9 +28,11 @@ struct TPageState {
 // The rest of a line while it is being expanded: inserted values not yet scanned, followed by
 // the part of the template line not yet scanned. Taking from the front and putting a value in
 // front cost only the bytes moved, so a line expands in time linear in its size.
+// Text that came from inserted values leaves through the work's escaping; the line's own
+// text leaves as it is.
 class TLineRest {
 public:
-    explicit TLineRest(std::string_view line) : line_(line) {}
+    explicit TLineRest(std::string_view line, uint8_t escaping = escNone) : line_(line), escaping_(escaping) {}
 
     bool Empty() const { return pending_.empty() && pos_ == line_.size(); }
     size_t Size() const { return pending_.size() + (line_.size() - pos_); }
@@ -46,12 +49,18 @@ public:
     void TakeAll(std::string& out);
 
 private:
+    void TakePending(std::string& out, size_t n);  // the first n inserted characters
+
     std::string pending_;  // inserted text, reversed: its front is pending_.back()
     std::string_view line_;
     size_t pos_ = 0;
+    uint8_t escaping_;
 };
 
-// Appends the expanded `line` to `out`.
+// Appends the expanded `line` to `out`. `escaping` (TEscaping) applies to the text the tags
+// insert, after the inserted text has been scanned for further tags, never to the line's own.
+void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const TPageState& page,
+                std::string& out);
 void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page, std::string& out);
 std::string ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page);
 

@@ -64,6 +64,7 @@ FileIn=$(winpath "$demo/nowplaying.html.tpl")
 FileOut=$(winpath "$demo/nowplaying.html")
 Update=15
 CodePage=1
+Escaping=1
 UseFTP=0
 [File240101080001]
 Name=Титры для видео

@@ -23,12 +23,18 @@ void PrepareUpload(TWorkData& work, const TWorkConfig& config) {
 
 namespace {
 
+// A name as the server keeps it: settings hold names in Windows-1251, a server with the UTF-8
+// option keeps them in UTF-8.
+std::string ServerName(const TFTPUse& ftp, const std::string& name) {
+    return ftp.UTF8 ? Cp1251ToUtf8(name) : name;
+}
+
 void StoreOutput(TFtpClient& client, const TWorkConfig& config) {
-    // The folder goes out as stored; only the file name follows the UTF-8 option.
+    // The folder follows the UTF-8 option like the file name, as the folder browser walks it:
+    // a folder chosen there is found again by the upload.
     if (config.FTP.Folder != "/")
-        client.ChangeDir(config.FTP.Folder);
-    const std::string remote = config.FTP.UTF8 ? Cp1251ToUtf8(config.FTP.RemoteName) : config.FTP.RemoteName;
-    client.Put(config.FileOut, remote);
+        client.ChangeDir(ServerName(config.FTP, config.FTP.Folder));
+    client.Put(config.FileOut, ServerName(config.FTP, config.FTP.RemoteName));
 }
 
 TDeliveryResult Failure(const char* text) {

@@ -11,7 +11,8 @@ namespace kw {
 void PrepareUpload(TWorkData& work, const TWorkConfig& config);
 
 // The exchange: connect and log in, change folder unless it is "/", store FileOut under
-// RemoteName (UTF-8 when FTP.UTF8 is set; STOU when it is empty), close without QUIT.
+// RemoteName (folder and name in UTF-8 when FTP.UTF8 is set; STOU when the name is empty),
+// close without QUIT.
 // After a failed connection the closed client stays in the work for the next PrepareUpload;
 // otherwise it is released. Never throws.
 TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept;

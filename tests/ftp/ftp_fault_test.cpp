@@ -93,6 +93,25 @@ TEST_F(FtpFaultTest, SendsTheExactCommandSequenceWithoutQuit) {
     EXPECT_FALSE(work->FTPClient);  // released after the upload
 }
 
+// The bytes on the wire: Windows-1251 as stored without the UTF-8 option, UTF-8 with it.
+TEST_F(FtpFaultTest, CyrillicFolderAndNameFollowTheUtf8Option) {
+    const std::string folder1251 = "/\xEF\xE0\xEF\xEA\xE0";  // "/папка"
+    const std::string name1251 = "\xEF.html";                  // "п.html"
+    for (const bool utf8 : {false, true}) {
+        TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, "226 done\r\n"); });
+        TWorkConfig c = Config(server.Port());
+        c.FTP.Folder = folder1251;
+        c.FTP.RemoteName = name1251;
+        c.FTP.UTF8 = utf8;
+        EXPECT_NE(Upload(c).find(" (FTP)"), std::string::npos) << work.Show.Text();
+        server.Join();
+        const std::vector<std::string> commands = server.Commands();
+        ASSERT_EQ(commands.size(), 7u);
+        EXPECT_EQ(commands[4], utf8 ? "CWD /\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0" : "CWD " + folder1251);
+        EXPECT_EQ(commands[6], utf8 ? "STOR \xD0\xBF.html" : "STOR " + name1251);
+    }
+}
+
 TEST_F(FtpFaultTest, RootFolderSendsNoCwdAndEmptyNameSendsStou) {
     TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, "250 stored\r\n"); });
     TWorkConfig c = Config(server.Port());

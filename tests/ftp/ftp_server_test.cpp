@@ -246,6 +246,32 @@ TEST_F(RealServerTest, PyftpdlibBrowserWalksAndChoosesAFolder) {
     EXPECT_EQ(cancel.folders.front(), "browse");  // no ".." in the root
 }
 
+// The folder chosen in the browser of a UTF-8 server, stored in Windows-1251, is the folder
+// the upload stores into.
+TEST_F(RealServerTest, PyftpdlibUploadFindsTheCyrillicFolderTheBrowserChose) {
+    TRealFtpServer& s = Server(pyftpdlib, "pyftpdlib");
+    REQUIRE_SERVER(s);
+    const fs::path folder = Utf8Path(fs::path(s.Root()) / "chosen", Cp1251ToUtf8(kPapka1251));
+    fs::create_directories(folder);
+    TFTPUse ftp = Config(s, false).FTP;
+    ftp.Folder = "/chosen";
+    ftp.UTF8 = true;
+    ScriptedView view;
+    view.clicks = [](TFtpFolderBrowser& b, ScriptedView& v) {
+        v.DoubleClick(b, kPapka1251);
+        return 1;
+    };
+    const std::string chosen = SelectFtpFolder(ftp, view);
+    ASSERT_EQ(chosen, "/chosen/" + kPapka1251);  // Windows-1251, as the settings file keeps it
+
+    TWorkConfig c = Config(s, false);
+    c.FTP.UTF8 = true;
+    c.FTP.Folder = chosen;
+    c.FTP.RemoteName = kPrivet1251;
+    ExpectUploaded(c);
+    EXPECT_EQ(ReadWholeFile(Utf8Path(folder, Cp1251ToUtf8(kPrivet1251))), Page());
+}
+
 TEST_F(RealServerTest, BrowserLoginFailureShowsTheErrorAndChoosesNothing) {
     TRealFtpServer& s = Server(pyftpdlib, "pyftpdlib");
     REQUIRE_SERVER(s);
@@ -276,14 +302,15 @@ TEST_F(RealServerTest, VsftpdStoresPassiveActiveAndWindows1251Names) {
     ExpectUploaded(c);
     EXPECT_EQ(ReadWholeFile(incoming / kPrivet1251), Page());
 
-    // With it, the name goes out in UTF-8 while the folder stays as stored.
-    fs::create_directories(incoming / kPapka1251);
-    fs::permissions(incoming / kPapka1251, fs::perms::all);  // writable for the anonymous user
+    // With it, the folder and the name go out in UTF-8; the folder is stored in Windows-1251.
+    const fs::path utf8Folder = incoming / Cp1251ToUtf8(kPapka1251);
+    fs::create_directories(utf8Folder);
+    fs::permissions(utf8Folder, fs::perms::all);  // writable for the anonymous user
     c.FTP.Folder = "/incoming/" + kPapka1251;
     c.FTP.UTF8 = true;
     c.FTP.Passive = false;
     ExpectUploaded(c);
-    EXPECT_EQ(ReadWholeFile(incoming / kPapka1251 / Cp1251ToUtf8(kPrivet1251)), Page());
+    EXPECT_EQ(ReadWholeFile(utf8Folder / Cp1251ToUtf8(kPrivet1251)), Page());
 }
 
 TEST_F(RealServerTest, VsftpdBrowserInActiveMode) {

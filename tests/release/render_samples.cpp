@@ -12,6 +12,7 @@
 #include "hostlink/Decode.h"
 #include "render/CodePages.h"
 #include "render/RenderWork.h"
+#include "render/ValueEscaping.h"
 #include "tools/hostplayer/Script.h"
 #include <cstdio>
 #include <exception>
@@ -65,6 +66,15 @@ std::optional<uint8_t> CodePageOfSample(const std::string& fileName) {
     return std::nullopt;
 }
 
+// The escaping a station picks for this sample: HTML for the pages, JSON for the JSON file.
+uint8_t EscapingOfSample(const std::string& fileName) {
+    if (fileName.ends_with(".html"))
+        return kw::escHTML;
+    if (fileName.ends_with(".json"))
+        return kw::escJSON;
+    return kw::escNone;
+}
+
 // The broadcast state after the script's data messages, decoded as the reader thread does.
 // Control messages and pauses mean nothing here; messages the program would drop (a marker
 // other than 1, a sender that is not linked) are dropped too.
@@ -116,7 +126,7 @@ int Run(const stdfs::path& scriptPath, const stdfs::path& templates, const stdfs
         if (!entry.is_regular_file() || !codePage)
             continue;
         const kw::TTemplateLines lines(ReadFile(entry.path()));
-        WriteFile(out / name, kw::RenderPage(lines, *codePage, page));
+        WriteFile(out / name, kw::RenderPage(lines, *codePage, EscapingOfSample(name), page));
         std::cout << name << " (code page " << int(*codePage) << ")\n";
         ++written;
     }

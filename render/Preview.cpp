@@ -1,0 +1,140 @@
+// The template preview.
+#include "render/Preview.h"
+#include "platform/FileIo.h"
+#include "platform/FileSystem.h"
+#include "render/PageText.h"
+#include "render/RenderWork.h"
+#include <algorithm>
+#include <new>
+
+namespace kw {
+
+namespace {
+
+bool IsNameChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+bool IsListTag(TTag tag) { return tag >= TTag::PlayListSongArtist && tag <= TTag::PlayedType; }
+
+// The marker and the word after it, as a problem shows it (a long word is cut).
+std::string_view MarkerText(std::string_view line, size_t at) {
+    constexpr size_t MaxShown = 40;
+    size_t end = at + TagMarker.size();
+    while (end < line.size() && end - at < MaxShown && IsNameChar(line[end]))
+        ++end;
+    return line.substr(at, end - at);
+}
+
+void FindInLine(std::string_view line, int lineNumber, uint8_t codePage, std::vector<TTemplateProblem>& out) {
+    for (size_t at = line.find(TagMarker); at != std::string_view::npos;) {
+        const std::string_view rest = line.substr(at + TagMarker.size());
+        const TTagInfo* tag = MatchTag(rest);
+        size_t next = at + TagMarker.size();
+        TTemplateProblem problem;
+        bool found = false;
+        if (!tag) {
+            problem.Kind = TTemplateProblem::TKind::UnknownTag;
+            found = true;
+        } else {
+            next += tag->Name.size();
+            if (IsListTag(tag->Tag) && (next >= line.size() || !IsHexDigit(line[next]))) {
+                problem.Kind = TTemplateProblem::TKind::MissingDigit;
+                found = true;
+            }
+        }
+        if (found) {
+            problem.Line = lineNumber;
+            problem.Column = static_cast<int>(Utf8Length(PageTextToUtf8(line.substr(0, at), codePage))) + 1;
+            problem.Text = PageTextToUtf8(MarkerText(line, at), codePage);
+            out.push_back(std::move(problem));
+        }
+        at = line.find(TagMarker, next);
+    }
+}
+
+bool ReadTemplate(const std::string& fileIn, std::string& bytes, TPreview& preview) {
+    if (fileIn.find('\0') != std::string::npos) {
+        preview.FailureKey = KeyExceptSH;
+        preview.FailureMessage = fileIn.c_str() + std::string(": invalid file name");
+        return false;
+    }
+    if (fileIn.empty() || !fs::FileExists(fileIn)) {
+        preview.FailureKey = KeyNoFileIn;
+        return false;
+    }
+    std::string error;
+    fs::TReadFailure failure{};
+    try {
+        if (fs::ReadWholeFile(fileIn, bytes, error, failure))
+            return true;
+        preview.FailureKey = failure == fs::TReadFailure::Read ? KeyExceptRD : KeyExceptOP;
+        preview.FailureMessage = error;
+    } catch (const std::bad_alloc&) {
+        preview.FailureKey = KeyExceptRD;
+        preview.FailureMessage = fileIn + ": not enough memory to read the template";
+    }
+    return false;
+}
+
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+} // namespace
+
+std::vector<TTemplateProblem> FindTemplateProblems(std::string_view templateBytes, uint8_t codePage) {
+    std::vector<TTemplateProblem> problems;
+    const TTemplateLines lines{std::string(templateBytes)};
+    int number = 0;
+    lines.ForEachLine([&](std::string_view line) { FindInLine(line, ++number, codePage, problems); });
+    return problems;
+}
+
+std::vector<std::string> PageLines(std::string_view page, uint8_t codePage) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end = page.find("\r\n"); end != std::string_view::npos; end = page.find("\r\n", start)) {
+        lines.push_back(PageTextToUtf8(page.substr(start, end - start), codePage));
+        start = end + 2;
+    }
+    if (start < page.size())
+        lines.push_back(PageTextToUtf8(page.substr(start), codePage));
+    return lines;
+}
+
+bool IsHtmlPage(const std::string& fileOut, std::string_view page) {
+    const std::string ext = LowerAscii(fs::ExtractFileExt(fileOut));
+    if (ext == ".htm" || ext == ".html" || ext == ".xhtml" || ext == ".shtml")
+        return true;
+    const std::string start = LowerAscii(page.substr(0, 1024));
+    return start.find("<!doctype html") != std::string::npos || start.find("<html") != std::string::npos;
+}
+
+TPreview RenderPreview(const TPreviewSettings& settings, const TPageState& page) {
+    TPreview preview;
+    std::string bytes;
+    if (!ReadTemplate(settings.FileIn, bytes, preview))
+        return preview;
+    preview.Problems = FindTemplateProblems(bytes, settings.CodePage);
+    preview.Page = RenderPage(TTemplateLines(std::move(bytes)), settings.CodePage, settings.Escaping, page);
+    preview.Lines = PageLines(preview.Page, settings.CodePage);
+    preview.LiveTagsEmpty = page.LinkState != 2;
+    preview.IsHtml = IsHtmlPage(settings.FileOut, preview.Page);
+    return preview;
+}
+
+bool WritePreviewPage(const TPreview& preview, const std::string& folder, std::string& path, std::string& error) {
+    path = fs::IncludeTrailingSeparator(folder) + "KWPAGE-preview.html";
+    return fs::WriteFileReplacing(path, preview.Page, error);
+}
+
+} // namespace kw
