@@ -38,13 +38,14 @@ demo_commands=(
 )
 test_packages=(
     "${demo_packages[@]}" xauth g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
-    python3 python3-minimal python3-pyftpdlib vsftpd curl zip nsis chromium
+    python3 python3-minimal python3-pyftpdlib vsftpd curl libcurl4-openssl-dev zip nsis chromium
 )
 # Python modules are named python3:MODULE and looked up with Debian's /usr/bin/python3, which
 # the tests use (the python3 first on PATH may be another one).
 test_commands=(
     "${demo_commands[@]}" xvfb-run xauth clang clang++ /usr/bin/python3 python3:pyftpdlib
     /usr/sbin/vsftpd curl zip makensis chromium
+    /usr/include/gtest/gtest.h /usr/include/benchmark/benchmark.h /usr/include/x86_64-linux-gnu/curl/curl.h
 )
 
 if [ "$profile" = demo ]; then
@@ -108,6 +109,9 @@ check_one() {  # command-or-python3:module
             { echo "Python module $module is missing (for /usr/bin/python3)"; return 1; }
         owners=$(owners_of "$file")
         thing="Python module $module"
+    elif [[ $thing == /*.h ]]; then  # a library's header, for what is built against it
+        [ -f "$thing" ] || { echo "header $thing is missing"; return 1; }
+        owners=$(owners_of "$thing")
     else
         file=$(command -v "$thing" 2>/dev/null) || { echo "command $thing is missing"; return 1; }
         # shellcheck disable=SC2046
