@@ -103,7 +103,7 @@ TEST_F(FtpFaultTest, CyrillicFolderAndNameFollowTheUtf8Option) {
         c.FTP.Folder = folder1251;
         c.FTP.RemoteName = name1251;
         c.FTP.UTF8 = utf8;
-        EXPECT_NE(Upload(c).find(" (FTP)"), std::string::npos) << work.Show.Text();
+        EXPECT_NE(Upload(c).find(" (FTP)"), std::string::npos) << work->Show.Text();
         server.Join();
         const std::vector<std::string> commands = server.Commands();
         ASSERT_EQ(commands.size(), 7u);
