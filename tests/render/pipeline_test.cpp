@@ -139,9 +139,11 @@ protected:
     }
     // Renders the scheduler has started so far (counted by the reader thread after each pass).
     int Started() const { return started.load(); }
-    // The reader's hook: the scheduler's two passes, counted.
+    // The reader's hook: the scheduler's AfterDrain (the host's pending "every work due",
+    // then the two passes), with the renders it starts counted.
     std::function<void()> CountedPasses() {
         return [this] {
+            settings.Works.ApplyAllDue();
             scheduler.PassCleanup();
             const size_t before = scheduler.Running();
             scheduler.PassStart();
