@@ -14,7 +14,7 @@ using win::AnsiFromUtf8;
 
 constexpr int FormWidth = 560;
 constexpr int ListTop = 40, ListH = 340;
-const int ColumnWidths[] = {200, 290, 50};
+const int ColumnWidths[] = {190, 280, 50};  // with a vertical scroll bar, no horizontal one
 
 // The list view's column titles as the language file addresses them: items "LVTags.1" to
 // "LVTags.3" of a list.

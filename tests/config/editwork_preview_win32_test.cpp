@@ -218,7 +218,9 @@ TEST_F(EditWorkPreview, PreviewShowsWhatTheRenderWritesWithTheUnsavedSettings) {
                                shown = Column(kw::test::Descendant(p, TFPreview::IDC_LVPAGE), 1);
                                problems = ListBoxLines(kw::test::Descendant(p, TFPreview::IDC_LBPROBLEMS));
                                browserEnabled = IsWindowEnabled(kw::test::Descendant(p, TFPreview::IDC_SBOPENBROWSER));
-                               EXPECT_TRUE(kw::test::Shoot(p, "preview"));
+                               EXPECT_TRUE(kw::test::Shoot(p, "preview-100"));
+                               kw::test::ChangeDpi(p, 144);
+                               EXPECT_TRUE(kw::test::Shoot(p, "preview-150"));
                            },
                            [&](HWND p) { kw::test::QueueClick(kw::test::Descendant(p, TFPreview::IDC_SBCLOSE)); }});
     const std::vector<std::string> rendered = RenderedLines(1, 1);
@@ -309,7 +311,7 @@ TEST_F(EditWorkPreview, TagListFiltersAsOneTypesAndCopiesTheSelectedTag) {
          [&](HWND t) {
              tags = Column(list(t), 0);
              values = Column(list(t), 1);
-             EXPECT_TRUE(kw::test::Shoot(t, "tag_list"));
+             EXPECT_TRUE(kw::test::Shoot(t, "taglist-100"));
          },
          [&](HWND t) { kw::test::QueueClick(kw::test::Descendant(t, TFTagList::IDC_SBCOPY)); },
          [&](HWND t) {
@@ -334,6 +336,9 @@ TEST_F(EditWorkPreview, TagListFiltersAsOneTypesAndCopiesTheSelectedTag) {
          },
          [&](HWND t) {
              none = ListView_GetItemCount(list(t));
+             SetWindowTextW(kw::test::Descendant(t, TFTagList::IDC_ESEARCH), L"");  // every tag for the picture
+             kw::test::ChangeDpi(t, 144);
+             EXPECT_TRUE(kw::test::Shoot(t, "taglist-150"));
              kw::test::QueueKey(VK_ESCAPE);
          }});
     EXPECT_GT(all, 40);
