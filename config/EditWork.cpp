@@ -17,6 +17,7 @@ TEditWorkFields FillData(const TWorkList& works, int index) {
     f.FileOut = c.FileOut;
     f.Secs = c.Update;
     f.CodePage = c.CodePage < CodePageCount ? c.CodePage : 0;
+    f.Escaping = c.Escaping < EscapingModeCount ? c.Escaping : 0;
     f.FTPUse = c.FTP.Use;
     f.FTPServer = c.FTP.Server;
     f.FTPPort = c.FTP.Port;
@@ -118,6 +119,7 @@ TWorkConfig ApplySetting(const TEditWorkFields& f, TWorkConfig c) {
     c.FileOut = f.FileOut;
     c.Update = static_cast<int16_t>(ClampToRange(f.Secs, MinUpdateSecs, MaxUpdateSecs));
     c.CodePage = static_cast<uint8_t>(ClampToRange(f.CodePage, 0, CodePageCount - 1));
+    c.Escaping = static_cast<uint8_t>(ClampToRange(f.Escaping, 0, EscapingModeCount - 1));
     c.FTP = TFTPUse{};
     c.FTP.Folder.clear();  // a work without FTP keeps no FTP values at all
     c.FTP.Use = f.FTPUse;

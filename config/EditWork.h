@@ -16,6 +16,7 @@ constexpr int MinFtpPort = 1;
 constexpr int MaxFtpPort = 65535;
 constexpr int DefaultFtpPort = 21;
 constexpr int CodePageCount = 5;  // Windows-1251, UTF-8, KOI8-R, KOI8-U, CP866
+constexpr int EscapingModeCount = 5;  // none, HTML, XML, JSON, URL (render/ValueEscaping.h)
 
 // The controls' contents as the user sees them. File names are the values taken from the
 // file-name fields, that is with the quotes of a name with blanks already dropped.
@@ -25,6 +26,7 @@ struct TEditWorkFields {
     std::string FileOut;
     int Secs = DefaultUpdateSecs;
     int CodePage = 0;
+    int Escaping = 0;  // of the values tags insert; an unknown stored mode shows as none
     bool FTPUse = false;
     std::string FTPServer;
     int FTPPort = DefaultFtpPort;

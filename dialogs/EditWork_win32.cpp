@@ -4,6 +4,9 @@
 #include "config/EditWorkText.h"
 #include "config/SettingsFile.h"
 #include "dialogs/SelectFtpDir_win32.h"
+#include "dialogs/TagList_win32.h"
+#include "platform/Regional.h"
+#include "render/ValueEscaping.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
@@ -162,12 +165,26 @@ void TFEditWork::CreateControls() {
     for (const char* item : CodePageItems)
         cbCodePage_->AddItem(item);
     cbCodePage_->SetItemIndex(0);
+    lEscaping_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Экранирование"), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    components_->Add("LEscaping", "TLabel", lEscaping_);
+    HWND esc = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1,
+                              IDC_CBESCAPING);
+    cbEscaping_ = &components_->Add<win::TComboControl>("CBEscaping", "TComboBox", esc);
+    cbEscaping_->AddItem(AnsiFromUtf8("нет"));  // "none" is the language's word; the formats keep their names
+    for (int i = 1; i < EscapingModeCount; ++i)
+        cbEscaping_->AddItem(EscapingNames[i]);
+    cbEscaping_->SetItemIndex(0);
 
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
+    // left to right, which is also the order Tab walks them in
+    sbPreview_ = panB_.AddButton(IDC_SBPREVIEW, AnsiFromUtf8("Просмотр"));
+    sbTags_ = panB_.AddButton(IDC_SBTAGS, AnsiFromUtf8("Теги"));
     sbSave_ = panB_.AddButton(IDC_SBSAVE, AnsiFromUtf8("Сохранить"));
     sbCancel_ = panB_.AddButton(IDC_SBCANCEL, AnsiFromUtf8("Отмена"));
     components_->Add("SBSave", "TSpeedButton", sbSave_);
     components_->Add("SBCancel", "TSpeedButton", sbCancel_);
+    components_->Add("SBPreview", "TSpeedButton", sbPreview_);
+    components_->Add("SBTags", "TSpeedButton", sbTags_);
     components_->Add("PanB", "TPanel", panB_.Hwnd());
 }
 
@@ -182,9 +199,14 @@ void TFEditWork::Layout() {
     const int rowY = ftp ? GroupTop + GroupH + 10 : GroupTop + 4;
     MoveWindow(lCodepage_, S(LabelX), S(rowY + 3), S(LabelW), S(16), TRUE);
     MoveWindow(cbCodePage_->Hwnd(), S(FieldX), S(rowY), S(244), S(200), TRUE);
-    const int barY = S(rowY + RowH + 14);
+    const int escY = rowY + RowH + 8;
+    MoveWindow(lEscaping_, S(LabelX), S(escY + 3), S(LabelW), S(16), TRUE);
+    MoveWindow(cbEscaping_->Hwnd(), S(FieldX), S(escY), S(244), S(200), TRUE);
+    const int barY = S(escY + RowH + 14);
     panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(105);
+    const int bw = S(105), tw = S(86);
+    panB_.Place(sbPreview_, S(3), tw);
+    panB_.Place(sbTags_, S(3) + tw + S(3), tw);
     panB_.Place(sbSave_, S(FormWidth) - 2 * bw - S(6), bw);
     panB_.Place(sbCancel_, S(FormWidth) - bw - S(3), bw);
     win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
@@ -199,6 +221,7 @@ void TFEditWork::DpiChanged(int dpi, const RECT*) {
 
 void TFEditWork::FormCreate() {
     language_.LoadAndTranslate(*components_, list_);
+    cbEscaping_->SetItem(escNone, language_.Lookup("CBEscaping.None", list_.get(), cbEscaping_->Item(escNone)));
     hints_.SetFromForm(Hwnd(), *components_);
 }
 
@@ -213,6 +236,7 @@ void TFEditWork::FillData(int index) {
     SetFileField(feFileOut_, f.FileOut);
     eSecs_.SetValue(f.Secs);
     cbCodePage_->SetItemIndex(f.CodePage);
+    cbEscaping_->SetItemIndex(f.Escaping);
     win::SetChecked(cbFTPUse_, f.FTPUse);
     win::SetText(eFTPServer_, f.FTPServer);
     eFTPPort_.SetValue(f.FTPPort);
@@ -233,6 +257,8 @@ TEditWorkFields TFEditWork::Fields() const {
     f.Secs = eSecs_.Value();
     const int cp = cbCodePage_->ItemIndex();
     f.CodePage = cp >= 0 && cp < CodePageCount ? cp : 0;
+    const int esc = cbEscaping_->ItemIndex();
+    f.Escaping = esc >= 0 && esc < EscapingModeCount ? esc : 0;
     f.FTPUse = win::IsChecked(cbFTPUse_);
     f.FTPServer = win::GetText(eFTPServer_);
     f.FTPPort = eFTPPort_.Value();
@@ -243,6 +269,33 @@ TEditWorkFields TFEditWork::Fields() const {
     f.FTPPath = win::GetText(eFTPPath_);
     f.FTPFileName = win::GetText(eFTPFileName_);
     return f;
+}
+
+TPreviewSettings TFEditWork::PreviewSettings() const {
+    const TEditWorkFields f = Fields();
+    TPreviewSettings p;
+    p.FileIn = f.FileIn;
+    p.FileOut = f.FileOut;
+    p.CodePage = static_cast<uint8_t>(f.CodePage);
+    p.Escaping = static_cast<uint8_t>(f.Escaping);
+    return p;
+}
+
+// The state the program's renders would read now; without a source, that of a program that
+// has heard nothing from the host.
+TPageState TFEditWork::CurrentPage() const {
+    if (pageSource_)
+        return pageSource_();
+    TPageState page;
+    page.Now = Now();
+    return page;
+}
+
+void TFEditWork::SBPreviewClick() { ShowPreview(Hwnd(), language_, PreviewSettings(), CurrentPage()); }
+
+void TFEditWork::SBTagsClick() {
+    const TPreviewSettings p = PreviewSettings();
+    ShowTagList(Hwnd(), language_, CurrentPage(), p.CodePage, p.Escaping);
 }
 
 void TFEditWork::SetFileField(HWND field, const std::string& name) { win::SetText(field, QuoteFileName(name)); }
@@ -373,6 +426,8 @@ void TFEditWork::Command(int id, int code) {
     case IDCANCEL: SBCancelClick(); break;  // Escape
     case IDC_SBSAVE: SBSaveClick(); break;
     case IDC_SBCANCEL: SBCancelClick(); break;
+    case IDC_SBPREVIEW: SBPreviewClick(); break;
+    case IDC_SBTAGS: SBTagsClick(); break;
     case IDC_CBFTPUSE: CBFTPUseClick(); break;
     case IDC_CBSHOWPASS: CBShowPassClick(); break;
     case IDC_SBSELECTDIR: SBSelectDirClick(); break;
@@ -416,9 +471,10 @@ void TFEditWork::NextField(bool back) {
         SetFocus(next);
 }
 
-bool EditWork(HWND owner, TSettings& settings, lang::TLanguage& language, int index) {
+bool EditWork(HWND owner, TSettings& settings, lang::TLanguage& language, int index, TPageSource pageSource) {
     try {
         TFEditWork form(settings, language);
+        form.SetPageSource(std::move(pageSource));
         if (!form.Create(owner))
             return false;
         form.FillData(index);

@@ -2,6 +2,7 @@
 // decides), gives a new work its section and saves the work's section at once.
 #pragma once
 #include "config/EditWork.h"
+#include "dialogs/Preview_win32.h"
 #include "lang/Language.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"
@@ -26,6 +27,8 @@ public:
 
     TFEditWork(TSettings& settings, lang::TLanguage& language) : settings_(settings), language_(language) {}
     ~TFEditWork() override;
+    // The broadcast state the preview and the tag reference read.
+    void SetPageSource(TPageSource source) { pageSource_ = std::move(source); }
 
     // Creates the (hidden) form, translates it (`FormCreate`) and fills it for work `index`.
     bool Create(HWND owner);
@@ -43,9 +46,13 @@ public:
     void SBCancelClick();
     void SBSelectDirClick();
     void BrowseFileClick(bool templateFile);
+    // The preview and the tag reference of the form's current, unsaved settings.
+    void SBPreviewClick();
+    void SBTagsClick();
 
     // The controls' contents as the editor's checks see them.
     TEditWorkFields Fields() const;
+    TPreviewSettings PreviewSettings() const;
     int EditIndex() const { return editIndex_; }
     int ModalResult() const { return modalResult_; }
     win::TFormComponents& Components() { return *components_; }
@@ -56,7 +63,7 @@ public:
         IDC_ENAME = 1001, IDC_FEFILEIN, IDC_FEFILEIN_BROWSE, IDC_FEFILEOUT, IDC_FEFILEOUT_BROWSE, IDC_ESECS,
         IDC_CBFTPUSE, IDC_GBFTP, IDC_EFTPSERVER, IDC_EFTPPORT, IDC_CBFTPPASSIVE, IDC_CBFTPUTF8, IDC_EFTPUSER,
         IDC_EFTPPASS, IDC_CBSHOWPASS, IDC_EFTPPATH, IDC_SBSELECTDIR, IDC_EFTPFILENAME, IDC_CBCODEPAGE,
-        IDC_SBSAVE, IDC_SBCANCEL
+        IDC_SBSAVE, IDC_SBCANCEL, IDC_CBESCAPING, IDC_SBPREVIEW, IDC_SBTAGS
     };
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -82,6 +89,7 @@ private:
     void FormClose();
     void Command(int id, int code);
     void ShowError(const TCheckResult& failure);
+    TPageState CurrentPage() const;
     void SetFileField(HWND field, const std::string& name);
     std::string FileField(HWND field) const;
 
@@ -96,8 +104,10 @@ private:
     HWND eName_ = nullptr, feFileIn_ = nullptr, feFileOut_ = nullptr, cbFTPUse_ = nullptr, eFTPServer_ = nullptr;
     HWND cbFTPPassive_ = nullptr, cbFTPUTF8_ = nullptr, eFTPUser_ = nullptr, eFTPPass_ = nullptr;
     HWND cbShowPass_ = nullptr, eFTPPath_ = nullptr, eFTPFileName_ = nullptr, lCodepage_ = nullptr;
-    HWND sbSave_ = nullptr, sbCancel_ = nullptr;
+    HWND sbSave_ = nullptr, sbCancel_ = nullptr, sbPreview_ = nullptr, sbTags_ = nullptr, lEscaping_ = nullptr;
     win::TComboControl* cbCodePage_ = nullptr;
+    win::TComboControl* cbEscaping_ = nullptr;
+    TPageSource pageSource_;
     std::vector<TPlaced> placed_;    // every control but the code page row and the button bar
     std::vector<HWND> ftpControls_;  // GBFTP and what it holds
     HWND owner_ = nullptr;
@@ -106,7 +116,8 @@ private:
 };
 
 // Opens the work editor for work `index` (-1: a new work) over `owner`; true when the main
-// window is to show the works again (saved, or closed by the close box).
-bool EditWork(HWND owner, TSettings& settings, lang::TLanguage& language, int index);
+// window is to show the works again (saved, or closed by the close box). Its preview reads
+// `pageSource`.
+bool EditWork(HWND owner, TSettings& settings, lang::TLanguage& language, int index, TPageSource pageSource = {});
 
 } // namespace kw

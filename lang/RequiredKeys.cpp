@@ -16,11 +16,18 @@ std::vector<TRequiredKey> BuildKeys() {
     std::vector<TRequiredKey> keys;
     Add(keys, "Main",
         {"SBAdd", "SBAdd.Hint", "SBEdit", "SBEdit.Hint", "SBDelete", "SBDelete.Hint", "SBPid.Hint", "SGWork.1.1",
-         "SGWork.2.1", "SGWork.3.1", "SGLog.1.1", "SGLog.2.1"});
+         "SGWork.2.1", "SGWork.3.1", "SGLog.1.1", "SGLog.2.1", "SBSendNow", "SBSendNow.Hint", "MISendNow"});
     Add(keys, "FEditWork",
         {"Caption", "LName", "LShape", "LFileOut", "LUpdate", "CBFTPUse", "GBFTP", "LServer", "LPort",
          "CBFTPPassive", "CBFTPUTF8", "LUser", "LPass", "CBShowPass", "LFolder", "SBSelectDir.Hint", "LFTPFile",
-         "LCodepage", "SBSave", "SBCancel"});
+         "LCodepage", "SBSave", "SBCancel", "LEscaping", "CBEscaping.None", "SBPreview", "SBPreview.Hint", "SBTags",
+         "SBTags.Hint"});
+    Add(keys, "FPreview",
+        {"Caption", "LProblems", "SBOpenBrowser", "SBClose", "Dialog.LiveEmpty", "Dialog.NoProblems"});
+    for (const TPreviewMessage& m : PreviewMessages())
+        keys.push_back({"FPreview", "Dialog." + m.Name});
+    Add(keys, "FTagList",
+        {"Caption", "LSearch", "LVTags.1", "LVTags.2", "LVTags.3", "SBCopy", "SBCopy.Hint", "SBClose"});
     Add(keys, "FChangePID", {"Caption", "LLanguage", "LSetPID", "CBAutoStart", "CBTray", "SBSave"});
     Add(keys, "Constants",
         {"Language", "Locale", "Dialog.Warning", "Dialog.Error", "Dialog.Information", "Dialog.Confirm",
@@ -42,7 +49,12 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"FEditWork", "SetFTPServ", 0}, {"FEditWork", "SetFTPUser", 0}, {"FEditWork", "SetFTPPass", 0},
         {"FEditWork", "DblShape", 0},   {"FEditWork", "OtherOut", 1},   {"FEditWork", "DblOut", 1},
         {"FEditWork", "WorkLimit", 0},  {"FEditWork", "BadFileName", 1}, {"FEditWork", "SettingsNotWritten", 1},
-        {"Main", "SettingsNotWritten", 1}};
+        {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1}};
+    return messages;
+}
+
+const std::vector<TPreviewMessage>& PreviewMessages() {
+    static const std::vector<TPreviewMessage> messages = {{"UnknownTag"}, {"MissingDigit"}};
     return messages;
 }
 

@@ -23,4 +23,11 @@ struct TDialogMessage {
 };
 const std::vector<TDialogMessage>& DialogMessages();
 
+// The preview's problem lines (section "FPreview"): formatted with the line and the column
+// (integers) and the marker as written (a string), in this order.
+struct TPreviewMessage {
+    std::string Name;
+};
+const std::vector<TPreviewMessage>& PreviewMessages();
+
 } // namespace kw::lang

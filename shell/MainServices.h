@@ -20,6 +20,9 @@ public:
     virtual bool EditWork(int index) = 0;
     virtual void EditProgramSettings() = 0;
     virtual void DeleteWork(int index) = 0;
+    // "Send now": renders and delivers the work at `index` at once, or says that a render of
+    // it is running.
+    virtual void SendNow(int index) { (void)index; }
     // The host link's status cell (the "Source" row).
     virtual TShowCell& SourceStatus() = 0;
     // The worker threads and the inbound messages, for the staged shutdown.

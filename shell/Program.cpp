@@ -5,6 +5,7 @@
 #include "config/ftp/FtpUpload.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "render/SendNow.h"
 #include <cstdio>
 
 namespace kw {
@@ -146,6 +147,31 @@ void TProgram::DeleteWork(int index) {
                                 MainSection.get(), lang::mbOKOnly);
     else
         ReportFailure(error);
+}
+
+void TProgram::SendNow(int index) {
+    const TWorkPtr work = Settings.Works.At(index);
+    switch (kw::SendNow(Settings.Works, index, Context.NowTicks)) {
+    case TSendNowAnswer::Started:
+        if (Reader)
+            Reader->Wake().Signal();  // an idle reader would start the render only after its sleep
+        break;
+    case TSendNowAnswer::AlreadyRunning:
+        if (Language && work)
+            Language->ShowDialogFmt("SendNowRunning", lang::TMsgDlgType::Information, {work->Config().Name},
+                                    MainSection.get(), lang::mbOKOnly);
+        break;
+    case TSendNowAnswer::NoWork:
+        break;
+    }
+}
+
+TPageState TProgram::CurrentPage() const {
+    TPageState page;
+    page.Broadcast = Broadcast.Current();
+    page.LinkState = Status.LinkState.load(std::memory_order_acquire);
+    page.Now = Context.LocalTime();
+    return page;
 }
 
 void TProgram::ReportFailure(const std::string& text) {

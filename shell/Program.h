@@ -14,6 +14,7 @@
 #include "lang/Language.h"
 #include "render/RenderContext.h"
 #include "render/RenderScheduler.h"
+#include "render/TemplateEngine.h"
 #include "shell/MainServices.h"
 #include <atomic>
 #include <cstdint>
@@ -62,6 +63,10 @@ public:
     void TranslateMain(lang::IForm& form) override;
     bool ConfirmExit() override;
     void DeleteWork(int index) override;
+    void SendNow(int index) override;
+    // What a render starting now would read: the broadcast snapshot, the link state, the time
+    // (the work editor's preview and tag reference).
+    TPageState CurrentPage() const;
     TShowCell& SourceStatus() override { return Status.SourceStatus; }
     void TerminateReader() override;
     bool ReaderExists() override { return Reader != nullptr; }

@@ -43,6 +43,12 @@ void DrawGlyph(HDC dc, int id, const RECT& box, bool enabled) {
         line(2, 15, 5, 15);
         break;
     }
+    case TKW_PAGE::IDC_SBSENDNOW: {  // an arrow leaving: render and send
+        auto p = pen(RGB(0, 112, 192), 3);
+        win::TSelect s(dc, p.Get());
+        line(2, 9, 14, 9), line(9, 4, 14, 9), line(9, 14, 14, 9);
+        break;
+    }
     case TKW_PAGE::IDC_SBDELETE: {
         auto p = pen(RGB(200, 0, 0), 3);
         win::TSelect s(dc, p.Get());
@@ -61,6 +67,17 @@ void DrawGlyph(HDC dc, int id, const RECT& box, bool enabled) {
     }
     }
 }
+
+// A text the language file translates that has no window of its own (a menu item's caption).
+class TTextItem : public win::TControl {
+public:
+    using TControl::TControl;
+    std::string Caption() const override { return text_; }
+    void SetCaption(const std::string& text) override { text_ = text; }
+
+private:
+    std::string text_;
+};
 
 } // namespace
 
@@ -96,7 +113,8 @@ void TKW_PAGE::CreateControls() {
     panT_.SetGlyphPainter(&DrawGlyph);
     struct TB { int id; const char* name; const char* caption; win::TControl** field; };
     const TB buttons[] = {{IDC_SBADD, "SBAdd", "Добавить", &sbAdd_}, {IDC_SBEDIT, "SBEdit", "Редактировать", &sbEdit_},
-                          {IDC_SBDELETE, "SBDelete", "Удалить", &sbDelete_}, {IDC_SBPID, "SBPid", "", &sbPid_}};
+                          {IDC_SBDELETE, "SBDelete", "Удалить", &sbDelete_},
+                          {IDC_SBSENDNOW, "SBSendNow", "Отправить", &sbSendNow_}, {IDC_SBPID, "SBPid", "", &sbPid_}};
     for (const TB& b : buttons) {
         *b.field = &components_->Add(b.name, "TSpeedButton", panT_.AddButton(b.id, win::AnsiFromUtf8(b.caption)));
         (*b.field)->SetShowHint(true);
@@ -105,7 +123,10 @@ void TKW_PAGE::CreateControls() {
     const TToolBarLayout design;
     auto place = [this](win::TControl* b, const TToolButton& t) { panT_.Place(b->Hwnd(), S(t.Left), S(t.Width)); };
     place(sbAdd_, design.Add), place(sbEdit_, design.Edit), place(sbDelete_, design.Delete), place(sbPid_, design.Pid);
+    place(sbSendNow_, design.SendNow);
     components_->Add("PanT", "TPanel", panT_.Hwnd());
+    miSendNow_ = &components_->Add<TTextItem>("MISendNow", "TMenuItem", nullptr);
+    miSendNow_->SetCaption(win::AnsiFromUtf8("Отправить сейчас"));
     sgWork_ = win::MakeReportList(Hwnd(), IDC_SGWORK,
                                   {{win::AnsiFromUtf8("№"), 27}, {win::AnsiFromUtf8("Наименование"), 276},
                                    {win::AnsiFromUtf8("Состояние"), 145}},
@@ -122,7 +143,7 @@ void TKW_PAGE::CreateControls() {
 }
 
 void TKW_PAGE::ShowHints() {
-    for (win::TControl* b : {sbAdd_, sbEdit_, sbDelete_, sbPid_})
+    for (win::TControl* b : {sbAdd_, sbEdit_, sbDelete_, sbSendNow_, sbPid_})
         panT_.SetHint(b->Hwnd(), b->ShowHint() ? b->Hint() : std::string());
 }
 
@@ -135,6 +156,7 @@ TToolBarLayout TKW_PAGE::ToolBar() const {
     };
     TToolBarLayout b;
     b.Add = at(IDC_SBADD), b.Edit = at(IDC_SBEDIT), b.Delete = at(IDC_SBDELETE), b.Pid = at(IDC_SBPID);
+    b.SendNow = at(IDC_SBSENDNOW);
     return b;
 }
 
@@ -145,6 +167,7 @@ void TKW_PAGE::PanTResize() {
     const TToolBarLayout b = kw::PanTResize(inner, ToolBar());
     auto place = [this](win::TControl* button, const TToolButton& t) { panT_.Place(button->Hwnd(), t.Left, t.Width); };
     place(sbAdd_, b.Add), place(sbEdit_, b.Edit), place(sbDelete_, b.Delete), place(sbPid_, b.Pid);
+    place(sbSendNow_, b.SendNow);
 }
 
 void TKW_PAGE::FitGrid(HWND grid, const std::vector<int16_t>& percents) {
@@ -208,6 +231,7 @@ void TKW_PAGE::SGWorkClick() {
     const bool on = WorkButtonsEnabled(selectedWork_);
     EnableWindow(sbEdit_->Hwnd(), on);
     EnableWindow(sbDelete_->Hwnd(), on);
+    EnableWindow(sbSendNow_->Hwnd(), on);
 }
 
 void TKW_PAGE::SBAddClick() {
@@ -223,6 +247,29 @@ void TKW_PAGE::SBEditClick() {
 void TKW_PAGE::SBDeleteClick() {
     services_.DeleteWork(selectedWork_);
     ShowWorks();
+}
+
+void TKW_PAGE::SBSendNowClick() {
+    if (selectedWork_ >= 0)
+        services_.SendNow(selectedWork_);
+}
+
+void TKW_PAGE::TrayMenu() {
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    const UINT state = selectedWork_ >= 0 ? MF_ENABLED : MF_GRAYED;
+    AppendMenuW(menu, MF_STRING | state, IDM_SENDNOW, win::Wide(miSendNow_->Caption()).c_str());
+    POINT at;
+    GetCursorPos(&at);
+    // The menu closes when the user clicks elsewhere only while the window is in the foreground.
+    SetForegroundWindow(Hwnd());
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, Hwnd(), nullptr));
+    PostMessageW(Hwnd(), WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    if (chosen == IDM_SENDNOW)
+        SBSendNowClick();
 }
 
 void TKW_PAGE::SBPidClick() {
@@ -344,6 +391,7 @@ void TKW_PAGE::Command(int id) {
     case IDC_SBEDIT: SBEditClick(); break;
     case IDC_SBDELETE: SBDeleteClick(); break;
     case IDC_SBPID: SBPidClick(); break;
+    case IDC_SBSENDNOW: SBSendNowClick(); break;
     }
 }
 
@@ -399,6 +447,8 @@ LRESULT TKW_PAGE::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case win::WM_KW_TRAY:
         if (LOWORD(lp) == WM_LBUTTONDBLCLK)
             TrayIconDblClick();
+        else if (LOWORD(lp) == WM_RBUTTONUP || LOWORD(lp) == WM_CONTEXTMENU)
+            TrayMenu();
         return 0;
     case WM_CLOSE:
         if (closing_.FormClose(*this))

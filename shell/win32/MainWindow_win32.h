@@ -36,6 +36,9 @@ public:
     void SBEditClick();
     void SBDeleteClick();
     void SBPidClick();
+    void SBSendNowClick();
+    // The notification icon's menu at the pointer ("Send now" for the selected work).
+    void TrayMenu();
     void OutLog(const std::string& text);
     void Language_Change();
     void TimerTick();
@@ -66,7 +69,8 @@ public:
     int GridRowHeight() const { return S(18); }
     TToolBarLayout ToolBar() const;
 
-    enum : int { IDC_SBADD = 101, IDC_SBEDIT, IDC_SBDELETE, IDC_SBPID, IDC_SGWORK, IDC_SGLOG };
+    enum : int { IDC_SBADD = 101, IDC_SBEDIT, IDC_SBDELETE, IDC_SBPID, IDC_SGWORK, IDC_SGLOG, IDC_SBSENDNOW };
+    enum : UINT { IDM_SENDNOW = 201 };
     enum : UINT_PTR { IDT_MAIN = 1 };
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -112,6 +116,8 @@ private:
     win::TControl* sbEdit_ = nullptr;
     win::TControl* sbDelete_ = nullptr;
     win::TControl* sbPid_ = nullptr;
+    win::TControl* sbSendNow_ = nullptr;
+    win::TControl* miSendNow_ = nullptr;  // the tray menu's item: its text, translated with the window
     TClosingSequence closing_;
     TLogModel log_;
     std::vector<uint32_t> cellColors_;  // status colour per works grid item

@@ -10,7 +10,7 @@ namespace kw {
 void TApplication::ConnectDialogs() { SelectFtpFolderHook = &SelectFtpFolderDialog; }
 
 bool TApplication::EditWork(int index) {
-    return Language && kw::EditWork(page_.Hwnd(), Settings, *Language, index);
+    return Language && kw::EditWork(page_.Hwnd(), Settings, *Language, index, [this] { return CurrentPage(); });
 }
 
 void TApplication::EditProgramSettings() {

@@ -87,8 +87,8 @@ struct TDriver {
 
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         TDriver* d = Current();
-        if (!d)
-            return;
+        if (!d || d->InStep)
+            return;  // a step that runs messages itself (a screenshot) is not interrupted by the next
         if (++d->Ticks > 400) {  // twelve seconds: something hangs; end whatever is open
             if (HWND dlg = FindMessageDialog())
                 EndDialog(dlg, -99);

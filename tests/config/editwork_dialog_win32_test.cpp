@@ -213,8 +213,8 @@ TEST_F(EditWorkDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
     const std::vector<HWND> expected = {
         C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBFTPUse"),
         C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("EFTPUser"), C("EFTPPass"),
-        C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("CBCodePage"), C("SBSave"),
-        C("SBCancel")};
+        C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("CBCodePage"), C("CBEscaping"),
+        C("SBPreview"), C("SBTags"), C("SBSave"), C("SBCancel")};
     SetFocus(C("EName"));
     std::vector<HWND> order;
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -447,7 +447,7 @@ TEST_F(EditWorkDialog, EditWorkRunsModallyWithEnterEscapeAndTheCloseBox) {
     {
         TDriver driver;  // Tab onto Save, then Enter presses it
         driver.Steps = {[&] { Type(item(TFEditWork::IDC_ENAME), "Tabbed"); },
-                        [&] { SetFocus(item(TFEditWork::IDC_CBCODEPAGE)); },
+                        [&] { SetFocus(kw::test::Descendant(editor(), TFEditWork::IDC_SBTAGS)); },
                         [&] { kw::test::QueueKey(VK_TAB); },
                         [&] { kw::test::QueueKey(VK_RETURN); }};
         EXPECT_TRUE(EditWork(owner, settings, *language, 1));

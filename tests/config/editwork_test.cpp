@@ -194,3 +194,32 @@ TEST(EditWorkApply, LongAndQuotedNamesSurviveFillAndApply) {
 }
 
 } // namespace
+
+namespace {
+
+// The escaping choice: the work's mode shows in the editor, an unknown stored mode shows as
+// none (and is saved as none), and the choice reaches the work.
+TEST(EditWorkApply, EscapingFillsAndAppliesWithinItsModes) {
+    TWorkList works;
+    for (const uint8_t stored : {uint8_t{0}, uint8_t{3}, uint8_t{4}, uint8_t{5}, uint8_t{200}}) {
+        TWorkConfig c;
+        c.Section = "File" + std::to_string(stored);
+        c.Name = c.Section;
+        c.Escaping = stored;
+        ASSERT_TRUE(works.Append(std::make_shared<TWorkData>(c)));
+    }
+    const int shown[] = {0, 3, 4, 0, 0};
+    for (int i = 0; i < 5; ++i) {
+        const TEditWorkFields f = FillData(works, i);
+        EXPECT_EQ(f.Escaping, shown[i]) << i;
+        EXPECT_EQ(ApplySetting(f, works.At(i)->Config()).Escaping, shown[i]) << i;
+    }
+    EXPECT_EQ(FillData(works, -1).Escaping, 0);  // a new work: none
+    TEditWorkFields f;
+    for (const int chosen : {1, 2, 4, 9, -1}) {
+        f.Escaping = chosen;
+        EXPECT_EQ(ApplySetting(f, TWorkConfig{}).Escaping, chosen == 9 ? 4 : chosen < 0 ? 0 : chosen) << chosen;
+    }
+}
+
+} // namespace

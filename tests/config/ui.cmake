@@ -9,3 +9,6 @@ kw_add_test(config_editwork_dialog_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/editwo
             LIBS ${_kw_dialog_libs} WIN_ONLY)
 kw_add_test(config_changepid_dialog_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/changepid_dialog_win32_test.cpp
             LIBS ${_kw_dialog_libs} WIN_ONLY)
+# The editor's escaping choice, preview and tag reference, driven under Wine.
+kw_add_test(config_editwork_preview_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/editwork_preview_win32_test.cpp
+            LIBS kw_dialogs_win32 ${_kw_dialog_libs} kw_render WIN_ONLY)

@@ -1,6 +1,7 @@
 // The language files shipped in dist/: every key the program asks for, Windows-1251 text with
 // CR LF line ends, and message texts that format with the arguments the program passes.
 #include "LangFixture.h"
+#include "lang/Format.h"
 #include "lang/Language.h"
 #include "lang/RequiredKeys.h"
 #include "platform/Profile.h"
@@ -89,6 +90,26 @@ TEST_P(ShippedFile, DialogMessagesFormatWithTheProgramsArgumentsAndButtonsHaveCa
     const TMessageDialogModel all = language.LocalisedDialog("t", TMsgDlgType::Confirmation, 0x3EF);  // not Abort
     for (const TDialogButton& b : all.ButtonList)
         EXPECT_FALSE(b.Caption.empty()) << StockCaption(b.Button);
+}
+
+// The preview's problem lines take the line, the column and the marker: a file whose text asks
+// for other arguments would show the format error instead of the problem.
+TEST_P(ShippedFile, PreviewProblemsFormatWithLineColumnAndMarker) {
+    test::TProgramFolder dir;
+    dir.Write(std::string("Prog.") + (GetParam() + 7), ReadBytes(DistPath(GetParam())));
+    TLanguage language("Prog.");
+    ASSERT_TRUE(language.SelectFromSettings("", "Settings", ""));
+    std::unique_ptr<TSectionList> list;
+    language.LoadSection("FPreview", list);
+    for (const TPreviewMessage& m : PreviewMessages()) {
+        const std::string format = language.MessageText(m.Name, list.get());
+        ASSERT_FALSE(format.empty()) << m.Name;
+        std::string text;
+        EXPECT_NO_THROW(text = Format(format, {12, 34, "!KW!Marker"})) << m.Name << ": " << format;
+        EXPECT_NE(text.find("12"), std::string::npos) << text;
+        EXPECT_NE(text.find("34"), std::string::npos) << text;
+        EXPECT_NE(text.find("!KW!Marker"), std::string::npos) << text;
+    }
 }
 
 TEST_P(ShippedFile, LanguageNameAndLocale) {

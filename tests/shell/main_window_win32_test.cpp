@@ -33,6 +33,8 @@ struct TServices : IMainServices {
         return false;
     }
     void EditProgramSettings() override { ++settingsOpened; }
+    std::vector<int> sent;  // the works "Send now" was asked for
+    void SendNow(int index) override { sent.push_back(index); }
     void DeleteWork(int index) override { (void)settings->Works.RemoveAt(index); }
     TShowCell& SourceStatus() override { return source; }
     void TerminateReader() override {}
@@ -171,12 +173,13 @@ TEST_F(MainWindow, PointerOverAButtonShowsItsEdgeHandAndHint) {
 TEST_F(MainWindow, TabReachesEveryControlAndEnterPressesTheFocusedButton) {
     ClickRow(2);  // a work selected: Edit and Delete take the focus too
     std::set<HWND> reached;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 9; ++i) {
         reached.insert(GetFocus());
         test::PressKey(VK_TAB);
     }
     for (HWND h : {page->Button(TKW_PAGE::IDC_SBADD), page->Button(TKW_PAGE::IDC_SBEDIT),
-                   page->Button(TKW_PAGE::IDC_SBDELETE), page->Button(TKW_PAGE::IDC_SBPID), page->SGWork(),
+                   page->Button(TKW_PAGE::IDC_SBDELETE), page->Button(TKW_PAGE::IDC_SBSENDNOW),
+                   page->Button(TKW_PAGE::IDC_SBPID), page->SGWork(),
                    page->SGLog()})
         EXPECT_TRUE(reached.count(h)) << GetDlgCtrlID(h);
     // Enter on Add, Space on the settings button
@@ -247,11 +250,13 @@ TEST_F(MainWindow, ToolBarAt459PixelsAndTheMinimumSize) {
     win::PumpMessages();
     const TToolBarLayout b = page->ToolBar();
     EXPECT_EQ(b.Pid.Left, 398);
-    EXPECT_EQ(b.Delete.Width, 132);
-    EXPECT_EQ(b.Delete.Left, 265);
-    EXPECT_EQ(b.Add.Width, 132);
-    EXPECT_EQ(b.Edit.Left, 133);
-    EXPECT_EQ(b.Edit.Width, 131);
+    EXPECT_EQ(b.SendNow.Left, 298);
+    EXPECT_EQ(b.SendNow.Width, 99);
+    EXPECT_EQ(b.Delete.Width, 99);
+    EXPECT_EQ(b.Delete.Left, 198);
+    EXPECT_EQ(b.Add.Width, 99);
+    EXPECT_EQ(b.Edit.Left, 100);
+    EXPECT_EQ(b.Edit.Width, 97);
 
     MINMAXINFO m{};
     SendMessageW(page->Hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&m));
@@ -312,6 +317,73 @@ TEST_F(MainWindow, HideMinimisesToTheTray) {
     win::PumpMessages();
     EXPECT_FALSE(page->TrayIconVisible());
     EXPECT_TRUE(IsWindowVisible(page->Hwnd()));
+}
+
+// The notification icon's menu as a person meets it: its first item read, then clicked with
+// the pointer when it is enabled, or the menu left with Escape when it is grayed.
+struct TMenuSeen {
+    bool Shown = false;
+    bool Grayed = false;
+    std::string Text;
+};
+TMenuSeen g_menu;
+
+void CALLBACK AnswerMenu(HWND, UINT, UINT_PTR, DWORD) {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    if (!popup || !IsWindowVisible(popup) || g_menu.Shown)
+        return;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    if (!menu)
+        return;
+    g_menu.Shown = true;
+    wchar_t text[128] = {};
+    GetMenuStringW(menu, 0, text, 127, MF_BYPOSITION);
+    g_menu.Text = win::Ansi(text);
+    g_menu.Grayed = (GetMenuState(menu, 0, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) != 0;
+    RECT r{};
+    if (g_menu.Grayed || !GetMenuItemRect(nullptr, menu, 0, &r)) {
+        test::QueueKey(VK_ESCAPE);
+        return;
+    }
+    test::QueueClick(popup);  // moves the pointer into the menu first
+    const POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    test::SendMouse(MOUSEEVENTF_MOVE, at);
+    test::SendMouse(MOUSEEVENTF_LEFTDOWN, at);
+    test::SendMouse(MOUSEEVENTF_LEFTUP, at);
+}
+
+// "Send now" from the tool bar and from the notification icon's menu: each asks for the
+// selected work, and neither can without one.
+TEST_F(MainWindow, SendNowFromTheToolBarAndTheTrayMenuAsksForTheSelectedWork) {
+    EXPECT_FALSE(IsWindowEnabled(page->Button(TKW_PAGE::IDC_SBSENDNOW)));
+    ClickRow(3);  // the third work, "b"
+    ASSERT_TRUE(IsWindowEnabled(page->Button(TKW_PAGE::IDC_SBSENDNOW)));
+    Click(TKW_PAGE::IDC_SBSENDNOW);
+    EXPECT_EQ(services.sent, std::vector<int>{2});
+
+    page->AttachMinimizeHooks();
+    settings.Hide = true;
+    ShowWindow(page->Hwnd(), SW_MINIMIZE);
+    win::PumpMessages();
+    ASSERT_TRUE(page->TrayIconVisible());
+    for (const bool selected : {true, false}) {
+        if (!selected) {
+            page->OnRestore();
+            Select(0);  // the source row: no work
+            ShowWindow(page->Hwnd(), SW_MINIMIZE);
+            win::PumpMessages();
+        }
+        g_menu = TMenuSeen{};
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, &AnswerMenu);
+        // the shell reports a right click on the icon; the menu runs until it is answered
+        SendMessageW(page->Hwnd(), win::WM_KW_TRAY, 1, WM_RBUTTONUP);
+        KillTimer(nullptr, timer);
+        test::Settle();
+        EXPECT_TRUE(g_menu.Shown);
+        EXPECT_EQ(g_menu.Text, win::AnsiFromUtf8("Отправить сейчас"));
+        EXPECT_EQ(g_menu.Grayed, !selected);
+    }
+    EXPECT_EQ(services.sent, (std::vector<int>{2, 2}));
 }
 
 TEST_F(MainWindow, Screenshot) {

@@ -9,6 +9,8 @@
 #include "shell/Program.h"
 #include <gtest/gtest.h>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -40,7 +42,12 @@ struct TDialogs : lang::IMessageDialogView {
     std::vector<std::string> errors;
     int answer = lang::mrYes;
     int asked = 0;
-    int ShowModal(const lang::TMessageDialogModel&) override { ++asked; return answer; }
+    std::vector<std::string> texts;
+    int ShowModal(const lang::TMessageDialogModel& m) override {
+        ++asked;
+        texts.push_back(m.Text);
+        return answer;
+    }
     void ShowStandardError(const std::string& text) override { errors.push_back(text); }
 };
 
@@ -244,6 +251,67 @@ TEST_F(ProgramRun, StartsInOrderRendersWhatTheHostPlaysAndShutsDownInStages) {
     EXPECT_EQ(program->Language, nullptr);
     EXPECT_EQ(program->MainText("Run"), "");
     EXPECT_EQ(host.calls.back(), "unlink");
+}
+
+// A delivery target that holds its render until released (bounded), as a slow server does.
+struct THeldDelivery : IDelivery {
+    std::mutex m;
+    std::condition_variable cv;
+    bool held = false;
+    const char* Label() const noexcept override { return "held"; }
+    bool Wanted(const TWorkConfig&) const noexcept override { return true; }
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&) noexcept override {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait_for(lock, std::chrono::seconds(10), [this] { return !held; });
+        return {true, {}};
+    }
+    void Hold(bool on) {
+        {
+            std::lock_guard<std::mutex> lock(m);
+            held = on;
+        }
+        cv.notify_all();
+    }
+};
+
+// "Send now" renders a work whose period is far off at once, with its usual status; asked
+// again while that render runs, it says so and asks nothing more of the work.
+TEST_F(ProgramRun, SendNowRendersAtOnceAndSaysSoWhileARenderRuns) {
+    AddRussian();
+    Write("page.tpl", "<b>!KW!SongArtist</b>\n");
+    Write("KWPAGE.ini", "[Settings]\nLanguage=Russian.lng\n[File230101000000]\nName=Page\nFileIn=" +
+                            (folder / "page.tpl").string() + "\nFileOut=" + (folder / "page.html").string() +
+                            "\nUpdate=900\n");
+    auto held = std::make_shared<THeldDelivery>();
+    program->Context.Deliveries.push_back(held);
+    ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
+    const TWorkPtr work = program->Settings.Works.At(0);
+    auto tick = [] { NowTicks.store(GetTicks64()); };
+    // the start-up render first: afterwards the work is not due for 900 s
+    ASSERT_TRUE(Eventually([&] { return work->NextUpdate.load() > NowTicks.load() + 60000; }, tick, 30));
+    stdfs::remove(folder / "page.html");
+    (void)work->Show.Take();
+
+    held->Hold(true);
+    tick();
+    program->SendNow(0);
+    ASSERT_TRUE(Eventually([&] { return stdfs::exists(folder / "page.html"); }, tick));
+    ASSERT_TRUE(work->Rendering.load());  // held in its delivery
+    program->SendNow(0);
+    ASSERT_EQ(host.dialogs.texts.size(), 1u);
+    EXPECT_NE(host.dialogs.texts[0].find("\"Page\""), std::string::npos) << host.dialogs.texts[0];
+    held->Hold(false);
+    ASSERT_TRUE(Eventually([&] { return !work->Rendering.load(); }, tick));
+    ASSERT_TRUE(Eventually([&] { return work->NextUpdate.load() > NowTicks.load() + 60000; }, tick));
+    EXPECT_EQ(ReadAll(folder / "page.html"), "<b></b>\r\n");
+    const TShowCell::TTaken status = work->Show.Take();
+    EXPECT_TRUE(status.Changed);
+    EXPECT_NE(status.Text.find("(held)"), std::string::npos) << status.Text;  // written and delivered
+    EXPECT_EQ(host.dialogs.asked, 1);
+
+    // No work at a position: nothing happens.
+    program->SendNow(5);
+    EXPECT_EQ(host.dialogs.asked, 1);
 }
 
 TEST_F(ProgramRun, ExitAnsweredNoLeavesEverythingRunning) {

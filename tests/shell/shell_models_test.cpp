@@ -74,12 +74,14 @@ TEST(LogModel, FirstEntryFillsTheDesignRowAndTheLogKeeps254) {
 TEST(GridLayout, ToolBarAt459Pixels) {
     const TToolBarLayout b = PanTResize(459, TToolBarLayout{});
     EXPECT_EQ(b.Pid.Left, 398);
-    EXPECT_EQ(b.Delete.Width, 132);
-    EXPECT_EQ(b.Delete.Left, 265);
+    EXPECT_EQ(b.SendNow.Width, 99);
+    EXPECT_EQ(b.SendNow.Left, 298);
+    EXPECT_EQ(b.Delete.Width, 99);
+    EXPECT_EQ(b.Delete.Left, 198);
     EXPECT_EQ(b.Add.Left, 0);
-    EXPECT_EQ(b.Add.Width, 132);
-    EXPECT_EQ(b.Edit.Left, 133);
-    EXPECT_EQ(b.Edit.Width, 131);
+    EXPECT_EQ(b.Add.Width, 99);
+    EXPECT_EQ(b.Edit.Left, 100);
+    EXPECT_EQ(b.Edit.Width, 97);
 }
 
 TEST(GridLayout, FitColumnsSharesTheFreeWidth) {

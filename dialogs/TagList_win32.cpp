@@ -1,0 +1,211 @@
+// The tag reference's window: the search field, the list of tags (tag, value, live) and the
+// button bar with Copy and Close.
+#include "dialogs/TagList_win32.h"
+#include "ui/win32/ListView.h"
+#include "ui/win32/ModalForm.h"
+#include <commctrl.h>
+#include <cstring>
+
+namespace kw {
+
+namespace {
+
+using win::AnsiFromUtf8;
+
+constexpr int FormWidth = 560;
+constexpr int ListTop = 40, ListH = 340;
+const int ColumnWidths[] = {190, 280, 50};  // with a vertical scroll bar, no horizontal one
+
+// The list view's column titles as the language file addresses them: items "LVTags.1" to
+// "LVTags.3" of a list.
+class TColumnTitles : public win::TControl {
+public:
+    using TControl::TControl;
+    int ItemCount() const override { return Header_GetItemCount(ListView_GetHeader(Hwnd())); }
+    std::string Item(int i) const override {
+        wchar_t text[256] = {};
+        LVCOLUMNW c{};
+        c.mask = LVCF_TEXT;
+        c.pszText = text;
+        c.cchTextMax = 255;
+        SendMessageW(Hwnd(), LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&c));
+        return win::Ansi(text);
+    }
+    void SetItem(int i, const std::string& text) override { win::LvSetColumnText(Hwnd(), i, text); }
+};
+
+void SetCellUtf8(HWND lv, int item, int col, const std::string& utf8) {
+    std::wstring w = win::Wide(utf8, CP_UTF8);
+    LVITEMW it{};
+    it.mask = LVIF_TEXT;
+    it.iItem = item;
+    it.iSubItem = col;
+    it.pszText = w.data();
+    SendMessageW(lv, col == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
+                 reinterpret_cast<LPARAM>(&it));
+}
+
+std::string Utf8(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+// The field's text read wide, so that a search for any character reaches the search as typed.
+std::string FieldUtf8(HWND field) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
+    return Utf8(text);
+}
+
+bool CopyToClipboard(HWND owner, const std::string& text) {
+    const std::wstring w = win::Wide(text);
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t));
+    if (!mem)
+        return false;
+    std::memcpy(GlobalLock(mem), w.c_str(), (w.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(mem);
+    if (!OpenClipboard(owner)) {
+        GlobalFree(mem);
+        return false;
+    }
+    EmptyClipboard();
+    const bool ok = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+    CloseClipboard();
+    if (!ok)
+        GlobalFree(mem);  // the clipboard took it only on success
+    return ok;
+}
+
+} // namespace
+
+TFTagList::~TFTagList() { lang::TLanguage::FreeSection(list_, true); }
+
+bool TFTagList::Create(HWND owner) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+    owner_ = owner;
+    Register();
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    const int dpi = win::DpiOf(owner);
+    if (!CreateWin(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win::Wide(AnsiFromUtf8("Теги")), style, 0, 0,
+                   win::Scale(FormWidth, dpi), win::Scale(460, dpi), owner))
+        return false;
+    CreateControls();
+    language_.LoadAndTranslate(*components_, list_);
+    hints_.SetFromForm(Hwnd(), *components_);
+    ESearchChange();
+    Layout();
+    return true;
+}
+
+void TFTagList::CreateControls() {
+    components_ = std::make_unique<win::TFormComponents>("FTagList", Hwnd());
+    lSearch_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Поиск"), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    components_->Add("LSearch", "TLabel", lSearch_);
+    eSearch_ = win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 0, 0, 1, 1, IDC_ESEARCH,
+                              WS_EX_CLIENTEDGE);
+    SendMessageW(eSearch_, EM_SETLIMITTEXT, 255, 0);
+    components_->Add("ESearch", "TEdit", eSearch_);
+    lvTags_ = win::MakeReportList(Hwnd(), IDC_LVTAGS,
+                                  {{AnsiFromUtf8("Тег"), ColumnWidths[0]}, {AnsiFromUtf8("Значение"), ColumnWidths[1]},
+                                   {AnsiFromUtf8("Живой"), ColumnWidths[2]}},
+                                  Dpi(), LVS_SINGLESEL | LVS_NOSORTHEADER);
+    components_->Add<TColumnTitles>("LVTags", "TListBox", lvTags_);
+    panB_.Create(Hwnd(), 0, 0, S(FormWidth));
+    sbCopy_ = panB_.AddButton(IDC_SBCOPY, AnsiFromUtf8("Копировать тег"));
+    sbClose_ = panB_.AddButton(IDC_SBCLOSE, AnsiFromUtf8("Закрыть"));
+    components_->Add("SBCopy", "TSpeedButton", sbCopy_);
+    components_->Add("SBClose", "TSpeedButton", sbClose_);
+    components_->Add("PanB", "TPanel", panB_.Hwnd());
+}
+
+void TFTagList::ESearchChange() {
+    shown_ = SearchTagReference(rows_, FieldUtf8(eSearch_));
+    SendMessageW(lvTags_, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(lvTags_);
+    const std::string yes = "+";
+    for (size_t i = 0; i < shown_.size(); ++i) {
+        const TTagReferenceRow& row = rows_[shown_[i]];
+        const int item = static_cast<int>(i);
+        SetCellUtf8(lvTags_, item, 0, row.Tag);
+        SetCellUtf8(lvTags_, item, 1, row.Value);
+        SetCellUtf8(lvTags_, item, 2, row.Live ? yes : std::string());
+    }
+    if (!shown_.empty())
+        ListView_SetItemState(lvTags_, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(lvTags_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(lvTags_, nullptr, TRUE);
+}
+
+bool TFTagList::SBCopyClick() {
+    const int item = ListView_GetNextItem(lvTags_, -1, LVNI_SELECTED);
+    if (item < 0 || static_cast<size_t>(item) >= shown_.size())
+        return false;
+    return CopyToClipboard(Hwnd(), rows_[shown_[static_cast<size_t>(item)]].Tag);
+}
+
+void TFTagList::Layout() {
+    const int x = S(8), w = S(FormWidth - 16);
+    MoveWindow(lSearch_, x, S(12), S(80), S(16), TRUE);
+    MoveWindow(eSearch_, S(92), S(9), S(FormWidth - 100), S(22), TRUE);
+    MoveWindow(lvTags_, x, S(ListTop), w, S(ListH), TRUE);
+    const int barY = S(ListTop + ListH + 10);
+    panB_.Move(0, barY, S(FormWidth));
+    const int bw = S(150), cw = S(105);
+    panB_.Place(sbCopy_, S(3), bw);
+    panB_.Place(sbClose_, S(FormWidth) - cw - S(3), cw);
+    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+}
+
+void TFTagList::DpiChanged(int dpi, const RECT*) {
+    panB_.ApplyDpi(dpi);
+    win::SetChildFonts(Hwnd(), dpi);
+    SendMessageW(lvTags_, WM_SETFONT, reinterpret_cast<WPARAM>(win::UiFont(dpi)), TRUE);
+    win::LvScaleColumns(lvTags_, {ColumnWidths[0], ColumnWidths[1], ColumnWidths[2]}, dpi);
+    Layout();
+    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void TFTagList::ShowModal() {
+    closed_ = false;
+    win::ShowModalForm(Hwnd(), owner_, eSearch_, [this] { return closed_; });
+}
+
+LRESULT TFTagList::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wp), code = HIWORD(wp);
+        if (id == IDC_ESEARCH && code == EN_CHANGE)
+            ESearchChange();
+        else if (code == BN_CLICKED && id == IDC_SBCOPY)
+            SBCopyClick();
+        else if (code == BN_CLICKED && (id == IDC_SBCLOSE || id == IDCANCEL))
+            closed_ = true;
+        else if (code == BN_CLICKED && id == IDOK)  // Enter copies, as a double click does
+            SBCopyClick();
+        return 0;
+    }
+    case WM_NOTIFY: {
+        const auto& n = *reinterpret_cast<const NMHDR*>(lp);
+        if (n.hwndFrom == lvTags_ && n.code == NM_DBLCLK)
+            SBCopyClick();
+        return 0;
+    }
+    case WM_CLOSE:
+        closed_ = true;
+        return 0;
+    }
+    return Default(msg, wp, lp);
+}
+
+void ShowTagList(HWND owner, lang::TLanguage& language, const TPageState& page, uint8_t codePage, uint8_t escaping) {
+    TFTagList form(language, TagReference(page, codePage, escaping));
+    if (form.Create(owner))
+        form.ShowModal();
+}
+
+} // namespace kw

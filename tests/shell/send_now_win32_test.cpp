@@ -1,0 +1,186 @@
+// "Send now" with the real KWPAGE.exe: a user selects a work whose period is far off and
+// clicks the tool bar's button; the page is written at once with its status. For a work whose
+// render is held by an FTP server that never answers, the same click says that the work is
+// being rendered and starts nothing.
+#include <winsock2.h>
+#include "platform/Tcp.h"
+#include "tests/e2e/Station_win32.h"
+#include <atomic>
+#include <gtest/gtest.h>
+#include <regex>
+#include <thread>
+
+namespace kw::e2e {
+namespace {
+
+// Takes every connection on 127.0.0.1 and never says a word: an upload to it waits for the
+// server's greeting until its own time limit.
+class TSilentServer {
+public:
+    TSilentServer() {
+        net::TIpv4Endpoint local{{127, 0, 0, 1}, 0};
+        ok_ = listener_.Listen(local, 8).ok() && listener_.LocalEndpoint(local).ok();
+        port_ = local.Port;
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                net::TTcpConnection c;
+                if (listener_.Accept(c, 100).ok()) {
+                    held_.push_back(std::move(c));
+                    ++accepted_;
+                }
+            }
+        });
+    }
+    ~TSilentServer() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool Ok() const { return ok_; }
+    uint16_t Port() const { return port_; }
+    int Accepted() const { return accepted_; }
+
+private:
+    net::TTcpListener listener_;
+    std::vector<net::TTcpConnection> held_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> accepted_{0};
+    std::thread thread_;
+    uint16_t port_ = 0;
+    bool ok_ = false;
+};
+
+// A left click at the centre of `w` in its own message queue (the pointer of SendInput does
+// not reach the windows of another Wine process under Xvfb).
+void ClickWindow(HWND w) {
+    RECT r{};
+    GetClientRect(w, &r);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(w, WM_LBUTTONUP, 0, at);
+}
+
+HWND Child(HWND parent, int id) {
+    struct TFind {
+        int id;
+        HWND found;
+    } find{id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto& f = *reinterpret_cast<TFind*>(lp);
+            if (GetDlgCtrlID(w) != f.id)
+                return TRUE;
+            f.found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// A click on row `row` of the works grid of another process.
+void ClickRow(HANDLE process, HWND grid, int row) {
+    RECT r{LVIR_BOUNDS, 0, 0, 0};
+    void* remote = VirtualAllocEx(process, nullptr, sizeof r, MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(remote, nullptr);
+    WriteProcessMemory(process, remote, &r, sizeof r, nullptr);
+    DWORD_PTR ok = 0;
+    SendMessageTimeoutW(grid, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote),
+                        SMTO_ABORTIFHUNG, 3000, &ok);
+    ReadProcessMemory(process, remote, &r, sizeof r, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(grid, WM_LBUTTONUP, 0, at);
+}
+
+// The texts of a message dialog of another process (its static controls).
+std::string DialogText(HWND dialog) {
+    std::string text;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char cls[32] = {};
+        GetClassNameA(c, cls, sizeof cls);
+        char buffer[1024] = {};
+        if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextA(c, buffer, sizeof buffer) > 0)
+            text += buffer;
+    }
+    return text;
+}
+
+HWND FirstButton(HWND dialog) {
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char cls[32] = {};
+        GetClassNameA(c, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Button") == 0)
+            return c;
+    }
+    return nullptr;
+}
+
+TEST(SendNow, RendersTheSelectedWorkAtOnceAndSaysSoWhileItsRenderRuns) {
+    TSilentServer silent;
+    ASSERT_TRUE(silent.Ok());
+    TStation station("send_now");
+    ASSERT_TRUE(station.Ok());
+    WriteFile(station.Path("page.tpl"), "<p>now</p>\n");
+    TStationWork stuck = Work("stuck", "page.tpl", "stuck.html", 0);  // 900 s between renders
+    stuck.Ftp = true;
+    stuck.FtpPort = silent.Port();
+    stuck.FtpFile = "stuck.html";
+    station.WriteSettings({Work("plain", "page.tpl", "plain.html", 0), stuck});
+    ASSERT_TRUE(station.Start());
+    HANDLE program = station.Program().Handle();
+    ASSERT_TRUE(WaitFor([&] { return station.Rows(station.WorksGrid()) >= 3; }, 10000));
+
+    // The start-up renders (spread over the first seconds): "plain" writes its page, "stuck"
+    // waits for the silent server's greeting from then on.
+    ASSERT_TRUE(WaitFor([&] { return Exists(station.Path("plain.html")) && silent.Accepted() >= 1; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return !station.WorkStatus(0).empty(); }, 5000));
+    ASSERT_TRUE(DeleteFileA(station.Path("plain.html").c_str()));
+    Sleep(1500);
+    ASSERT_FALSE(Exists(station.Path("plain.html")));  // its next render is 900 s away
+
+    const HWND sendNow = Child(station.Main(), TKW_PAGE::IDC_SBSENDNOW);
+    ASSERT_NE(sendNow, nullptr);
+    ClickRow(program, station.WorksGrid(), 1);  // "plain"
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(sendNow) != FALSE; }, 5000)) << "no work selected";
+    const ULONGLONG clicked = GetTickCount64();
+    ClickWindow(sendNow);
+    ASSERT_TRUE(WaitFor([&] { return Exists(station.Path("plain.html")); }, 5000)) << "Send now rendered nothing";
+    const ULONGLONG writtenAfter = GetTickCount64() - clicked;
+    EXPECT_EQ(ReadFile(station.Path("plain.html")), "<p>now</p>\r\n");
+    EXPECT_TRUE(std::regex_search(station.WorkStatus(0), std::regex(R"(\d\d:\d\d:\d\d)"))) << station.WorkStatus(0);
+    EXPECT_EQ(station.Program().Window("#32770"), nullptr);  // nothing to say
+
+    // "stuck" is still waiting in its upload: Send now says so, and nothing more starts.
+    const int accepted = silent.Accepted();
+    ClickRow(program, station.WorksGrid(), 2);
+    Sleep(300);
+    ClickWindow(sendNow);
+    HWND message = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (message = station.Program().Window("#32770")) != nullptr; }, 5000))
+        << "no message while the render runs";
+    const std::string text = DialogText(message);
+    EXPECT_NE(text.find("\"stuck\""), std::string::npos) << text;
+    ClickWindow(FirstButton(message));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(message); }, 5000));
+    Sleep(500);
+    EXPECT_EQ(silent.Accepted(), accepted);  // no second upload
+    std::printf("Send now: page written %llu ms after the click\n", writtenAfter);
+
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(station.Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer);
+    // "stuck" waits for the greeting up to its 30 s limit; shutdown waits for that render.
+    EXPECT_EQ(station.Program().WaitExit(60000), 0u);
+}
+
+} // namespace
+} // namespace kw::e2e
+
+int main(int argc, char** argv) {
+    if (!kw::e2e::Exists(kw::e2e::KwpageExe())) {
+        std::printf("KWPAGE.exe is not built\n");
+        return kw::e2e::NotBuilt;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
