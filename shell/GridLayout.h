@@ -8,6 +8,7 @@ namespace kw {
 struct TToolButton {
     int Left = 0;
     int Width = 0;
+    int Want = 0;  // the width its glyph and caption need (0: not measured)
 };
 
 struct TToolBarLayout {
@@ -19,8 +20,10 @@ struct TToolBarLayout {
 };
 
 // `PanTResize` for the tool bar's client width: the settings button keeps its width at the
-// right; add, edit, delete and "send now" share the rest in quarters, edit taking what the
-// rounding leaves.
+// right; add, edit, delete and "send now" share the rest, edit taking what the rounding
+// leaves. Unmeasured, they share it in quarters; measured, each gets what its caption needs
+// and an equal part of what is left over, or, when the bar is too narrow for all captions, a
+// part in proportion to its need (a long caption is not the one cut short).
 TToolBarLayout PanTResize(int clientWidth, TToolBarLayout bar);
 
 constexpr int MainMinWidth = 300;

@@ -164,7 +164,12 @@ void TKW_PAGE::PanTResize() {
     RECT r;
     GetClientRect(panT_.Hwnd(), &r);
     const int inner = r.right - 2 * panT_.Inset();  // inside the bevel
-    const TToolBarLayout b = kw::PanTResize(inner, ToolBar());
+    TToolBarLayout bar = ToolBar();
+    bar.Add.Want = ToolBarWantedWidth(IDC_SBADD);
+    bar.Edit.Want = ToolBarWantedWidth(IDC_SBEDIT);
+    bar.Delete.Want = ToolBarWantedWidth(IDC_SBDELETE);
+    bar.SendNow.Want = ToolBarWantedWidth(IDC_SBSENDNOW);
+    const TToolBarLayout b = kw::PanTResize(inner, bar);
     auto place = [this](win::TControl* button, const TToolButton& t) { panT_.Place(button->Hwnd(), t.Left, t.Width); };
     place(sbAdd_, b.Add), place(sbEdit_, b.Edit), place(sbDelete_, b.Delete), place(sbPid_, b.Pid);
     place(sbSendNow_, b.SendNow);

@@ -68,6 +68,8 @@ public:
     // Row height of the grids (18 at 96 DPI), as laid out and as the column fitting uses it.
     int GridRowHeight() const { return S(18); }
     TToolBarLayout ToolBar() const;
+    // What a tool-bar button's glyph and caption need, in pixels.
+    int ToolBarWantedWidth(int id) const { return panT_.WantedWidth(Button(id)); }
 
     enum : int { IDC_SBADD = 101, IDC_SBEDIT, IDC_SBDELETE, IDC_SBPID, IDC_SGWORK, IDC_SGLOG, IDC_SBSENDNOW };
     enum : UINT { IDM_SENDNOW = 201 };

@@ -250,13 +250,17 @@ TEST_F(MainWindow, ToolBarAt459PixelsAndTheMinimumSize) {
     win::PumpMessages();
     const TToolBarLayout b = page->ToolBar();
     EXPECT_EQ(b.Pid.Left, 398);
-    EXPECT_EQ(b.SendNow.Left, 298);
-    EXPECT_EQ(b.SendNow.Width, 99);
-    EXPECT_EQ(b.Delete.Width, 99);
-    EXPECT_EQ(b.Delete.Left, 198);
-    EXPECT_EQ(b.Add.Width, 99);
-    EXPECT_EQ(b.Edit.Left, 100);
-    EXPECT_EQ(b.Edit.Width, 97);
+    // The four buttons tile the rest with one-pixel gaps, each wide enough for its caption.
+    EXPECT_EQ(b.Add.Left, 0);
+    EXPECT_EQ(b.Edit.Left, b.Add.Left + b.Add.Width + 1);
+    EXPECT_EQ(b.Delete.Left, b.Edit.Left + b.Edit.Width + 1);
+    EXPECT_EQ(b.SendNow.Left, b.Delete.Left + b.Delete.Width + 1);
+    EXPECT_EQ(b.Pid.Left, b.SendNow.Left + b.SendNow.Width + 1);
+    for (int id : {IDC_SBADD, IDC_SBEDIT, IDC_SBDELETE, IDC_SBSENDNOW}) {
+        RECT r;
+        GetWindowRect(page->Button(id), &r);
+        EXPECT_GE(r.right - r.left, page->ToolBarWantedWidth(id)) << "caption cut short on button " << id;
+    }
 
     MINMAXINFO m{};
     SendMessageW(page->Hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&m));

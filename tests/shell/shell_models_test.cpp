@@ -84,6 +84,29 @@ TEST(GridLayout, ToolBarAt459Pixels) {
     EXPECT_EQ(b.Edit.Width, 97);
 }
 
+// Measured captions: each button gets what its caption needs plus an equal part of the rest; on
+// a bar too narrow for all of them, parts in proportion to the need.
+TEST(GridLayout, ToolBarSharesByWhatTheCaptionsNeed) {
+    TToolBarLayout want;
+    want.Add.Want = 80, want.Edit.Want = 120, want.Delete.Want = 75, want.SendNow.Want = 95;
+    TToolBarLayout b = PanTResize(459, want);
+    EXPECT_EQ(b.SendNow.Width, 101);
+    EXPECT_EQ(b.SendNow.Left, 296);
+    EXPECT_EQ(b.Delete.Width, 81);
+    EXPECT_EQ(b.Add.Width, 86);
+    EXPECT_EQ(b.Edit.Left, 87);
+    EXPECT_EQ(b.Edit.Width, 126);
+    EXPECT_EQ(b.Delete.Left, b.Edit.Left + b.Edit.Width + 1);
+
+    b = PanTResize(300, want);  // 235 pixels for 370 wanted
+    EXPECT_EQ(b.SendNow.Left + b.SendNow.Width + 1, b.Pid.Left);
+    EXPECT_EQ(b.Delete.Left + b.Delete.Width + 1, b.SendNow.Left);
+    EXPECT_EQ(b.Edit.Left + b.Edit.Width + 1, b.Delete.Left);
+    EXPECT_GT(b.Edit.Width, b.Add.Width);  // the longest caption keeps the largest part
+    EXPECT_GT(b.Add.Width, b.Delete.Width);
+    EXPECT_EQ(b.Delete.Width, 75 * 235 / 370);
+}
+
 TEST(GridLayout, FitColumnsSharesTheFreeWidth) {
     TGridMetrics g;
     g.ColWidths = {27, 276, 145};

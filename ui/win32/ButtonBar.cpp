@@ -113,6 +113,18 @@ LRESULT TButtonBar::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return Default(msg, wp, lp);
 }
 
+int TButtonBar::WantedWidth(HWND button) const {
+    const std::wstring text = Wide(GetText(button));
+    SIZE s{};
+    if (HDC dc = GetDC(button)) {
+        TSelect f(dc, UiFont(Dpi()));
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &s);
+        ReleaseDC(button, dc);
+    }
+    const int glyph = glyphs_ ? S(4) + S(18) : 0;  // as PaintButton places it
+    return glyph + S(2) + s.cx + S(6);
+}
+
 void TButtonBar::PaintButton(const DRAWITEMSTRUCT& d) {
     const RECT& r = d.rcItem;
     PaintLabelBehind(d, label_);

@@ -26,6 +26,8 @@ public:
     HWND AddButton(int id, const std::string& caption);
     // Places a button: `left` from the inside of the bevel, in pixels.
     void Place(HWND button, int left, int width);
+    // The width that shows the button's glyph and whole caption, in pixels at the bar's DPI.
+    int WantedWidth(HWND button) const;
     void Move(int x, int y, int w);
     void SetGlyphPainter(TGlyphPainter painter) { glyphs_ = std::move(painter); }
     void SetHint(HWND button, const std::string& text) { hints_.Set(Hwnd(), button, text); }
