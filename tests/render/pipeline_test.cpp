@@ -36,7 +36,7 @@ class TCountingTarget : public IDelivery {
 public:
     const char* Label() const noexcept override { return "FTP"; }
     bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
-    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&) noexcept override {
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&, const TDeliveryPage&) noexcept override {
         std::unique_lock<std::mutex> lock(mutex_);
         ++calls_;
         changed_.notify_all();

@@ -6,9 +6,9 @@
 // the network.
 #pragma once
 #include "config/Settings.h"
-#include "config/ftp/FtpClient.h"
-#include "config/ftp/FtpListing.h"
-#include "config/ftp/FtpServerWork.h"
+#include "delivery/ftp/FtpClient.h"
+#include "delivery/ftp/FtpListing.h"
+#include "delivery/ftp/FtpServerWork.h"
 #include <memory>
 #include <string>
 #include <vector>

@@ -3,7 +3,7 @@
 // records every command line it received. Built on the platform's TCP seam, so the same
 // tests run natively and under Wine.
 #pragma once
-#include "config/ftp/FtpPasv.h"
+#include "delivery/ftp/FtpPasv.h"
 #include "platform/Tcp.h"
 #include <functional>
 #include <mutex>

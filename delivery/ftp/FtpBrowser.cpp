@@ -1,5 +1,5 @@
 // FTP folder browser: the exchanges and what the window shows.
-#include "config/ftp/FtpBrowser.h"
+#include "delivery/ftp/FtpBrowser.h"
 #include "platform/Cp1251.h"
 #include "platform/Regional.h"
 #include <chrono>

@@ -1,18 +1,31 @@
 // Upload of the output file over FTP, on the render's thread.
-#include "config/ftp/FtpUpload.h"
-#include "config/ftp/FtpClient.h"
+#include "delivery/ftp/FtpUpload.h"
+#include "delivery/ftp/FtpClient.h"
 #include "platform/Cp1251.h"
 
 namespace kw {
 
+namespace {
+struct TFtpWorkState final : TDeliveryState {
+    std::shared_ptr<TFtpClient> Client;
+};
+} // namespace
+
+std::shared_ptr<TFtpClient>& FtpClientOf(TWorkData& work) {
+    auto& slot = work.DeliveryStates[TFtpDelivery::Name];
+    if (!slot)
+        slot = std::make_unique<TFtpWorkState>();
+    return static_cast<TFtpWorkState&>(*slot).Client;
+}
+
 void PrepareUpload(TWorkData& work, const TWorkConfig& config) {
-    if (work.FTPClient) {
-        if (work.FTPClient->Connected())
-            work.FTPClient->Disconnect();
+    if (FtpClientOf(work)) {
+        if (FtpClientOf(work)->Connected())
+            FtpClientOf(work)->Disconnect();
     } else {
-        work.FTPClient = std::make_shared<TFtpClient>();
+        FtpClientOf(work) = std::make_shared<TFtpClient>();
     }
-    TFtpClient& c = *work.FTPClient;
+    TFtpClient& c = *FtpClientOf(work);
     c.Host = config.FTP.Server;
     c.Port = config.FTP.Port;
     c.Passive = config.FTP.Passive;
@@ -46,9 +59,9 @@ TDeliveryResult Failure(const char* text) {
 
 TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept {
     try {
-        if (!work.FTPClient)
+        if (!FtpClientOf(work))
             PrepareUpload(work, config);
-        const std::shared_ptr<TFtpClient> client = work.FTPClient;
+        const std::shared_ptr<TFtpClient> client = FtpClientOf(work);
         try {
             client->Connect();
         } catch (const std::exception& e) {
@@ -61,18 +74,18 @@ TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept {
             result = Failure(e.what());
         }
         client->Disconnect();
-        work.FTPClient.reset();
+        FtpClientOf(work).reset();
         return result;
     } catch (const std::exception& e) {
-        work.FTPClient.reset();
+        FtpClientOf(work).reset();
         return Failure(e.what());
     } catch (...) {
-        work.FTPClient.reset();
+        FtpClientOf(work).reset();
         return Failure(nullptr);
     }
 }
 
-TDeliveryResult TFtpDelivery::Deliver(TWorkData& work, const TWorkConfig& config) noexcept {
+TDeliveryResult TFtpDelivery::Deliver(TWorkData& work, const TWorkConfig& config, const TDeliveryPage&) noexcept {
     try {
         PrepareUpload(work, config);
     } catch (...) {

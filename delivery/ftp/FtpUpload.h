@@ -1,9 +1,15 @@
 // The upload of a work's output file after a render, and the FTP delivery target.
 #pragma once
-#include "config/Delivery.h"
+#include "delivery/Delivery.h"
 #include "config/Settings.h"
+#include <memory>
 
 namespace kw {
+
+class TFtpClient;
+
+// The work's FTP client kept between uploads (empty when none is kept); render thread only.
+std::shared_ptr<TFtpClient>& FtpClientOf(TWorkData& work);
 
 // Makes the work's client ready for a new upload: reuses the client left by a failed
 // connection (closing it if it is somehow still open) or creates one, and sets host, port,
@@ -20,9 +26,10 @@ TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept;
 // The FTP target of a render, which reports its outcome in the work's status cell.
 class TFtpDelivery final : public IDelivery {
 public:
-    const char* Label() const noexcept override { return "FTP"; }
+    static constexpr const char* Name = "FTP";
+    const char* Label() const noexcept override { return Name; }
     bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
-    TDeliveryResult Deliver(TWorkData& work, const TWorkConfig& config) noexcept override;
+    TDeliveryResult Deliver(TWorkData& work, const TWorkConfig& config, const TDeliveryPage& page) noexcept override;
 };
 
 } // namespace kw

@@ -2,8 +2,8 @@
 // real servers do not produce on demand (bad greetings and replies, refusals, aborted and
 // stalled transfers, silence, dropped connections).
 #include "FakeFtpServer.h"
-#include "config/ftp/FtpBrowser.h"
-#include "config/ftp/FtpClient.h"
+#include "delivery/ftp/FtpBrowser.h"
+#include "delivery/ftp/FtpClient.h"
 #include "RenderedUpload.h"
 #include <filesystem>
 #include <fstream>
@@ -90,7 +90,7 @@ TEST_F(FtpFaultTest, SendsTheExactCommandSequenceWithoutQuit) {
     EXPECT_EQ(server.Commands(), expected);
     EXPECT_EQ(received, "<html>page</html>\r\n");
     EXPECT_EQ(work->Show.Color(), NormalColor());
-    EXPECT_FALSE(work->FTPClient);  // released after the upload
+    EXPECT_FALSE(FtpClientOf(*work));  // released after the upload
 }
 
 // The bytes on the wire: Windows-1251 as stored without the UTF-8 option, UTF-8 with it.
@@ -103,7 +103,7 @@ TEST_F(FtpFaultTest, CyrillicFolderAndNameFollowTheUtf8Option) {
         c.FTP.Folder = folder1251;
         c.FTP.RemoteName = name1251;
         c.FTP.UTF8 = utf8;
-        EXPECT_NE(Upload(c).find(" (FTP)"), std::string::npos) << work.Show.Text();
+        EXPECT_NE(Upload(c).find(" (FTP)"), std::string::npos) << work->Show.Text();
         server.Join();
         const std::vector<std::string> commands = server.Commands();
         ASSERT_EQ(commands.size(), 7u);
@@ -156,8 +156,8 @@ TEST_F(FtpFaultTest, RejectedGreetingOrLoginKeepsTheClosedClient) {
     for (const auto& [script, text] : cases) {
         TFakeFtpServer server(script);
         EXPECT_EQ(Upload(Config(server.Port())), text);
-        ASSERT_TRUE(work->FTPClient);  // kept, closed, for the next PrepareUpload
-        EXPECT_FALSE(work->FTPClient->Connected());
+        ASSERT_TRUE(FtpClientOf(*work));  // kept, closed, for the next PrepareUpload
+        EXPECT_FALSE(FtpClientOf(*work)->Connected());
     }
 }
 
@@ -303,10 +303,10 @@ TEST_F(FtpFaultTest, RefusedConnectionAndMissingFileAreReported) {
     const std::string refused = Upload(Config(closedPort), 3);
     EXPECT_EQ(refused.rfind("3 FTP: ", 0), 0u);
     EXPECT_GT(refused.size(), 8u);
-    ASSERT_TRUE(work->FTPClient);
-    const TFtpClient* kept = work->FTPClient.get();
+    ASSERT_TRUE(FtpClientOf(*work));
+    const TFtpClient* kept = FtpClientOf(*work).get();
     PrepareUpload(*work, Config(closedPort));
-    EXPECT_EQ(work->FTPClient.get(), kept);  // the next upload reuses the same client
+    EXPECT_EQ(FtpClientOf(*work).get(), kept);  // the next upload reuses the same client
 
     TFakeFtpServer server([](TFakeSession& s) {
         s.Login();
@@ -315,7 +315,7 @@ TEST_F(FtpFaultTest, RefusedConnectionAndMissingFileAreReported) {
     // The render always writes the page before it delivers; the target still checks.
     TWorkConfig c = Config(server.Port());
     c.FileOut = TempPath("missing").string();
-    const TDeliveryResult missing = TFtpDelivery().Deliver(*work, c);
+    const TDeliveryResult missing = TFtpDelivery().Deliver(*work, c, TDeliveryPage{});
     EXPECT_FALSE(missing.Ok);
     EXPECT_EQ(missing.Message.rfind("Cannot open ", 0), 0u) << missing.Message;
 }

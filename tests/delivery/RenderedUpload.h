@@ -1,8 +1,8 @@
-// The upload as the program runs it: RenderWork writes the page from its template and hands it
-// to the FTP delivery, which reports in the work's status cell. The FTP tests go through here
-// so that the status texts they check are the ones the program shows.
+// The delivery as the program runs it: RenderWork writes the page from its template and hands it
+// to the delivery target (FTP unless told), which reports in the work's status cell. The target
+// tests go through here so that the status texts they check are the ones the program shows.
 #pragma once
-#include "config/ftp/FtpUpload.h"
+#include "delivery/ftp/FtpUpload.h"
 #include "render/RenderWork.h"
 #include <atomic>
 #include <memory>
@@ -12,9 +12,13 @@ namespace kw::test {
 
 class TRenderedUpload {
 public:
-    TRenderedUpload() : context_(works_, store_, linkState_, [](const std::string& key) { return "<" + key + ">"; }) {
-        context_.Deliveries.push_back(std::make_shared<TFtpDelivery>());
+    explicit TRenderedUpload(std::shared_ptr<IDelivery> target = std::make_shared<TFtpDelivery>())
+        : context_(works_, store_, linkState_, [](const std::string& key) { return "<" + key + ">"; }) {
+        context_.Deliveries.push_back(std::move(target));
     }
+
+    // The state the next renders show.
+    void Publish(TBroadcastState state) { store_.Publish(std::make_shared<const TBroadcastState>(std::move(state))); }
 
     // Renders `work` with `config` (its template in FileIn, the page in FileOut) while the work
     // sits at `position` in the works list, as the render thread does; returns the status text.

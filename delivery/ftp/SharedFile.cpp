@@ -1,5 +1,5 @@
 // Shared-access reading of a local file (Windows: _fsopen with _SH_DENYNO).
-#include "config/ftp/SharedFile.h"
+#include "delivery/ftp/SharedFile.h"
 #include <cerrno>
 #include <cstring>
 #ifdef _WIN32

@@ -1,7 +1,7 @@
 // Host-name lookup inside the connect limit: a resolver that never answers (a dead DNS server,
 // played here, as no real resolver does it on demand) costs a connect no more than its limit,
 // and the FTP client reports it as a connect time-out.
-#include "config/ftp/FtpClient.h"
+#include "delivery/ftp/FtpClient.h"
 #include "platform/NameLookup.h"
 #include <chrono>
 #include <condition_variable>

@@ -1,5 +1,5 @@
 // PASV reply and PORT argument.
-#include "config/ftp/FtpPasv.h"
+#include "delivery/ftp/FtpPasv.h"
 
 namespace kw::ftp {
 

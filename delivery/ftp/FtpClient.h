@@ -4,7 +4,7 @@
 // accepted list, or a network failure throws TFtpError with the text for the status cell or
 // the error box, and leaves the control connection closed. No QUIT is ever sent.
 #pragma once
-#include "config/ftp/FtpReply.h"
+#include "delivery/ftp/FtpReply.h"
 #include "platform/Tcp.h"
 #include <cstdint>
 #include <initializer_list>

@@ -4,7 +4,7 @@
 // stops waiting and the work ends on its own within the client's time limits, its outcome
 // dropped.
 #pragma once
-#include "config/ftp/FtpClient.h"
+#include "delivery/ftp/FtpClient.h"
 #include <condition_variable>
 #include <exception>
 #include <functional>

@@ -1,5 +1,5 @@
 // The browser's worker thread: one exchange, then a wake-up for the waiting window.
-#include "config/ftp/FtpServerWork.h"
+#include "delivery/ftp/FtpServerWork.h"
 #include <chrono>
 #include <thread>
 

@@ -1,7 +1,7 @@
 // FTP client: command/reply exchange and data connections, every wait bounded.
-#include "config/ftp/FtpClient.h"
-#include "config/ftp/FtpPasv.h"
-#include "config/ftp/SharedFile.h"
+#include "delivery/ftp/FtpClient.h"
+#include "delivery/ftp/FtpPasv.h"
+#include "delivery/ftp/SharedFile.h"
 #include <algorithm>
 #include <chrono>
 #include <mutex>

@@ -1,8 +1,8 @@
 // Parsers of what FTP servers send: replies, PASV addresses, listings; and the name code page.
 #include "platform/Cp1251.h"
-#include "config/ftp/FtpListing.h"
-#include "config/ftp/FtpPasv.h"
-#include "config/ftp/FtpReply.h"
+#include "delivery/ftp/FtpListing.h"
+#include "delivery/ftp/FtpPasv.h"
+#include "delivery/ftp/FtpReply.h"
 #include <cstdio>
 #include <gtest/gtest.h>
 

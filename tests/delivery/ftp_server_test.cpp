@@ -2,7 +2,7 @@
 // and under Wine) and vsftpd (natively).
 #include "FtpTestServers.h"
 #include "platform/Cp1251.h"
-#include "config/ftp/FtpBrowser.h"
+#include "delivery/ftp/FtpBrowser.h"
 #include "RenderedUpload.h"
 #include <filesystem>
 #include <functional>
@@ -107,7 +107,7 @@ protected:
         EXPECT_EQ(text.substr(text.size() - 6), " (FTP)") << text;
         EXPECT_EQ(work->Show.Color(), NormalColor());
         EXPECT_FALSE(work->Show.Take().LogIt);
-        EXPECT_FALSE(work->FTPClient);
+        EXPECT_FALSE(FtpClientOf(*work));
     }
     // The page the render wrote: what the server must hold, byte for byte.
     std::string Page() const {
@@ -194,15 +194,15 @@ TEST_F(RealServerTest, PyftpdlibFailuresAreRedLoggedAndRetried) {
     EXPECT_EQ(render.Render(work, c).rfind("0 FTP: 530 ", 0), 0u) << work->Show.Text();
     EXPECT_EQ(work->Show.Color(), clRed);
     EXPECT_TRUE(work->Show.Take().LogIt);
-    ASSERT_TRUE(work->FTPClient);
-    EXPECT_FALSE(work->FTPClient->Connected());
+    ASSERT_TRUE(FtpClientOf(*work));
+    EXPECT_FALSE(FtpClientOf(*work)->Connected());
 
     ExpectUploaded(Config(s, false));  // the next render, with the kept client
 
     c = Config(s, false);
     c.FTP.Folder = "/no/such/folder";
     EXPECT_EQ(render.Render(work, c, 7).rfind("7 FTP: 550 ", 0), 0u) << work->Show.Text();
-    EXPECT_FALSE(work->FTPClient);
+    EXPECT_FALSE(FtpClientOf(*work));
 }
 
 TEST_F(RealServerTest, PyftpdlibBrowserWalksAndChoosesAFolder) {

@@ -40,7 +40,7 @@ public:
             return;
         base_ = tmpl;
         root_ = base_ + "/root";
-        const std::string script = std::string(KW_SOURCE_DIR) + "/tests/ftp/ftp_server.py";
+        const std::string script = std::string(KW_SOURCE_DIR) + "/tests/delivery/ftp_server.py";
         const std::string portFile = base_ + "/port";
         const char* argv[] = {"/usr/bin/python3", script.c_str(), kind.c_str(), root_.c_str(), portFile.c_str(), nullptr};
         if (posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)

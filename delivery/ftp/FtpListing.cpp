@@ -1,5 +1,5 @@
 // Unix and MS-DOS listing lines.
-#include "config/ftp/FtpListing.h"
+#include "delivery/ftp/FtpListing.h"
 #include <cstdio>
 
 namespace kw::ftp {

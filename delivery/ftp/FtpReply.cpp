@@ -1,5 +1,5 @@
 // Gathering FTP replies from the control connection's bytes.
-#include "config/ftp/FtpReply.h"
+#include "delivery/ftp/FtpReply.h"
 
 namespace kw::ftp {
 
