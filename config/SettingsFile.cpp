@@ -127,7 +127,7 @@ bool DeleteKeys(const std::string& file, const std::string& section, const char*
 }
 
 bool WriteHttp(const std::string& file, const std::string& s, const THTTPUse& h) {
-    const uint8_t method = h.Method < HttpMethodCount ? h.Method : hmGET;
+    const uint8_t method = h.Method < HttpMethodCount ? h.Method : uint8_t{hmGET};
     return profile::WriteString(file, s, "HTTPMethod", HttpMethodNames[method]) &&
            profile::WriteString(file, s, "HTTPURL", h.URL) && profile::WriteString(file, s, "HTTPLogin", h.Login) &&
            profile::WriteString(file, s, "HTTPPass", ScramblePassword(h.Password)) &&
