@@ -53,10 +53,12 @@ TDeliveryResult SendTcpText(const TTextUse& to, std::string_view page, const TTe
             return Failure(to, s, "Send timed out: the peer took no data.");
         // Whatever the device answered is read away before closing: closing with unread data
         // resets the connection, and a reset can cost the peer the end of the page.
-        char sink[512];
+        // Only what has arrived, and at most 64 KiB: a device that talks without end cannot hold
+        // the render.
+        char sink[4096];
         size_t got = 0;
-        while (c.Receive(sink, sizeof sink, got, 0).ok() && got > 0) {
-        }
+        for (size_t drained = 0; drained < 65536 && c.Receive(sink, sizeof sink, got, 0).ok() && got > 0;)
+            drained += got;
         c.Close();
         return {true, {}};
     } catch (const std::exception& e) {
