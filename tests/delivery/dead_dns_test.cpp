@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 
 namespace kw {
@@ -17,29 +18,34 @@ long long MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// A resolver that answers only when released (at most after ten seconds).
+// A resolver that answers only when released (at most after ten seconds). The lookups it holds
+// run on threads the client has given up on: they share its state, so they may still be waking
+// up when the test is over.
 class TDeadResolver {
 public:
     TDeadResolver() {
-        net::SetNameLookupForTesting([this](const std::string&, net::TIpv4Endpoint&) {
-            std::unique_lock<std::mutex> hold(lock_);
-            released_.wait_for(hold, std::chrono::seconds(10), [this] { return free_; });
+        net::SetNameLookupForTesting([state = state_](const std::string&, net::TIpv4Endpoint&) {
+            std::unique_lock<std::mutex> hold(state->Lock);
+            state->Released.wait_for(hold, std::chrono::seconds(10), [&] { return state->Free; });
             return net::TNetStatus{net::TNetStatus::Failed, 1, "no answer"};
         });
     }
     ~TDeadResolver() {
         {
-            std::lock_guard<std::mutex> hold(lock_);
-            free_ = true;
+            std::lock_guard<std::mutex> hold(state_->Lock);
+            state_->Free = true;
         }
-        released_.notify_all();
+        state_->Released.notify_all();
         net::SetNameLookupForTesting(nullptr);
     }
 
 private:
-    std::mutex lock_;
-    std::condition_variable released_;
-    bool free_ = false;
+    struct TState {
+        std::mutex Lock;
+        std::condition_variable Released;
+        bool Free = false;
+    };
+    std::shared_ptr<TState> state_ = std::make_shared<TState>();
 };
 
 TEST(DeadDns, DottedAddressesNeedNoResolver) {
