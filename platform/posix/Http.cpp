@@ -5,7 +5,7 @@
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
-#include <cstring>
+#include <cctype>
 #include <memory>
 #include <mutex>
 
