@@ -139,9 +139,10 @@ protected:
     }
     // Renders the scheduler has started so far (counted by the reader thread after each pass).
     int Started() const { return started.load(); }
-    // The reader's hook: the scheduler's two passes, counted.
+    // The reader's hook: the scheduler's two passes, counted, after the host's pending "due".
     std::function<void()> CountedPasses() {
         return [this] {
+            settings.Works.ApplyAllDue();  // as the scheduler's own hook does (AfterDrain)
             scheduler.PassCleanup();
             const size_t before = scheduler.Running();
             scheduler.PassStart();
