@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -58,7 +59,7 @@ private:
 
 void SetShowCell(TShowCell& cell, const std::string& text, uint32_t color, bool logIt, bool force);
 
-// A work's FTP target (persistent part; the client connection is TWorkData::FTPClient).
+// A work's FTP target (persistent part; the client connection is the FTP delivery's own state).
 struct TFTPUse {
     bool Use = false;
     std::string Server;
@@ -71,6 +72,31 @@ struct TFTPUse {
     std::string RemoteName;
 };
 
+// Where a work's page goes besides its output file. FTP keeps its own switch (TFTPUse::Use, the
+// key UseFTP of every settings file); the others are named by the key "Target".
+enum TTargetChoice : uint8_t { tcFileOnly = 0, tcFTP = 1, tcHTTP = 2, tcTCP = 3, tcUDP = 4 };
+inline constexpr uint8_t TargetChoiceCount = 5;
+
+enum THttpMethod : uint8_t { hmGET = 0, hmPOST = 1, hmPUT = 2 };
+inline constexpr uint8_t HttpMethodCount = 3;
+inline constexpr const char* HttpMethodNames[HttpMethodCount] = {"GET", "POST", "PUT"};
+
+// A work's HTTP(S) target.
+struct THTTPUse {
+    uint8_t Method = hmGET;   // THttpMethod
+    std::string URL;          // may hold tags, expanded and percent-encoded at each render
+    std::string Login;        // empty: no credentials are sent
+    std::string Password;     // plain in memory, scrambled in the file
+    std::string ContentType;  // empty: from the output file's extension and the code page
+    std::string CertSHA256;   // empty: the system's certificate check; else the one trusted certificate
+};
+
+// A work's TCP or UDP text target (an RDS encoder and the like).
+struct TTextUse {
+    std::string Host;
+    uint16_t Port = 0;
+};
+
 // A work's persistent fields, copied whole for each render.
 struct TWorkConfig {
     std::string Section;
@@ -81,9 +107,22 @@ struct TWorkConfig {
     uint8_t CodePage = 0;
     uint8_t Escaping = 0;  // of inserted values: 0 none, 1 HTML, 2 XML, 3 JSON, 4 URL (render/ValueEscaping.h)
     TFTPUse FTP;
+    uint8_t Target = tcFileOnly;  // tcHTTP, tcTCP or tcUDP; FTP and "file only" are FTP.Use
+    THTTPUse HTTP;
+    TTextUse Text;
 };
 
-class TFtpClient;  // config/ftp
+// The editor's one choice of target, and setting it (FTP.Use and Target together).
+TTargetChoice TargetChoiceOf(const TWorkConfig& config);
+void SetTargetChoice(TWorkConfig& config, TTargetChoice choice);
+
+// What a delivery target keeps for one work between renders (the FTP target: a client left by a
+// failed connection). Each target derives its own; the work only holds it, so a new target needs
+// no field here.
+class TDeliveryState {
+public:
+    virtual ~TDeliveryState() = default;
+};
 
 class TWorkData {
 public:
@@ -99,7 +138,9 @@ public:
     std::atomic<int64_t> NextUpdate{0};      // GetTicks64 value at which the next render is due
     std::unique_ptr<TThread> Thread;         // the render running for this work (reader thread)
     std::atomic<bool> Rendering{false};      // a render exists for this work (any thread may read)
-    std::shared_ptr<TFtpClient> FTPClient;   // FTP.Client: owned by the upload, render thread only
+    // Each delivery target's state for this work, by the target's label. Only the work's render
+    // touches it, and a work has at most one render at a time.
+    std::map<std::string, std::unique_ptr<TDeliveryState>, std::less<>> DeliveryStates;
 
 private:
     mutable std::mutex configLock_;

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "platform/ProfileText.h"
+#include <iterator>
 #include <random>
 
 namespace kw {
@@ -18,6 +19,24 @@ constexpr int16_t MinUpdate = 15;
 // The key stands in a section only when values are escaped, so a work without escaping keeps
 // the section this program has always written, byte for byte.
 constexpr const char* EscapingKey = "Escaping";
+
+// The targets beyond FTP. Like the FTP keys, a target's keys stand in a section only while the
+// work uses that target, so a file from before they existed is written back unchanged.
+//   Target      HTTP, TCP or UDP (missing: the file only, or FTP when UseFTP=1)
+//   HTTPMethod  GET, POST or PUT
+//   HTTPURL     the address; may hold tags
+//   HTTPLogin   user name (empty: no credentials)
+//   HTTPPass    password, scrambled as FTPPass
+//   HTTPType    content type (empty: from the output file's extension and the code page)
+//   HTTPCert    SHA-256 fingerprint of the one trusted certificate (empty: the system's check)
+//   TextHost    TCP or UDP host
+//   TextPort    TCP or UDP port
+constexpr const char* TargetKey = "Target";
+const char* const TargetNames[TargetChoiceCount] = {"", "", "HTTP", "TCP", "UDP"};
+const char* const HttpKeys[] = {"HTTPMethod", "HTTPURL", "HTTPLogin", "HTTPPass", "HTTPType", "HTTPCert"};
+const char* const TextKeys[] = {"TextHost", "TextPort"};
+// A URL holds tags and a query: longer than the other fields.
+constexpr size_t UrlCapacity = 2048;
 
 const char* const FtpKeys[] = {"FTPServer", "FTPPort", "FTPPassive", "FTPUTF8",
                                "FTPLogin",  "FTPPass", "FTPPath",    "FIPFile"};
@@ -44,6 +63,8 @@ std::string WriteFailure(const std::string& file) {
     return "The settings file cannot be written: " + file;
 }
 
+void ReadTargets(const std::string& file, const std::string& section, TWorkConfig& w);
+
 TWorkConfig ReadWork(const std::string& file, const std::string& section) {
     const auto text = [&](const char* key, const std::string& def) {
         return Cut(profile::ReadString(file, section, key, def));
@@ -69,7 +90,64 @@ TWorkConfig ReadWork(const std::string& file, const std::string& section) {
     w.FTP.Password = Cut(UnscramblePassword(profile::ReadString(file, section, "FTPPass", "")));
     w.FTP.Folder = text("FTPPath", "/");
     w.FTP.RemoteName = text("FIPFile", "");
+    ReadTargets(file, section, w);
     return w;
+}
+
+// A name from a list, compared without regard to case; `def` when it is none of them.
+uint8_t IndexOfName(const std::string& text, const char* const* names, uint8_t count, uint8_t def) {
+    for (uint8_t i = 0; i < count; ++i)
+        if (*names[i] && profile::SameName(text, names[i]))
+            return i;
+    return def;
+}
+
+void ReadTargets(const std::string& file, const std::string& section, TWorkConfig& w) {
+    const auto text = [&](const char* key) { return Cut(profile::ReadString(file, section, key, "")); };
+    w.Target = IndexOfName(profile::ReadString(file, section, TargetKey, ""), TargetNames, TargetChoiceCount,
+                           tcFileOnly);
+    w.HTTP.Method = IndexOfName(profile::ReadString(file, section, "HTTPMethod", ""), HttpMethodNames,
+                                HttpMethodCount, hmGET);
+    w.HTTP.URL = profile::ReadString(file, section, "HTTPURL", "");
+    if (w.HTTP.URL.size() > UrlCapacity)
+        w.HTTP.URL.resize(UrlCapacity);
+    w.HTTP.Login = text("HTTPLogin");
+    w.HTTP.Password = Cut(UnscramblePassword(profile::ReadString(file, section, "HTTPPass", "")));
+    w.HTTP.ContentType = text("HTTPType");
+    w.HTTP.CertSHA256 = text("HTTPCert");
+    w.Text.Host = text("TextHost");
+    w.Text.Port = static_cast<uint16_t>(ReadIniInteger(file, section, "TextPort", 0, 0, 65535));
+}
+
+bool DeleteKeys(const std::string& file, const std::string& section, const char* const* keys, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (!profile::DeleteKey(file, section, keys[i]))
+            return false;
+    return true;
+}
+
+bool WriteHttp(const std::string& file, const std::string& s, const THTTPUse& h) {
+    const uint8_t method = h.Method < HttpMethodCount ? h.Method : uint8_t{hmGET};
+    return profile::WriteString(file, s, "HTTPMethod", HttpMethodNames[method]) &&
+           profile::WriteString(file, s, "HTTPURL", h.URL) && profile::WriteString(file, s, "HTTPLogin", h.Login) &&
+           profile::WriteString(file, s, "HTTPPass", ScramblePassword(h.Password)) &&
+           profile::WriteString(file, s, "HTTPType", h.ContentType) &&
+           profile::WriteString(file, s, "HTTPCert", h.CertSHA256);
+}
+
+bool WriteTargets(const std::string& file, const TWorkConfig& w) {
+    const std::string& s = w.Section;
+    const bool http = w.Target == tcHTTP;
+    const bool text = w.Target == tcTCP || w.Target == tcUDP;
+    const bool ok = (http || text) ? profile::WriteString(file, s, TargetKey, TargetNames[w.Target])
+                                   : profile::DeleteKey(file, s, TargetKey);
+    if (!ok)
+        return false;
+    if (!(http ? WriteHttp(file, s, w.HTTP) : DeleteKeys(file, s, HttpKeys, std::size(HttpKeys))))
+        return false;
+    if (!text)
+        return DeleteKeys(file, s, TextKeys, std::size(TextKeys));
+    return profile::WriteString(file, s, "TextHost", w.Text.Host) && WriteIniInteger(file, s, "TextPort", w.Text.Port);
 }
 
 bool WriteEscaping(const std::string& file, const TWorkConfig& w) {
@@ -83,7 +161,7 @@ bool WriteWork(const std::string& file, const TWorkConfig& w) {
         profile::WriteString(file, s, "Name", w.Name) && profile::WriteString(file, s, "FileIn", w.FileIn) &&
         profile::WriteString(file, s, "FileOut", w.FileOut) && WriteIniInteger(file, s, "Update", w.Update) &&
         WriteIniInteger(file, s, "CodePage", w.CodePage) && WriteIniBool(file, s, "UseFTP", w.FTP.Use);
-    if (!ok || !WriteEscaping(file, w))
+    if (!ok || !WriteEscaping(file, w) || !WriteTargets(file, w))
         return false;
     if (!w.FTP.Use) {
         for (const char* key : FtpKeys)

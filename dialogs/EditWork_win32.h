@@ -17,7 +17,7 @@ namespace kw {
 // The FTP folder browser the editor opens: returns the folder chosen on the server of `ftp`,
 // or the old folder ("/" when empty) when the browser was cancelled or failed.
 using TSelectFtpFolderFn = std::string (*)(HWND owner, const TFTPUse& ftp);
-// It is the FTP folder browser window (config/ftp/SelectFtpDir_win32.h); tests put a stand-in
+// It is the FTP folder browser window (delivery/ftp/SelectFtpDir_win32.h); tests put a stand-in
 // here. While it is null the folder button leaves the folder as it is.
 extern TSelectFtpFolderFn SelectFtpFolderHook;
 

@@ -2,7 +2,7 @@
 // state, the status texts of the main window's language section and the delivery targets.
 // The main window builds one for the whole run; the scheduler and every render read it.
 #pragma once
-#include "config/Delivery.h"
+#include "delivery/Delivery.h"
 #include "config/Settings.h"
 #include "hostlink/BroadcastState.h"
 #include "platform/Clock.h"

@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "render/StatusText.h"
 #include "render/TemplateEngine.h"
+#include "render/ValueEscaping.h"
 #include <new>
 
 namespace kw {
@@ -19,7 +20,7 @@ public:
 
 private:
     bool ReadTemplate(std::unique_ptr<TTemplateLines>& lines);
-    void Deliver();
+    void Deliver(const std::string& bytes, const TPageState& page);
     void Fail(const char* key, const std::string& message);
     void Report(const std::string& text, uint32_t color, bool logIt);
     std::string Text(const char* key) const;
@@ -48,9 +49,8 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
         Fail(KeyExceptWR, error);
         return;
     }
-    text = std::string();
     Report(FormatStatusStamp(context_.LocalTime()), NormalColor(), false);
-    Deliver();
+    Deliver(text, page);
 }
 
 bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
@@ -79,14 +79,23 @@ bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
     return true;
 }
 
-void TRender::Deliver() {
+void TRender::Deliver(const std::string& bytes, const TPageState& page) {
+    TDeliveryPage delivered;
+    delivered.Bytes = bytes;
+    // A URL takes its values from the page's own snapshot, percent-encoded like a URL query.
+    delivered.ExpandUrl = [this, &page](std::string_view line) {
+        std::string out;
+        ExpandLine(line, config_.CodePage, escURL, page, out);
+        return out;
+    };
     for (const auto& target : context_.Deliveries) {
         if (!target || !target->Wanted(config_))
             continue;
-        const TDeliveryResult result = target->Deliver(work_, config_);
+        const TDeliveryResult result = target->Deliver(work_, config_, delivered);
         const std::string label = target->Label();
         if (result.Ok)
-            Report(FormatStatusStamp(context_.LocalTime()) + " (" + label + ")", NormalColor(), false);
+            Report(FormatStatusStamp(context_.LocalTime()) + " (" + (result.Label.empty() ? label : result.Label) + ")",
+                   NormalColor(), false);
         else
             Report(std::to_string(Position()) + " " + label + ": " + result.Message, clRed, true);
     }

@@ -2,7 +2,7 @@
 #include "shell/Program.h"
 #include "platform/FileIo.h"
 #include "config/SettingsFile.h"
-#include "config/ftp/FtpUpload.h"
+#include "delivery/DeliveryTargets.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "render/SendNow.h"
@@ -27,7 +27,7 @@ TProgram::TProgram(std::unique_ptr<IWindowEnum> windows)
       Inbox(Ring, Settings, Status, ClosingStage),
       Context(Settings.Works, Broadcast, Status.LinkState, [this](const std::string& key) { return MainText(key); }),
       Scheduler(Context), windows_(std::move(windows)) {
-    Context.Deliveries.push_back(std::make_shared<TFtpDelivery>());
+    Context.Deliveries = MakeDeliveryTargets();
 }
 
 TProgram::~TProgram() {

@@ -5,7 +5,7 @@
 // The ratios at the end come from rounds that run the contenders in turns, so that a change of
 // the machine's load falls on both sides alike; each ratio is one of medians.
 #include "FtpTestServers.h"
-#include "config/ftp/FtpUpload.h"
+#include "delivery/ftp/FtpUpload.h"
 #include "platform/Tcp.h"
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>

@@ -1,6 +1,6 @@
 // LIST data from a hostile server, and the name conversions applied to what it names.
 #include "platform/Cp1251.h"
-#include "config/ftp/FtpListing.h"
+#include "delivery/ftp/FtpListing.h"
 #include <cstddef>
 #include <cstdint>
 #include <string>

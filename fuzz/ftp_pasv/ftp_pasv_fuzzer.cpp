@@ -1,5 +1,5 @@
 // PASV reply lines from a hostile server; a parsed address must print back to the same numbers.
-#include "config/ftp/FtpPasv.h"
+#include "delivery/ftp/FtpPasv.h"
 #include <cstddef>
 #include <cstdint>
 #include <string>

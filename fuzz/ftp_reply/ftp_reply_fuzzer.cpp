@@ -1,5 +1,5 @@
 // Feeds arbitrary control-connection bytes, in arbitrary pieces, to the FTP reply reader.
-#include "config/ftp/FtpReply.h"
+#include "delivery/ftp/FtpReply.h"
 #include <cstddef>
 #include <cstdint>
 

@@ -156,6 +156,7 @@ struct TStationWork {
     std::string FtpLogin = "kw";
     std::string FtpPassword = "secret";
     std::string FtpFile;
+    std::string Extra;  // more keys of the work's section, each line ending in CR LF
 };
 
 inline TStationWork Work(const std::string& name, const std::string& templateFile, const std::string& page,
@@ -211,6 +212,7 @@ public:
                        "\r\nFTPPassive=1\r\nFTPUTF8=0\r\nFTPLogin=" + w.FtpLogin +
                        "\r\nFTPPass=" + ScramblePassword(w.FtpPassword) + "\r\nFTPPath=/\r\nFIPFile=" + w.FtpFile +
                        "\r\n";
+            ini += w.Extra;
         }
         WriteFile(Path("KWPAGE.ini"), ini);
     }

@@ -4,7 +4,7 @@
 // reported and tried again.
 #include <winsock2.h>
 #include "tests/e2e/Station_win32.h"
-#include "tests/ftp/FtpTestServers.h"
+#include "tests/delivery/FtpTestServers.h"
 #include <gtest/gtest.h>
 #include <map>
 #include <regex>

@@ -39,7 +39,7 @@ def start_ftp(folder):
     port_file = os.path.join(folder, "port")
     if os.path.exists(port_file):
         os.remove(port_file)
-    server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "ftp", "ftp_server.py"), "pyftpdlib",
+    server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "delivery", "ftp_server.py"), "pyftpdlib",
                                os.path.join(folder, "root"), port_file], stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
     if not st.wait_until(lambda: os.path.exists(port_file), 10):

@@ -36,7 +36,7 @@ class TCountingTarget : public IDelivery {
 public:
     const char* Label() const noexcept override { return "FTP"; }
     bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
-    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&) noexcept override {
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&, const TDeliveryPage&) noexcept override {
         std::unique_lock<std::mutex> lock(mutex_);
         ++calls_;
         changed_.notify_all();
@@ -139,11 +139,10 @@ protected:
     }
     // Renders the scheduler has started so far (counted by the reader thread after each pass).
     int Started() const { return started.load(); }
-    // The reader's hook: the scheduler's AfterDrain (the host's pending "every work due",
-    // then the two passes), with the renders it starts counted.
+    // The reader's hook: the scheduler's two passes, counted, after the host's pending "due".
     std::function<void()> CountedPasses() {
         return [this] {
-            settings.Works.ApplyAllDue();
+            settings.Works.ApplyAllDue();  // as the scheduler's own hook does (AfterDrain)
             scheduler.PassCleanup();
             const size_t before = scheduler.Running();
             scheduler.PassStart();

@@ -89,7 +89,7 @@ class TRecordingTarget : public IDelivery {
 public:
     const char* Label() const noexcept override { return "FTP"; }
     bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
-    TDeliveryResult Deliver(TWorkData&, const TWorkConfig& config) noexcept override {
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig& config, const TDeliveryPage&) noexcept override {
         ++Calls;
         PageAtDelivery = ReadFile(config.FileOut);
         return Result;

@@ -19,7 +19,7 @@ class THoldingTarget : public IDelivery {
 public:
     const char* Label() const noexcept override { return "FTP"; }
     bool Wanted(const TWorkConfig&) const noexcept override { return true; }
-    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&) noexcept override {
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&, const TDeliveryPage&) noexcept override {
         std::unique_lock<std::mutex> lock(mutex_);
         ++calls_;
         maxAtOnce_ = std::max(maxAtOnce_, ++atOnce_);

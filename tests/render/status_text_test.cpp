@@ -15,7 +15,7 @@ class TRefusingTarget : public IDelivery {
 public:
     const char* Label() const noexcept override { return "FTP"; }
     bool Wanted(const TWorkConfig&) const noexcept override { return true; }
-    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&) noexcept override { return {false, Reply}; }
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&, const TDeliveryPage&) noexcept override { return {false, Reply}; }
     std::string Reply;
 };
 

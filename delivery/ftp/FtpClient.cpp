@@ -1,0 +1,271 @@
+// FTP client: command/reply exchange and data connections, every wait bounded.
+#include "delivery/ftp/FtpClient.h"
+#include "delivery/ftp/FtpPasv.h"
+#include "delivery/ftp/SharedFile.h"
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+namespace kw {
+
+namespace {
+
+std::mutex g_timeoutsLock;
+TFtpTimeouts g_timeouts;
+
+std::string DurationText(int ms) {
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+bool Accepted(int code, std::initializer_list<int> accepted) {
+    return std::find(accepted.begin(), accepted.end(), code) != accepted.end();
+}
+
+// A command line may not carry a line end or NUL: a name holding one would smuggle a second
+// command onto the control connection.
+bool SafeForCommand(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+} // namespace
+
+TFtpTimeouts DefaultFtpTimeouts() {
+    std::lock_guard<std::mutex> lock(g_timeoutsLock);
+    return g_timeouts;
+}
+
+void SetDefaultFtpTimeouts(const TFtpTimeouts& timeouts) {
+    std::lock_guard<std::mutex> lock(g_timeoutsLock);
+    g_timeouts = timeouts;
+}
+
+// One data connection: the passive side connects to the server, the active side listens on
+// the control connection's local address and accepts the server's connection.
+class TFtpClient::TDataChannel {
+public:
+    net::TIpv4Endpoint PassiveTarget;
+    net::TTcpListener Listener;
+    net::TTcpConnection Connection;
+};
+
+void TFtpClient::Fail(const std::string& message) {
+    Disconnect();
+    throw TFtpError(message);
+}
+
+void TFtpClient::Disconnect() noexcept {
+    control_.Close();
+    reader_.Reset();
+}
+
+void TFtpClient::Connect() {
+    Disconnect();
+    const net::TNetStatus s = control_.Connect(Host, Port, Timeouts.ConnectMs);
+    if (s.Kind == net::TNetStatus::TimedOut)
+        Fail("Connect timed out.");
+    if (!s.ok())
+        Fail(s.Text);
+    try {
+        ReadReply({220});
+        const ftp::TFtpReply user = SendCmd("USER " + Username, {230, 331});
+        if (user.Code == 331)
+            SendCmd("PASS " + Password, {230});
+        SendCmd("TYPE I", {200});
+        SendCmd("SYST", {200, 215, 500});
+    } catch (const TFtpError&) {
+        Disconnect();  // a login that did not complete leaves nothing open
+        throw;
+    }
+}
+
+void TFtpClient::SendLine(const std::string& command) {
+    if (!Connected())
+        Fail("Not connected.");
+    if (!SafeForCommand(command))
+        Fail("A line break in a name or folder cannot be sent to the server.");
+    const std::string line = command + "\r\n";
+    const net::TNetStatus s = control_.SendAll(line.data(), line.size(), Timeouts.ReplyMs);
+    if (s.Kind == net::TNetStatus::TimedOut)
+        Fail("Write timed out: the server took no command for " + DurationText(Timeouts.ReplyMs) + ".");
+    if (!s.ok())
+        Fail(s.Text);
+}
+
+ftp::TFtpReply TFtpClient::ReadReply(std::initializer_list<int> accepted) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(Timeouts.ReplyMs);
+    ftp::TFtpReply reply;
+    std::string error;
+    char buf[4096];
+    for (;;) {
+        const auto state = reader_.Take(reply, error);
+        if (state == ftp::TFtpReplyReader::TState::Complete)
+            break;
+        if (state == ftp::TFtpReplyReader::TState::Malformed)
+            Fail(error);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        size_t got = 0;
+        const net::TNetStatus s = left > 0 ? control_.Receive(buf, sizeof buf, got, static_cast<int>(left))
+                                           : net::TNetStatus{net::TNetStatus::TimedOut, 0, {}};
+        if (s.Kind == net::TNetStatus::TimedOut)
+            Fail("Read timed out: no reply from the server within " + DurationText(Timeouts.ReplyMs) + ".");
+        if (s.Kind == net::TNetStatus::Closed)
+            Fail("Connection closed by the server.");
+        if (!s.ok())
+            Fail(s.Text);
+        reader_.Append(buf, got);
+    }
+    if (!Accepted(reply.Code, accepted))
+        throw TFtpRefusal(reply.Text());
+    return reply;
+}
+
+ftp::TFtpReply TFtpClient::SendCmd(const std::string& command, std::initializer_list<int> accepted) {
+    SendLine(command);
+    return ReadReply(accepted);
+}
+
+void TFtpClient::ChangeDir(const std::string& folder) { SendCmd("CWD " + folder, {200, 250}); }
+
+std::string TFtpClient::PrintWorkingDir() {
+    const ftp::TFtpReply reply = SendCmd("PWD", {257});
+    const std::string& line = reply.FirstLine();
+    const size_t open = line.find('"');
+    const size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+    if (close == std::string::npos)
+        throw TFtpError("The server did not name its current folder: " + reply.Text());
+    return line.substr(open + 1, close - open - 1);
+}
+
+// Passive: asks for the server's address now and connects after the transfer command has
+// gone out. Active: listens and announces the address with PORT.
+void TFtpClient::OpenData(TDataChannel& data) {
+    if (Passive) {
+        const ftp::TFtpReply reply = SendCmd("PASV", {227});
+        if (!ftp::ParsePasvAddress(reply.FirstLine(), data.PassiveTarget))
+            Fail("Malformed PASV reply: " + reply.Text());
+        return;
+    }
+    net::TIpv4Endpoint local;
+    net::TNetStatus s = control_.LocalEndpoint(local);
+    if (s.ok()) {
+        local.Port = 0;
+        s = data.Listener.Listen(local);
+    }
+    if (s.ok())
+        s = data.Listener.LocalEndpoint(local);
+    if (!s.ok())
+        Fail(s.Text);
+    SendCmd("PORT " + ftp::FormatPortArgument(local), {200});
+}
+
+void TFtpClient::FinishTransfer() {
+    const ftp::TFtpReply reply = ReadReply({225, 226, 250, 426, 450});
+    // 426 and 450 say the server dropped the transfer: the file is not (wholly) there.
+    if (reply.Code == 426 || reply.Code == 450)
+        Fail("Transfer aborted by the server: " + reply.Text());
+}
+
+namespace {
+
+void ConnectPassive(net::TTcpConnection& c, const net::TIpv4Endpoint& to, int timeoutMs) {
+    const net::TNetStatus s = c.Connect(to, timeoutMs);
+    if (s.Kind == net::TNetStatus::TimedOut)
+        throw TFtpError("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) + " not opened within " +
+                        DurationText(timeoutMs) + ".");
+    if (!s.ok())
+        throw TFtpError("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) + ": " + s.Text);
+}
+
+void AcceptActive(net::TTcpListener& l, net::TTcpConnection& c, int timeoutMs) {
+    const net::TNetStatus s = l.Accept(c, timeoutMs);
+    if (s.Kind == net::TNetStatus::TimedOut)
+        throw TFtpError("The server did not open the data connection within " + DurationText(timeoutMs) + ".");
+    if (!s.ok())
+        throw TFtpError("Data connection: " + s.Text);
+    l.Close();
+}
+
+} // namespace
+
+void TFtpClient::Put(const std::string& localFile, const std::string& remoteName) {
+    ftp::TSharedReadFile file;
+    if (!file.Open(localFile))
+        throw TFtpError(file.ErrorText());
+    TDataChannel data;
+    OpenData(data);
+    const std::string command = remoteName.empty() ? "STOU" : "STOR " + remoteName;
+    try {
+        if (Passive) {
+            SendLine(command);
+            ConnectPassive(data.Connection, data.PassiveTarget, Timeouts.DataMs);
+            ReadReply({110, 125, 150});
+        } else {
+            SendCmd(command, {125, 150});
+            AcceptActive(data.Listener, data.Connection, Timeouts.DataMs);
+        }
+        std::vector<char> buf(64 * 1024);
+        for (;;) {
+            const size_t n = file.Read(buf.data(), buf.size());
+            if (n == 0)
+                break;
+            const net::TNetStatus s = data.Connection.SendAll(buf.data(), n, Timeouts.DataMs);
+            if (s.Kind == net::TNetStatus::TimedOut)
+                throw TFtpError("Data transfer stalled: the server took no data for " + DurationText(Timeouts.DataMs) +
+                                ".");
+            if (!s.ok())
+                throw TFtpError("Data transfer failed: " + s.Text);
+        }
+        if (file.Failed())
+            throw TFtpError(file.ErrorText());
+    } catch (const TFtpRefusal&) {
+        throw;
+    } catch (const TFtpError&) {
+        // The server's view of the transfer is unknown now; the control connection is given up.
+        Disconnect();
+        throw;
+    }
+    data.Connection.Close();
+    FinishTransfer();
+}
+
+std::string TFtpClient::List() {
+    TDataChannel data;
+    OpenData(data);
+    std::string listing;
+    try {
+        if (Passive) {
+            ConnectPassive(data.Connection, data.PassiveTarget, Timeouts.DataMs);
+            SendCmd("LIST", {125, 150, 154});
+        } else {
+            SendCmd("LIST", {125, 150, 154});
+            AcceptActive(data.Listener, data.Connection, Timeouts.DataMs);
+        }
+        char buf[16 * 1024];
+        for (;;) {
+            size_t got = 0;
+            const net::TNetStatus s = data.Connection.Receive(buf, sizeof buf, got, Timeouts.DataMs);
+            if (s.Kind == net::TNetStatus::Closed)
+                break;
+            if (s.Kind == net::TNetStatus::TimedOut)
+                throw TFtpError("Data transfer stalled: no data from the server for " + DurationText(Timeouts.DataMs) +
+                                ".");
+            if (!s.ok())
+                throw TFtpError("Data transfer failed: " + s.Text);
+            if (listing.size() + got > MaxListingBytes)
+                throw TFtpError("The folder listing is larger than " + std::to_string(MaxListingBytes >> 20) + " MB.");
+            listing.append(buf, got);
+        }
+    } catch (const TFtpRefusal&) {
+        throw;
+    } catch (const TFtpError&) {
+        Disconnect();
+        throw;
+    }
+    data.Connection.Close();
+    FinishTransfer();
+    return listing;
+}
+
+} // namespace kw

@@ -1,0 +1,83 @@
+// The FTP client connection of an upload or of the folder browser (RFC 959, client side):
+// one control connection, image transfer type, passive or active data connections.
+// Every wait is bounded (TFtpTimeouts); reaching a bound, a reply with a code outside the
+// accepted list, or a network failure throws TFtpError with the text for the status cell or
+// the error box, and leaves the control connection closed. No QUIT is ever sent.
+#pragma once
+#include "delivery/ftp/FtpReply.h"
+#include "platform/Tcp.h"
+#include <cstdint>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+
+namespace kw {
+
+struct TFtpTimeouts {
+    int ConnectMs = 10000;  // opening the control connection ("Connect timed out.")
+    int ReplyMs = 30000;    // from sending a command to the end of its reply
+    int DataMs = 30000;     // opening a data connection, and each send or receive on it
+};
+
+// The bounds new clients start with. Tests shorten them; the program keeps the defaults.
+TFtpTimeouts DefaultFtpTimeouts();
+void SetDefaultFtpTimeouts(const TFtpTimeouts& timeouts);
+
+class TFtpError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The server answered with a code outside the accepted list; the control connection is still
+// in step and may go on.
+class TFtpRefusal : public TFtpError {
+public:
+    using TFtpError::TFtpError;
+};
+
+class TFtpClient {
+public:
+    std::string Host;
+    uint16_t Port = 21;
+    bool Passive = false;
+    std::string Username;
+    std::string Password;
+    TFtpTimeouts Timeouts = DefaultFtpTimeouts();
+
+    bool Connected() const noexcept { return control_.IsOpen(); }
+
+    // Opens the control connection and logs in: greeting 220, "USER" (230, or 331 and then
+    // "PASS" with 230), "TYPE I" (200), "SYST" (200, 215 or 500).
+    void Connect();
+    // Closes the control connection without a QUIT.
+    void Disconnect() noexcept;
+
+    // Sends one command line and reads its reply, which must carry one of `accepted`.
+    ftp::TFtpReply SendCmd(const std::string& command, std::initializer_list<int> accepted);
+
+    void ChangeDir(const std::string& folder);  // "CWD " + folder; 200 or 250
+    // "PWD" (257): the text between the first two double quotes of the reply's first line,
+    // in the server's encoding.
+    std::string PrintWorkingDir();
+    // Stores the local file under `remoteName` ("STOR"), or under a name the server picks
+    // ("STOU") when `remoteName` is empty. A final 426 or 450 is a failure.
+    void Put(const std::string& localFile, const std::string& remoteName);
+    // "LIST" without argument: the listing's bytes as the server sent them.
+    std::string List();
+
+    static constexpr size_t MaxListingBytes = 64u << 20;
+
+private:
+    class TDataChannel;
+
+    ftp::TFtpReply ReadReply(std::initializer_list<int> accepted);
+    void SendLine(const std::string& command);
+    void OpenData(TDataChannel& data);
+    void FinishTransfer();
+    [[noreturn]] void Fail(const std::string& message);
+
+    net::TTcpConnection control_;
+    ftp::TFtpReplyReader reader_;
+};
+
+} // namespace kw

@@ -1,0 +1,97 @@
+// Upload of the output file over FTP, on the render's thread.
+#include "delivery/ftp/FtpUpload.h"
+#include "delivery/ftp/FtpClient.h"
+#include "platform/Cp1251.h"
+
+namespace kw {
+
+namespace {
+struct TFtpWorkState final : TDeliveryState {
+    std::shared_ptr<TFtpClient> Client;
+};
+} // namespace
+
+std::shared_ptr<TFtpClient>& FtpClientOf(TWorkData& work) {
+    auto& slot = work.DeliveryStates[TFtpDelivery::Name];
+    if (!slot)
+        slot = std::make_unique<TFtpWorkState>();
+    return static_cast<TFtpWorkState&>(*slot).Client;
+}
+
+void PrepareUpload(TWorkData& work, const TWorkConfig& config) {
+    if (FtpClientOf(work)) {
+        if (FtpClientOf(work)->Connected())
+            FtpClientOf(work)->Disconnect();
+    } else {
+        FtpClientOf(work) = std::make_shared<TFtpClient>();
+    }
+    TFtpClient& c = *FtpClientOf(work);
+    c.Host = config.FTP.Server;
+    c.Port = config.FTP.Port;
+    c.Passive = config.FTP.Passive;
+    c.Username = config.FTP.Login;
+    c.Password = config.FTP.Password;
+    c.Timeouts = DefaultFtpTimeouts();
+}
+
+namespace {
+
+// A name as the server keeps it: settings hold names in Windows-1251, a server with the UTF-8
+// option keeps them in UTF-8.
+std::string ServerName(const TFTPUse& ftp, const std::string& name) {
+    return ftp.UTF8 ? Cp1251ToUtf8(name) : name;
+}
+
+void StoreOutput(TFtpClient& client, const TWorkConfig& config) {
+    // The folder follows the UTF-8 option like the file name, as the folder browser walks it:
+    // a folder chosen there is found again by the upload.
+    if (config.FTP.Folder != "/")
+        client.ChangeDir(ServerName(config.FTP, config.FTP.Folder));
+    client.Put(config.FileOut, ServerName(config.FTP, config.FTP.RemoteName));
+}
+
+TDeliveryResult Failure(const char* text) {
+    const std::string message = text && *text ? text : "Upload failed.";
+    return {false, message};
+}
+
+} // namespace
+
+TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept {
+    try {
+        if (!FtpClientOf(work))
+            PrepareUpload(work, config);
+        const std::shared_ptr<TFtpClient> client = FtpClientOf(work);
+        try {
+            client->Connect();
+        } catch (const std::exception& e) {
+            return Failure(e.what());  // the closed client stays for the next upload
+        }
+        TDeliveryResult result{true, {}};
+        try {
+            StoreOutput(*client, config);
+        } catch (const std::exception& e) {
+            result = Failure(e.what());
+        }
+        client->Disconnect();
+        FtpClientOf(work).reset();
+        return result;
+    } catch (const std::exception& e) {
+        FtpClientOf(work).reset();
+        return Failure(e.what());
+    } catch (...) {
+        FtpClientOf(work).reset();
+        return Failure(nullptr);
+    }
+}
+
+TDeliveryResult TFtpDelivery::Deliver(TWorkData& work, const TWorkConfig& config, const TDeliveryPage&) noexcept {
+    try {
+        PrepareUpload(work, config);
+    } catch (...) {
+        return {false, "Out of memory."};
+    }
+    return RunUpload(work, config);
+}
+
+} // namespace kw

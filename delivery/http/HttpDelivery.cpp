@@ -1,0 +1,182 @@
+// The HTTP(S) target.
+#include "delivery/http/HttpDelivery.h"
+#include "delivery/http/HttpStatus.h"
+#include "delivery/http/HttpUrl.h"
+#include "platform/Http.h"
+#include <cctype>
+#include <exception>
+
+namespace kw {
+
+namespace {
+
+const char* const Charsets[] = {"windows-1251", "utf-8", "koi8-r", "koi8-u", "ibm866"};
+
+std::string LowerExtension(const std::string& file) {
+    const size_t dot = file.rfind('.');
+    const size_t slash = file.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    std::string ext = file.substr(dot + 1);
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+std::string Base64(std::string_view bytes) {
+    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
+        if (i + 1 < bytes.size())
+            n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size())
+            n |= static_cast<uint8_t>(bytes[i + 2]);
+        out += table[(n >> 18) & 63];
+        out += table[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? table[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? table[n & 63] : '=';
+    }
+    return out;
+}
+
+// A server may echo what it was sent; a status text never shows the password.
+std::string WithoutPassword(std::string text, const std::string& password) {
+    if (password.size() < 3)
+        return text;
+    for (size_t at = text.find(password); at != std::string::npos; at = text.find(password, at))
+        text.replace(at, password.size(), "***");
+    return text;
+}
+
+bool IsRedirect(int code) { return code == 301 || code == 302 || code == 303 || code == 307 || code == 308; }
+
+class TExchange {
+public:
+    TExchange(const TWorkConfig& config, std::string_view page, const THttpLimits& limits)
+        : config_(config), page_(page), limits_(limits) {}
+
+    TDeliveryResult Run(std::string_view url);
+
+private:
+    TDeliveryResult Fail(const std::string& text) const {
+        return {false, WithoutPassword(text, config_.HTTP.Password)};
+    }
+    net::THttpRequest Request(const TUrlParts& to, bool withCredentials) const;
+
+    const TWorkConfig& config_;
+    std::string_view page_;
+    const THttpLimits& limits_;
+    std::string method_;
+    bool body_ = false;
+    std::string pinned_;
+};
+
+net::THttpRequest TExchange::Request(const TUrlParts& to, bool withCredentials) const {
+    net::THttpRequest r;
+    r.Method = method_;
+    r.Url = JoinUrl(to);
+    r.ConnectMs = limits_.ConnectMs;
+    r.RestMs = limits_.RestMs;
+    r.TrustedSha256 = pinned_;
+    r.HasBody = body_;
+    if (body_) {
+        r.Body = page_;
+        r.Headers.emplace_back("Content-Type", config_.HTTP.ContentType.empty()
+                                                   ? DefaultContentType(config_.FileOut, config_.CodePage)
+                                                   : config_.HTTP.ContentType);
+    }
+    if (withCredentials && !config_.HTTP.Login.empty())
+        r.Headers.emplace_back("Authorization", "Basic " + Base64(config_.HTTP.Login + ":" + config_.HTTP.Password));
+    return r;
+}
+
+TDeliveryResult TExchange::Run(std::string_view url) {
+    const uint8_t method = config_.HTTP.Method < HttpMethodCount ? config_.HTTP.Method : uint8_t{hmGET};
+    method_ = HttpMethodNames[method];
+    body_ = method != hmGET;
+    if (!config_.HTTP.CertSHA256.empty() && !NormaliseFingerprint(config_.HTTP.CertSHA256, pinned_))
+        return Fail("The trusted certificate's SHA-256 fingerprint must be 64 hexadecimal digits.");
+    TUrlParts first, at;
+    if (!SplitUrl(CleanUrl(url), first))
+        return Fail("The address must begin with http:// or https:// and name a host.");
+    at = first;
+    for (int hop = 0;; ++hop) {
+        const net::THttpResponse reply = net::HttpExchange(Request(at, SameOrigin(at, first)));
+        if (!reply.Answered)
+            return Fail(reply.Error.empty() ? "No answer from the server." : reply.Error);
+        THttpStatus status;
+        if (!ParseStatusLine(reply.StatusLine, status))
+            return Fail("The server's answer is no HTTP status line.");
+        if (status.Code >= 200 && status.Code <= 299)
+            return {true, {}, "HTTP " + std::to_string(status.Code)};
+        if (!IsRedirect(status.Code) || reply.Location.empty())
+            return Fail(status.Line);
+        if (hop >= limits_.MaxRedirects)
+            return Fail("Too many redirects: " + status.Line);
+        TUrlParts next;
+        if (!ResolveLocation(at, reply.Location, next))
+            return Fail(status.Line + " (to an address that is no http:// or https:// URL)");
+        // As browsers do: 303 asks for a GET, and so do 301 and 302 after a POST.
+        if (status.Code == 303 || (method_ == "POST" && (status.Code == 301 || status.Code == 302))) {
+            method_ = "GET";
+            body_ = false;
+        }
+        at = next;
+    }
+}
+
+} // namespace
+
+std::string DefaultContentType(const std::string& fileOut, uint8_t codePage) {
+    const std::string ext = LowerExtension(fileOut);
+    const char* type = "text/plain";
+    if (ext == "htm" || ext == "html" || ext == "shtml")
+        type = "text/html";
+    else if (ext == "json")
+        type = "application/json";
+    else if (ext == "xml" || ext == "rss")
+        type = "application/xml";
+    else if (ext == "js")
+        type = "text/javascript";
+    else if (ext == "css")
+        type = "text/css";
+    else if (ext == "csv")
+        type = "text/csv";
+    const char* charset = codePage < std::size(Charsets) ? Charsets[codePage] : Charsets[0];
+    return std::string(type) + "; charset=" + charset;
+}
+
+bool NormaliseFingerprint(std::string_view text, std::string& out) {
+    out.clear();
+    for (const char c : text) {
+        if (c == ':' || c == ' ' || c == '-')
+            continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out.size() == 64;
+}
+
+TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::string_view page,
+                         const THttpLimits& limits) noexcept {
+    try {
+        return TExchange(config, page, limits).Run(url);
+    } catch (const std::exception& e) {
+        return {false, e.what()};
+    } catch (...) {
+        return {false, "The HTTP request failed."};
+    }
+}
+
+TDeliveryResult THttpDelivery::Deliver(TWorkData&, const TWorkConfig& config, const TDeliveryPage& page) noexcept {
+    try {
+        const std::string url = page.ExpandUrl ? page.ExpandUrl(config.HTTP.URL) : config.HTTP.URL;
+        return SendHttp(config, url, page.Bytes, Limits);
+    } catch (...) {
+        return {false, "Out of memory."};
+    }
+}
+
+} // namespace kw

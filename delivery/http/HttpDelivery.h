@@ -1,0 +1,37 @@
+// The HTTP(S) target: the page to a web endpoint or a stream server. GET sends the URL alone
+// (its tags carry the values: an Icecast title update is a URL), POST and PUT send the page's
+// bytes as the body. Redirects are followed here, at most MaxRedirects times, and credentials
+// go only to the origin they were given for.
+#pragma once
+#include "delivery/Delivery.h"
+#include <string>
+#include <string_view>
+
+namespace kw {
+
+struct THttpLimits {
+    int ConnectMs = 10000;  // name lookup, connect, TLS
+    int RestMs = 30000;     // the request and the response
+    int MaxRedirects = 3;
+};
+
+// "text/html; charset=utf-8" and the like, from the output file's extension and the code page.
+std::string DefaultContentType(const std::string& fileOut, uint8_t codePage);
+
+// A SHA-256 fingerprint as people copy it ("AB:CD:...", spaces or none) as 64 lower-case hex
+// digits; false when it is not 32 bytes of hex.
+bool NormaliseFingerprint(std::string_view text, std::string& out);
+
+// One delivery: `url` is the work's URL with its tags expanded. Never throws.
+TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::string_view page,
+                         const THttpLimits& limits) noexcept;
+
+class THttpDelivery final : public IDelivery {
+public:
+    const char* Label() const noexcept override { return "HTTP"; }
+    bool Wanted(const TWorkConfig& config) const noexcept override { return config.Target == tcHTTP; }
+    TDeliveryResult Deliver(TWorkData& work, const TWorkConfig& config, const TDeliveryPage& page) noexcept override;
+    THttpLimits Limits;
+};
+
+} // namespace kw

@@ -1,0 +1,97 @@
+// The TCP and UDP text targets.
+#include "delivery/text/TextDelivery.h"
+#include "platform/NameLookup.h"
+#include "platform/Tcp.h"
+#include "platform/Udp.h"
+#include <exception>
+
+namespace kw {
+
+namespace {
+
+std::string Peer(const TTextUse& to) { return to.Host + ":" + std::to_string(to.Port); }
+
+TDeliveryResult Failure(const TTextUse& to, const net::TNetStatus& s, const char* whatTimedOut) {
+    const std::string text = s.Kind == net::TNetStatus::TimedOut ? std::string(whatTimedOut)
+                             : s.Kind == net::TNetStatus::Closed ? std::string("The peer closed the connection.")
+                                                                 : s.Text;
+    return {false, Peer(to) + ": " + text};
+}
+
+// A target without a host or port has nowhere to go: said plainly rather than as a socket error.
+bool Addressed(const TTextUse& to) { return !to.Host.empty() && to.Port != 0; }
+TDeliveryResult NoAddress() { return {false, "No host or port is set."}; }
+
+} // namespace
+
+std::vector<std::string_view> SplitPageLines(std::string_view page) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < page.size(); ++i) {
+        if (page[i] == '\r' && i + 1 < page.size() && page[i + 1] == '\n')
+            ++i;
+        else if (page[i] != '\r' && page[i] != '\n')
+            continue;
+        lines.push_back(page.substr(start, i + 1 - start));
+        start = i + 1;
+    }
+    if (start < page.size())
+        lines.push_back(page.substr(start));
+    return lines;
+}
+
+TDeliveryResult SendTcpText(const TTextUse& to, std::string_view page, const TTextTimeouts& limits) noexcept {
+    try {
+        if (!Addressed(to))
+            return NoAddress();
+        net::TTcpConnection c;
+        net::TNetStatus s = c.Connect(to.Host, to.Port, limits.ConnectMs);
+        if (!s.ok())
+            return Failure(to, s, "Connect timed out.");
+        s = c.SendAll(page.data(), page.size(), limits.SendMs);
+        if (!s.ok())
+            return Failure(to, s, "Send timed out: the peer took no data.");
+        // Whatever the device answered is read away before closing: closing with unread data
+        // resets the connection, and a reset can cost the peer the end of the page.
+        // Only what has arrived, and at most 64 KiB: a device that talks without end cannot hold
+        // the render.
+        char sink[4096];
+        size_t got = 0;
+        for (size_t drained = 0; drained < 65536 && c.Receive(sink, sizeof sink, got, 0).ok() && got > 0;)
+            drained += got;
+        c.Close();
+        return {true, {}};
+    } catch (const std::exception& e) {
+        return {false, e.what()};
+    } catch (...) {
+        return {false, "Sending failed."};
+    }
+}
+
+TDeliveryResult SendUdpLines(const TTextUse& to, std::string_view page, const TTextTimeouts& limits) noexcept {
+    try {
+        if (!Addressed(to))
+            return NoAddress();
+        net::TIpv4Endpoint peer;
+        net::TNetStatus s = net::LookUpWithin(to.Host, peer, limits.ConnectMs);
+        if (!s.ok())
+            return Failure(to, s, "Name lookup timed out.");
+        peer.Port = to.Port;
+        net::TUdpSocket socket;
+        s = socket.Open();
+        if (!s.ok())
+            return Failure(to, s, "");
+        for (const std::string_view line : SplitPageLines(page)) {
+            s = socket.SendTo(peer, line.data(), line.size(), limits.SendMs);
+            if (!s.ok())
+                return Failure(to, s, "Send timed out.");
+        }
+        return {true, {}};
+    } catch (const std::exception& e) {
+        return {false, e.what()};
+    } catch (...) {
+        return {false, "Sending failed."};
+    }
+}
+
+} // namespace kw

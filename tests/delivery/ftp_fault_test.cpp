@@ -1,0 +1,371 @@
+// The FTP client against a scripted server: the exact command sequence, and the faults that
+// real servers do not produce on demand (bad greetings and replies, refusals, aborted and
+// stalled transfers, silence, dropped connections).
+#include "FakeFtpServer.h"
+#include "delivery/ftp/FtpBrowser.h"
+#include "delivery/ftp/FtpClient.h"
+#include "RenderedUpload.h"
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace kw {
+namespace {
+
+using test::TFakeFtpServer;
+using test::TFakeSession;
+
+// A file private to the running test: ctest runs the tests of this program side by side.
+std::filesystem::path TempPath(const std::string& name) {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::filesystem::temp_directory_path() / (std::string("kwftp_") + test->name() + "_" + name);
+}
+
+std::string TempFile(const std::string& name, const std::string& content) {
+    const auto path = TempPath(name);
+    std::ofstream(path, std::ios::binary) << content;
+    return path.string();
+}
+
+class FtpFaultTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetDefaultFtpTimeouts({2000, 1500, 1500}); }
+    void TearDown() override {
+        SetDefaultFtpTimeouts({});
+        std::error_code ec;
+        for (const char* name : {"page.tpl", "page.html", "big.tpl"})
+            std::filesystem::remove(TempPath(name), ec);
+    }
+
+    TWorkConfig Config(uint16_t port, bool passive = true) {
+        TWorkConfig c;
+        c.FileIn = TempFile("page.tpl", "<html>page</html>");  // the page gets CR LF
+        c.FileOut = TempPath("page.html").string();
+        c.FTP.Use = true;
+        c.FTP.Server = "127.0.0.1";
+        c.FTP.Port = port;
+        c.FTP.Passive = passive;
+        c.FTP.Login = "kw";
+        c.FTP.Password = "secret";
+        c.FTP.Folder = "/";
+        c.FTP.RemoteName = "page.html";
+        return c;
+    }
+
+    // The render of the work at `position`, with the FTP delivery; returns the status text.
+    std::string Upload(const TWorkConfig& config, int position = 0) { return render.Render(work, config, position); }
+
+    test::TRenderedUpload render;
+    TWorkPtr work = std::make_shared<TWorkData>();
+};
+
+// A passive store answered by the server; `final` is the reply after the data.
+void ServePassiveStore(TFakeSession& s, const std::string& final, std::string* data = nullptr) {
+    s.Login();
+    for (std::string cmd = s.Command(); !cmd.empty(); cmd = s.Command()) {
+        if (cmd == "PASV") {
+            s.Reply(s.OpenPassive());
+        } else if (cmd.rfind("STOR", 0) == 0 || cmd == "STOU") {
+            s.AcceptData();
+            s.Reply("150 go ahead");
+            const std::string bytes = s.ReadAllData();
+            if (data)
+                *data = bytes;
+            s.Send(final);
+        } else {
+            s.Reply("250 ok");
+        }
+    }
+}
+
+TEST_F(FtpFaultTest, SendsTheExactCommandSequenceWithoutQuit) {
+    std::string received;
+    TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, "226 done\r\n", &received); });
+    TWorkConfig c = Config(server.Port());
+    c.FTP.Folder = "/www";
+    EXPECT_NE(Upload(c, 5).find(" (FTP)"), std::string::npos) << work->Show.Text();
+    server.Join();
+    const std::vector<std::string> expected = {"USER kw", "PASS secret", "TYPE I", "SYST",
+                                               "CWD /www", "PASV", "STOR page.html"};
+    EXPECT_EQ(server.Commands(), expected);
+    EXPECT_EQ(received, "<html>page</html>\r\n");
+    EXPECT_EQ(work->Show.Color(), NormalColor());
+    EXPECT_FALSE(FtpClientOf(*work));  // released after the upload
+}
+
+// The bytes on the wire: Windows-1251 as stored without the UTF-8 option, UTF-8 with it.
+TEST_F(FtpFaultTest, CyrillicFolderAndNameFollowTheUtf8Option) {
+    const std::string folder1251 = "/\xEF\xE0\xEF\xEA\xE0";  // "/папка"
+    const std::string name1251 = "\xEF.html";                  // "п.html"
+    for (const bool utf8 : {false, true}) {
+        TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, "226 done\r\n"); });
+        TWorkConfig c = Config(server.Port());
+        c.FTP.Folder = folder1251;
+        c.FTP.RemoteName = name1251;
+        c.FTP.UTF8 = utf8;
+        EXPECT_NE(Upload(c).find(" (FTP)"), std::string::npos) << work->Show.Text();
+        server.Join();
+        const std::vector<std::string> commands = server.Commands();
+        ASSERT_EQ(commands.size(), 7u);
+        EXPECT_EQ(commands[4], utf8 ? "CWD /\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0" : "CWD " + folder1251);
+        EXPECT_EQ(commands[6], utf8 ? "STOR \xD0\xBF.html" : "STOR " + name1251);
+    }
+}
+
+TEST_F(FtpFaultTest, RootFolderSendsNoCwdAndEmptyNameSendsStou) {
+    TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, "250 stored\r\n"); });
+    TWorkConfig c = Config(server.Port());
+    c.FTP.RemoteName.clear();
+    Upload(c);
+    server.Join();
+    const std::vector<std::string> expected = {"USER kw", "PASS secret", "TYPE I", "SYST", "PASV", "STOU"};
+    EXPECT_EQ(server.Commands(), expected);
+}
+
+TEST_F(FtpFaultTest, AbortedTransferIsAFailureEvenWhenA226Follows) {
+    for (const char* abort : {"426 Connection closed; transfer aborted.\r\n226 closing\r\n", "450 busy\r\n"}) {
+        TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, abort); });
+        work->Show.Set("", 0, false, true);
+        EXPECT_EQ(Upload(Config(server.Port()), 2).rfind("2 FTP: Transfer aborted by the server: 4", 0), 0u)
+            << work->Show.Text();
+        EXPECT_EQ(work->Show.Color(), clRed);
+        EXPECT_TRUE(work->Show.Take().LogIt);
+    }
+}
+
+TEST_F(FtpFaultTest, RejectedGreetingOrLoginKeepsTheClosedClient) {
+    const std::vector<std::pair<TFakeFtpServer::TScript, std::string>> cases = {
+        {[](TFakeSession& s) { s.Reply("421 Too many users"); }, "0 FTP: 421 Too many users"},
+        {[](TFakeSession& s) {
+             s.Reply("220 hi");
+             s.Command();
+             s.Reply("331 pw");
+             s.Command();
+             s.Reply("530 Login incorrect.");
+         },
+         "0 FTP: 530 Login incorrect."},
+        {[](TFakeSession& s) {
+             s.Reply("220 hi");
+             s.Command();
+             s.Reply("230 in");
+             s.Command();
+             s.Reply("504 no binary");
+         },
+         "0 FTP: 504 no binary"},
+    };
+    for (const auto& [script, text] : cases) {
+        TFakeFtpServer server(script);
+        EXPECT_EQ(Upload(Config(server.Port())), text);
+        ASSERT_TRUE(FtpClientOf(*work));  // kept, closed, for the next PrepareUpload
+        EXPECT_FALSE(FtpClientOf(*work)->Connected());
+    }
+}
+
+TEST_F(FtpFaultTest, MultiLineRepliesAreReadWhole) {
+    TFakeFtpServer server([](TFakeSession& s) {
+        s.Send("220-Welcome\r\n  to the station\r\n220-still talking\r\n220 ready\r\n");
+        s.Command();
+        s.Send("230-Hello\r\n230 in\r\n");
+        s.Command();
+        s.Reply("200 ok");
+        s.Command();
+        s.Send("500-SYST not understood\r\n500 really\r\n");
+        s.Command();
+        s.Send("550-No such folder\r\n    twice\r\n550 End\r\n");
+    });
+    TWorkConfig c = Config(server.Port());
+    c.FTP.Folder = "www";
+    EXPECT_EQ(Upload(c), "0 FTP: 550 No such folder twice End");
+    server.Join();
+    EXPECT_EQ(server.Commands().back(), "CWD www");
+}
+
+TEST_F(FtpFaultTest, HostileRepliesFailCleanly) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"2x0 garbage\r\n", "0 FTP: Malformed reply from the server: 2x0 garbage"},
+        {std::string(20000, 'x'), "0 FTP: Reply line from the server is too long."},
+        {"220-never ending\r\n" + std::string(3000, '\n'), "0 FTP: Reply from the server has too many lines."},
+    };
+    for (const auto& [first, text] : cases) {
+        const std::string greeting = first;
+        TFakeFtpServer server([&](TFakeSession& s) {
+            s.Send(greeting);
+            s.Command();  // wait until the client gives up
+        });
+        EXPECT_EQ(Upload(Config(server.Port())), text);
+    }
+}
+
+TEST_F(FtpFaultTest, MalformedPasvFailsAndUnbracketedPasvWorks) {
+    for (const char* pasv : {"227 Entering Passive Mode (127,0,0,1,300,1)", "227 Entering (127,0,0,1,4)"}) {
+        TFakeFtpServer server([&](TFakeSession& s) {
+            s.Login();
+            s.Command();
+            s.Reply(pasv);
+            s.Command();
+        });
+        EXPECT_EQ(Upload(Config(server.Port())).rfind("0 FTP: Malformed PASV reply: 227", 0), 0u) << work->Show.Text();
+    }
+    TFakeFtpServer server([](TFakeSession& s) {
+        s.Login();
+        s.Command();
+        std::string pasv = s.OpenPassive();  // "227 Entering Passive Mode (h,h,h,h,p,p)."
+        pasv = pasv.substr(0, pasv.find('(')) + pasv.substr(pasv.find('(') + 1, pasv.find(')') - pasv.find('(') - 1);
+        s.Reply(pasv);
+        s.Command();
+        s.AcceptData();
+        s.Reply("125 open");
+        s.ReadAllData();
+        s.Reply("226 ok");
+    });
+    EXPECT_NE(Upload(Config(server.Port())).find("(FTP)"), std::string::npos) << work->Show.Text();
+}
+
+TEST_F(FtpFaultTest, EveryWaitIsBounded) {
+    // No reply after USER.
+    {
+        TFakeFtpServer server([](TFakeSession& s) {
+            s.Reply("220 hi");
+            s.Command();
+            s.Command();  // stays silent until the client closes
+        });
+        EXPECT_EQ(Upload(Config(server.Port())), "0 FTP: Read timed out: no reply from the server within 1500 ms.");
+    }
+    // No final reply after the data (a 426 that is never followed up behaves the same).
+    {
+        TFakeFtpServer server([](TFakeSession& s) { ServePassiveStore(s, ""); });
+        EXPECT_EQ(Upload(Config(server.Port())), "0 FTP: Read timed out: no reply from the server within 1500 ms.");
+    }
+    // Active mode: the server never connects back.
+    {
+        TFakeFtpServer server([](TFakeSession& s) {
+            s.Login();
+            s.Command();
+            s.Reply("200 PORT ok");
+            s.Command();
+            s.Reply("150 connecting");
+            s.Command();
+        });
+        EXPECT_EQ(Upload(Config(server.Port(), false)),
+                  "0 FTP: The server did not open the data connection within 1500 ms.");
+    }
+}
+
+TEST_F(FtpFaultTest, StalledOrDroppedDataConnectionFailsTheUpload) {
+    // The server opens the data connection but never reads it: the send stalls.
+    const std::string big(48u << 20, 'k');
+    {
+        TFakeFtpServer server([](TFakeSession& s) {
+            s.Login();
+            s.Command();
+            s.Reply(s.OpenPassive());
+            s.Command();
+            s.AcceptData();
+            s.Reply("150 go");
+            s.Command();
+        });
+        TWorkConfig c = Config(server.Port());
+        c.FileIn = TempFile("big.tpl", big);
+        EXPECT_EQ(Upload(c), "0 FTP: Data transfer stalled: the server took no data for 1500 ms.");
+    }
+    // The server drops both connections in the middle of the transfer.
+    {
+        TFakeFtpServer server([](TFakeSession& s) {
+            s.Login();
+            s.Command();
+            s.Reply(s.OpenPassive());
+            s.Command();
+            s.AcceptData();
+            s.Reply("150 go");
+            char buf[1000];
+            size_t got = 0;
+            (void)s.Data.Receive(buf, sizeof buf, got, TFakeSession::WaitMs);
+            s.Data.Close();
+            s.Control.Close();
+        });
+        TWorkConfig c = Config(server.Port());
+        c.FileIn = TempFile("big.tpl", big);
+        const std::string text = Upload(c);
+        EXPECT_EQ(text.rfind("0 FTP: ", 0), 0u) << text;
+        EXPECT_EQ(work->Show.Color(), clRed);
+    }
+}
+
+TEST_F(FtpFaultTest, RefusedConnectionAndMissingFileAreReported) {
+    uint16_t closedPort = 0;
+    {
+        net::TTcpListener l;
+        net::TIpv4Endpoint e{{127, 0, 0, 1}, 0};
+        ASSERT_TRUE(l.Listen(e).ok());
+        ASSERT_TRUE(l.LocalEndpoint(e).ok());
+        closedPort = e.Port;
+    }
+    const std::string refused = Upload(Config(closedPort), 3);
+    EXPECT_EQ(refused.rfind("3 FTP: ", 0), 0u);
+    EXPECT_GT(refused.size(), 8u);
+    ASSERT_TRUE(FtpClientOf(*work));
+    const TFtpClient* kept = FtpClientOf(*work).get();
+    PrepareUpload(*work, Config(closedPort));
+    EXPECT_EQ(FtpClientOf(*work).get(), kept);  // the next upload reuses the same client
+
+    TFakeFtpServer server([](TFakeSession& s) {
+        s.Login();
+        s.Command();
+    });
+    // The render always writes the page before it delivers; the target still checks.
+    TWorkConfig c = Config(server.Port());
+    c.FileOut = TempPath("missing").string();
+    const TDeliveryResult missing = TFtpDelivery().Deliver(*work, c, TDeliveryPage{});
+    EXPECT_FALSE(missing.Ok);
+    EXPECT_EQ(missing.Message.rfind("Cannot open ", 0), 0u) << missing.Message;
+}
+
+TEST_F(FtpFaultTest, LineBreaksInNamesAreNotSent) {
+    TFakeFtpServer server([](TFakeSession& s) {
+        s.Login();
+        s.Command();
+    });
+    TWorkConfig c = Config(server.Port());
+    c.FTP.Folder = "www\r\nDELE index.html";
+    EXPECT_EQ(Upload(c), "0 FTP: A line break in a name or folder cannot be sent to the server.");
+    server.Join();
+    EXPECT_EQ(server.Commands().size(), 4u);
+}
+
+// The browser's listing: a data connection that never delivers is bounded too.
+class NullView : public IFtpFolderView {
+public:
+    void ShowCurrentFolder(const std::string&) override {}
+    void ShowFolders(const std::vector<std::string>&) override {}
+    void ShowFiles(const std::vector<TFtpFileRow>&) override {}
+    void FitColumns(const std::vector<int>&) override {}
+    bool SelectedFolder(std::string&) override { return false; }
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+    int ShowModal(TFtpFolderBrowser&) override { return 1; }
+    std::vector<std::string> errors;
+};
+
+TEST_F(FtpFaultTest, BrowserListingThatStallsIsReported) {
+    TFakeFtpServer server([](TFakeSession& s) {
+        s.Login();
+        s.Command();
+        s.Reply("250 ok");
+        s.Command();
+        s.Reply("257 \"/pub\" is current");
+        s.Command();
+        s.Reply(s.OpenPassive());
+        s.AcceptData();
+        s.Command();
+        s.Reply("150 here it comes");
+        s.Command();
+    });
+    TFTPUse ftp = Config(server.Port()).FTP;
+    ftp.Folder = "pub";
+    NullView view;
+    EXPECT_EQ(SelectFtpFolder(ftp, view), "/pub");
+    ASSERT_EQ(view.errors.size(), 1u);
+    EXPECT_EQ(view.errors[0], "Data transfer stalled: no data from the server for 1500 ms.");
+}
+
+} // namespace
+} // namespace kw
