@@ -12,7 +12,10 @@ kw_wine_env() {
         echo "kw_wine_env: the locale ru_RU.UTF-8 is missing (scripts/install-deps.sh makes it)" >&2
         return 1
     fi
-    export LC_ALL=ru_RU.UTF-8
+    # A shell that started before install-deps.sh made the locale cannot switch to it itself
+    # (the C library remembers that its locale archive was missing) and says so; the programs
+    # it starts from here on read the archive afresh and get the locale.
+    { export LC_ALL=ru_RU.UTF-8; } 2>/dev/null
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         local log="$build_dir/wineboot.log"
