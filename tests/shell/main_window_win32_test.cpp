@@ -256,7 +256,7 @@ TEST_F(MainWindow, ToolBarAt459PixelsAndTheMinimumSize) {
     EXPECT_EQ(b.Delete.Left, b.Edit.Left + b.Edit.Width + 1);
     EXPECT_EQ(b.SendNow.Left, b.Delete.Left + b.Delete.Width + 1);
     EXPECT_EQ(b.Pid.Left, b.SendNow.Left + b.SendNow.Width + 1);
-    for (int id : {IDC_SBADD, IDC_SBEDIT, IDC_SBDELETE, IDC_SBSENDNOW}) {
+    for (int id : {TKW_PAGE::IDC_SBADD, TKW_PAGE::IDC_SBEDIT, TKW_PAGE::IDC_SBDELETE, TKW_PAGE::IDC_SBSENDNOW}) {
         RECT r;
         GetWindowRect(page->Button(id), &r);
         EXPECT_GE(r.right - r.left, page->ToolBarWantedWidth(id)) << "caption cut short on button " << id;

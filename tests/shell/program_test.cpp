@@ -260,7 +260,7 @@ struct THeldDelivery : IDelivery {
     bool held = false;
     const char* Label() const noexcept override { return "held"; }
     bool Wanted(const TWorkConfig&) const noexcept override { return true; }
-    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&) noexcept override {
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&, const TDeliveryPage&) noexcept override {
         std::unique_lock<std::mutex> lock(m);
         cv.wait_for(lock, std::chrono::seconds(10), [this] { return !held; });
         return {true, {}};
