@@ -4,6 +4,7 @@
 // being rendered and starts nothing.
 #include <winsock2.h>
 #include "platform/Tcp.h"
+#include "tests/e2e/OtherProcess_win32.h"
 #include "tests/e2e/Station_win32.h"
 #include <atomic>
 #include <gtest/gtest.h>
@@ -13,85 +14,8 @@
 namespace kw::e2e {
 namespace {
 
-// Takes every connection on 127.0.0.1 and never says a word: an upload to it waits for the
-// server's greeting until its own time limit.
-class TSilentServer {
-public:
-    TSilentServer() {
-        net::TIpv4Endpoint local{{127, 0, 0, 1}, 0};
-        ok_ = listener_.Listen(local, 8).ok() && listener_.LocalEndpoint(local).ok();
-        port_ = local.Port;
-        thread_ = std::thread([this] {
-            while (!stop_) {
-                net::TTcpConnection c;
-                if (listener_.Accept(c, 100).ok()) {
-                    held_.push_back(std::move(c));
-                    ++accepted_;
-                }
-            }
-        });
-    }
-    ~TSilentServer() {
-        stop_ = true;
-        thread_.join();
-    }
-    bool Ok() const { return ok_; }
-    uint16_t Port() const { return port_; }
-    int Accepted() const { return accepted_; }
-
-private:
-    net::TTcpListener listener_;
-    std::vector<net::TTcpConnection> held_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> accepted_{0};
-    std::thread thread_;
-    uint16_t port_ = 0;
-    bool ok_ = false;
-};
-
-// A left click at the centre of `w` in its own message queue (the pointer of SendInput does
-// not reach the windows of another Wine process under Xvfb).
-void ClickWindow(HWND w) {
-    RECT r{};
-    GetClientRect(w, &r);
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(w, WM_LBUTTONUP, 0, at);
-}
-
-HWND Child(HWND parent, int id) {
-    struct TFind {
-        int id;
-        HWND found;
-    } find{id, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto& f = *reinterpret_cast<TFind*>(lp);
-            if (GetDlgCtrlID(w) != f.id)
-                return TRUE;
-            f.found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
-
 // A click on row `row` of the works grid of another process.
-void ClickRow(HANDLE process, HWND grid, int row) {
-    RECT r{LVIR_BOUNDS, 0, 0, 0};
-    void* remote = VirtualAllocEx(process, nullptr, sizeof r, MEM_COMMIT, PAGE_READWRITE);
-    ASSERT_NE(remote, nullptr);
-    WriteProcessMemory(process, remote, &r, sizeof r, nullptr);
-    DWORD_PTR ok = 0;
-    SendMessageTimeoutW(grid, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote),
-                        SMTO_ABORTIFHUNG, 3000, &ok);
-    ReadProcessMemory(process, remote, &r, sizeof r, nullptr);
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    PostMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(grid, WM_LBUTTONUP, 0, at);
-}
+void ClickRow(HANDLE process, HWND grid, int row) { ClickItem(grid, RemoteItemRect(process, grid, row)); }
 
 // The texts of a message dialog of another process (its static controls).
 std::string DialogText(HWND dialog) {
