@@ -72,6 +72,13 @@ struct EditWorkDialog : ::testing::Test {
         kw::test::KeyboardWindow() = form->Hwnd();  // Tab, Enter and Escape as in its modal loop
     }
     HWND C(const char* name) const { return kw::test::Named(form->Components(), name); }
+    // Chooses a target in the editor's list with the keyboard, as a person does on a closed list.
+    void ChooseTarget(int target) {
+        SetFocus(C("CBTarget"));
+        kw::test::PressKey(VK_HOME);
+        for (int i = 0; i < target; ++i)
+            kw::test::PressKey(VK_DOWN);
+    }
     std::string Text(const char* name) const { return win::GetText(C(name)); }
     std::string Ini(const std::string& section, const std::string& key) const {
         return profile::ReadString(settings.FileName, section, key, "<none>");
@@ -110,14 +117,14 @@ TEST_F(EditWorkDialog, OpensWithTheDefaultsOfANewWorkTranslatedAndCentred) {
     EXPECT_NEAR((r.left + r.right) / 2, (m.rcWork.left + m.rcWork.right) / 2, 2);
     EXPECT_NEAR((r.top + r.bottom) / 2, (m.rcWork.top + m.rcWork.bottom) / 2, 2);
 
-    // The FTP group shows only while the box is ticked; the form grows and shrinks with it.
-    Click(C("CBFTPUse"));
+    // The FTP group shows only while FTP is chosen; the form grows and shrinks with it.
+    ChooseTarget(tcFTP);
     EXPECT_TRUE(IsWindowVisible(C("GBFTP")));
     EXPECT_TRUE(IsWindowVisible(C("EFTPFileName")));
     RECT big;
     GetWindowRect(form->Hwnd(), &big);
     EXPECT_GT(big.bottom - big.top, r.bottom - r.top);
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFileOnly);
     EXPECT_FALSE(IsWindowVisible(C("EFTPServer")));
 }
 
@@ -156,7 +163,7 @@ TEST_F(EditWorkDialog, EveryFailedCheckShowsItsMessageAndKeepsTheInput) {
         {[&] { Type(C("FEFileOut"), AnsiUpperCase(other)); }, "template of Now"},
         {[&] { Type(C("FEFileOut"), folder.Path("NOW.HTML")); }, "output of Now"},
         {[&] { Type(C("EName"), "Now"), Type(C("FEFileOut"), folder.Path("song.html")); }, "same name"},
-        {[&] { Type(C("EName"), "NOW"), Click(C("CBFTPUse")); }, "server"},  // names differing in case are allowed
+        {[&] { Type(C("EName"), "NOW"), ChooseTarget(tcFTP); }, "server"},  // names differing in case are allowed
         {[&] { Type(C("EFTPServer"), "127.0.0.1"); }, "user"},
         {[&] { Type(C("EFTPUser"), "kw"); Type(C("EFTPPass"), "  "); }, "password"},
     };
@@ -206,12 +213,12 @@ TEST_F(EditWorkDialog, ANewWorkIsSavedWithItsSectionAndTwoInOneSecondGetACounter
 TEST_F(EditWorkDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
     Open(-1);
     kw::test::BringToFront(form->Hwnd());
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFTP);
     ASSERT_TRUE(IsWindowVisible(C("EFTPServer")));
     HWND browseIn = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEIN_BROWSE);
     HWND browseOut = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEOUT_BROWSE);
     const std::vector<HWND> expected = {
-        C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBFTPUse"),
+        C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBTarget"),
         C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("EFTPUser"), C("EFTPPass"),
         C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("CBCodePage"), C("CBEscaping"),
         C("SBPreview"), C("SBTags"), C("SBSave"), C("SBCancel")};
@@ -307,7 +314,7 @@ TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys
     EXPECT_TRUE(IsWindowVisible(C("GBFTP")));
     EXPECT_EQ(Text("EFTPPass"), "secret");
     Type(C("FEFileIn"), tpl);
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFileOnly);
     Click(C("SBSave"));
     ASSERT_EQ(form->ModalResult(), 1);
     const TWorkConfig saved = settings.Works.At(0)->Config();
@@ -324,7 +331,7 @@ TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys
 TEST_F(EditWorkDialog, FtpOnWithoutRemoteNameUploadsUnderTheOutputFilesName) {
     Open(-1);
     FillValid(U("Эфир \"сейчас\""), folder.Path("site now.html"));
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFTP);
     Type(C("EFTPServer"), " 127.0.0.1 ");
     Type(C("EFTPUser"), " kw ");
     Type(C("EFTPPass"), " p w ");
@@ -371,7 +378,7 @@ TEST_F(EditWorkDialog, FileNamesWithBlanksShowInQuotesAndAreTakenWithout) {
 
 TEST_F(EditWorkDialog, ShowPasswordSwitchesTheMask) {
     Open(-1);
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFTP);
     Type(C("EFTPPass"), "abc");
     Click(C("CBShowPass"));
     EXPECT_EQ(SendMessageW(C("EFTPPass"), EM_GETPASSWORDCHAR, 0, 0), 0);
@@ -389,7 +396,7 @@ std::string FakeBrowser(HWND, const TFTPUse& ftp) {
 TEST_F(EditWorkDialog, TheFolderButtonChecksTheLoginFirstThenTakesTheBrowsersFolder) {
     Open(-1);
     TDriver driver;
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFTP);
     Click(C("SBSelectDir"));  // the login's checks come first
     ASSERT_EQ(driver.Messages.size(), 1u);
     EXPECT_EQ(driver.Messages[0], "server");
