@@ -28,7 +28,7 @@ TEditWorkFields FillData(const TWorkList& works, int index) {
     f.FTPPass = c.FTP.Password;
     f.FTPPath = c.FTP.Folder;
     f.FTPFileName = c.FTP.RemoteName;
-    f.HTTPMethod = c.HTTP.Method < HttpMethodCount ? c.HTTP.Method : hmGET;
+    f.HTTPMethod = c.HTTP.Method < HttpMethodCount ? c.HTTP.Method : static_cast<int>(hmGET);
     f.HTTPURL = c.HTTP.URL;
     f.HTTPUser = c.HTTP.Login;
     f.HTTPPass = c.HTTP.Password;

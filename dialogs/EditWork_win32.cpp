@@ -145,7 +145,7 @@ void TFEditWork::CreateHttpGroup() {
     AddLabel("LHTTPPass", "Пароль", gx, g + 108, gl);
     eHTTPPass_ = AddEdit("EHTTPPass", "TEdit", IDC_EHTTPPASS, fx, g + 108, fw, ES_PASSWORD);
     SendMessageW(eHTTPPass_, EM_SETPASSWORDCHAR, L'*', 0);
-    AddLabel("LHTTPType", "Тип содержимого", gx, g + 136, gl);
+    AddLabel("LHTTPType", "Тип MIME", gx, g + 136, gl);
     eHTTPType_ = AddEdit("EHTTPType", "TEdit", IDC_EHTTPTYPE, fx, g + 136, fw);
     AddLabel("LHTTPCert", "Сертификат", gx, g + 164, gl);
     eHTTPCert_ = AddEdit("EHTTPCert", "TEdit", IDC_EHTTPCERT, fx, g + 164, fw);
