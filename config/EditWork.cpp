@@ -1,6 +1,7 @@
 // The work editor's decisions: fill, check, new section, apply.
 #include "config/EditWork.h"
 #include "config/EditWorkText.h"
+#include "config/TargetChecks.h"
 #include "platform/FileSystem.h"
 #include <cstdio>
 
@@ -18,7 +19,7 @@ TEditWorkFields FillData(const TWorkList& works, int index) {
     f.Secs = c.Update;
     f.CodePage = c.CodePage < CodePageCount ? c.CodePage : 0;
     f.Escaping = c.Escaping < EscapingModeCount ? c.Escaping : 0;
-    f.FTPUse = c.FTP.Use;
+    f.Target = TargetChoiceOf(c);
     f.FTPServer = c.FTP.Server;
     f.FTPPort = c.FTP.Port;
     f.FTPPassive = c.FTP.Passive;
@@ -27,6 +28,14 @@ TEditWorkFields FillData(const TWorkList& works, int index) {
     f.FTPPass = c.FTP.Password;
     f.FTPPath = c.FTP.Folder;
     f.FTPFileName = c.FTP.RemoteName;
+    f.HTTPMethod = c.HTTP.Method < HttpMethodCount ? c.HTTP.Method : static_cast<int>(hmGET);
+    f.HTTPURL = c.HTTP.URL;
+    f.HTTPUser = c.HTTP.Login;
+    f.HTTPPass = c.HTTP.Password;
+    f.HTTPType = c.HTTP.ContentType;
+    f.HTTPCert = c.HTTP.CertSHA256;
+    f.TextHost = c.Text.Host;
+    f.TextPort = c.Text.Port ? std::to_string(c.Text.Port) : std::string();
     return f;
 }
 
@@ -62,10 +71,8 @@ TCheckResult CheckSttings(const TEditWorkFields& f, const TWorkList& works, int 
         return Fail("SetFileOut");
     if (f.FileIn == f.FileOut)
         return Fail("SetInOutErr");
-    if (f.FTPUse) {
-        if (const std::string key = CheckBrowseFields(f); !key.empty())
-            return Fail(key.c_str());
-    }
+    if (const std::string key = CheckTargetFields(f); !key.empty())
+        return Fail(key.c_str());
     const std::string outUpper = AnsiUpperCase(TrimText(f.FileOut));
     const auto all = works.Snapshot();
     for (size_t i = 0; i < all.size(); ++i) {
@@ -75,6 +82,31 @@ TCheckResult CheckSttings(const TEditWorkFields& f, const TWorkList& works, int 
             return r;
     }
     return {};
+}
+
+std::string CheckTargetFields(const TEditWorkFields& f) {
+    switch (f.Target) {
+    case tcFTP: return CheckBrowseFields(f);
+    case tcHTTP: {
+        TUrlParts parts;
+        std::string fingerprint;
+        if (!SplitUrl(TrimText(f.HTTPURL), parts))
+            return "NoHTTPURL";
+        if (!TrimText(f.HTTPCert).empty() && !NormaliseFingerprint(TrimText(f.HTTPCert), fingerprint))
+            return "BadCertSHA256";
+        return {};
+    }
+    case tcTCP:
+    case tcUDP: {
+        uint16_t port = 0;
+        if (TrimText(f.TextHost).empty())
+            return "NoTextHost";
+        if (!ParsePort(f.TextPort, port))
+            return "BadTextPort";
+        return {};
+    }
+    default: return {};
+    }
 }
 
 std::string CheckBrowseFields(const TEditWorkFields& f) {
@@ -113,6 +145,25 @@ int GetNewSection(TWorkList& works, const TLocalStamp& now, TWorkConfig config) 
     return works.IndexOf(raw);
 }
 
+namespace {
+
+void ApplyHttp(const TEditWorkFields& f, THTTPUse& h) {
+    h.Method = static_cast<uint8_t>(ClampToRange(f.HTTPMethod, 0, HttpMethodCount - 1));
+    h.URL = TrimText(f.HTTPURL);
+    h.Login = TrimText(f.HTTPUser);
+    h.Password = f.HTTPPass;
+    h.ContentType = TrimText(f.HTTPType);
+    h.CertSHA256 = TrimText(f.HTTPCert);
+}
+
+void ApplyText(const TEditWorkFields& f, TTextUse& t) {
+    t.Host = TrimText(f.TextHost);
+    uint16_t port = 0;
+    t.Port = ParsePort(f.TextPort, port) ? port : 0;
+}
+
+} // namespace
+
 TWorkConfig ApplySetting(const TEditWorkFields& f, TWorkConfig c) {
     c.Name = TrimText(f.Name);
     c.FileIn = f.FileIn;
@@ -120,10 +171,18 @@ TWorkConfig ApplySetting(const TEditWorkFields& f, TWorkConfig c) {
     c.Update = static_cast<int16_t>(ClampToRange(f.Secs, MinUpdateSecs, MaxUpdateSecs));
     c.CodePage = static_cast<uint8_t>(ClampToRange(f.CodePage, 0, CodePageCount - 1));
     c.Escaping = static_cast<uint8_t>(ClampToRange(f.Escaping, 0, EscapingModeCount - 1));
+    const auto target = static_cast<TTargetChoice>(ClampToRange(f.Target, 0, TargetChoiceCount - 1));
+    // A work keeps the values of its chosen target only: the others' keys leave the file.
     c.FTP = TFTPUse{};
-    c.FTP.Folder.clear();  // a work without FTP keeps no FTP values at all
-    c.FTP.Use = f.FTPUse;
-    if (!f.FTPUse)
+    c.FTP.Folder.clear();
+    c.HTTP = THTTPUse{};
+    c.Text = TTextUse{};
+    SetTargetChoice(c, target);
+    if (target == tcHTTP)
+        ApplyHttp(f, c.HTTP);
+    if (target == tcTCP || target == tcUDP)
+        ApplyText(f, c.Text);
+    if (target != tcFTP)
         return c;
     c.FTP.Server = f.FTPServer;
     c.FTP.Port = static_cast<uint16_t>(ClampToRange(f.FTPPort, MinFtpPort, MaxFtpPort));

@@ -17,6 +17,7 @@ constexpr int MaxFtpPort = 65535;
 constexpr int DefaultFtpPort = 21;
 constexpr int CodePageCount = 5;  // Windows-1251, UTF-8, KOI8-R, KOI8-U, CP866
 constexpr int EscapingModeCount = 5;  // none, HTML, XML, JSON, URL (render/ValueEscaping.h)
+constexpr int UrlFieldCapacity = 2048;  // an HTTP target's URL, tags included
 
 // The controls' contents as the user sees them. File names are the values taken from the
 // file-name fields, that is with the quotes of a name with blanks already dropped.
@@ -27,7 +28,7 @@ struct TEditWorkFields {
     int Secs = DefaultUpdateSecs;
     int CodePage = 0;
     int Escaping = 0;  // of the values tags insert; an unknown stored mode shows as none
-    bool FTPUse = false;
+    int Target = tcFileOnly;  // TTargetChoice: file only, FTP, HTTP(S), TCP, UDP
     std::string FTPServer;
     int FTPPort = DefaultFtpPort;
     bool FTPPassive = false;
@@ -36,6 +37,16 @@ struct TEditWorkFields {
     std::string FTPPass;
     std::string FTPPath = "/";
     std::string FTPFileName;
+    // the HTTP(S) target
+    int HTTPMethod = hmGET;
+    std::string HTTPURL;
+    std::string HTTPUser;
+    std::string HTTPPass;
+    std::string HTTPType;
+    std::string HTTPCert;
+    // the TCP and UDP text targets; the port as typed, so a wrong one can be told
+    std::string TextHost;
+    std::string TextPort;
 };
 
 // `FillData`: the controls for work `index`, or the defaults for -1 (or a position that is
@@ -57,6 +68,10 @@ using TFileExists = std::function<bool(const std::string&)>;
 // work's own position (skipped when comparing with the other works), -1 for a new work.
 TCheckResult CheckSttings(const TEditWorkFields& fields, const TWorkList& works, int editIndex,
                           const TFileExists& fileExists);
+
+// The checks of the chosen target's own fields (FTP: those of the folder browser button);
+// "" when they pass.
+std::string CheckTargetFields(const TEditWorkFields& fields);
 
 // The checks of the folder browser button: server, user, password; "" when all are there.
 std::string CheckBrowseFields(const TEditWorkFields& fields);

@@ -23,10 +23,12 @@ using win::AnsiFromUtf8;
 
 constexpr int FormWidth = 400;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
-constexpr int GroupTop = 158, GroupH = 196;
+constexpr int GroupTop = 158, GroupH = 196, HttpGroupH = 196, TextGroupH = 84;
 constexpr int TextCapacity = 255;  // what a work's text fields can hold
 
 const char* const CodePageItems[CodePageCount] = {"Windows-1251", "UTF-8", "KOI8-R", "KOI8-U", "CP866 (DOS)"};
+// "file only" is the language's words; the protocols keep their names
+const char* const TargetItems[TargetChoiceCount] = {"только файл", "FTP", "HTTP(S)", "TCP", "UDP"};
 
 TLocalStamp LocalStamp() {
     SYSTEMTIME t;
@@ -112,7 +114,60 @@ HWND TFEditWork::AddBrowse(int id, int x, int y) {
     return Place(win::MakeChild(Hwnd(), L"BUTTON", "...", WS_TABSTOP, 0, 0, 1, 1, id), x, y, 24, RowH);
 }
 
-// Created in the tab order of the editor; the FTP group's controls follow the group box.
+HWND TFEditWork::AddGroup(const char* name, const char* caption, int id, int height) {
+    HWND group = Place(win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8(caption), BS_GROUPBOX, 0, 0, 1, 1, id), LabelX,
+                       GroupTop, FormWidth - 2 * LabelX, height);
+    components_->Add(name, "TGroupBox", group);
+    return group;
+}
+
+win::TComboControl* TFEditWork::AddList(const char* name, int id, int x, int y, int w) {
+    HWND h = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1, id);
+    placed_.push_back(TPlaced{h, RECT{x, y, x + w, y + 200}});  // the height of the open list
+    return &components_->Add<win::TComboControl>(name, "TComboBox", h);
+}
+
+// The HTTP(S) group: method, address, credentials, content type, trusted certificate.
+void TFEditWork::CreateHttpGroup() {
+    const int first = components_->ComponentCount();
+    AddGroup("GBHTTP", "Настройки HTTP(S)", IDC_GBHTTP, HttpGroupH);
+    const int g = GroupTop, gx = LabelX + 12, gl = 100, fx = 128, fw = 248;
+    AddLabel("LHTTPMethod", "Метод", gx, g + 24, gl);
+    cbHTTPMethod_ = AddList("CBHTTPMethod", IDC_CBHTTPMETHOD, fx, g + 24, 90);
+    for (const char* method : HttpMethodNames)
+        cbHTTPMethod_->AddItem(method);
+    cbHTTPMethod_->SetItemIndex(hmGET);
+    AddLabel("LHTTPURL", "Адрес (URL)", gx, g + 52, gl);
+    eHTTPURL_ = AddEdit("EHTTPURL", "TEdit", IDC_EHTTPURL, fx, g + 52, fw);
+    SendMessageW(eHTTPURL_, EM_SETLIMITTEXT, UrlFieldCapacity, 0);
+    AddLabel("LHTTPUser", "Пользователь", gx, g + 80, gl);
+    eHTTPUser_ = AddEdit("EHTTPUser", "TEdit", IDC_EHTTPUSER, fx, g + 80, fw);
+    AddLabel("LHTTPPass", "Пароль", gx, g + 108, gl);
+    eHTTPPass_ = AddEdit("EHTTPPass", "TEdit", IDC_EHTTPPASS, fx, g + 108, fw, ES_PASSWORD);
+    SendMessageW(eHTTPPass_, EM_SETPASSWORDCHAR, L'*', 0);
+    AddLabel("LHTTPType", "Тип MIME", gx, g + 136, gl);
+    eHTTPType_ = AddEdit("EHTTPType", "TEdit", IDC_EHTTPTYPE, fx, g + 136, fw);
+    AddLabel("LHTTPCert", "Сертификат", gx, g + 164, gl);
+    eHTTPCert_ = AddEdit("EHTTPCert", "TEdit", IDC_EHTTPCERT, fx, g + 164, fw);
+    for (int i = first; i < components_->ComponentCount(); ++i)
+        httpControls_.push_back(components_->Control(i).Hwnd());
+}
+
+// The TCP/UDP group: where an RDS encoder or the like listens.
+void TFEditWork::CreateTextGroup() {
+    const int first = components_->ComponentCount();
+    AddGroup("GBText", "Настройки TCP/UDP", IDC_GBTEXT, TextGroupH);
+    const int g = GroupTop, gx = LabelX + 12, gl = 100, fx = 128;
+    AddLabel("LTextHost", "Сервер", gx, g + 24, gl);
+    eTextHost_ = AddEdit("ETextHost", "TEdit", IDC_ETEXTHOST, fx, g + 24, 248);
+    AddLabel("LTextPort", "Порт", gx, g + 52, gl);
+    eTextPort_ = AddEdit("ETextPort", "TEdit", IDC_ETEXTPORT, fx, g + 52, 70);
+    SendMessageW(eTextPort_, EM_SETLIMITTEXT, 5, 0);
+    for (int i = first; i < components_->ComponentCount(); ++i)
+        textControls_.push_back(components_->Control(i).Hwnd());
+}
+
+// Created in the tab order of the editor; each group's controls follow its group box.
 void TFEditWork::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("FEditWork", Hwnd());
     AddLabel("LName", "Наименование", LabelX, 12, LabelW);
@@ -126,7 +181,11 @@ void TFEditWork::CreateControls() {
     AddLabel("LUpdate", "Обновлять (сек.)", LabelX, 102, LabelW);
     eSecs_.Create(Hwnd(), IDC_ESECS, MinUpdateSecs, MaxUpdateSecs, DefaultUpdateSecs);
     components_->Add("ESecs", "TSpinEdit", eSecs_.Edit());
-    cbFTPUse_ = AddCheck("CBFTPUse", "Выложить на FTP", IDC_CBFTPUSE, LabelX, 130, 240);
+    AddLabel("LTarget", "Отправлять", LabelX, 130, LabelW);
+    cbTarget_ = AddList("CBTarget", IDC_CBTARGET, FieldX, 130, 244);
+    for (const char* item : TargetItems)
+        cbTarget_->AddItem(AnsiFromUtf8(item));
+    cbTarget_->SetItemIndex(tcFileOnly);
 
     const int g = GroupTop;
     HWND group = Place(win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Настройки FTP"), BS_GROUPBOX, 0, 0, 1, 1,
@@ -156,6 +215,8 @@ void TFEditWork::CreateControls() {
     for (size_t i = firstFtp; i < static_cast<size_t>(components_->ComponentCount()); ++i)
         ftpControls_.push_back(components_->Control(static_cast<int>(i)).Hwnd());
     ftpControls_.push_back(eFTPPort_.UpDown());
+    CreateHttpGroup();
+    CreateTextGroup();
 
     lCodepage_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Кодировка"), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LCodepage", "TLabel", lCodepage_);
@@ -188,15 +249,31 @@ void TFEditWork::CreateControls() {
     components_->Add("PanB", "TPanel", panB_.Hwnd());
 }
 
-// The code page row and the button bar move up while the FTP group is hidden, so the form has
-// no empty hole; the form stays centred on the screen.
+// The height of the chosen target's group; 0 for "file only".
+int TFEditWork::GroupHeight() const {
+    switch (TargetIndex()) {
+    case tcFTP: return GroupH;
+    case tcHTTP: return HttpGroupH;
+    case tcTCP:
+    case tcUDP: return TextGroupH;
+    default: return 0;
+    }
+}
+
+int TFEditWork::TargetIndex() const {
+    const int target = cbTarget_->ItemIndex();
+    return target >= 0 && target < TargetChoiceCount ? target : static_cast<int>(tcFileOnly);
+}
+
+// The code page row and the button bar follow the chosen target's group (directly under the
+// target's row for "file only"), so the form has no empty hole; it stays centred on the screen.
 void TFEditWork::Layout() {
     for (const TPlaced& p : placed_)
         MoveWindow(p.Hwnd, S(p.At.left), S(p.At.top), S(p.At.right - p.At.left), S(p.At.bottom - p.At.top), TRUE);
     eSecs_.Move(S(FieldX), S(102), S(80), S(RowH));
     eFTPPort_.Move(S(306), S(GroupTop + 24), S(70), S(RowH));
-    const bool ftp = win::IsChecked(cbFTPUse_);
-    const int rowY = ftp ? GroupTop + GroupH + 10 : GroupTop + 4;
+    const int group = GroupHeight();
+    const int rowY = group ? GroupTop + group + 10 : GroupTop + 4;
     MoveWindow(lCodepage_, S(LabelX), S(rowY + 3), S(LabelW), S(16), TRUE);
     MoveWindow(cbCodePage_->Hwnd(), S(FieldX), S(rowY), S(244), S(200), TRUE);
     const int escY = rowY + RowH + 8;
@@ -222,6 +299,7 @@ void TFEditWork::DpiChanged(int dpi, const RECT*) {
 void TFEditWork::FormCreate() {
     language_.LoadAndTranslate(*components_, list_);
     cbEscaping_->SetItem(escNone, language_.Lookup("CBEscaping.None", list_.get(), cbEscaping_->Item(escNone)));
+    cbTarget_->SetItem(tcFileOnly, language_.Lookup("CBTarget.FileOnly", list_.get(), cbTarget_->Item(tcFileOnly)));
     hints_.SetFromForm(Hwnd(), *components_);
 }
 
@@ -237,7 +315,7 @@ void TFEditWork::FillData(int index) {
     eSecs_.SetValue(f.Secs);
     cbCodePage_->SetItemIndex(f.CodePage);
     cbEscaping_->SetItemIndex(f.Escaping);
-    win::SetChecked(cbFTPUse_, f.FTPUse);
+    cbTarget_->SetItemIndex(f.Target);
     win::SetText(eFTPServer_, f.FTPServer);
     eFTPPort_.SetValue(f.FTPPort);
     win::SetChecked(cbFTPPassive_, f.FTPPassive);
@@ -246,7 +324,15 @@ void TFEditWork::FillData(int index) {
     win::SetText(eFTPPass_, f.FTPPass);
     win::SetText(eFTPPath_, f.FTPPath);
     win::SetText(eFTPFileName_, f.FTPFileName);
-    CBFTPUseClick();
+    cbHTTPMethod_->SetItemIndex(f.HTTPMethod);
+    win::SetText(eHTTPURL_, f.HTTPURL);
+    win::SetText(eHTTPUser_, f.HTTPUser);
+    win::SetText(eHTTPPass_, f.HTTPPass);
+    win::SetText(eHTTPType_, f.HTTPType);
+    win::SetText(eHTTPCert_, f.HTTPCert);
+    win::SetText(eTextHost_, f.TextHost);
+    win::SetText(eTextPort_, f.TextPort);
+    CBTargetChange();
 }
 
 TEditWorkFields TFEditWork::Fields() const {
@@ -259,7 +345,7 @@ TEditWorkFields TFEditWork::Fields() const {
     f.CodePage = cp >= 0 && cp < CodePageCount ? cp : 0;
     const int esc = cbEscaping_->ItemIndex();
     f.Escaping = esc >= 0 && esc < EscapingModeCount ? esc : 0;
-    f.FTPUse = win::IsChecked(cbFTPUse_);
+    f.Target = TargetIndex();
     f.FTPServer = win::GetText(eFTPServer_);
     f.FTPPort = eFTPPort_.Value();
     f.FTPPassive = win::IsChecked(cbFTPPassive_);
@@ -268,6 +354,15 @@ TEditWorkFields TFEditWork::Fields() const {
     f.FTPPass = win::GetText(eFTPPass_);
     f.FTPPath = win::GetText(eFTPPath_);
     f.FTPFileName = win::GetText(eFTPFileName_);
+    const int method = cbHTTPMethod_->ItemIndex();
+    f.HTTPMethod = method >= 0 && method < HttpMethodCount ? method : static_cast<int>(hmGET);
+    f.HTTPURL = win::GetText(eHTTPURL_);
+    f.HTTPUser = win::GetText(eHTTPUser_);
+    f.HTTPPass = win::GetText(eHTTPPass_);
+    f.HTTPType = win::GetText(eHTTPType_);
+    f.HTTPCert = win::GetText(eHTTPCert_);
+    f.TextHost = win::GetText(eTextHost_);
+    f.TextPort = win::GetText(eTextPort_);
     return f;
 }
 
@@ -311,17 +406,24 @@ int TFEditWork::ShowModal() {
     return modalResult_;
 }
 
-void TFEditWork::CBFTPUseClick() {
-    const int show = win::IsChecked(cbFTPUse_) ? SW_SHOW : SW_HIDE;
-    for (HWND h : ftpControls_)
-        ShowWindow(h, show);
-    if (show == SW_HIDE) {
-        HWND focus = GetFocus();
-        for (HWND h : ftpControls_)
-            if (focus == h)
-                SetFocus(cbFTPUse_);
-    }
+void TFEditWork::CBTargetChange() {
+    const int target = TargetIndex();
+    ShowGroup(ftpControls_, target == tcFTP);
+    ShowGroup(httpControls_, target == tcHTTP);
+    ShowGroup(textControls_, target == tcTCP || target == tcUDP);
     Layout();
+}
+
+// A hidden group never keeps the focus: it goes back to the target's list.
+void TFEditWork::ShowGroup(const std::vector<HWND>& controls, bool show) {
+    for (HWND h : controls)
+        ShowWindow(h, show ? SW_SHOW : SW_HIDE);
+    if (show)
+        return;
+    HWND focus = GetFocus();
+    for (HWND h : controls)
+        if (focus == h)
+            SetFocus(cbTarget_->Hwnd());
 }
 
 void TFEditWork::CBShowPassClick() {
@@ -416,6 +518,10 @@ void TFEditWork::ShowError(const TCheckResult& failure) {
                  : k == "SetFTPServ"                      ? eFTPServer_
                  : k == "SetFTPUser"                      ? eFTPUser_
                  : k == "SetFTPPass"                      ? eFTPPass_
+                 : k == "NoHTTPURL"                       ? eHTTPURL_
+                 : k == "BadCertSHA256"                   ? eHTTPCert_
+                 : k == "NoTextHost"                      ? eTextHost_
+                 : k == "BadTextPort"                     ? eTextPort_
                                                           : feFileOut_;
     SetFocus(field);
 }
@@ -428,7 +534,10 @@ void TFEditWork::Command(int id, int code) {
     case IDC_SBCANCEL: SBCancelClick(); break;
     case IDC_SBPREVIEW: SBPreviewClick(); break;
     case IDC_SBTAGS: SBTagsClick(); break;
-    case IDC_CBFTPUSE: CBFTPUseClick(); break;
+    case IDC_CBTARGET:
+        if (code == CBN_SELCHANGE)
+            CBTargetChange();
+        break;
     case IDC_CBSHOWPASS: CBShowPassClick(); break;
     case IDC_SBSELECTDIR: SBSelectDirClick(); break;
     case IDC_FEFILEIN_BROWSE: BrowseFileClick(true); break;
@@ -449,7 +558,7 @@ LRESULT TFEditWork::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND: {
         const int id = LOWORD(wp), code = HIWORD(wp);
         const bool edit = id == IDC_ESECS || id == IDC_EFTPPORT;
-        if (edit || code == BN_CLICKED)
+        if (edit || code == BN_CLICKED || (id == IDC_CBTARGET && code == CBN_SELCHANGE))
             Command(id, code);
         return 0;
     }

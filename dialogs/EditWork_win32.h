@@ -40,7 +40,8 @@ public:
     int ShowModal();
 
     // Handlers, callable by tests as a user's action would call them.
-    void CBFTPUseClick();
+    // The target chosen in the list: its group shows, the others hide.
+    void CBTargetChange();
     void CBShowPassClick();
     void SBSaveClick();
     void SBCancelClick();
@@ -58,12 +59,18 @@ public:
     win::TFormComponents& Components() { return *components_; }
     const win::TSpinField& ESecs() const { return eSecs_; }
     const win::TSpinField& EFTPPort() const { return eFTPPort_; }
+    int TargetIndex() const;
 
     enum : int {
         IDC_ENAME = 1001, IDC_FEFILEIN, IDC_FEFILEIN_BROWSE, IDC_FEFILEOUT, IDC_FEFILEOUT_BROWSE, IDC_ESECS,
-        IDC_CBFTPUSE, IDC_GBFTP, IDC_EFTPSERVER, IDC_EFTPPORT, IDC_CBFTPPASSIVE, IDC_CBFTPUTF8, IDC_EFTPUSER,
+        IDC_CBTARGET, IDC_GBFTP, IDC_EFTPSERVER, IDC_EFTPPORT, IDC_CBFTPPASSIVE, IDC_CBFTPUTF8, IDC_EFTPUSER,
         IDC_EFTPPASS, IDC_CBSHOWPASS, IDC_EFTPPATH, IDC_SBSELECTDIR, IDC_EFTPFILENAME, IDC_CBCODEPAGE,
         IDC_SBSAVE, IDC_SBCANCEL, IDC_CBESCAPING, IDC_SBPREVIEW, IDC_SBTAGS
+    };
+    // the HTTP(S) and the TCP/UDP groups
+    enum : int {
+        IDC_GBHTTP = 1101, IDC_CBHTTPMETHOD, IDC_EHTTPURL, IDC_EHTTPUSER, IDC_EHTTPPASS, IDC_EHTTPTYPE,
+        IDC_EHTTPCERT, IDC_GBTEXT, IDC_ETEXTHOST, IDC_ETEXTPORT
     };
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -83,6 +90,12 @@ private:
     HWND AddEdit(const char* name, const char* className, int id, int x, int y, int w, DWORD style = 0);
     HWND AddCheck(const char* name, const char* caption, int id, int x, int y, int w);
     HWND AddBrowse(int id, int x, int y);
+    HWND AddGroup(const char* name, const char* caption, int id, int height);
+    win::TComboControl* AddList(const char* name, int id, int x, int y, int w);
+    void CreateHttpGroup();
+    void CreateTextGroup();
+    void ShowGroup(const std::vector<HWND>& controls, bool show);
+    int GroupHeight() const;
     void Layout();
     void NextField(bool back);
     void FormCreate();
@@ -101,15 +114,20 @@ private:
     win::TSpinField eSecs_, eFTPPort_;
     win::TTooltips hints_;
     // the controls the editor reads and writes
-    HWND eName_ = nullptr, feFileIn_ = nullptr, feFileOut_ = nullptr, cbFTPUse_ = nullptr, eFTPServer_ = nullptr;
+    HWND eName_ = nullptr, feFileIn_ = nullptr, feFileOut_ = nullptr, eFTPServer_ = nullptr;
     HWND cbFTPPassive_ = nullptr, cbFTPUTF8_ = nullptr, eFTPUser_ = nullptr, eFTPPass_ = nullptr;
     HWND cbShowPass_ = nullptr, eFTPPath_ = nullptr, eFTPFileName_ = nullptr, lCodepage_ = nullptr;
     HWND sbSave_ = nullptr, sbCancel_ = nullptr, sbPreview_ = nullptr, sbTags_ = nullptr, lEscaping_ = nullptr;
     win::TComboControl* cbCodePage_ = nullptr;
     win::TComboControl* cbEscaping_ = nullptr;
+    win::TComboControl* cbTarget_ = nullptr;
+    win::TComboControl* cbHTTPMethod_ = nullptr;
+    HWND eHTTPURL_ = nullptr, eHTTPUser_ = nullptr, eHTTPPass_ = nullptr, eHTTPType_ = nullptr, eHTTPCert_ = nullptr;
+    HWND eTextHost_ = nullptr, eTextPort_ = nullptr;
     TPageSource pageSource_;
     std::vector<TPlaced> placed_;    // every control but the code page row and the button bar
     std::vector<HWND> ftpControls_;  // GBFTP and what it holds
+    std::vector<HWND> httpControls_, textControls_;  // GBHTTP, GBText and what they hold
     HWND owner_ = nullptr;
     int editIndex_ = -1;
     int modalResult_ = 0;

@@ -18,10 +18,13 @@ std::vector<TRequiredKey> BuildKeys() {
         {"SBAdd", "SBAdd.Hint", "SBEdit", "SBEdit.Hint", "SBDelete", "SBDelete.Hint", "SBPid.Hint", "SGWork.1.1",
          "SGWork.2.1", "SGWork.3.1", "SGLog.1.1", "SGLog.2.1", "SBSendNow", "SBSendNow.Hint", "MISendNow"});
     Add(keys, "FEditWork",
-        {"Caption", "LName", "LShape", "LFileOut", "LUpdate", "CBFTPUse", "GBFTP", "LServer", "LPort",
+        {"Caption", "LName", "LShape", "LFileOut", "LUpdate", "GBFTP", "LServer", "LPort",
          "CBFTPPassive", "CBFTPUTF8", "LUser", "LPass", "CBShowPass", "LFolder", "SBSelectDir.Hint", "LFTPFile",
          "LCodepage", "SBSave", "SBCancel", "LEscaping", "CBEscaping.None", "SBPreview", "SBPreview.Hint", "SBTags",
          "SBTags.Hint"});
+    Add(keys, "FEditWork",
+        {"LTarget", "CBTarget.FileOnly", "GBHTTP", "LHTTPMethod", "LHTTPURL", "LHTTPUser", "LHTTPPass", "LHTTPType",
+         "LHTTPCert", "GBText", "LTextHost", "LTextPort"});
     Add(keys, "FPreview",
         {"Caption", "LProblems", "SBOpenBrowser", "SBClose", "Dialog.LiveEmpty", "Dialog.NoProblems"});
     for (const TPreviewMessage& m : PreviewMessages())
@@ -49,7 +52,9 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"FEditWork", "SetFTPServ", 0}, {"FEditWork", "SetFTPUser", 0}, {"FEditWork", "SetFTPPass", 0},
         {"FEditWork", "DblShape", 0},   {"FEditWork", "OtherOut", 1},   {"FEditWork", "DblOut", 1},
         {"FEditWork", "WorkLimit", 0},  {"FEditWork", "BadFileName", 1}, {"FEditWork", "SettingsNotWritten", 1},
-        {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1}};
+        {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1},
+        {"FEditWork", "NoHTTPURL", 0},  {"FEditWork", "BadCertSHA256", 0}, {"FEditWork", "NoTextHost", 0},
+        {"FEditWork", "BadTextPort", 0}};
     return messages;
 }
 

@@ -147,18 +147,6 @@ std::string DefaultContentType(const std::string& fileOut, uint8_t codePage) {
     return std::string(type) + "; charset=" + charset;
 }
 
-bool NormaliseFingerprint(std::string_view text, std::string& out) {
-    out.clear();
-    for (const char c : text) {
-        if (c == ':' || c == ' ' || c == '-')
-            continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return false;
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out.size() == 64;
-}
-
 TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::string_view page,
                          const THttpLimits& limits) noexcept {
     try {

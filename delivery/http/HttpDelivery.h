@@ -3,6 +3,7 @@
 // bytes as the body. Redirects are followed here, at most MaxRedirects times, and credentials
 // go only to the origin they were given for.
 #pragma once
+#include "config/TargetChecks.h"  // NormaliseFingerprint
 #include "delivery/Delivery.h"
 #include <string>
 #include <string_view>
@@ -17,10 +18,6 @@ struct THttpLimits {
 
 // "text/html; charset=utf-8" and the like, from the output file's extension and the code page.
 std::string DefaultContentType(const std::string& fileOut, uint8_t codePage);
-
-// A SHA-256 fingerprint as people copy it ("AB:CD:...", spaces or none) as 64 lower-case hex
-// digits; false when it is not 32 bytes of hex.
-bool NormaliseFingerprint(std::string_view text, std::string& out);
 
 // One delivery: `url` is the work's URL with its tags expanded. Never throws.
 TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::string_view page,

@@ -37,27 +37,6 @@ std::string CleanUrl(std::string_view url) {
     return out;
 }
 
-bool SplitUrl(std::string_view url, TUrlParts& out) {
-    const size_t colon = url.find("://");
-    if (colon == std::string_view::npos)
-        return false;
-    const std::string scheme = Lower(url.substr(0, colon));
-    if (scheme != "http" && scheme != "https")
-        return false;
-    std::string_view rest = url.substr(colon + 3);
-    rest = rest.substr(0, rest.find('#'));
-    const size_t slash = rest.find_first_of("/?");
-    const std::string_view authority = rest.substr(0, slash);
-    if (authority.empty() || authority.find('@') != std::string_view::npos)
-        return false;
-    out.Scheme = scheme;
-    out.Authority = std::string(authority);
-    out.Target = slash == std::string_view::npos ? "/" : std::string(rest.substr(slash));
-    if (out.Target[0] == '?')
-        out.Target.insert(0, "/");
-    return true;
-}
-
 std::string JoinUrl(const TUrlParts& parts) { return parts.Scheme + "://" + parts.Authority + parts.Target; }
 
 bool ResolveLocation(const TUrlParts& base, std::string_view location, TUrlParts& out) {

@@ -3,6 +3,7 @@
 // the program would read it again.
 #include "dialogs/EditWork_win32.h"
 #include "config/EditWorkText.h"
+#include "config/Password.h"
 #include "config/SettingsFile.h"
 #include "platform/Profile.h"
 #include "tests/config/dialog_driver_win32_test.h"
@@ -46,7 +47,9 @@ struct EditWorkDialog : ::testing::Test {
                            "Dialog.SetFileOut=file out", "Dialog.SetInOutErr=in is out", "Dialog.SetFTPServ=server",
                            "Dialog.SetFTPUser=user", "Dialog.SetFTPPass=password", "Dialog.DblShape=same name",
                            "Dialog.OtherOut=template of %s", "Dialog.DblOut=output of %s",
-                           "Dialog.WorkLimit=full", "Dialog.SettingsNotWritten=not written: %s"});
+                           "Dialog.WorkLimit=full", "Dialog.SettingsNotWritten=not written: %s",
+                           "Dialog.NoHTTPURL=url", "Dialog.BadCertSHA256=cert", "Dialog.NoTextHost=host",
+                           "Dialog.BadTextPort=port"});
         tpl = folder.Path("now.tpl");
         other = folder.Path("other.tpl");
         folder.Write("now.tpl", "!KW!SongArtist");
@@ -72,6 +75,13 @@ struct EditWorkDialog : ::testing::Test {
         kw::test::KeyboardWindow() = form->Hwnd();  // Tab, Enter and Escape as in its modal loop
     }
     HWND C(const char* name) const { return kw::test::Named(form->Components(), name); }
+    // Chooses a target in the editor's list with the keyboard, as a person does on a closed list.
+    void ChooseTarget(int target) {
+        SetFocus(C("CBTarget"));
+        kw::test::PressKey(VK_HOME);
+        for (int i = 0; i < target; ++i)
+            kw::test::PressKey(VK_DOWN);
+    }
     std::string Text(const char* name) const { return win::GetText(C(name)); }
     std::string Ini(const std::string& section, const std::string& key) const {
         return profile::ReadString(settings.FileName, section, key, "<none>");
@@ -110,14 +120,14 @@ TEST_F(EditWorkDialog, OpensWithTheDefaultsOfANewWorkTranslatedAndCentred) {
     EXPECT_NEAR((r.left + r.right) / 2, (m.rcWork.left + m.rcWork.right) / 2, 2);
     EXPECT_NEAR((r.top + r.bottom) / 2, (m.rcWork.top + m.rcWork.bottom) / 2, 2);
 
-    // The FTP group shows only while the box is ticked; the form grows and shrinks with it.
-    Click(C("CBFTPUse"));
+    // The FTP group shows only while FTP is chosen; the form grows and shrinks with it.
+    ChooseTarget(tcFTP);
     EXPECT_TRUE(IsWindowVisible(C("GBFTP")));
     EXPECT_TRUE(IsWindowVisible(C("EFTPFileName")));
     RECT big;
     GetWindowRect(form->Hwnd(), &big);
     EXPECT_GT(big.bottom - big.top, r.bottom - r.top);
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFileOnly);
     EXPECT_FALSE(IsWindowVisible(C("EFTPServer")));
 }
 
@@ -156,7 +166,7 @@ TEST_F(EditWorkDialog, EveryFailedCheckShowsItsMessageAndKeepsTheInput) {
         {[&] { Type(C("FEFileOut"), AnsiUpperCase(other)); }, "template of Now"},
         {[&] { Type(C("FEFileOut"), folder.Path("NOW.HTML")); }, "output of Now"},
         {[&] { Type(C("EName"), "Now"), Type(C("FEFileOut"), folder.Path("song.html")); }, "same name"},
-        {[&] { Type(C("EName"), "NOW"), Click(C("CBFTPUse")); }, "server"},  // names differing in case are allowed
+        {[&] { Type(C("EName"), "NOW"), ChooseTarget(tcFTP); }, "server"},  // names differing in case are allowed
         {[&] { Type(C("EFTPServer"), "127.0.0.1"); }, "user"},
         {[&] { Type(C("EFTPUser"), "kw"); Type(C("EFTPPass"), "  "); }, "password"},
     };
@@ -206,12 +216,12 @@ TEST_F(EditWorkDialog, ANewWorkIsSavedWithItsSectionAndTwoInOneSecondGetACounter
 TEST_F(EditWorkDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
     Open(-1);
     kw::test::BringToFront(form->Hwnd());
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFTP);
     ASSERT_TRUE(IsWindowVisible(C("EFTPServer")));
     HWND browseIn = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEIN_BROWSE);
     HWND browseOut = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEOUT_BROWSE);
     const std::vector<HWND> expected = {
-        C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBFTPUse"),
+        C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBTarget"),
         C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("EFTPUser"), C("EFTPPass"),
         C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("CBCodePage"), C("CBEscaping"),
         C("SBPreview"), C("SBTags"), C("SBSave"), C("SBCancel")};
@@ -307,7 +317,7 @@ TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys
     EXPECT_TRUE(IsWindowVisible(C("GBFTP")));
     EXPECT_EQ(Text("EFTPPass"), "secret");
     Type(C("FEFileIn"), tpl);
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFileOnly);
     Click(C("SBSave"));
     ASSERT_EQ(form->ModalResult(), 1);
     const TWorkConfig saved = settings.Works.At(0)->Config();
@@ -324,7 +334,7 @@ TEST_F(EditWorkDialog, EditingKeepsItsOwnNameAndOutputAndFtpOffRemovesTheFtpKeys
 TEST_F(EditWorkDialog, FtpOnWithoutRemoteNameUploadsUnderTheOutputFilesName) {
     Open(-1);
     FillValid(U("Эфир \"сейчас\""), folder.Path("site now.html"));
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFTP);
     Type(C("EFTPServer"), " 127.0.0.1 ");
     Type(C("EFTPUser"), " kw ");
     Type(C("EFTPPass"), " p w ");
@@ -371,7 +381,7 @@ TEST_F(EditWorkDialog, FileNamesWithBlanksShowInQuotesAndAreTakenWithout) {
 
 TEST_F(EditWorkDialog, ShowPasswordSwitchesTheMask) {
     Open(-1);
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFTP);
     Type(C("EFTPPass"), "abc");
     Click(C("CBShowPass"));
     EXPECT_EQ(SendMessageW(C("EFTPPass"), EM_GETPASSWORDCHAR, 0, 0), 0);
@@ -389,7 +399,7 @@ std::string FakeBrowser(HWND, const TFTPUse& ftp) {
 TEST_F(EditWorkDialog, TheFolderButtonChecksTheLoginFirstThenTakesTheBrowsersFolder) {
     Open(-1);
     TDriver driver;
-    Click(C("CBFTPUse"));
+    ChooseTarget(tcFTP);
     Click(C("SBSelectDir"));  // the login's checks come first
     ASSERT_EQ(driver.Messages.size(), 1u);
     EXPECT_EQ(driver.Messages[0], "server");
@@ -516,6 +526,173 @@ TEST_F(EditWorkDialog, Screenshot) {
     TDriver driver;  // Save still takes the click: the made-up template file is missing
     Click(C("SBSave"));
     EXPECT_EQ(driver.Messages, std::vector<std::string>{U("Файл шаблона не найден")});
+}
+
+// The target list by the mouse: a click opens it, the arrow keys walk it, Enter takes the item.
+// The chosen target's group shows, the others hide; what was typed reaches the settings file.
+TEST_F(EditWorkDialog, HttpIsChosenWithTheMouseFilledAndSaved) {
+    Open(-1);
+    kw::test::BringToFront(form->Hwnd());
+    FillValid("Icecast", folder.Path("title.txt"));
+    Click(C("CBTarget"));  // opens the list; then a click on its third line
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(C("CBTarget"), &info));
+    ASSERT_TRUE(kw::test::WaitFor([&] { return IsWindowVisible(info.hwndList) != FALSE; }, 2000));
+    RECT item{};
+    SendMessageW(info.hwndList, LB_GETITEMRECT, tcHTTP, reinterpret_cast<LPARAM>(&item));
+    POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(info.hwndList, &at);
+    kw::test::ClickAtPoint(at);
+    kw::test::Settle();
+    EXPECT_EQ(SendMessageW(C("CBTarget"), CB_GETDROPPEDSTATE, 0, 0), FALSE);  // the click closed the list
+    ASSERT_EQ(form->TargetIndex(), tcHTTP);
+    EXPECT_TRUE(IsWindowVisible(C("GBHTTP")));
+    EXPECT_TRUE(IsWindowVisible(C("EHTTPCert")));
+    EXPECT_FALSE(IsWindowVisible(C("GBFTP")));
+    EXPECT_FALSE(IsWindowVisible(C("ETextHost")));
+    EXPECT_EQ(SendMessageW(C("EHTTPPass"), EM_GETPASSWORDCHAR, 0, 0), '*');
+    SetFocus(C("CBHTTPMethod"));
+    kw::test::PressKey(VK_DOWN);  // GET, then POST
+    const std::string url = "http://127.0.0.1:8000/admin/metadata?mount=/live&mode=updinfo&song=!KW!SongTitle";
+    Type(C("EHTTPURL"), url);
+    Type(C("EHTTPUser"), "admin");
+    Type(C("EHTTPPass"), "hack me");
+    Type(C("EHTTPType"), "text/plain; charset=utf-8");
+    Type(C("EHTTPCert"), std::string(64, 'a'));
+    TDriver driver;
+    Click(C("SBSave"));
+    EXPECT_EQ(driver.Messages, std::vector<std::string>{});
+    ASSERT_EQ(form->ModalResult(), 1);
+    const std::string section = settings.Works.At(1)->Section();
+    EXPECT_EQ(Ini(section, "Target"), "HTTP");
+    EXPECT_EQ(Ini(section, "HTTPMethod"), "POST");
+    EXPECT_EQ(Ini(section, "HTTPURL"), url);
+    EXPECT_EQ(Ini(section, "HTTPLogin"), "admin");
+    EXPECT_EQ(Ini(section, "HTTPPass"), ScramblePassword("hack me"));  // never plain in the file
+    EXPECT_EQ(Ini(section, "HTTPType"), "text/plain; charset=utf-8");
+    EXPECT_EQ(Ini(section, "HTTPCert"), std::string(64, 'a'));
+    EXPECT_EQ(Ini(section, "UseFTP"), "0");
+    EXPECT_EQ(Ini(section, "TextHost"), "<none>");
+}
+
+TEST_F(EditWorkDialog, TcpAndUdpAreChosenWithTheKeyboardFilledAndSaved) {
+    for (const auto& [target, name] : {std::pair{int(tcTCP), "TCP"}, std::pair{int(tcUDP), "UDP"}}) {
+        SCOPED_TRACE(name);
+        Open(-1);
+        kw::test::BringToFront(form->Hwnd());
+        FillValid(std::string("RDS ") + name, folder.Path(std::string("rds-") + name + ".txt"));
+        ChooseTarget(target);
+        EXPECT_TRUE(IsWindowVisible(C("GBText")));
+        EXPECT_FALSE(IsWindowVisible(C("GBHTTP")));
+        Type(C("ETextHost"), " 127.0.0.1 ");
+        Type(C("ETextPort"), "7001");
+        Click(C("SBSave"));
+        ASSERT_EQ(form->ModalResult(), 1);
+        const std::string section = settings.Works.At(settings.Works.Count() - 1)->Section();
+        EXPECT_EQ(Ini(section, "Target"), name);
+        EXPECT_EQ(Ini(section, "TextHost"), "127.0.0.1");
+        EXPECT_EQ(Ini(section, "TextPort"), "7001");
+        EXPECT_EQ(Ini(section, "HTTPURL"), "<none>");
+    }
+}
+
+// A faulty value of a target gives its message and puts the focus on its field.
+TEST_F(EditWorkDialog, FaultyUrlCertificateHostAndPortAreToldAndFocused) {
+    Open(-1);
+    kw::test::BringToFront(form->Hwnd());
+    FillValid("Faults", folder.Path("faults.html"));
+    TDriver driver;
+    struct TCase {
+        std::function<void()> Enter;
+        const char* Message;
+        const char* Field;
+    };
+    const TCase cases[] = {
+        {[&] { ChooseTarget(tcHTTP); }, "url", "EHTTPURL"},
+        {[&] { Type(C("EHTTPURL"), "127.0.0.1/admin"); }, "url", "EHTTPURL"},
+        {[&] { Type(C("EHTTPURL"), "https://user:pw@127.0.0.1/"); }, "url", "EHTTPURL"},
+        {[&] { Type(C("EHTTPURL"), "https://127.0.0.1/"), Type(C("EHTTPCert"), "AB:CD"); }, "cert", "EHTTPCert"},
+        {[&] { ChooseTarget(tcTCP); }, "host", "ETextHost"},
+        {[&] { Type(C("ETextHost"), "rds"); }, "port", "ETextPort"},
+        {[&] { Type(C("ETextPort"), "0"); }, "port", "ETextPort"},
+        {[&] { ChooseTarget(tcUDP), Type(C("ETextPort"), "65536"); }, "port", "ETextPort"},
+        {[&] { Type(C("ETextPort"), "x1"); }, "port", "ETextPort"},
+    };
+    for (const TCase& c : cases) {
+        c.Enter();
+        driver.Messages.clear();
+        Click(C("SBSave"));
+        ASSERT_EQ(driver.Messages.size(), 1u) << c.Message;
+        EXPECT_EQ(driver.Messages[0], c.Message);
+        kw::test::Settle(100);
+        EXPECT_EQ(GetFocus(), C(c.Field)) << c.Message;
+        EXPECT_EQ(form->ModalResult(), 0);
+    }
+    EXPECT_EQ(settings.Works.Count(), 1u);
+}
+
+// A saved HTTP work opens with its target and values; Tab walks the HTTP group in order.
+TEST_F(EditWorkDialog, AnHttpWorkOpensWithItsValuesAndTabWalksItsGroup) {
+    TWorkConfig c = settings.Works.At(0)->Config();
+    SetTargetChoice(c, tcHTTP);
+    c.HTTP.Method = hmPUT;
+    c.HTTP.URL = "https://127.0.0.1/now";
+    c.HTTP.Login = "u";
+    c.HTTP.Password = "p";
+    settings.Works.At(0)->SetConfig(c);
+    Open(0);
+    kw::test::BringToFront(form->Hwnd());
+    EXPECT_EQ(form->TargetIndex(), tcHTTP);
+    EXPECT_EQ(SendMessageW(C("CBHTTPMethod"), CB_GETCURSEL, 0, 0), hmPUT);
+    EXPECT_EQ(Text("EHTTPURL"), "https://127.0.0.1/now");
+    EXPECT_EQ(Text("EHTTPPass"), "p");
+    SetFocus(C("CBTarget"));
+    std::vector<HWND> order;
+    for (int i = 0; i < 8; ++i) {
+        order.push_back(GetFocus());
+        kw::test::PressKey(VK_TAB);
+    }
+    const std::vector<HWND> expected = {C("CBTarget"),  C("CBHTTPMethod"), C("EHTTPURL"),  C("EHTTPUser"),
+                                        C("EHTTPPass"), C("EHTTPType"),    C("EHTTPCert"), C("CBCodePage")};
+    EXPECT_EQ(order, expected);
+}
+
+// Pictures of the editor with each target at 100 % and 150 % for the documentation.
+TEST_F(EditWorkDialog, ScreenshotsOfEachTarget) {
+    lang::test::TProgramFolder shipped;
+    std::ifstream in(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE.Russian.lng", std::ios::binary);
+    shipped.Write("Prog.Russian.lng", std::string(std::istreambuf_iterator<char>(in), {}));
+    language = std::make_unique<lang::TLanguage>("Prog.");
+    ASSERT_TRUE(language->SelectLanguage(0));
+    language->SetDialogView(&view);
+    for (const auto& [target, name] : {std::pair{int(tcFileOnly), "file"}, std::pair{int(tcHTTP), "http"},
+                                       std::pair{int(tcTCP), "tcp"}, std::pair{int(tcUDP), "udp"}}) {
+        TWorkConfig c = settings.Works.At(0)->Config();
+        c.Name = U("Сейчас в эфире");
+        c.FileIn = "C:\\KWPAGE\\templates\\icecast.txt";
+        c.FileOut = "C:\\KWPAGE\\out\\title.txt";
+        c.CodePage = 1;
+        c.Escaping = 4;
+        SetTargetChoice(c, static_cast<TTargetChoice>(target));
+        c.HTTP.URL = "http://127.0.0.1:8000/admin/metadata?mount=/live&mode=updinfo&charset=UTF-8&song=!KW!SongTitle";
+        c.HTTP.Login = "admin";
+        c.HTTP.Password = "hackme";
+        c.Text.Host = "192.168.1.50";
+        c.Text.Port = 7001;
+        settings.Works.At(0)->SetConfig(c);
+        Open(0);
+        const std::string base = std::string("editwork-") + name;
+        ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), base + "-100"));
+        kw::test::ChangeDpi(form->Hwnd(), 144);
+        ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), base + "-150"));
+        RECT outer, save;
+        GetWindowRect(form->Hwnd(), &outer);
+        GetWindowRect(C("SBSave"), &save);
+        EXPECT_LE(save.bottom, outer.bottom);
+        EXPECT_LE(outer.bottom, GetSystemMetrics(SM_CYSCREEN));
+        form.reset();
+    }
 }
 
 } // namespace

@@ -66,7 +66,7 @@ TEST_F(EditWorkChecks, EachCheckInItsOrder) {
 TEST_F(EditWorkChecks, FtpFieldsOnlyWhenFtpIsOn) {
     TEditWorkFields f = Valid();
     EXPECT_EQ(KeyOf(f), "");
-    f.FTPUse = true;
+    f.Target = tcFTP;
     EXPECT_EQ(KeyOf(f), "SetFTPServ");
     f.FTPServer = "127.0.0.1";
     EXPECT_EQ(KeyOf(f), "SetFTPUser");
@@ -77,7 +77,7 @@ TEST_F(EditWorkChecks, FtpFieldsOnlyWhenFtpIsOn) {
     f.FTPPass = "p";
     EXPECT_EQ(KeyOf(f), "");
     // the browse button checks the same three whatever the check box says
-    f.FTPUse = false;
+    f.Target = tcFileOnly;
     f.FTPUser.clear();
     EXPECT_EQ(CheckBrowseFields(f), "SetFTPUser");
 }
@@ -145,7 +145,7 @@ TEST(EditWorkApply, CopiesTrimsAndFillsFtpDefaults) {
     f.FileOut = "c:\\site\\now.html";
     f.Secs = 120;
     f.CodePage = 4;
-    f.FTPUse = true;
+    f.Target = tcFTP;
     f.FTPServer = " srv ";
     f.FTPPort = 2121;
     f.FTPUser = " user ";
@@ -167,7 +167,7 @@ TEST(EditWorkApply, CopiesTrimsAndFillsFtpDefaults) {
     EXPECT_EQ(c.FTP.RemoteName, "now.html");
 
     // FTP switched off again: nothing of it stays in the work
-    f.FTPUse = false;
+    f.Target = tcFileOnly;
     const TWorkConfig off = ApplySetting(f, c);
     EXPECT_FALSE(off.FTP.Use);
     EXPECT_TRUE(off.FTP.Server.empty() && off.FTP.Login.empty() && off.FTP.Password.empty());

@@ -1,0 +1,29 @@
+// The rules a delivery target's values must meet, shared by the work editor (which refuses to
+// save a value the delivery would refuse) and the deliveries themselves, so both apply the same
+// rule and the settings stay below the deliveries.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kw {
+
+struct TUrlParts {
+    std::string Scheme;     // "http" or "https", lower case
+    std::string Authority;  // host[:port] as written
+    std::string Target;     // path and query, at least "/"
+};
+
+// Splits an http:// or https:// URL; the fragment is dropped. False for any other scheme, an
+// empty host, or user information before the host (credentials belong in the target's fields,
+// where they are kept scrambled and never shown).
+bool SplitUrl(std::string_view url, TUrlParts& out);
+
+// A SHA-256 fingerprint as people copy it ("AB:CD:...", spaces or none) as 64 lower-case hex
+// digits; false when it is not 32 bytes of hex.
+bool NormaliseFingerprint(std::string_view text, std::string& out);
+
+// A TCP or UDP port as typed: decimal digits, 1 to 65535, blanks around allowed.
+bool ParsePort(std::string_view text, uint16_t& out);
+
+} // namespace kw
