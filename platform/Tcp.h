@@ -57,6 +57,8 @@ public:
 
     bool IsOpen() const noexcept { return handle_ != InvalidHandle; }
     void Close() noexcept;
+    // The socket itself, for a stream layered on the connection (TLS).
+    intptr_t NativeHandle() const noexcept { return handle_; }
 
 private:
     friend class TTcpListener;
