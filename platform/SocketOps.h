@@ -19,6 +19,8 @@ TNetStatus ConnectTo(const TIpv4Endpoint& to, int timeoutMs, intptr_t& handle);
 TNetStatus LocalAddress(intptr_t handle, TIpv4Endpoint& out);
 // Shuts the sending side first, so the peer sees the end of data before the close.
 void CloseGracefully(intptr_t handle) noexcept;
+// Shuts the sending side only.
+void ShutdownSend(intptr_t handle) noexcept;
 
 // sockaddr_in in both worlds has the same fields; the port and address are kept in network
 // byte order.

@@ -34,6 +34,22 @@ void TTcpConnection::Close() noexcept {
     handle_ = InvalidHandle;
 }
 
+void TTcpConnection::Finish(int timeoutMs) noexcept {
+    if (handle_ == InvalidHandle)
+        return;
+    sock::ShutdownSend(handle_);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    char buf[4096];
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        size_t got = 0;
+        if (left <= 0 || !Receive(buf, sizeof buf, got, static_cast<int>(left)).ok())
+            break;
+    }
+    Close();
+}
+
 TNetStatus TTcpConnection::Connect(const std::string& host, uint16_t port, int timeoutMs) {
     // The name lookup counts against the same limit as the connect itself.
     const auto start = std::chrono::steady_clock::now();

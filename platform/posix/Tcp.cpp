@@ -108,6 +108,8 @@ void CloseGracefully(intptr_t handle) noexcept {
     ::close(fd);
 }
 
+void ShutdownSend(intptr_t handle) noexcept { ::shutdown(static_cast<int>(handle), SHUT_WR); }
+
 TNetStatus LocalAddress(intptr_t handle, TIpv4Endpoint& out) {
     sockaddr_in a{};
     socklen_t len = sizeof a;

@@ -235,7 +235,8 @@ void TTlsStream::Close(int timeoutMs) noexcept {
     if (!impl_)
         return;
     if (impl_->Ssl && impl_->Tcp.IsOpen()) {
-        // One close_notify; the peer's answering alert is not waited for (RFC 8446 6.1 allows it).
+        // One close_notify; the peer needs not answer it (RFC 8446 6.1), but what it sends is
+        // read away below for the bounded time.
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
         for (;;) {
             const int rc = SSL_shutdown(impl_->Ssl);
@@ -247,6 +248,8 @@ void TTlsStream::Close(int timeoutMs) noexcept {
                 break;
         }
         ERR_clear_error();
+        // The peer's answer and any tickets are read away, so the close is no reset.
+        impl_->Tcp.Finish(MsLeft(deadline));
     }
     impl_->Free();
 }

@@ -128,6 +128,8 @@ void CloseGracefully(intptr_t handle) noexcept {
     closesocket(AsSocket(handle));
 }
 
+void ShutdownSend(intptr_t handle) noexcept { shutdown(AsSocket(handle), SD_SEND); }
+
 TNetStatus LocalAddress(intptr_t handle, TIpv4Endpoint& out) {
     sockaddr_in a{};
     int len = SockaddrLen();

@@ -148,6 +148,13 @@ struct TTlsStream::TImpl {
             if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK))
                 HasContext = true;
             first = false;
+            if (status == SEC_I_INCOMPLETE_CREDENTIALS) {
+                // The server asks for a client certificate (vsftpd does): we have none to give,
+                // and go on without.
+                if (outBuf.pvBuffer)
+                    FreeContextBuffer(outBuf.pvBuffer);
+                continue;
+            }
             if (status == SEC_E_INCOMPLETE_MESSAGE) {
                 const TNetStatus s = ReceiveMore(deadline);
                 if (!s.ok())
@@ -346,6 +353,8 @@ void TTlsStream::Close(int timeoutMs) noexcept {
             else if (out.pvBuffer)
                 FreeContextBuffer(out.pvBuffer);
         }
+        // The peer's answer and any tickets are read away, so the close is no reset.
+        impl_->Tcp.Finish(timeoutMs);
     }
     impl_->Free();
 }
