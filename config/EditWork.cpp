@@ -2,6 +2,7 @@
 #include "config/EditWork.h"
 #include "config/EditWorkText.h"
 #include "platform/FileSystem.h"
+#include "platform/Tls.h"
 #include <cstdio>
 
 namespace kw {
@@ -27,6 +28,8 @@ TEditWorkFields FillData(const TWorkList& works, int index) {
     f.FTPPass = c.FTP.Password;
     f.FTPPath = c.FTP.Folder;
     f.FTPFileName = c.FTP.RemoteName;
+    f.FTPTLS = c.FTP.Tls;
+    f.FTPTLSCert = c.FTP.TlsSha256;
     return f;
 }
 
@@ -84,6 +87,8 @@ std::string CheckBrowseFields(const TEditWorkFields& f) {
         return "SetFTPUser";
     if (TrimText(f.FTPPass).empty())
         return "SetFTPPass";
+    if (f.FTPTLS && !TrimText(f.FTPTLSCert).empty() && net::NormalizeSha256Text(TrimText(f.FTPTLSCert)).empty())
+        return "BadFTPCert";
     return {};
 }
 
@@ -133,6 +138,8 @@ TWorkConfig ApplySetting(const TEditWorkFields& f, TWorkConfig c) {
     c.FTP.Password = f.FTPPass;
     c.FTP.Folder = f.FTPPath.empty() ? "/" : f.FTPPath;
     c.FTP.RemoteName = f.FTPFileName.empty() ? fs::ExtractFileName(f.FileOut) : f.FTPFileName;
+    c.FTP.Tls = f.FTPTLS;
+    c.FTP.TlsSha256 = f.FTPTLS ? net::NormalizeSha256Text(TrimText(f.FTPTLSCert)) : std::string();
     return c;
 }
 

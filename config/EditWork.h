@@ -36,6 +36,8 @@ struct TEditWorkFields {
     std::string FTPPass;
     std::string FTPPath = "/";
     std::string FTPFileName;
+    bool FTPTLS = false;
+    std::string FTPTLSCert;  // the trusted certificate's fingerprint as typed
 };
 
 // `FillData`: the controls for work `index`, or the defaults for -1 (or a position that is

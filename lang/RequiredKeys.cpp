@@ -21,7 +21,7 @@ std::vector<TRequiredKey> BuildKeys() {
         {"Caption", "LName", "LShape", "LFileOut", "LUpdate", "CBFTPUse", "GBFTP", "LServer", "LPort",
          "CBFTPPassive", "CBFTPUTF8", "LUser", "LPass", "CBShowPass", "LFolder", "SBSelectDir.Hint", "LFTPFile",
          "LCodepage", "SBSave", "SBCancel", "LEscaping", "CBEscaping.None", "SBPreview", "SBPreview.Hint", "SBTags",
-         "SBTags.Hint"});
+         "SBTags.Hint", "CBFTPTLS", "LFTPCert", "EFTPCert.Hint"});
     Add(keys, "FPreview",
         {"Caption", "LProblems", "SBOpenBrowser", "SBClose", "Dialog.LiveEmpty", "Dialog.NoProblems"});
     for (const TPreviewMessage& m : PreviewMessages())
@@ -49,7 +49,7 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"FEditWork", "SetFTPServ", 0}, {"FEditWork", "SetFTPUser", 0}, {"FEditWork", "SetFTPPass", 0},
         {"FEditWork", "DblShape", 0},   {"FEditWork", "OtherOut", 1},   {"FEditWork", "DblOut", 1},
         {"FEditWork", "WorkLimit", 0},  {"FEditWork", "BadFileName", 1}, {"FEditWork", "SettingsNotWritten", 1},
-        {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1}};
+        {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1}, {"FEditWork", "BadFTPCert", 0}};
     return messages;
 }
 

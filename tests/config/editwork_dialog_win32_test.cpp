@@ -490,7 +490,7 @@ TEST_F(EditWorkDialog, Screenshot) {
     c.FileOut = "C:\\Site\\now playing.html";
     c.Update = 30;
     c.CodePage = 1;
-    c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html"};
+    c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html", false, ""};
     settings.Works.At(0)->SetConfig(c);
     Open(0);
     ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-100"));

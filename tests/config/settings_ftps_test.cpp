@@ -1,6 +1,7 @@
 // FTP over TLS in the settings file: the keys FTPTLS and FTPTLSCert stand in a section only
 // while set, so a file from before them is written back byte for byte; switching TLS or FTP off
 // takes them out again. Natively and under Wine against the real profile functions.
+#include "config/EditWork.h"
 #include "config/SettingsFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
@@ -77,6 +78,34 @@ TEST_F(SettingsFtps, TlsAndFingerprintRoundTripAndLeaveWhenSwitchedOff) {
     EXPECT_EQ(Key("FTPTLS"), "<none>");
     EXPECT_EQ(Key("FTPServer"), "<none>");
     EXPECT_FALSE(Reloaded().FTP.Tls);
+}
+
+// The editor's part: the fingerprint is checked when TLS is on and stored in one form.
+TEST(EditWorkFtps, FingerprintIsCheckedAndStoredNormalized) {
+    TEditWorkFields f;
+    f.FTPUse = true;
+    f.FTPServer = "ftp.example";
+    f.FTPUser = "u";
+    f.FTPPass = "p";
+    f.FTPTLS = true;
+    EXPECT_EQ(CheckBrowseFields(f), "");  // empty: the system's check
+    f.FTPTLSCert = "AB:CD";
+    EXPECT_EQ(CheckBrowseFields(f), "BadFTPCert");
+    std::string typed;
+    for (int i = 0; i < 32; ++i)
+        typed += (i ? ":" : "") + std::string("0F");
+    f.FTPTLSCert = " " + typed + " ";
+    EXPECT_EQ(CheckBrowseFields(f), "");
+    const TWorkConfig c = ApplySetting(f, TWorkConfig{});
+    EXPECT_TRUE(c.FTP.Tls);
+    std::string hex;
+    for (int i = 0; i < 32; ++i)
+        hex += "0f";
+    EXPECT_EQ(c.FTP.TlsSha256, hex);
+    f.FTPTLS = false;  // TLS off: a stale fingerprint neither blocks saving nor is kept
+    f.FTPTLSCert = "junk";
+    EXPECT_EQ(CheckBrowseFields(f), "");
+    EXPECT_EQ(ApplySetting(f, TWorkConfig{}).FTP.TlsSha256, "");
 }
 
 } // namespace
