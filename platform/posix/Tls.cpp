@@ -3,7 +3,9 @@
 #include "platform/Tls.h"
 #include "platform/Sha256.h"
 #include "platform/SocketOps.h"
+#include <cerrno>
 #include <chrono>
+#include <sys/socket.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -55,6 +57,48 @@ std::string CertificateSha256(X509* cert) {
     std::string hex = Sha256Hex(std::string_view(reinterpret_cast<const char*>(der), static_cast<size_t>(len)));
     OPENSSL_free(der);
     return hex;
+}
+
+// OpenSSL's own socket BIO writes with write(): a peer that has closed would raise SIGPIPE and
+// end the process. This one sends with MSG_NOSIGNAL, as the TCP seam does; the socket stays
+// non-blocking, so "would block" becomes a retry and the caller waits through the seam.
+int SocketOf(BIO* bio) { return static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio))); }
+
+int BioWrite(BIO* bio, const char* data, int size) {
+    BIO_clear_retry_flags(bio);
+    const ssize_t n = ::send(SocketOf(bio), data, static_cast<size_t>(size), MSG_NOSIGNAL);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        BIO_set_retry_write(bio);
+    return static_cast<int>(n);
+}
+
+int BioRead(BIO* bio, char* data, int size) {
+    BIO_clear_retry_flags(bio);
+    const ssize_t n = ::recv(SocketOf(bio), data, static_cast<size_t>(size), 0);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        BIO_set_retry_read(bio);
+    return static_cast<int>(n);
+}
+
+long BioControl(BIO*, int command, long, void*) { return command == BIO_CTRL_FLUSH ? 1 : 0; }
+
+int BioCreate(BIO* bio) {
+    BIO_set_init(bio, 1);
+    return 1;
+}
+
+BIO_METHOD* SocketMethod() {
+    static BIO_METHOD* method = [] {
+        BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "kw socket");
+        if (m) {
+            BIO_meth_set_write(m, BioWrite);
+            BIO_meth_set_read(m, BioRead);
+            BIO_meth_set_ctrl(m, BioControl);
+            BIO_meth_set_create(m, BioCreate);
+        }
+        return m;
+    }();
+    return method;
 }
 
 // Keeps the fingerprint of the certificate being checked, so a refused one can be shown.
@@ -141,7 +185,12 @@ TNetStatus TTlsStream::Handshake(TTcpConnection&& tcp, const TTlsPeerCheck& chec
     }
     SSL_CTX* ctx = ClientContext();
     impl_->Ssl = ctx ? SSL_new(ctx) : nullptr;
-    if (!impl_->Ssl || !impl_->Tcp.IsOpen() || SSL_set_fd(impl_->Ssl, static_cast<int>(impl_->Tcp.NativeHandle())) != 1) {
+    BIO* bio = impl_->Ssl && impl_->Tcp.IsOpen() && SocketMethod() ? BIO_new(SocketMethod()) : nullptr;
+    if (bio) {
+        BIO_set_data(bio, reinterpret_cast<void*>(impl_->Tcp.NativeHandle()));
+        SSL_set_bio(impl_->Ssl, bio, bio);  // the SSL object owns the BIO from here
+    }
+    if (!bio) {
         const TNetStatus s{TNetStatus::Failed, 0, OpenSslErrorText("TLS could not be started")};
         impl_->Free();
         return s;
