@@ -83,6 +83,15 @@ std::string ChainRefusal(PCCERT_CONTEXT cert, const std::wstring& serverName) {
     return status.dwError == 0 ? std::string() : SocketErrorText(static_cast<int>(status.dwError));
 }
 
+// Wine's SChannel (GnuTLS) reports the peer's close alert as a record that decrypts to nothing,
+// where Windows answers SEC_I_CONTEXT_EXPIRED. Only under Wine is an empty record taken for the
+// close; on Windows an empty record stays what it is.
+bool EmptyRecordIsClose() {
+    static const bool wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 } // namespace
 
 struct TTlsStream::TImpl {
@@ -311,6 +320,7 @@ TNetStatus TTlsStream::Receive(void* buffer, size_t capacity, size_t& received, 
         if (st != SEC_E_OK && st != SEC_I_CONTEXT_EXPIRED && st != SEC_I_RENEGOTIATE)
             return SecurityFailure("TLS receive failed", st);
         std::vector<char> extra;
+        const size_t plainBefore = t.Plain.size();
         for (const SecBuffer& b : bufs) {
             if (b.BufferType == SECBUFFER_DATA && b.cbBuffer > 0)
                 t.Plain.append(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
@@ -320,6 +330,8 @@ TNetStatus TTlsStream::Receive(void* buffer, size_t capacity, size_t& received, 
         t.Incoming = std::move(extra);
         if (st == SEC_I_CONTEXT_EXPIRED)
             t.PeerClosed = true;  // the server's close alert
+        else if (st == SEC_E_OK && t.Plain.size() == plainBefore && EmptyRecordIsClose())
+            t.PeerClosed = true;
         if (st == SEC_I_RENEGOTIATE) {
             // Post-handshake messages (TLS 1.3 session tickets): SChannel takes them through
             // the handshake call with what followed them.

@@ -6,6 +6,8 @@
   ftp_server.py pyftpdlib-tls ROOT PORTFILE   as pyftpdlib, TLS required on control and data
   ftp_server.py vsftpd-tls    ROOT PORTFILE   as vsftpd, TLS required, data sessions must reuse
                                               the control connection's TLS session
+  ftp_server.py vsftpd-tls-noreuse ROOT PORTFILE   as vsftpd-tls without the session reuse demand
+                                              (for SChannel under Wine, which resumes no session)
 
 The TLS kinds make their certificates beside PORTFILE in certs/ (tests/platform/tls_certs.py:
 good.pem for "localhost" and 127.0.0.1, certs/fingerprints) and log the commands they get in
@@ -81,7 +83,7 @@ def free_port():
         return s.getsockname()[1]
 
 
-def run_vsftpd(root, port_file, tls=False):
+def run_vsftpd(root, port_file, tls=False, reuse=True):
     ftp = pwd.getpwnam("ftp")
     os.chown(root, 0, 0)
     os.chmod(root, 0o755)
@@ -107,7 +109,7 @@ def run_vsftpd(root, port_file, tls=False):
         settings.update({
             "ssl_enable": "YES", "allow_anon_ssl": "YES", "force_anon_logins_ssl": "YES",
             "force_anon_data_ssl": "YES", "force_local_logins_ssl": "YES", "force_local_data_ssl": "YES",
-            "require_ssl_reuse": "YES", "ssl_ciphers": "HIGH",
+            "require_ssl_reuse": "YES" if reuse else "NO", "ssl_ciphers": "HIGH",
             "rsa_cert_file": os.path.join(certs, "good.pem"), "rsa_private_key_file": os.path.join(certs, "good.key"),
             "log_ftp_protocol": "YES", "xferlog_enable": "YES", "xferlog_std_format": "NO",
             "vsftpd_log_file": os.path.join(os.path.dirname(os.path.abspath(port_file)), "commands"),
@@ -122,16 +124,16 @@ def run_vsftpd(root, port_file, tls=False):
 
 
 def main():
-    kinds = ("pyftpdlib", "vsftpd", "pyftpdlib-tls", "vsftpd-tls")
+    kinds = ("pyftpdlib", "vsftpd", "pyftpdlib-tls", "vsftpd-tls", "vsftpd-tls-noreuse")
     if len(sys.argv) != 4 or sys.argv[1] not in kinds:
         sys.exit(__doc__)
     kind, root, port_file = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
     os.makedirs(root, exist_ok=True)
-    tls = kind.endswith("-tls")
+    tls = "-tls" in kind
     if kind.startswith("pyftpdlib"):
         run_pyftpdlib(root, port_file, tls)
     else:
-        run_vsftpd(root, port_file, tls)
+        run_vsftpd(root, port_file, tls, reuse=not kind.endswith("-noreuse"))
 
 
 if __name__ == "__main__":
