@@ -209,6 +209,46 @@ TEST_F(FtpsTest, PyftpdlibStoresUtf8NamesAndBrowsesOverTls) {
     }
 }
 
+// The folder browser's view as a person would use it: one double-click, then OK.
+class OneClickView : public IFtpFolderView {
+public:
+    std::string Into;
+    std::vector<std::string> Folders, Errors;
+    void ShowCurrentFolder(const std::string&) override {}
+    void ShowFolders(const std::vector<std::string>& f) override { Folders = f; }
+    void ShowFiles(const std::vector<TFtpFileRow>&) override {}
+    void FitColumns(const std::vector<int>&) override {}
+    bool SelectedFolder(std::string& text) override {
+        text = Into;
+        return true;
+    }
+    void ShowError(const std::string& text) override { Errors.push_back(text); }
+    int ShowModal(TFtpFolderBrowser& browser) override {
+        browser.LBFoldersListBoxDblClick();
+        return 1;
+    }
+};
+
+TEST_F(FtpsTest, FolderBrowserWalksAUtf8ServerOverTls) {
+    TRealFtpServer& s = Server("pyftpdlib-tls");
+    REQUIRE_SERVER(s);
+    fs::create_directories(Utf8Path(fs::path(s.Root()) / "walk", Cp1251ToUtf8(kPapka1251)));
+    TFTPUse ftp = Config(s, false).FTP;
+    ftp.UTF8 = true;
+    ftp.Folder = "/walk";
+    OneClickView view;
+    view.Into = kPapka1251;
+    EXPECT_EQ(SelectFtpFolder(ftp, view), "/walk/" + kPapka1251);
+    EXPECT_TRUE(view.Errors.empty()) << view.Errors.front();
+
+    ftp.TlsSha256 = Fingerprint(s, "wrongname");  // refused: the error box names the real one
+    OneClickView refused;
+    refused.Into = kPapka1251;
+    SelectFtpFolder(ftp, refused);
+    ASSERT_FALSE(refused.Errors.empty());
+    EXPECT_NE(refused.Errors.front().find(Fingerprint(s, "good")), std::string::npos) << refused.Errors.front();
+}
+
 TEST_F(FtpsTest, UntrustedCertificateIsRefusedAndShowsItsFingerprint) {
     TRealFtpServer& s = Server("pyftpdlib-tls");
     REQUIRE_SERVER(s);
