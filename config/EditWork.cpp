@@ -3,6 +3,7 @@
 #include "config/EditWorkText.h"
 #include "config/TargetChecks.h"
 #include "platform/FileSystem.h"
+#include "platform/Tls.h"
 #include <cstdio>
 
 namespace kw {
@@ -36,6 +37,8 @@ TEditWorkFields FillData(const TWorkList& works, int index) {
     f.HTTPCert = c.HTTP.CertSHA256;
     f.TextHost = c.Text.Host;
     f.TextPort = c.Text.Port ? std::to_string(c.Text.Port) : std::string();
+    f.FTPTLS = c.FTP.Tls;
+    f.FTPTLSCert = c.FTP.TlsSha256;
     return f;
 }
 
@@ -116,6 +119,8 @@ std::string CheckBrowseFields(const TEditWorkFields& f) {
         return "SetFTPUser";
     if (TrimText(f.FTPPass).empty())
         return "SetFTPPass";
+    if (f.FTPTLS && !TrimText(f.FTPTLSCert).empty() && net::NormalizeSha256Text(TrimText(f.FTPTLSCert)).empty())
+        return "BadFTPCert";
     return {};
 }
 
@@ -192,6 +197,8 @@ TWorkConfig ApplySetting(const TEditWorkFields& f, TWorkConfig c) {
     c.FTP.Password = f.FTPPass;
     c.FTP.Folder = f.FTPPath.empty() ? "/" : f.FTPPath;
     c.FTP.RemoteName = f.FTPFileName.empty() ? fs::ExtractFileName(f.FileOut) : f.FTPFileName;
+    c.FTP.Tls = f.FTPTLS;
+    c.FTP.TlsSha256 = f.FTPTLS ? net::NormalizeSha256Text(TrimText(f.FTPTLSCert)) : std::string();
     return c;
 }
 

@@ -47,6 +47,8 @@ struct TEditWorkFields {
     // the TCP and UDP text targets; the port as typed, so a wrong one can be told
     std::string TextHost;
     std::string TextPort;
+    bool FTPTLS = false;
+    std::string FTPTLSCert;  // the trusted certificate's fingerprint as typed
 };
 
 // `FillData`: the controls for work `index`, or the defaults for -1 (or a position that is

@@ -70,6 +70,8 @@ struct TFTPUse {
     std::string Password;  // plain in memory, scrambled in the file
     std::string Folder = "/";
     std::string RemoteName;
+    bool Tls = false;           // FTP over TLS (explicit, "AUTH TLS")
+    std::string TlsSha256;      // the one trusted certificate's SHA-256 (empty: the system's check)
 };
 
 // Where a work's page goes besides its output file. FTP keeps its own switch (TFTPUse::Use, the

@@ -40,6 +40,11 @@ constexpr size_t UrlCapacity = 2048;
 
 const char* const FtpKeys[] = {"FTPServer", "FTPPort", "FTPPassive", "FTPUTF8",
                                "FTPLogin",  "FTPPass", "FTPPath",    "FIPFile"};
+// FTP over TLS, written only while set, so a file from before it existed is written back
+// unchanged:
+//   FTPTLS      1: explicit TLS ("AUTH TLS") on the control and data connections
+//   FTPTLSCert  SHA-256 fingerprint of the one trusted certificate (empty: the system's check)
+const char* const FtpTlsKeys[] = {"FTPTLS", "FTPTLSCert"};
 
 std::string Cut(std::string text) {
     if (text.size() > TextCapacity)
@@ -90,6 +95,8 @@ TWorkConfig ReadWork(const std::string& file, const std::string& section) {
     w.FTP.Password = Cut(UnscramblePassword(profile::ReadString(file, section, "FTPPass", "")));
     w.FTP.Folder = text("FTPPath", "/");
     w.FTP.RemoteName = text("FIPFile", "");
+    w.FTP.Tls = ReadIniBool(file, section, "FTPTLS", false);
+    w.FTP.TlsSha256 = text("FTPTLSCert", "");
     ReadTargets(file, section, w);
     return w;
 }
@@ -167,8 +174,17 @@ bool WriteWork(const std::string& file, const TWorkConfig& w) {
         for (const char* key : FtpKeys)
             if (!profile::DeleteKey(file, s, key))
                 return false;
+        for (const char* key : FtpTlsKeys)
+            if (!profile::DeleteKey(file, s, key))
+                return false;
         return true;
     }
+    const bool tlsKeys = w.FTP.Tls ? WriteIniBool(file, s, "FTPTLS", true) : profile::DeleteKey(file, s, "FTPTLS");
+    const bool certKey = w.FTP.Tls && !w.FTP.TlsSha256.empty()
+                             ? profile::WriteString(file, s, "FTPTLSCert", w.FTP.TlsSha256)
+                             : profile::DeleteKey(file, s, "FTPTLSCert");
+    if (!tlsKeys || !certKey)
+        return false;
     return profile::WriteString(file, s, "FTPServer", w.FTP.Server) &&
            WriteIniInteger(file, s, "FTPPort", w.FTP.Port) &&
            WriteIniBool(file, s, "FTPPassive", w.FTP.Passive) &&

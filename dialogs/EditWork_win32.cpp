@@ -6,6 +6,7 @@
 #include "dialogs/SelectFtpDir_win32.h"
 #include "dialogs/TagList_win32.h"
 #include "platform/Regional.h"
+#include "platform/Tls.h"
 #include "render/ValueEscaping.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/ModalForm.h"
@@ -23,7 +24,7 @@ using win::AnsiFromUtf8;
 
 constexpr int FormWidth = 400;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
-constexpr int GroupTop = 158, GroupH = 196, HttpGroupH = 196, TextGroupH = 84;
+constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84;
 constexpr int TextCapacity = 255;  // what a work's text fields can hold
 
 const char* const CodePageItems[CodePageCount] = {"Windows-1251", "UTF-8", "KOI8-R", "KOI8-U", "CP866 (DOS)"};
@@ -201,6 +202,7 @@ void TFEditWork::CreateControls() {
     components_->Add("EFTPPort", "TSpinEdit", eFTPPort_.Edit());
     cbFTPPassive_ = AddCheck("CBFTPPassive", "Passive", IDC_CBFTPPASSIVE, fx, g + 52, 90);
     cbFTPUTF8_ = AddCheck("CBFTPUTF8", "UTF8", IDC_CBFTPUTF8, fx + 98, g + 52, 90);
+    cbFTPTLS_ = AddCheck("CBFTPTLS", "TLS", IDC_CBFTPTLS, fx + 196, g + 52, 72);
     AddLabel("LUser", "Пользователь", gx, g + 78, gl);
     eFTPUser_ = AddEdit("EFTPUser", "TEdit", IDC_EFTPUSER, fx, g + 78, 268);
     AddLabel("LPass", "Пароль", gx, g + 106, gl);
@@ -212,6 +214,8 @@ void TFEditWork::CreateControls() {
     components_->Add("SBSelectDir", "TSpeedButton", AddBrowse(IDC_SBSELECTDIR, fx + 244, g + 134));
     AddLabel("LFTPFile", "Файл", gx, g + 162, gl);
     eFTPFileName_ = AddEdit("EFTPFileName", "TEdit", IDC_EFTPFILENAME, fx, g + 162, 268);
+    AddLabel("LFTPCert", "Сертификат", gx, g + 190, gl);
+    eFTPCert_ = AddEdit("EFTPCert", "TEdit", IDC_EFTPCERT, fx, g + 190, 268);
     for (size_t i = firstFtp; i < static_cast<size_t>(components_->ComponentCount()); ++i)
         ftpControls_.push_back(components_->Control(static_cast<int>(i)).Hwnd());
     ftpControls_.push_back(eFTPPort_.UpDown());
@@ -332,6 +336,8 @@ void TFEditWork::FillData(int index) {
     win::SetText(eHTTPCert_, f.HTTPCert);
     win::SetText(eTextHost_, f.TextHost);
     win::SetText(eTextPort_, f.TextPort);
+    win::SetChecked(cbFTPTLS_, f.FTPTLS);
+    win::SetText(eFTPCert_, f.FTPTLSCert);
     CBTargetChange();
 }
 
@@ -363,6 +369,8 @@ TEditWorkFields TFEditWork::Fields() const {
     f.HTTPCert = win::GetText(eHTTPCert_);
     f.TextHost = win::GetText(eTextHost_);
     f.TextPort = win::GetText(eTextPort_);
+    f.FTPTLS = win::IsChecked(cbFTPTLS_);
+    f.FTPTLSCert = win::GetText(eFTPCert_);
     return f;
 }
 
@@ -470,6 +478,8 @@ void TFEditWork::SBSelectDirClick() {
     ftp.Port = static_cast<uint16_t>(f.FTPPort);
     ftp.Passive = f.FTPPassive;
     ftp.UTF8 = f.FTPUTF8;
+    ftp.Tls = f.FTPTLS;
+    ftp.TlsSha256 = f.FTPTLS ? net::NormalizeSha256Text(TrimText(f.FTPTLSCert)) : std::string();
     ftp.Login = TrimText(f.FTPUser);
     ftp.Password = f.FTPPass;
     ftp.Folder = f.FTPPath;

@@ -65,7 +65,7 @@ public:
         IDC_ENAME = 1001, IDC_FEFILEIN, IDC_FEFILEIN_BROWSE, IDC_FEFILEOUT, IDC_FEFILEOUT_BROWSE, IDC_ESECS,
         IDC_CBTARGET, IDC_GBFTP, IDC_EFTPSERVER, IDC_EFTPPORT, IDC_CBFTPPASSIVE, IDC_CBFTPUTF8, IDC_EFTPUSER,
         IDC_EFTPPASS, IDC_CBSHOWPASS, IDC_EFTPPATH, IDC_SBSELECTDIR, IDC_EFTPFILENAME, IDC_CBCODEPAGE,
-        IDC_SBSAVE, IDC_SBCANCEL, IDC_CBESCAPING, IDC_SBPREVIEW, IDC_SBTAGS
+        IDC_SBSAVE, IDC_SBCANCEL, IDC_CBESCAPING, IDC_SBPREVIEW, IDC_SBTAGS, IDC_CBFTPTLS, IDC_EFTPCERT
     };
     // the HTTP(S) and the TCP/UDP groups
     enum : int {
@@ -118,6 +118,7 @@ private:
     HWND cbFTPPassive_ = nullptr, cbFTPUTF8_ = nullptr, eFTPUser_ = nullptr, eFTPPass_ = nullptr;
     HWND cbShowPass_ = nullptr, eFTPPath_ = nullptr, eFTPFileName_ = nullptr, lCodepage_ = nullptr;
     HWND sbSave_ = nullptr, sbCancel_ = nullptr, sbPreview_ = nullptr, sbTags_ = nullptr, lEscaping_ = nullptr;
+    HWND cbFTPTLS_ = nullptr, eFTPCert_ = nullptr;
     win::TComboControl* cbCodePage_ = nullptr;
     win::TComboControl* cbEscaping_ = nullptr;
     win::TComboControl* cbTarget_ = nullptr;

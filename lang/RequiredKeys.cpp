@@ -25,6 +25,7 @@ std::vector<TRequiredKey> BuildKeys() {
     Add(keys, "FEditWork",
         {"LTarget", "CBTarget.FileOnly", "GBHTTP", "LHTTPMethod", "LHTTPURL", "LHTTPUser", "LHTTPPass", "LHTTPType",
          "LHTTPCert", "GBText", "LTextHost", "LTextPort"});
+    Add(keys, "FEditWork", {"CBFTPTLS", "LFTPCert", "EFTPCert.Hint"});
     Add(keys, "FPreview",
         {"Caption", "LProblems", "SBOpenBrowser", "SBClose", "Dialog.LiveEmpty", "Dialog.NoProblems"});
     for (const TPreviewMessage& m : PreviewMessages())
@@ -54,7 +55,7 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"FEditWork", "WorkLimit", 0},  {"FEditWork", "BadFileName", 1}, {"FEditWork", "SettingsNotWritten", 1},
         {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1},
         {"FEditWork", "NoHTTPURL", 0},  {"FEditWork", "BadCertSHA256", 0}, {"FEditWork", "NoTextHost", 0},
-        {"FEditWork", "BadTextPort", 0}};
+        {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}};
     return messages;
 }
 

@@ -57,6 +57,13 @@ public:
 
     bool IsOpen() const noexcept { return handle_ != InvalidHandle; }
     void Close() noexcept;
+    // Ends the connection in order: the end of our data, then whatever the peer still sends is
+    // read and dropped until it closes too, for at most `timeoutMs`, then the close. (Closing
+    // with unread bytes, such as TLS session tickets, would reset the connection and the peer
+    // could lose the last data.)
+    void Finish(int timeoutMs) noexcept;
+    // The socket itself, for a stream layered on the connection (TLS).
+    intptr_t NativeHandle() const noexcept { return handle_; }
 
 private:
     friend class TTcpListener;

@@ -32,7 +32,7 @@ std::string FileOf(size_t size) {
 bool KwUpload(const std::string& file) {
     TWorkConfig c;
     c.FileOut = file;
-    c.FTP = {true, "127.0.0.1", g_server->Port(), true, false, "kw", "secret", "/", "kw.bin"};
+    c.FTP = {true, "127.0.0.1", g_server->Port(), true, false, "kw", "secret", "/", "kw.bin", false, ""};
     TWorkData work;
     PrepareUpload(work, c);
     return RunUpload(work, c).Ok;

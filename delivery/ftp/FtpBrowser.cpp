@@ -57,6 +57,8 @@ void TFtpFolderBrowser::Run(const TFTPUse& ftp) noexcept {
         client.Port = ftp.Port;
         client.Username = ftp.Login;
         client.Password = ftp.Password;
+        client.UseTls = ftp.Tls;
+        client.TrustedSha256 = ftp.TlsSha256;
         client.Timeouts = DefaultFtpTimeouts();
         const std::string folder = Set8(ftp.Folder);
         OnServer([folder](TFtpClient& c, TFtpServerWork& found) {

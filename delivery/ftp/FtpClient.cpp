@@ -46,7 +46,7 @@ class TFtpClient::TDataChannel {
 public:
     net::TIpv4Endpoint PassiveTarget;
     net::TTcpListener Listener;
-    net::TTcpConnection Connection;
+    ftp::TFtpStream Connection;
 };
 
 void TFtpClient::Fail(const std::string& message) {
@@ -61,13 +61,15 @@ void TFtpClient::Disconnect() noexcept {
 
 void TFtpClient::Connect() {
     Disconnect();
-    const net::TNetStatus s = control_.Connect(Host, Port, Timeouts.ConnectMs);
+    const net::TNetStatus s = control_.Tcp().Connect(Host, Port, Timeouts.ConnectMs);
     if (s.Kind == net::TNetStatus::TimedOut)
         Fail("Connect timed out.");
     if (!s.ok())
         Fail(s.Text);
     try {
         ReadReply({220});
+        if (UseTls)
+            StartTls();
         const ftp::TFtpReply user = SendCmd("USER " + Username, {230, 331});
         if (user.Code == 331)
             SendCmd("PASS " + Password, {230});
@@ -77,6 +79,48 @@ void TFtpClient::Connect() {
         Disconnect();  // a login that did not complete leaves nothing open
         throw;
     }
+}
+
+namespace {
+
+std::string CertificateRefusal(const net::TNetStatus& s, const std::string& fingerprint) {
+    if (fingerprint.empty() || s.Text.find("certificate") == std::string::npos)
+        return s.Text;
+    return s.Text + " SHA-256 fingerprint of the server's certificate: " + fingerprint;
+}
+
+} // namespace
+
+// RFC 4217: the login and everything after it travel inside TLS.
+void TFtpClient::StartTls() {
+    ftp::TFtpReply reply;
+    try {
+        reply = SendCmd("AUTH TLS", {234});
+    } catch (const TFtpRefusal& refused) {
+        Fail(std::string("The server does not offer TLS: ") + refused.what());
+    }
+    // Bytes after the 234 came before the handshake, in clear: nobody may slip replies in there.
+    if (reader_.Pending())
+        Fail("The server sent more than its reply to AUTH TLS before the TLS handshake.");
+    const net::TNetStatus s = control_.StartTls({Host, TrustedSha256}, Timeouts.ReplyMs);
+    if (s.Kind == net::TNetStatus::TimedOut)
+        Fail("TLS handshake timed out: the server did not finish it within " + DurationText(Timeouts.ReplyMs) + ".");
+    if (!s.ok())
+        Fail(CertificateRefusal(s, control_.Tls().PeerSha256()));
+    SendCmd("PBSZ 0", {200});
+    SendCmd("PROT P", {200});
+}
+
+// A data connection of a TLS session is TLS too, reusing the control connection's session
+// (servers such as vsftpd refuse a data connection that does not).
+void TFtpClient::SecureData(TDataChannel& data) {
+    if (!UseTls)
+        return;
+    const net::TNetStatus s = data.Connection.StartTls({Host, TrustedSha256}, Timeouts.DataMs, &control_);
+    if (s.Kind == net::TNetStatus::TimedOut)
+        throw TFtpError("TLS handshake on the data connection timed out after " + DurationText(Timeouts.DataMs) + ".");
+    if (!s.ok())
+        throw TFtpError("Data connection: " + CertificateRefusal(s, data.Connection.Tls().PeerSha256()));
 }
 
 void TFtpClient::SendLine(const std::string& command) {
@@ -169,8 +213,8 @@ void TFtpClient::FinishTransfer() {
 
 namespace {
 
-void ConnectPassive(net::TTcpConnection& c, const net::TIpv4Endpoint& to, int timeoutMs) {
-    const net::TNetStatus s = c.Connect(to, timeoutMs);
+void ConnectPassive(ftp::TFtpStream& data, const net::TIpv4Endpoint& to, int timeoutMs) {
+    const net::TNetStatus s = data.Tcp().Connect(to, timeoutMs);
     if (s.Kind == net::TNetStatus::TimedOut)
         throw TFtpError("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) + " not opened within " +
                         DurationText(timeoutMs) + ".");
@@ -178,8 +222,8 @@ void ConnectPassive(net::TTcpConnection& c, const net::TIpv4Endpoint& to, int ti
         throw TFtpError("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) + ": " + s.Text);
 }
 
-void AcceptActive(net::TTcpListener& l, net::TTcpConnection& c, int timeoutMs) {
-    const net::TNetStatus s = l.Accept(c, timeoutMs);
+void AcceptActive(net::TTcpListener& l, ftp::TFtpStream& data, int timeoutMs) {
+    const net::TNetStatus s = l.Accept(data.Tcp(), timeoutMs);
     if (s.Kind == net::TNetStatus::TimedOut)
         throw TFtpError("The server did not open the data connection within " + DurationText(timeoutMs) + ".");
     if (!s.ok())
@@ -205,6 +249,7 @@ void TFtpClient::Put(const std::string& localFile, const std::string& remoteName
             SendCmd(command, {125, 150});
             AcceptActive(data.Listener, data.Connection, Timeouts.DataMs);
         }
+        SecureData(data);
         std::vector<char> buf(64 * 1024);
         for (;;) {
             const size_t n = file.Read(buf.data(), buf.size());
@@ -242,6 +287,7 @@ std::string TFtpClient::List() {
             SendCmd("LIST", {125, 150, 154});
             AcceptActive(data.Listener, data.Connection, Timeouts.DataMs);
         }
+        SecureData(data);
         char buf[16 * 1024];
         for (;;) {
             size_t got = 0;

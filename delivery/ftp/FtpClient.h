@@ -5,6 +5,7 @@
 // the error box, and leaves the control connection closed. No QUIT is ever sent.
 #pragma once
 #include "delivery/ftp/FtpReply.h"
+#include "delivery/ftp/FtpStream.h"
 #include "platform/Tcp.h"
 #include <cstdint>
 #include <initializer_list>
@@ -42,11 +43,17 @@ public:
     bool Passive = false;
     std::string Username;
     std::string Password;
+    // FTP over TLS (RFC 4217): "AUTH TLS" right after the greeting, then "PBSZ 0" and "PROT P";
+    // the data connections are TLS too. A server without TLS is an error, never a fall-back.
+    bool UseTls = false;
+    // SHA-256 of the one certificate trusted for this server; empty: the system's trust store.
+    std::string TrustedSha256;
     TFtpTimeouts Timeouts = DefaultFtpTimeouts();
 
     bool Connected() const noexcept { return control_.IsOpen(); }
 
-    // Opens the control connection and logs in: greeting 220, "USER" (230, or 331 and then
+    // Opens the control connection and logs in: greeting 220, with TLS "AUTH TLS" (234), the
+    // handshake, "PBSZ 0" (200) and "PROT P" (200); then "USER" (230, or 331 and then
     // "PASS" with 230), "TYPE I" (200), "SYST" (200, 215 or 500).
     void Connect();
     // Closes the control connection without a QUIT.
@@ -74,9 +81,11 @@ private:
     void SendLine(const std::string& command);
     void OpenData(TDataChannel& data);
     void FinishTransfer();
+    void StartTls();
+    void SecureData(TDataChannel& data);
     [[noreturn]] void Fail(const std::string& message);
 
-    net::TTcpConnection control_;
+    ftp::TFtpStream control_;
     ftp::TFtpReplyReader reader_;
 };
 

@@ -31,6 +31,8 @@ void PrepareUpload(TWorkData& work, const TWorkConfig& config) {
     c.Passive = config.FTP.Passive;
     c.Username = config.FTP.Login;
     c.Password = config.FTP.Password;
+    c.UseTls = config.FTP.Tls;
+    c.TrustedSha256 = config.FTP.TlsSha256;
     c.Timeouts = DefaultFtpTimeouts();
 }
 
@@ -67,7 +69,7 @@ TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept {
         } catch (const std::exception& e) {
             return Failure(e.what());  // the closed client stays for the next upload
         }
-        TDeliveryResult result{true, {}};
+        TDeliveryResult result{true, {}, config.FTP.Tls ? "FTPS" : ""};
         try {
             StoreOutput(*client, config);
         } catch (const std::exception& e) {

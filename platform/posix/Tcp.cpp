@@ -2,6 +2,7 @@
 // the caller's time limit, so a silent peer costs at most that limit.
 #include "platform/Tcp.h"
 #include "platform/NameLookup.h"
+#include "platform/SocketOps.h"
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -46,20 +47,8 @@ TNetStatus WaitReady(int fd, short events, int timeoutMs) {
     }
 }
 
-sockaddr_in ToSockaddr(const TIpv4Endpoint& e) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(e.Port);
-    std::memcpy(&a.sin_addr.s_addr, e.Host, 4);  // Host is already in network byte order
-    return a;
-}
-
-TIpv4Endpoint FromSockaddr(const sockaddr_in& a) {
-    TIpv4Endpoint e;
-    std::memcpy(e.Host, &a.sin_addr.s_addr, 4);
-    e.Port = ntohs(a.sin_port);
-    return e;
-}
+sockaddr_in ToSockaddr(const TIpv4Endpoint& e) { return sock::ToSockaddrIn<sockaddr_in>(e, AF_INET); }
+TIpv4Endpoint FromSockaddr(const sockaddr_in& a) { return sock::FromSockaddrIn(a); }
 
 int NewSocket() {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -73,22 +62,7 @@ int NewSocket() {
 }
 
 
-// The local address of a connected or listening socket.
-TNetStatus SocketLocalEndpoint(bool open, int fd, TIpv4Endpoint& out) {
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    if (!open || getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        return open ? LastFailure() : Failure(EBADF);
-    out = FromSockaddr(a);
-    return {};
-}
-
 } // namespace
-
-std::string TIpv4Endpoint::HostText() const {
-    return std::to_string(Host[0]) + "." + std::to_string(Host[1]) + "." + std::to_string(Host[2]) + "." +
-           std::to_string(Host[3]);
-}
 
 std::string SocketErrorText(int error) {
     char buf[256] = {0};
@@ -118,47 +92,34 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
     return {};
 }
 
-// --- TTcpConnection --------------------------------------------------------------------------
+// --- socket calls for the shared part ---------------------------------------------------------
 
-TTcpConnection::TTcpConnection(TTcpConnection&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = InvalidHandle;
+namespace sock {
+
+TNetStatus Wait(intptr_t handle, TWaitFor what, int timeoutMs) {
+    return WaitReady(static_cast<int>(handle), what == TWaitFor::Read ? POLLIN : POLLOUT, timeoutMs);
 }
 
-TTcpConnection& TTcpConnection::operator=(TTcpConnection&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = InvalidHandle;
-    }
-    return *this;
-}
+TNetStatus NotOpen() { return Failure(EBADF); }
 
-TTcpConnection::~TTcpConnection() { Close(); }
-
-void TTcpConnection::Close() noexcept {
-    if (handle_ == InvalidHandle)
-        return;
-    const int fd = static_cast<int>(handle_);
-    ::shutdown(fd, SHUT_WR);  // the peer sees the end of data before the close
+void CloseGracefully(intptr_t handle) noexcept {
+    const int fd = static_cast<int>(handle);
+    ::shutdown(fd, SHUT_WR);
     ::close(fd);
-    handle_ = InvalidHandle;
 }
 
-TNetStatus TTcpConnection::Connect(const std::string& host, uint16_t port, int timeoutMs) {
-    // The name lookup counts against the same limit as the connect itself.
-    const auto start = std::chrono::steady_clock::now();
-    TIpv4Endpoint to;
-    TNetStatus s = LookUpWithin(host, to, timeoutMs);
-    if (!s.ok())
-        return s;
-    to.Port = port;
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    const int left = timeoutMs - static_cast<int>(spent.count());
-    return Connect(to, left > 0 ? left : 0);
+void ShutdownSend(intptr_t handle) noexcept { ::shutdown(static_cast<int>(handle), SHUT_WR); }
+
+TNetStatus LocalAddress(intptr_t handle, TIpv4Endpoint& out) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (getsockname(static_cast<int>(handle), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return LastFailure();
+    out = FromSockaddr(a);
+    return {};
 }
 
-TNetStatus TTcpConnection::Connect(const TIpv4Endpoint& to, int timeoutMs) {
-    Close();
+TNetStatus ConnectTo(const TIpv4Endpoint& to, int timeoutMs, intptr_t& handle) {
     const int fd = NewSocket();
     if (fd < 0)
         return LastFailure();
@@ -183,9 +144,13 @@ TNetStatus TTcpConnection::Connect(const TIpv4Endpoint& to, int timeoutMs) {
     }
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);  // commands are small
-    handle_ = fd;
+    handle = fd;
     return {};
 }
+
+} // namespace sock
+
+// --- TTcpConnection --------------------------------------------------------------------------
 
 TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs) {
     if (!IsOpen())
@@ -233,13 +198,7 @@ TNetStatus TTcpConnection::Receive(void* buffer, size_t capacity, size_t& receiv
     }
 }
 
-TNetStatus TTcpConnection::LocalEndpoint(TIpv4Endpoint& out) const {
-    return SocketLocalEndpoint(IsOpen(), static_cast<int>(handle_), out);
-}
-
 // --- TTcpListener ----------------------------------------------------------------------------
-
-TTcpListener::~TTcpListener() { Close(); }
 
 void TTcpListener::Close() noexcept {
     if (handle_ != TTcpConnection::InvalidHandle)
@@ -260,10 +219,6 @@ TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
     }
     handle_ = fd;
     return {};
-}
-
-TNetStatus TTcpListener::LocalEndpoint(TIpv4Endpoint& out) const {
-    return SocketLocalEndpoint(IsOpen(), static_cast<int>(handle_), out);
 }
 
 TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs) {

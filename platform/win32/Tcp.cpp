@@ -2,6 +2,7 @@
 // the caller's time limit (select, unlike WSAPoll on older Windows, reports a refused connect).
 #include "platform/Tcp.h"
 #include "platform/NameLookup.h"
+#include "platform/SocketOps.h"
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -30,7 +31,7 @@ TNetStatus LastFailure() { return Failure(WSAGetLastError()); }
 
 SOCKET AsSocket(intptr_t h) { return static_cast<SOCKET>(h); }
 
-enum class TWaitFor { Read, Write, Connect };
+using sock::TWaitFor;
 
 // Waits until `s` is ready or `timeoutMs` has passed.
 TNetStatus WaitReady(SOCKET s, TWaitFor what, int timeoutMs) {
@@ -67,20 +68,8 @@ bool SetNonBlocking(SOCKET s) {
     return ioctlsocket(s, FIONBIO, &on) == 0;
 }
 
-sockaddr_in ToSockaddr(const TIpv4Endpoint& e) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(e.Port);
-    std::memcpy(&a.sin_addr.s_addr, e.Host, 4);
-    return a;
-}
-
-TIpv4Endpoint FromSockaddr(const sockaddr_in& a) {
-    TIpv4Endpoint e;
-    std::memcpy(e.Host, &a.sin_addr.s_addr, 4);
-    e.Port = ntohs(a.sin_port);
-    return e;
-}
+sockaddr_in ToSockaddr(const TIpv4Endpoint& e) { return sock::ToSockaddrIn<sockaddr_in>(e, AF_INET); }
+TIpv4Endpoint FromSockaddr(const sockaddr_in& a) { return sock::FromSockaddrIn(a); }
 
 SOCKET NewSocket() {
     EnsureWinsock();
@@ -97,24 +86,7 @@ SOCKET NewSocket() {
 
 int SockaddrLen() { return static_cast<int>(sizeof(sockaddr_in)); }
 
-// The local address of a connected or listening socket.
-TNetStatus SocketLocalEndpoint(bool open, intptr_t handle, TIpv4Endpoint& out) {
-    if (!open)
-        return Failure(WSAENOTSOCK);
-    sockaddr_in a{};
-    int len = SockaddrLen();
-    if (getsockname(AsSocket(handle), reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        return LastFailure();
-    out = FromSockaddr(a);
-    return {};
-}
-
 } // namespace
-
-std::string TIpv4Endpoint::HostText() const {
-    return std::to_string(Host[0]) + "." + std::to_string(Host[1]) + "." + std::to_string(Host[2]) + "." +
-           std::to_string(Host[3]);
-}
 
 std::string SocketErrorText(int error) {
     char* msg = nullptr;
@@ -143,46 +115,31 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
     return {};
 }
 
-// --- TTcpConnection --------------------------------------------------------------------------
+// --- socket calls for the shared part ---------------------------------------------------------
 
-TTcpConnection::TTcpConnection(TTcpConnection&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = InvalidHandle;
+namespace sock {
+
+TNetStatus Wait(intptr_t handle, TWaitFor what, int timeoutMs) { return WaitReady(AsSocket(handle), what, timeoutMs); }
+
+TNetStatus NotOpen() { return Failure(WSAENOTSOCK); }
+
+void CloseGracefully(intptr_t handle) noexcept {
+    shutdown(AsSocket(handle), SD_SEND);
+    closesocket(AsSocket(handle));
 }
 
-TTcpConnection& TTcpConnection::operator=(TTcpConnection&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = InvalidHandle;
-    }
-    return *this;
+void ShutdownSend(intptr_t handle) noexcept { shutdown(AsSocket(handle), SD_SEND); }
+
+TNetStatus LocalAddress(intptr_t handle, TIpv4Endpoint& out) {
+    sockaddr_in a{};
+    int len = SockaddrLen();
+    if (getsockname(AsSocket(handle), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return LastFailure();
+    out = FromSockaddr(a);
+    return {};
 }
 
-TTcpConnection::~TTcpConnection() { Close(); }
-
-void TTcpConnection::Close() noexcept {
-    if (handle_ == InvalidHandle)
-        return;
-    shutdown(AsSocket(handle_), SD_SEND);  // the peer sees the end of data before the close
-    closesocket(AsSocket(handle_));
-    handle_ = InvalidHandle;
-}
-
-TNetStatus TTcpConnection::Connect(const std::string& host, uint16_t port, int timeoutMs) {
-    // The name lookup counts against the same limit as the connect itself.
-    const auto start = std::chrono::steady_clock::now();
-    TIpv4Endpoint to;
-    TNetStatus s = LookUpWithin(host, to, timeoutMs);
-    if (!s.ok())
-        return s;
-    to.Port = port;
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    const int left = timeoutMs - static_cast<int>(spent.count());
-    return Connect(to, left > 0 ? left : 0);
-}
-
-TNetStatus TTcpConnection::Connect(const TIpv4Endpoint& to, int timeoutMs) {
-    Close();
+TNetStatus ConnectTo(const TIpv4Endpoint& to, int timeoutMs, intptr_t& handle) {
     const SOCKET s = NewSocket();
     if (s == INVALID_SOCKET)
         return LastFailure();
@@ -207,9 +164,13 @@ TNetStatus TTcpConnection::Connect(const TIpv4Endpoint& to, int timeoutMs) {
     }
     const BOOL one = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-    handle_ = static_cast<intptr_t>(s);
+    handle = static_cast<intptr_t>(s);
     return {};
 }
+
+} // namespace sock
+
+// --- TTcpConnection --------------------------------------------------------------------------
 
 TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs) {
     if (!IsOpen())
@@ -255,13 +216,7 @@ TNetStatus TTcpConnection::Receive(void* buffer, size_t capacity, size_t& receiv
     }
 }
 
-TNetStatus TTcpConnection::LocalEndpoint(TIpv4Endpoint& out) const {
-    return SocketLocalEndpoint(IsOpen(), handle_, out);
-}
-
 // --- TTcpListener ----------------------------------------------------------------------------
-
-TTcpListener::~TTcpListener() { Close(); }
 
 void TTcpListener::Close() noexcept {
     if (handle_ != TTcpConnection::InvalidHandle)
@@ -282,10 +237,6 @@ TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
     }
     handle_ = static_cast<intptr_t>(s);
     return {};
-}
-
-TNetStatus TTcpListener::LocalEndpoint(TIpv4Endpoint& out) const {
-    return SocketLocalEndpoint(IsOpen(), handle_, out);
 }
 
 TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs) {

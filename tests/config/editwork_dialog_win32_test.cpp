@@ -222,8 +222,9 @@ TEST_F(EditWorkDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
     HWND browseOut = GetDlgItem(form->Hwnd(), TFEditWork::IDC_FEFILEOUT_BROWSE);
     const std::vector<HWND> expected = {
         C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBTarget"),
-        C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("EFTPUser"), C("EFTPPass"),
-        C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("CBCodePage"), C("CBEscaping"),
+        C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("CBFTPTLS"), C("EFTPUser"),
+        C("EFTPPass"), C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("EFTPCert"),
+        C("CBCodePage"), C("CBEscaping"),
         C("SBPreview"), C("SBTags"), C("SBSave"), C("SBCancel")};
     SetFocus(C("EName"));
     std::vector<HWND> order;
@@ -500,7 +501,8 @@ TEST_F(EditWorkDialog, Screenshot) {
     c.FileOut = "C:\\Site\\now playing.html";
     c.Update = 30;
     c.CodePage = 1;
-    c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html"};
+    c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html", true,
+                    "0a851b860070807993dbab1cfe0996a0e18581d06ecfa228aec4d0f6f0f48076"};
     settings.Works.At(0)->SetConfig(c);
     Open(0);
     ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-100"));

@@ -169,7 +169,7 @@ TEST_F(SettingsFile, SavedProgramSettingsAndWorksLoadBackUnchanged) {
     c.FileOut = "C:\\KW\\out.htm";
     c.Update = 900;
     c.CodePage = 4;
-    c.FTP = {true, "127.0.0.1", 2121, true, true, "user", "p\xE0ss QVXZ", "/www", "index.htm"};
+    c.FTP = {true, "127.0.0.1", 2121, true, true, "user", "p\xE0ss QVXZ", "/www", "index.htm", false, ""};
     ASSERT_TRUE(settings.Works.Append(std::make_shared<TWorkData>(c)));
     ASSERT_TRUE(SaveWork(settings, 0));
     EXPECT_EQ(Stored(c.Section, "FTPPass"), ScramblePassword(c.FTP.Password)); // never plain

@@ -3,6 +3,7 @@
 // the server itself; a Windows test program under Wine finds the one that ctest started
 // (ftp_fixture.sh) through KW_FTP_<KIND>_DIR.
 #pragma once
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -27,13 +28,16 @@ public:
     // kind: "pyftpdlib" or "vsftpd". Ok() is false when the server could not be had.
     explicit TRealFtpServer(const std::string& kind) : kind_(kind) {
 #ifdef _WIN32
-        const std::string var = kind == "pyftpdlib" ? "KW_FTP_PYFTPDLIB_DIR" : "KW_FTP_VSFTPD_DIR";
-        const char* dir = std::getenv(var.c_str());
+        // KW_FTP_PYFTPDLIB_DIR, KW_FTP_VSFTPD_TLS_DIR, ...
+        std::string var = "KW_FTP_";
+        for (const char c : kind)
+            var += c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const char* dir = std::getenv((var + "_DIR").c_str());
         if (!dir)
             return;
-        const std::string base = std::string("Z:") + dir;  // Wine shows the Linux root as Z:
-        root_ = base + "/root";
-        ReadPort(base + "/port");
+        base_ = std::string("Z:") + dir;  // Wine shows the Linux root as Z:
+        root_ = base_ + "/root";
+        ReadPort(base_ + "/port");
 #else
         char tmpl[] = "/tmp/kwftp_XXXXXX";
         if (!mkdtemp(tmpl))
@@ -67,6 +71,8 @@ public:
     bool Ok() const { return port_ != 0; }
     uint16_t Port() const { return port_; }
     const std::string& Root() const { return root_; }  // the server's top folder on this machine
+    // The folder with the port file; a TLS server's certs/ and command log are there too.
+    const std::string& Dir() const { return base_; }
 
 private:
 #ifndef _WIN32

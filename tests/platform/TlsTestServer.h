@@ -1,0 +1,80 @@
+// The TLS peers of tls_server.py on 127.0.0.1 with the certificates it made. Natively the test
+// starts it; a Windows test program under Wine finds the one ctest started (KW_TLS_SERVER_DIR).
+#pragma once
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+#ifndef _WIN32
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+namespace kw::test {
+
+class TTlsTestServer {
+public:
+    TTlsTestServer() {
+#ifdef _WIN32
+        const char* dir = std::getenv("KW_TLS_SERVER_DIR");
+        if (!dir)
+            return;
+        dir_ = std::string("Z:") + dir;
+#else
+        char tmpl[] = "/tmp/kwtls_XXXXXX";
+        if (!mkdtemp(tmpl))
+            return;
+        dir_ = tmpl;
+        const std::string script = std::string(KW_SOURCE_DIR) + "/tests/platform/tls_server.py";
+        const char* argv[] = {"/usr/bin/python3", script.c_str(), dir_.c_str(), nullptr};
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+            pid_ = 0;
+#endif
+        for (int i = 0; i < 150 && !Load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ~TTlsTestServer() {
+#ifndef _WIN32
+        if (pid_ != 0) {
+            kill(pid_, SIGTERM);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+#endif
+    }
+
+    bool Ok() const { return ports_.size() == 4 && prints_.size() == 3; }
+    uint16_t Port(const std::string& name) const { return ports_.count(name) ? ports_.at(name) : 0; }
+    std::string Fingerprint(const std::string& name) const { return prints_.count(name) ? prints_.at(name) : ""; }
+    std::string File(const std::string& name) const { return dir_ + "/" + name; }
+
+private:
+    bool Load() {
+        ports_.clear();
+        prints_.clear();
+        std::ifstream ports(dir_ + "/ports"), prints(dir_ + "/fingerprints");
+        std::string name, value;
+        while (ports >> name >> value)
+            ports_[name] = static_cast<uint16_t>(std::stoi(value));
+        while (prints >> name >> value)
+            prints_[name] = value;
+        return Ok();
+    }
+
+    std::string dir_;
+    std::map<std::string, uint16_t> ports_;
+    std::map<std::string, std::string> prints_;
+#ifndef _WIN32
+    pid_t pid_ = 0;
+#endif
+};
+
+} // namespace kw::test

@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""TLS peers for the TLS seam's contract tests, on 127.0.0.1.
+
+  tls_server.py DIR
+
+Makes the certificates in DIR (tls_certs.py), then serves until SIGTERM and writes DIR/ports
+("name port" lines) once every port listens:
+  good       echo server with good.pem; after the client's "bye\\n" it sends its close alert
+  wrongname  the same with wrongname.pem
+  expired    the same with expired.pem
+  stall      takes the TCP connection and never answers the handshake
+Each echo connection first sends "resumed=0\\n" or "resumed=1\\n" (whether the client reused a
+session). Run with Debian's /usr/bin/python3.
+"""
+import os
+import signal
+import socket
+import ssl
+import subprocess
+import sys
+import threading
+
+
+def echo(conn):
+    try:
+        conn.sendall(b"resumed=%d\n" % (1 if conn.session_reused else 0))
+        while True:
+            data = conn.recv(65536)
+            if not data:
+                break
+            if data.endswith(b"bye\n"):
+                conn.sendall(data[:-4])
+                # The close alert, then the end of the connection: not waiting for the
+                # client's alert, as a server may.
+                conn.setblocking(False)
+                try:
+                    conn.unwrap()
+                except (ssl.SSLWantReadError, ssl.SSLWantWriteError):
+                    pass
+                break
+            conn.sendall(data)
+    except (OSError, ssl.SSLError):
+        pass
+    finally:
+        conn.close()
+
+
+def serve_tls(listener, context):
+    while True:
+        raw, _ = listener.accept()
+        raw.settimeout(30)
+
+        def handshake(raw=raw):
+            try:
+                echo(context.wrap_socket(raw, server_side=True))
+            except (OSError, ssl.SSLError):
+                raw.close()
+        threading.Thread(target=handshake, daemon=True).start()
+
+
+def serve_stall(listener):
+    held = []
+    while True:
+        raw, _ = listener.accept()
+        held.append(raw)  # kept open, never answered
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    directory = os.path.abspath(sys.argv[1])
+    here = os.path.dirname(os.path.abspath(__file__))
+    subprocess.run([sys.executable, os.path.join(here, "tls_certs.py"), directory], check=True)
+    ports = {}
+    for name in ("good", "wrongname", "expired", "stall"):
+        listener = socket.socket()
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(16)
+        ports[name] = listener.getsockname()[1]
+        if name == "stall":
+            target, args = serve_stall, (listener,)
+        else:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(os.path.join(directory, name + ".pem"), os.path.join(directory, name + ".key"))
+            target, args = serve_tls, (listener, context)
+        threading.Thread(target=target, args=args, daemon=True).start()
+    tmp = os.path.join(directory, "ports.tmp")
+    with open(tmp, "w") as f:
+        for name, port in ports.items():
+            f.write("%s %d\n" % (name, port))
+    os.replace(tmp, os.path.join(directory, "ports"))
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
+    threading.Event().wait()
+
+
+if __name__ == "__main__":
+    main()
