@@ -83,7 +83,7 @@ TEST_F(SettingsFtps, TlsAndFingerprintRoundTripAndLeaveWhenSwitchedOff) {
 // The editor's part: the fingerprint is checked when TLS is on and stored in one form.
 TEST(EditWorkFtps, FingerprintIsCheckedAndStoredNormalized) {
     TEditWorkFields f;
-    f.FTPUse = true;
+    f.Target = tcFTP;
     f.FTPServer = "ftp.example";
     f.FTPUser = "u";
     f.FTPPass = "p";
