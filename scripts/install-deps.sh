@@ -39,7 +39,7 @@ demo_commands=(
 test_packages=(
     "${demo_packages[@]}" xauth g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
     python3 python3-minimal python3-pyftpdlib python3-openssl python3-cryptography vsftpd curl
-    libcurl4-openssl-dev libssl-dev openssl icecast2 zip nsis chromium
+    libcurl4-openssl-dev libssl-dev openssl ca-certificates icecast2 zip nsis chromium
 )
 # Python modules are named python3:MODULE and looked up with Debian's /usr/bin/python3, which
 # the tests use (the python3 first on PATH may be another one).

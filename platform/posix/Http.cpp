@@ -134,6 +134,10 @@ THttpResponse HttpExchange(const THttpRequest& request) {
     if (!request.TrustedSha256.empty()) {
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
+        // The pinned certificate alone decides: no CA bundle is read, so a machine without one
+        // (or with a broken one) still reaches a server it was told to trust.
+        curl_easy_setopt(c, CURLOPT_CAINFO, nullptr);
+        curl_easy_setopt(c, CURLOPT_CAPATH, nullptr);
         curl_easy_setopt(c, CURLOPT_SSL_SESSIONID_CACHE, 0L);
         curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
         curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, &x);
