@@ -4,6 +4,7 @@
 #include "lang/Format.h"
 #include "lang/Language.h"
 #include "lang/RequiredKeys.h"
+#include "platform/Cp1251.h"
 #include "platform/Profile.h"
 #include <fstream>
 #include <gtest/gtest.h>
@@ -33,6 +34,17 @@ TEST_P(ShippedFile, HasEveryKeyTheProgramAsksFor) {
             s = TSectionData::FromLines(profile::ReadSectionLines(path, k.Section));
         EXPECT_NE(s->Find(k.Key), nullptr) << GetParam() << ": [" << k.Section << "] " << k.Key;
     }
+}
+
+// The shipped file is made from its UTF-8 source (scripts/lang-dist.sh): a key added to one and
+// not the other is a text that the next regeneration loses, or one that never ships.
+TEST_P(ShippedFile, IsItsUtf8SourceRecoded) {
+    std::string shipped = Cp1251ToUtf8(ReadBytes(DistPath(GetParam())));
+    std::string source = ReadBytes(std::string(KW_SOURCE_DIR) + "/lang/texts/" + GetParam() + ".txt");
+    ASSERT_FALSE(source.empty());
+    for (std::string* text : {&shipped, &source})
+        std::erase(*text, '\r');
+    EXPECT_EQ(shipped, source) << GetParam() << ": run scripts/lang-dist.sh after editing lang/texts";
 }
 
 TEST_P(ShippedFile, IsWindows1251WithCrLfLineEnds) {
