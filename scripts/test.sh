@@ -88,17 +88,19 @@ if configure_and_build "$build/win" all -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DKW_TESTS=ON; then
     kw_wine_env "$build/win" || { summary+=("Windows (Wine): the Wine prefix could not be made"); status=1; }
     export KW_WIN_BUILD="$build/win"
-    # Wine's server and its session processes start here, reading and writing /dev/null: started
+    # Wine's server and its session processes start first, reading and writing /dev/null: started
     # by the first test instead, they inherit that test's output pipe, and ctest waits for the
-    # pipe to close long after the test has ended.
-    wineserver -p </dev/null >/dev/null 2>&1 || true
-    timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-    # The programs that drive windows hold the desktop lock (cmake/KwBuild.cmake); the others
-    # run beside them.
-    xvfb-run -a -s "-screen 0 1280x1024x24" \
-        ctest --test-dir "$build/win" --output-on-failure -j "$jobs" 2>&1 | tee "$build/win/ctest.log"
+    # pipe to close long after the test has ended. They start on the tests' own X display, since
+    # the session keeps the screen it first sees. The programs that drive windows hold the
+    # desktop lock (cmake/KwBuild.cmake); the others run beside them.
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+        wineserver -p </dev/null >/dev/null 2>&1
+        timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1
+        ctest --test-dir "$1" --output-on-failure -j "$2"; rc=$?
+        timeout 20 wineserver -k 2>/dev/null
+        exit $rc' kw-wine-tests "$build/win" "$jobs" 2>&1 \
+        | tee "$build/win/ctest.log"
     [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-    timeout 20 wineserver -k 2>/dev/null || true
     count_ctest "Windows (Wine)" "$build/win/ctest.log"
 else
     summary+=("Windows (Wine): BUILD FAILED"); status=1; failed_total=$((failed_total + 1))

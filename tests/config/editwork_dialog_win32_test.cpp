@@ -513,6 +513,7 @@ TEST_F(EditWorkDialog, Screenshot) {
     EXPECT_GT(client.right, 400 * 144 / 96 - 8);  // laid out again at 150 %
     ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-150"));
     // 125 % and 200 %: laid out for the scale, whole on a 1280 x 1024 screen
+    ASSERT_GE(GetSystemMetrics(SM_CYSCREEN), 1024) << "the Windows tests run on a 1280 x 1024 screen";
     for (const auto& [dpi, from] : {std::pair{120, 144}, std::pair{192, 120}}) {
         SCOPED_TRACE(dpi);
         kw::test::ChangeDpi(form->Hwnd(), dpi, from);
