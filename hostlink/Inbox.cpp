@@ -8,9 +8,8 @@
 namespace kw {
 
 TInbox::TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
-               TClock clock)
-    : ring_(ring), settings_(settings), status_(status), closingStage_(closingStage),
-      clock_(std::move(clock)) {}
+               const std::atomic<int64_t>& now)
+    : ring_(ring), settings_(settings), status_(status), closingStage_(closingStage), now_(now) {}
 
 void TInbox::WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept {
     if (!Running())
@@ -59,7 +58,8 @@ void TInbox::ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept
         return;  // ring full: the reader is 256 messages behind; never block the host
     if (size >= MaxPayloadLength || data == nullptr || kind > 0xFF)
         return;
-    std::unique_ptr<InboundMessage> message = InboundMessage::Make(static_cast<uint8_t>(kind), static_cast<uint16_t>(size));
+    std::unique_ptr<InboundMessage> message =
+        ring_.Reserve(WriteIndex, static_cast<uint8_t>(kind), static_cast<uint16_t>(size));
     if (!message)
         return;
     std::memcpy(message->Payload.get(), data, static_cast<size_t>(size));
@@ -68,9 +68,11 @@ void TInbox::ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept
 }
 
 void TInbox::SetNextUpdate() {
-    // One reading of the clock and one store for all works: the reader thread hands the time
-    // to each work before it schedules.
-    settings_.Works.MakeAllDue((clock_ ? clock_() : GetTicks64()) + ImmediateUpdateDelay);
+    // One reading of the main timer's clock and one store for all works: the reader thread
+    // hands the time to each work before it schedules. The timer's next reading is at most one
+    // step away; the delay runs from there, so the renders never start sooner than the delay
+    // after the message, whenever in the step it came.
+    settings_.Works.MakeAllDue(now_.load(std::memory_order_relaxed) + MainTimerPeriod + ImmediateUpdateDelay);
 }
 
 int64_t TInbox::ReceiveCMD(TWindowHandle wParam, int64_t lParam) noexcept {

@@ -9,25 +9,27 @@
 #include "hostlink/LinkStatus.h"
 #include "hostlink/ReaderWake.h"
 #include "hostlink/WinMSG.h"
+#include "platform/Clock.h"
 #include <atomic>
 #include <cstdint>
-#include <functional>
 
 namespace kw {
 
 // A payload of this size or more is dropped.
 constexpr int32_t MaxPayloadLength = 65536;
-// Delay between a new element or block and the renders it triggers, in ms.
+// Delay between the main timer's next reading of the clock after a new element or block and
+// the renders it triggers, in ms: with the timer's 100 ms step they start on its second tick
+// after the message, at least 100 ms after it (messages that close together make one render).
 constexpr int64_t ImmediateUpdateDelay = 100;
 
 class TInbox {
 public:
-    using TClock = std::function<int64_t()>;
-
     // `closingStage`: the program's shutdown stage; every message is ignored unless it is 0.
-    // `clock`: replaces the shared clock (GetTicks64, called directly) for tests.
+    // `now`: the main timer's latest clock reading (NowTicks; tests pass their own). The handler
+    // runs on the timer's thread, so this is the program's time as the scheduler sees it, read
+    // without asking the system.
     TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
-           TClock clock = nullptr);
+           const std::atomic<int64_t>& now = NowTicks);
 
     // The link object, once created (null while start-up has not got that far, or stopped).
     void SetLink(TWinMSG* link) { link_ = link; }
@@ -52,7 +54,7 @@ private:
     TSettings& settings_;
     TLinkStatus& status_;
     const std::atomic<uint8_t>& closingStage_;
-    TClock clock_;
+    const std::atomic<int64_t>& now_;
     TWinMSG* link_ = nullptr;
     TReaderWake* wake_ = nullptr;
 };

@@ -54,7 +54,7 @@ int TReaderDataThread::IdleMs() noexcept {
 void TReaderDataThread::DrainInbound() {
     drained_ = false;
     for (;;) {
-        const std::unique_ptr<InboundMessage> message = ring_.Take(ReadIndex);
+        std::unique_ptr<InboundMessage> message = ring_.Take(ReadIndex);
         if (!message)
             break;  // drained; an empty slot is never stepped over
         try {
@@ -62,6 +62,7 @@ void TReaderDataThread::DrainInbound() {
         } catch (...) {
             // the message is lost; the ring moves on
         }
+        ring_.GiveBack(ReadIndex, std::move(message));
         ReadIndex = TInboundRing::Next(ReadIndex);
         drained_ = true;
     }

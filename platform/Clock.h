@@ -34,7 +34,9 @@ private:
 // The program-wide clock; call from the main thread only.
 int64_t GetTicks64();
 
-// The main thread's latest reading of GetTicks64, read by the render scheduler.
+// The main thread's latest reading of GetTicks64, read by the render scheduler and the host's
+// message handler; the main timer renews it every MainTimerPeriod ms.
 extern std::atomic<int64_t> NowTicks;
+constexpr int64_t MainTimerPeriod = 100;
 
 } // namespace kw

@@ -3,8 +3,8 @@
 //    against malloc + memcpy + free of the same payload ("x_memcpy" = handler / reference);
 //  - decoding through DrainInbound, in messages per second per kind.
 // As in the program: another thread runs before anything is measured (shared-pointer counts
-// and the allocator then take their thread-safe paths) and the handler reads the program's
-// real clock.
+// and the allocator then take their thread-safe paths), the handler reads the program's clock
+// (the main timer's NowTicks) and the reader gives each block back once it has read it.
 #include "hostlink/Inbox.h"
 #include "hostlink/ReaderDataThread.h"
 #include <benchmark/benchmark.h>
@@ -36,7 +36,7 @@ struct TLink {
     kw::TSettings settings;
     kw::TLinkStatus status{[](const std::string& key) { return key; }};
     std::atomic<uint8_t> closing{0};
-    kw::TInbox inbox{ring, settings, status, closing};  // the program's clock
+    kw::TInbox inbox{ring, settings, status, closing};  // the program's clock, NowTicks
     kw::TBroadcastStore store;
     kw::TReaderDataThread reader{ring, store, status, nullptr, [] { return 46000.5; }};
 
@@ -86,7 +86,7 @@ void BM_HandlerPath(benchmark::State& state) {
     for (auto _ : state) {
         const int slot = link.inbox.WriteIndex;
         link.inbox.WMCOPYDATA(1, field1, size, payload.data());
-        benchmark::DoNotOptimize(link.ring.Take(slot));  // the reader's release, as in the program
+        link.ring.GiveBack(slot, link.ring.Take(slot));  // the reader's release, as in the program
         ++count;
     }
     const double perMessage = (ThreadSeconds() - start) / static_cast<double>(count);

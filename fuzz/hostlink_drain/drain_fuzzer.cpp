@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.Works.Append(std::make_shared<kw::TWorkData>());
     kw::TLinkStatus status([](const std::string& key) { return key; });
     std::atomic<uint8_t> closing{0};
-    kw::TInbox inbox(ring, settings, status, closing, [] { return int64_t{0}; });
+    static const std::atomic<int64_t> now{0};
+    kw::TInbox inbox(ring, settings, status, closing, now);
     inbox.SetLink(&link);
     kw::TBroadcastStore store;
     kw::TReaderDataThread reader(ring, store, status, nullptr, [] { return 46000.5; });

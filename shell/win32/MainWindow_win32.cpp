@@ -209,7 +209,7 @@ void TKW_PAGE::DpiChanged(int dpi, const RECT* suggested) {
     RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-void TKW_PAGE::StartTimer() { SetTimer(Hwnd(), IDT_MAIN, 100, nullptr); }
+void TKW_PAGE::StartTimer() { SetTimer(Hwnd(), IDT_MAIN, static_cast<UINT>(MainTimerPeriod), nullptr); }
 
 void TKW_PAGE::ShowWorks() {
     const std::string source = services_.MainText("Source");

@@ -21,8 +21,9 @@ struct InboxTest : ::testing::Test {
     TSettings settings;
     TLinkStatus status{[](const std::string& key) { return key; }};
     std::atomic<uint8_t> closing{0};
-    int64_t clock = 5000;
-    TInbox inbox{ring, settings, status, closing, [this] { return clock; }};
+    std::atomic<int64_t> clock{5000};  // the main timer's latest reading
+    static constexpr int64_t Due = 5200;  // the timer's next step, then the delay
+    TInbox inbox{ring, settings, status, closing, clock};
     std::vector<uint8_t> payload = std::vector<uint8_t>(10, 0x41);
 
     void SetUp() override {
@@ -65,7 +66,7 @@ TEST_F(InboxTest, ElementIsQueuedAndMakesEveryWorkDue) {
     EXPECT_EQ(message->Kind, MsgElement);
     EXPECT_EQ(message->Length, 10);
     EXPECT_EQ(std::vector<uint8_t>(message->Payload.get(), message->Payload.get() + 10), payload);
-    EXPECT_TRUE(AllDue(5100));
+    EXPECT_TRUE(AllDue(Due));
 }
 
 TEST_F(InboxTest, OnlyElementAndBlockReschedule) {
@@ -74,7 +75,7 @@ TEST_F(InboxTest, OnlyElementAndBlockReschedule) {
     EXPECT_EQ(Queued(), 3);
     EXPECT_TRUE(AllDue(1'000'000));
     Data(1, MsgBlock, 10);
-    EXPECT_TRUE(AllDue(5100));
+    EXPECT_TRUE(AllDue(Due));
 }
 
 TEST_F(InboxTest, RejectedBeforeTheMarkerLeavesLinkStateAlone) {
@@ -97,7 +98,7 @@ TEST_F(InboxTest, AcceptedEnvelopeSetsLinkStateEvenWhenDropped) {
     Data(1, MsgElement, 0);  // length 0: nothing queued, works still due
     EXPECT_EQ(status.LinkState.load(), LinkDataReceived);
     EXPECT_EQ(Queued(), 0);
-    EXPECT_TRUE(AllDue(5100));
+    EXPECT_TRUE(AllDue(Due));
 
     Data(1, 0x0100, 10);  // a kind above 255 never reaches the ring
     EXPECT_EQ(Queued(), 0);
@@ -170,6 +171,35 @@ TEST_F(InboxTest, FullRingDropsThe257thAndReusesTheFreedSlot) {
     EXPECT_EQ(inbox.WriteIndex, 1);
     EXPECT_EQ(ring.Take(0)->Payload[0], 0xEE);
     EXPECT_EQ(ring.Take(1)->Payload[0], 1);
+}
+
+// Blocks the reader gives back carry the next message of their slot; a message too long for
+// the kept block, or a block too large to keep, takes fresh memory. Each message arrives whole.
+TEST_F(InboxTest, KeptBlocksCarryTheNextMessagesOfTheirSlot) {
+    Data(1, MsgState, 10);
+    InboundMessage* first = ring.Take(0).release();
+    ring.GiveBack(0, std::unique_ptr<InboundMessage>(first));
+    for (int i = 1; i < TInboundRing::SlotCount; ++i) {
+        Data(1, MsgState, 10);
+        ring.Take(i);
+    }
+    payload.assign(200, 0x5A);
+    inbox.WMCOPYDATA(Host, Field1(1, MsgState), 200, payload.data());  // slot 0 again
+    auto again = ring.Take(0);
+    EXPECT_EQ(again.get(), first) << "the kept block was not reused";
+    EXPECT_EQ(again->Length, 200);
+    EXPECT_EQ(std::vector<uint8_t>(again->Payload.get(), again->Payload.get() + 200), payload);
+
+    ring.GiveBack(1, std::move(again));
+    auto longer = ring.Reserve(1, MsgState, 3000);  // more than the kept block holds
+    ASSERT_TRUE(longer);
+    EXPECT_GE(longer->Capacity, 3000u);
+    EXPECT_EQ(longer->Length, 3000);
+    ring.GiveBack(1, std::move(longer));
+    EXPECT_NE(ring.Reserve(1, MsgState, 100), nullptr);  // the kept 3000-byte block serves
+    ring.GiveBack(2, ring.Reserve(2, MsgState, 5000));   // too large to keep: freed
+    auto fresh = ring.Reserve(2, MsgState, 5000);
+    EXPECT_EQ(fresh->Length, 5000);
 }
 
 TEST_F(InboxTest, ReaderSeesArrivalOrderAcrossTheWrap) {

@@ -117,7 +117,8 @@ protected:
         stdfs::remove_all(dir);
     }
 
-    // The main timer: the clock moves in 100 ms steps.
+    // The main timer: the clock moves in 100 ms steps. The renders a new element or block asks
+    // for start on the second step after it.
     void Tick(int steps = 1) { clock += 100 * steps; }
     void Send(uint16_t kind, const std::string& payload) {
         inbox.WMCOPYDATA(Host, (uint64_t{1} << 16) | kind, payload.size(), payload.data());
@@ -161,7 +162,7 @@ protected:
     TBroadcastStore store;
     TLinkStatus status{[](const std::string& key) { return key; }};
     std::atomic<uint8_t> closing{0};
-    TInbox inbox{ring, settings, status, closing, [this] { return clock.load(); }};
+    TInbox inbox{ring, settings, status, closing, clock};
     TRenderContext context{settings.Works, store, status.LinkState, [](const std::string& key) { return key; },
                            clock};
     std::shared_ptr<TCountingTarget> target = std::make_shared<TCountingTarget>();
@@ -176,7 +177,7 @@ TEST_F(Pipeline, TheRoadOfOneElement) {
     Send(MsgPlaylist, std::string{0, 0, 0, 0, 0, 2, 'P', '1'} + std::string(62, 0) + std::string(65, 0));
     Send(MsgState, "SYSMSG=on air");
     SendElement("Artist", "Title");
-    Tick();
+    Tick(2);
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
     EXPECT_EQ(Page(0), "<p>Artist - Title (C)</p>\r\nEvening|P1|on air\r\n");
     EXPECT_EQ(Page(1), Page(0));
@@ -186,11 +187,15 @@ TEST_F(Pipeline, TheRoadOfOneElement) {
     EXPECT_FALSE(shown.LogIt);
 }
 
-TEST_F(Pipeline, TwoElementsFiftyMsApartGiveOneRender) {
+TEST_F(Pipeline, TwoElementsOneStepApartGiveOneRender) {
     SendElement("A", "One");
-    clock += 50;
+    Tick();
     SendElement("B", "Two");
-    Tick(2);
+    Settle();
+    Tick();  // A's renders would start here: B has moved them on
+    Settle();
+    EXPECT_EQ(Started(), 0);
+    Tick();
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
     ASSERT_TRUE(WaitFor([&] { return CleanedUp(0) && CleanedUp(1); }));
     Settle();
@@ -207,7 +212,7 @@ TEST_F(Pipeline, BlockRendersButListsAndStateDoNot) {
     Settle();
     EXPECT_EQ(Started(), 0);
     Send(MsgBlock, std::string{1, 0, 0, 0, 0} + "News");
-    Tick();
+    Tick(2);
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
     EXPECT_NE(Page(1).find("News||x"), std::string::npos);
 }
@@ -215,7 +220,7 @@ TEST_F(Pipeline, BlockRendersButListsAndStateDoNot) {
 TEST_F(Pipeline, PeriodRunsFromTheEndOfARenderAndNeverTwoAtOnce) {
     target->Hold(true);
     SendElement("A", "One");
-    Tick();
+    Tick(2);
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
     // A new element while the renders run does not start second ones.
     SendElement("B", "Two");
@@ -238,7 +243,7 @@ TEST_F(Pipeline, PeriodRunsFromTheEndOfARenderAndNeverTwoAtOnce) {
 TEST_F(Pipeline, FailingRenderIsRetriedEachPeriodAndLoggedOnce) {
     stdfs::remove(dir / "page.tpl");
     SendElement("A", "One");
-    Tick();
+    Tick(2);
     ASSERT_TRUE(WaitFor([&] { return CleanedUp(0); }));
     auto shown = Work(0)->Show.Take();
     EXPECT_EQ(shown.Text, "NoFileIn");
@@ -253,7 +258,7 @@ TEST_F(Pipeline, FailingRenderIsRetriedEachPeriodAndLoggedOnce) {
 TEST_F(Pipeline, AWorkDeletedWhileRenderingIsStillFreed) {
     target->Hold(true);
     SendElement("A", "One");
-    Tick();
+    Tick(2);
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
     std::weak_ptr<TWorkData> deleted = Work(0);
     settings.Works.RemoveAt(0);
