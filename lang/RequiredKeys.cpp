@@ -42,6 +42,8 @@ std::vector<TRequiredKey> BuildKeys() {
         keys.push_back({"Main", std::string("Dialog.") + name});
     for (const TDialogMessage& m : DialogMessages())
         keys.push_back({m.Section, "Dialog." + m.Name});
+    for (const TLogMessage& m : LogMessages())
+        keys.push_back({"Main", "Dialog." + m.Name});
     return keys;
 }
 } // namespace
@@ -56,6 +58,11 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1},
         {"FEditWork", "NoHTTPURL", 0},  {"FEditWork", "BadCertSHA256", 0}, {"FEditWork", "NoTextHost", 0},
         {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}};
+    return messages;
+}
+
+const std::vector<TLogMessage>& LogMessages() {
+    static const std::vector<TLogMessage> messages = {{"WorkNotLoaded", 2}};  // section name, limit
     return messages;
 }
 

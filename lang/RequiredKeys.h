@@ -23,6 +23,14 @@ struct TDialogMessage {
 };
 const std::vector<TDialogMessage>& DialogMessages();
 
+// The log lines the language files word (section "Main"), with the number of string arguments
+// the program passes: their texts must format with exactly those arguments.
+struct TLogMessage {
+    std::string Name;
+    int StringArgs;
+};
+const std::vector<TLogMessage>& LogMessages();
+
 // The preview's problem lines (section "FPreview"): formatted with the line and the column
 // (integers) and the marker as written (a string), in this order.
 struct TPreviewMessage {

@@ -5,6 +5,7 @@
 #include "delivery/DeliveryTargets.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "lang/Format.h"
 #include "render/SendNow.h"
 #include <cstdio>
 
@@ -106,8 +107,7 @@ void TProgram::RemoveWriteLeftovers() {
 void TProgram::LogSkippedWorks(const std::vector<std::string>& sections) {
     // They stay in the file, untouched, but get no render: the station must hear of it.
     for (const std::string& section : sections)
-        host_->OutLog("Work [" + section + "] not loaded: the list holds at most " + std::to_string(MaxWorks) +
-                      " works.");
+        host_->OutLog(WorkNotLoadedText(section));
 }
 
 void TProgram::CreateLink() {
@@ -116,6 +116,17 @@ void TProgram::CreateLink() {
     Link->OnDisconnect = [this](TWinMSG&, const TLinkWindow&) { Status.DisconnectKW(); };
     Inbox.SetLink(Link.get());
     host_->StartLinkPoll(*Link);
+}
+
+std::string TProgram::WorkNotLoadedText(const std::string& section) {
+    try {
+        const std::string text = lang::Format(MainText("WorkNotLoaded"), {section, std::to_string(MaxWorks)});
+        if (text.find(section) != std::string::npos)
+            return text;
+    } catch (const lang::EFormatError&) {
+        // a language file's faulty text: the line below still names the work
+    }
+    return "Work [" + section + "] not loaded: the list holds at most " + std::to_string(MaxWorks) + " works.";
 }
 
 std::string TProgram::MainText(const std::string& key) {

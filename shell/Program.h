@@ -104,6 +104,8 @@ private:
     std::string ProgramFilePrefix() const;
     void CreateLink();
     void LogSkippedWorks(const std::vector<std::string>& sections);
+    // The log line for a work the list had no room for, in the language's words.
+    std::string WorkNotLoadedText(const std::string& section);
     void RemoveWriteLeftovers();
 
     std::unique_ptr<IWindowEnum> windows_;

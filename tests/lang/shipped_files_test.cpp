@@ -124,6 +124,24 @@ TEST_P(ShippedFile, PreviewProblemsFormatWithLineColumnAndMarker) {
     }
 }
 
+// The log lines take string arguments only (the limit comes as text): a "%d" would lose the line.
+TEST_P(ShippedFile, LogLinesFormatWithTheProgramsArguments) {
+    test::TProgramFolder dir;
+    dir.Write(std::string("Prog.") + (GetParam() + 7), ReadBytes(DistPath(GetParam())));
+    TLanguage language("Prog.");
+    ASSERT_TRUE(language.SelectFromSettings("", "Settings", ""));
+    std::unique_ptr<TSectionList> list;
+    language.LoadSection("Main", list);
+    for (const TLogMessage& m : LogMessages()) {
+        const std::string format = language.MessageText(m.Name, list.get());
+        ASSERT_FALSE(format.empty()) << m.Name;
+        std::string text;
+        EXPECT_NO_THROW(text = Format(format, TFormatArgs(static_cast<size_t>(m.StringArgs), TFormatArg("File9"))))
+            << m.Name << ": " << format;
+        EXPECT_NE(text.find("File9"), std::string::npos) << text;
+    }
+}
+
 TEST_P(ShippedFile, LanguageNameAndLocale) {
     const std::string path = DistPath(GetParam());
     const std::string locale = profile::ReadString(path, "Constants", "Locale", "");

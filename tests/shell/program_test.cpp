@@ -4,6 +4,7 @@
 #include "hostlink/WindowEnum.h"
 #include "lang/MessageDialog.h"
 #include "platform/Clock.h"
+#include "platform/Cp1251.h"
 #include "platform/FileSystem.h"
 #include "shell/ClosingSequence.h"
 #include "shell/Program.h"
@@ -162,6 +163,22 @@ struct ProgramRun : ::testing::Test {
     }
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(folder / name, std::ios::binary) << text;
+    }
+    void WriteWorks(int count) {
+        std::string ini = "[Settings]\nLanguage=Russian.lng\n";
+        for (int i = 0; i < count; ++i)
+            ini += "[File" + std::to_string(1000 + i) + "]\nName=w" + std::to_string(i) + "\nUpdate=900\n";
+        Write("KWPAGE.ini", ini);
+    }
+    // The loaded works' first renders run at start: the staged shutdown ends them before the
+    // program goes.
+    void CloseStaged() {
+        TSteps steps(*program, host);
+        TClosingSequence closing;
+        closing.ShareStage(&program->ClosingStage);
+        EXPECT_FALSE(closing.FormClose(steps));
+        ASSERT_TRUE(Eventually([&] { return steps.closed; }, [&] { closing.ToShutdownTick(steps, program->Settings.Works); }));
+        EXPECT_TRUE(closing.FormClose(steps));
     }
     void AddRussian() {
         stdfs::copy_file(stdfs::path(KW_SOURCE_DIR) / "dist" / "KWPAGE.Russian.lng", folder / "KWPAGE.Russian.lng");
@@ -331,23 +348,25 @@ TEST_F(ProgramRun, ExitAnsweredNoLeavesEverythingRunning) {
 
 TEST_F(ProgramRun, WorksPastTheHundredTwentyEighthAreLoggedByTheirSectionNames) {
     AddRussian();
-    std::string ini = "[Settings]\nLanguage=Russian.lng\n";
-    for (int i = 0; i < 130; ++i)
-        ini += "[File" + std::to_string(1000 + i) + "]\nName=w" + std::to_string(i) + "\nUpdate=900\n";
-    Write("KWPAGE.ini", ini);
+    WriteWorks(130);
     ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
     EXPECT_EQ(program->Settings.Works.Count(), 128u);
     ASSERT_EQ(host.log.size(), 3u);
-    EXPECT_EQ(host.log[1], "Work [File1128] not loaded: the list holds at most 128 works.");
-    EXPECT_EQ(host.log[2], "Work [File1129] not loaded: the list holds at most 128 works.");
+    // in the language's words, as the shipped Russian file has them
+    EXPECT_EQ(host.log[1], Utf8ToCp1251("Шаблон [File1128] не загружен: в списке может быть не больше 128 шаблонов"));
+    EXPECT_EQ(host.log[2], Utf8ToCp1251("Шаблон [File1129] не загружен: в списке может быть не больше 128 шаблонов"));
+    CloseStaged();
+}
 
-    // The loaded works' first renders run now: the staged shutdown ends them before the program goes.
-    TSteps steps(*program, host);
-    TClosingSequence closing;
-    closing.ShareStage(&program->ClosingStage);
-    EXPECT_FALSE(closing.FormClose(steps));
-    ASSERT_TRUE(Eventually([&] { return steps.closed; }, [&] { closing.ToShutdownTick(steps, program->Settings.Works); }));
-    EXPECT_TRUE(closing.FormClose(steps));
+// A language file whose text does not take the arguments: the line is still there, in English.
+TEST_F(ProgramRun, AFaultyWordingStillLogsTheWorkNotLoaded) {
+    Write("KWPAGE.Russian.lng", "[Constants]\r\nLanguage=Russian\r\nLocale=1049\r\n[Main]\r\nDialog.Run=Run\r\n"
+                                "Dialog.WorkNotLoaded=%d\r\n");
+    WriteWorks(129);
+    ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
+    ASSERT_EQ(host.log.size(), 2u);
+    EXPECT_EQ(host.log[1], "Work [File1128] not loaded: the list holds at most 128 works.");
+    CloseStaged();
 }
 
 } // namespace
