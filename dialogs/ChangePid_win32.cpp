@@ -20,13 +20,8 @@ constexpr int RowH = 22;
 TFChangePID::~TFChangePID() = default;
 
 bool TFChangePID::Create(HWND owner, int pid) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&icc);
     owner_ = owner;
-    Register();
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    if (!CreateWin(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win::Wide(AnsiFromUtf8("Установить PID")), style, 0, 0,
-                   win::Scale(FormWidth, win::DpiOf(owner)), win::Scale(220, win::DpiOf(owner)), owner))
+    if (!CreateForm(owner, AnsiFromUtf8("Установить PID"), FormWidth, 220, ICC_UPDOWN_CLASS))
         return false;
     CreateControls();
     ePid_.SetValue(pid);

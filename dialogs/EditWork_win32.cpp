@@ -67,14 +67,9 @@ BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
 TFEditWork::~TFEditWork() { FormClose(); }
 
 bool TFEditWork::Create(HWND owner) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&icc);
     owner_ = owner;
-    Register();
     // No WS_CLIPCHILDREN: the group box draws only its frame and relies on the form's background.
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    if (!CreateWin(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win::Wide(AnsiFromUtf8("Настройки шаблона")), style, 0,
-                   0, win::Scale(FormWidth, win::DpiOf(owner)), win::Scale(300, win::DpiOf(owner)), owner))
+    if (!CreateForm(owner, AnsiFromUtf8("Настройки шаблона"), FormWidth, 300, ICC_UPDOWN_CLASS, 0))
         return false;
     CreateControls();
     FormCreate();

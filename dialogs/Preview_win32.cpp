@@ -79,14 +79,8 @@ TFPreview::~TFPreview() {
 }
 
 bool TFPreview::Create(HWND owner) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&icc);
     owner_ = owner;
-    Register();
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    const int dpi = win::DpiOf(owner);
-    if (!CreateWin(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win::Wide(AnsiFromUtf8("Просмотр")), style, 0, 0,
-                   win::Scale(FormWidth, dpi), win::Scale(480, dpi), owner))
+    if (!CreateForm(owner, AnsiFromUtf8("Просмотр"), FormWidth, 480, ICC_LISTVIEW_CLASSES))
         return false;
     CreateControls();
     language_.LoadAndTranslate(*components_, list_);

@@ -85,14 +85,8 @@ bool CopyToClipboard(HWND owner, const std::string& text) {
 TFTagList::~TFTagList() { lang::TLanguage::FreeSection(list_, true); }
 
 bool TFTagList::Create(HWND owner) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&icc);
     owner_ = owner;
-    Register();
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    const int dpi = win::DpiOf(owner);
-    if (!CreateWin(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win::Wide(AnsiFromUtf8("Теги")), style, 0, 0,
-                   win::Scale(FormWidth, dpi), win::Scale(460, dpi), owner))
+    if (!CreateForm(owner, AnsiFromUtf8("Теги"), FormWidth, 460, ICC_LISTVIEW_CLASSES))
         return false;
     CreateControls();
     language_.LoadAndTranslate(*components_, list_);

@@ -5,20 +5,16 @@
 // The ratios at the end come from rounds that run the contenders in turns, so that a change of
 // the machine's load falls on both sides alike; each ratio is one of medians.
 #include "FtpTestServers.h"
+#include "bench/common/ManualTime.h"
 #include "delivery/ftp/FtpUpload.h"
-#include "platform/Tcp.h"
-#include <benchmark/benchmark.h>
 #include <curl/curl.h>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <thread>
-#include <vector>
+#include <fstream>
 
 namespace {
 
 using namespace kw;
-using Clock = std::chrono::steady_clock;
+using namespace kw::bench;
 
 test::TRealFtpServer* g_server = nullptr;
 
@@ -65,92 +61,31 @@ bool CurlUpload(const std::string& file, size_t size) {
     return ok;
 }
 
-// The same bytes over one loopback TCP connection, read on the other end: the floor.
-bool RawLoopback(const std::string& bytes) {
-    net::TTcpListener l;
-    net::TIpv4Endpoint at{{127, 0, 0, 1}, 0};
-    if (!l.Listen(at).ok() || !l.LocalEndpoint(at).ok())
-        return false;
-    std::thread reader([&] {
-        net::TTcpConnection in;
-        if (!l.Accept(in, 10000).ok())
-            return;
-        char buf[65536];
-        size_t got = 0;
-        while (in.Receive(buf, sizeof buf, got, 10000).ok()) {
-        }
-    });
-    net::TTcpConnection out;
-    const bool ok = out.Connect(at, 10000).ok() && out.SendAll(bytes.data(), bytes.size(), 10000).ok();
-    out.Close();
-    reader.join();
-    return ok;
-}
-
-template <class F>
-double Seconds(F run, bool& ok) {
-    const auto t0 = Clock::now();
-    ok = run() && ok;
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// Times each iteration for Google Benchmark's report.
-template <class F>
-void Timed(benchmark::State& state, F run) {
-    for (auto _ : state) {
-        bool ok = true;
-        state.SetIterationTime(Seconds(run, ok));
-        if (!ok)
-            state.SkipWithError("transfer failed");
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
-}
-
 void BM_KwUpload(benchmark::State& state) {
     const std::string file = FileOf(static_cast<size_t>(state.range(0)));
-    Timed(state, [&] { return KwUpload(file); });
+    Timed(state, [&] { return KwUpload(file); }, state.range(0));
 }
 
 void BM_CurlUpload(benchmark::State& state) {
     const size_t size = static_cast<size_t>(state.range(0));
     const std::string file = FileOf(size);
-    Timed(state, [&] { return CurlUpload(file, size); });
+    Timed(state, [&] { return CurlUpload(file, size); }, state.range(0));
 }
 
 void BM_RawLoopback(benchmark::State& state) {
     const std::string bytes(static_cast<size_t>(state.range(0)), 'b');
-    Timed(state, [&] { return RawLoopback(bytes); });
+    Timed(state, [&] { return RawLoopback(bytes.data(), bytes.size()); }, state.range(0));
 }
 
 BENCHMARK(BM_KwUpload)->Arg(4096)->Arg(10 << 20)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurlUpload)->Arg(4096)->Arg(10 << 20)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawLoopback)->Arg(10 << 20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-struct TTurns {
-    double Kw = 0, Curl = 0, Raw = 0;  // median seconds
-    bool Ok = true;
-};
-
 // `rounds` rounds of our upload, curl's and the raw transfer of `size` bytes, one after another.
-TTurns InTurns(size_t size, int rounds) {
+TKwCurlRaw InTurns(size_t size, int rounds) {
     const std::string file = FileOf(size);
-    const std::string bytes(size, 'b');
-    std::vector<double> kw, curl, raw;
-    TTurns t;
-    for (int i = 0; i < rounds; ++i) {
-        kw.push_back(Seconds([&] { return KwUpload(file); }, t.Ok));
-        curl.push_back(Seconds([&] { return CurlUpload(file, size); }, t.Ok));
-        raw.push_back(Seconds([&] { return RawLoopback(bytes); }, t.Ok));
-    }
-    t.Kw = Median(kw);
-    t.Curl = Median(curl);
-    t.Raw = Median(raw);
-    return t;
+    return KwCurlRawInTurns(
+        rounds, [&] { return KwUpload(file); }, [&] { return CurlUpload(file, size); }, std::string(size, 'b'));
 }
 
 } // namespace
@@ -166,8 +101,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    const TTurns page = InTurns(4096, 200);
-    const TTurns big = InTurns(10u << 20, 30);
+    const TKwCurlRaw page = InTurns(4096, 200);
+    const TKwCurlRaw big = InTurns(10u << 20, 30);
     curl_global_cleanup();
     if (!page.Ok || !big.Ok) {
         std::fprintf(stderr, "a transfer failed\n");

@@ -4,20 +4,15 @@
 // does. The ratios at the end come from rounds that run the contenders in turns, so a change
 // of the machine's load falls on all alike; each ratio is one of medians.
 #include "delivery/http/HttpDelivery.h"
-#include "platform/Tcp.h"
+#include "bench/common/ManualTime.h"
 #include "tests/delivery/HttpTestServer.h"
-#include <benchmark/benchmark.h>
 #include <curl/curl.h>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <thread>
-#include <vector>
 
 namespace {
 
 using namespace kw;
-using Clock = std::chrono::steady_clock;
+using namespace kw::bench;
 
 test::THttpTestServer* g_server = nullptr;
 const std::string Page(4096, 'p');
@@ -55,57 +50,15 @@ bool CurlPost() {
     return ok;
 }
 
-// The same bytes over one loopback TCP connection, read on the other end: the floor.
-bool RawLoopback() {
-    net::TTcpListener l;
-    net::TIpv4Endpoint at{{127, 0, 0, 1}, 0};
-    if (!l.Listen(at).ok() || !l.LocalEndpoint(at).ok())
-        return false;
-    std::thread reader([&] {
-        net::TTcpConnection in;
-        if (!l.Accept(in, 10000).ok())
-            return;
-        char buf[65536];
-        size_t got = 0;
-        while (in.Receive(buf, sizeof buf, got, 10000).ok()) {
-        }
-    });
-    net::TTcpConnection out;
-    const bool ok = out.Connect(at, 10000).ok() && out.SendAll(Page.data(), Page.size(), 10000).ok();
-    out.Close();
-    reader.join();
-    return ok;
-}
+bool Raw() { return RawLoopback(Page.data(), Page.size()); }
 
-template <class F>
-double Seconds(F run, bool& ok) {
-    const auto t0 = Clock::now();
-    ok = run() && ok;
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-template <class F>
-void Timed(benchmark::State& state, F run) {
-    for (auto _ : state) {
-        bool ok = true;
-        state.SetIterationTime(Seconds(run, ok));
-        if (!ok)
-            state.SkipWithError("request failed");
-    }
-}
-
-void BM_KwPost(benchmark::State& state) { Timed(state, KwPost); }
-void BM_CurlPost(benchmark::State& state) { Timed(state, CurlPost); }
-void BM_RawLoopback(benchmark::State& state) { Timed(state, RawLoopback); }
+void BM_KwPost(benchmark::State& state) { Timed(state, KwPost, 4096); }
+void BM_CurlPost(benchmark::State& state) { Timed(state, CurlPost, 4096); }
+void BM_RawLoopback(benchmark::State& state) { Timed(state, Raw, 4096); }
 
 BENCHMARK(BM_KwPost)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurlPost)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawLoopback)->UseManualTime()->Unit(benchmark::kMillisecond);
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 } // namespace
 
@@ -120,19 +73,13 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::vector<double> kw, curl, raw;
-    bool ok = true;
-    for (int i = 0; i < 200; ++i) {
-        kw.push_back(Seconds(KwPost, ok));
-        curl.push_back(Seconds(CurlPost, ok));
-        raw.push_back(Seconds(RawLoopback, ok));
-    }
+    const TKwCurlRaw t = KwCurlRawInTurns(200, KwPost, CurlPost, Page);
     curl_global_cleanup();
-    if (!ok) {
+    if (!t.Ok) {
         std::fprintf(stderr, "a request failed\n");
         return 1;
     }
-    const double k = Median(kw), c = Median(curl), r = Median(raw);
+    const double k = t.Kw, c = t.Curl, r = t.Raw;
     std::printf("\nmedians of 200 rounds in turns (kw, curl, raw loopback), 4 KB POST:\n");
     std::printf("  %.3f ms, %.3f ms, %.3f ms\n", k * 1e3, c * 1e3, r * 1e3);
     std::printf("ratio kw/curl, 4 KB POST:             %.2f\n", k / c);

@@ -3,6 +3,7 @@
 // the server itself; a Windows test program under Wine finds the one that ctest started
 // (ftp_fixture.sh) through KW_FTP_<KIND>_DIR.
 #pragma once
+#include "tests/support/ServerProcess.h"
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -14,11 +15,8 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
-extern char** environ;
 #endif
 
 namespace kw::test {
@@ -46,10 +44,8 @@ public:
         root_ = base_ + "/root";
         const std::string script = std::string(KW_SOURCE_DIR) + "/tests/delivery/ftp_server.py";
         const std::string portFile = base_ + "/port";
-        const char* argv[] = {"/usr/bin/python3", script.c_str(), kind.c_str(), root_.c_str(), portFile.c_str(), nullptr};
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = 0;
-        for (int i = 0; i < 100 && pid_ != 0 && !ReadPort(portFile); ++i)
+        server_.Start({"/usr/bin/python3", script, kind, root_, portFile});
+        for (int i = 0; i < 100 && server_.Started() && !ReadPort(portFile); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         // vsftpd's port is chosen before it listens: the server is there once the port accepts.
         if (port_ != 0 && !Accepts(port_, std::chrono::seconds(10)))
@@ -58,11 +54,7 @@ public:
     }
     ~TRealFtpServer() {
 #ifndef _WIN32
-        if (pid_ != 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
+        server_.Stop();
         std::error_code ec;
         std::filesystem::remove_all(base_, ec);
 #endif
@@ -109,7 +101,7 @@ private:
     std::string root_;
     uint16_t port_ = 0;
 #ifndef _WIN32
-    pid_t pid_ = 0;
+    TServerProcess server_;
 #endif
 };
 

@@ -2,6 +2,7 @@
 // Natively the test starts it; a Windows test program under Wine finds the one ctest started
 // (http_fixture.sh) through KW_HTTP_SERVER_DIR.
 #pragma once
+#include "tests/support/ServerProcess.h"
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -11,10 +12,7 @@
 #include <thread>
 #ifndef _WIN32
 #include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-extern char** environ;
 #endif
 
 namespace kw::test {
@@ -48,20 +46,13 @@ public:
             return;
         base_ = tmpl;
         const std::string script = std::string(KW_SOURCE_DIR) + "/tests/delivery/http_server.py";
-        const char* argv[] = {"/usr/bin/python3", script.c_str(), base_.c_str(), nullptr};
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = 0;
-        if (pid_ != 0)
+        if (server_.Start({"/usr/bin/python3", script, base_}))
             Wait();
 #endif
     }
     ~THttpTestServer() {
 #ifndef _WIN32
-        if (pid_ != 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
+        server_.Stop();
         std::error_code ec;
         std::filesystem::remove_all(base_, ec);
 #endif
@@ -115,7 +106,7 @@ private:
     uint16_t port_ = 0, tlsPort_ = 0;
     std::string fingerprint_;
 #ifndef _WIN32
-    pid_t pid_ = 0;
+    TServerProcess server_;
 #endif
 };
 

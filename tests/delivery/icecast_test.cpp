@@ -7,17 +7,15 @@
 #include "render/CodePages.h"
 #include "tests/delivery/RenderedUpload.h"
 #include "tests/platform/TempFolder.h"
+#include "tests/support/ServerProcess.h"
 #include <gtest/gtest.h>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
 
 namespace {
 
@@ -31,10 +29,8 @@ public:
             return;
         dir_ = tmpl;
         const std::string script = std::string(KW_SOURCE_DIR) + "/tests/delivery/icecast_server.py";
-        const char* argv[] = {"/usr/bin/python3", script.c_str(), dir_.c_str(), nullptr};
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = 0;
-        for (int i = 0; i < 200 && pid_ != 0 && port_ == 0; ++i) {
+        server_.Start({"/usr/bin/python3", script, dir_});
+        for (int i = 0; i < 200 && server_.Started() && port_ == 0; ++i) {
             std::ifstream in(dir_ + "/port");
             int p = 0;
             if (in >> p)
@@ -44,11 +40,7 @@ public:
         }
     }
     ~TIcecast() {
-        if (pid_ != 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
+        server_.Stop();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -72,7 +64,7 @@ public:
 
 private:
     std::string dir_;
-    pid_t pid_ = 0;
+    test::TServerProcess server_;
     uint16_t port_ = 0;
 };
 

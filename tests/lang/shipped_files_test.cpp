@@ -25,6 +25,31 @@ std::string ReadBytes(const std::string& path) {
 
 class ShippedFile : public ::testing::TestWithParam<const char*> {};
 
+// A shipped file beside a program, which a language then finds.
+struct TShippedFolder {
+    explicit TShippedFolder(const char* file) { dir.Write(std::string("Prog.") + (file + 7), ReadBytes(DistPath(file))); }
+    test::TProgramFolder dir;
+};
+
+// The shipped file as the program loads it, with one section's texts at hand.
+struct TShippedLanguage : TShippedFolder {
+    TShippedLanguage(const char* file, const std::string& section) : TShippedFolder(file), language("Prog.") {
+        Selected = language.SelectFromSettings("", "Settings", "");
+        language.LoadSection(section, list);
+    }
+    // The message's text formatted with `args`; a text missing or not taking them fails the test.
+    std::string Formatted(const std::string& name, const TFormatArgs& args) {
+        const std::string format = language.MessageText(name, list.get());
+        EXPECT_FALSE(format.empty()) << name;
+        std::string text;
+        EXPECT_NO_THROW(text = Format(format, args)) << name << ": " << format;
+        return text;
+    }
+    TLanguage language;
+    std::unique_ptr<TSectionList> list;
+    bool Selected = false;
+};
+
 TEST_P(ShippedFile, HasEveryKeyTheProgramAsksFor) {
     const std::string path = DistPath(GetParam());
     std::map<std::string, std::shared_ptr<const TSectionData>> sections;
@@ -107,17 +132,10 @@ TEST_P(ShippedFile, DialogMessagesFormatWithTheProgramsArgumentsAndButtonsHaveCa
 // The preview's problem lines take the line, the column and the marker: a file whose text asks
 // for other arguments would show the format error instead of the problem.
 TEST_P(ShippedFile, PreviewProblemsFormatWithLineColumnAndMarker) {
-    test::TProgramFolder dir;
-    dir.Write(std::string("Prog.") + (GetParam() + 7), ReadBytes(DistPath(GetParam())));
-    TLanguage language("Prog.");
-    ASSERT_TRUE(language.SelectFromSettings("", "Settings", ""));
-    std::unique_ptr<TSectionList> list;
-    language.LoadSection("FPreview", list);
+    TShippedLanguage shipped(GetParam(), "FPreview");
+    ASSERT_TRUE(shipped.Selected);
     for (const TPreviewMessage& m : PreviewMessages()) {
-        const std::string format = language.MessageText(m.Name, list.get());
-        ASSERT_FALSE(format.empty()) << m.Name;
-        std::string text;
-        EXPECT_NO_THROW(text = Format(format, {12, 34, "!KW!Marker"})) << m.Name << ": " << format;
+        const std::string text = shipped.Formatted(m.Name, {12, 34, "!KW!Marker"});
         EXPECT_NE(text.find("12"), std::string::npos) << text;
         EXPECT_NE(text.find("34"), std::string::npos) << text;
         EXPECT_NE(text.find("!KW!Marker"), std::string::npos) << text;
@@ -126,19 +144,11 @@ TEST_P(ShippedFile, PreviewProblemsFormatWithLineColumnAndMarker) {
 
 // The log lines take string arguments only (the limit comes as text): a "%d" would lose the line.
 TEST_P(ShippedFile, LogLinesFormatWithTheProgramsArguments) {
-    test::TProgramFolder dir;
-    dir.Write(std::string("Prog.") + (GetParam() + 7), ReadBytes(DistPath(GetParam())));
-    TLanguage language("Prog.");
-    ASSERT_TRUE(language.SelectFromSettings("", "Settings", ""));
-    std::unique_ptr<TSectionList> list;
-    language.LoadSection("Main", list);
+    TShippedLanguage shipped(GetParam(), "Main");
+    ASSERT_TRUE(shipped.Selected);
     for (const TLogMessage& m : LogMessages()) {
-        const std::string format = language.MessageText(m.Name, list.get());
-        ASSERT_FALSE(format.empty()) << m.Name;
-        std::string text;
-        EXPECT_NO_THROW(text = Format(format, TFormatArgs(static_cast<size_t>(m.StringArgs), TFormatArg("File9"))))
-            << m.Name << ": " << format;
-        EXPECT_NE(text.find("File9"), std::string::npos) << text;
+        const std::string text = shipped.Formatted(m.Name, TFormatArgs(static_cast<size_t>(m.StringArgs), TFormatArg("File9")));
+        EXPECT_NE(text.find("File9"), std::string::npos) << m.Name << ": " << text;
     }
 }
 

@@ -1,6 +1,7 @@
 // The TLS peers of tls_server.py on 127.0.0.1 with the certificates it made. Natively the test
 // starts it; a Windows test program under Wine finds the one ctest started (KW_TLS_SERVER_DIR).
 #pragma once
+#include "tests/support/ServerProcess.h"
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -10,10 +11,7 @@
 #include <thread>
 #ifndef _WIN32
 #include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-extern char** environ;
 #endif
 
 namespace kw::test {
@@ -32,20 +30,14 @@ public:
             return;
         dir_ = tmpl;
         const std::string script = std::string(KW_SOURCE_DIR) + "/tests/platform/tls_server.py";
-        const char* argv[] = {"/usr/bin/python3", script.c_str(), dir_.c_str(), nullptr};
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = 0;
+        server_.Start({"/usr/bin/python3", script, dir_});
 #endif
         for (int i = 0; i < 150 && !Load(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ~TTlsTestServer() {
 #ifndef _WIN32
-        if (pid_ != 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
+        server_.Stop();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
 #endif
@@ -73,7 +65,7 @@ private:
     std::map<std::string, uint16_t> ports_;
     std::map<std::string, std::string> prints_;
 #ifndef _WIN32
-    pid_t pid_ = 0;
+    TServerProcess server_;
 #endif
 };
 

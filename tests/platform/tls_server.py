@@ -70,6 +70,10 @@ def main():
         sys.exit(__doc__)
     directory = os.path.abspath(sys.argv[1])
     here = os.path.dirname(os.path.abspath(__file__))
+    # SIGTERM ends the server. Blocked here, before any thread starts, it stays pending until the
+    # main thread takes it below: a handler would run only once the main thread woke, which a
+    # signal delivered to another thread does not do.
+    signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM})
     subprocess.run([sys.executable, os.path.join(here, "tls_certs.py"), directory], check=True)
     ports = {}
     for name in ("good", "wrongname", "expired", "stall"):
@@ -89,8 +93,8 @@ def main():
         for name, port in ports.items():
             f.write("%s %d\n" % (name, port))
     os.replace(tmp, os.path.join(directory, "ports"))
-    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
-    threading.Event().wait()
+    signal.sigwait({signal.SIGTERM})
+    os._exit(0)
 
 
 if __name__ == "__main__":

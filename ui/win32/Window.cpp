@@ -1,5 +1,6 @@
 // The window base and the helpers around it.
 #include "ui/win32/Window.h"
+#include <commctrl.h>
 
 namespace kw::win {
 
@@ -32,6 +33,15 @@ bool TWindow::CreateWindowOf(const wchar_t* cls, DWORD exStyle, const std::wstri
     // A child starts at its parent's DPI; a top-level window learns its own at WM_NCCREATE.
     dpi_ = parent ? DpiOf(parent) : SystemDpi();
     return CreateWindowExW(exStyle, cls, title.c_str(), style, x, y, w, h, parent, id, Instance(), this) != nullptr;
+}
+
+bool TWindow::CreateFormOf(const wchar_t* cls, HWND owner, const std::string& ansiCaption, int w, int h,
+                           DWORD controls, DWORD style) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, controls | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+    const int dpi = DpiOf(owner);
+    return CreateWindowOf(cls, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, Wide(ansiCaption),
+                          WS_POPUP | WS_CAPTION | WS_SYSMENU | style, 0, 0, Scale(w, dpi), Scale(h, dpi), owner, nullptr);
 }
 
 void TWindow::ApplyDpi(int dpi, const RECT* suggested) {

@@ -43,6 +43,12 @@ protected:
     static bool RegisterWindowClass(const wchar_t* name, UINT style, HICON icon, HBRUSH background);
     bool CreateWindowOf(const wchar_t* cls, DWORD exStyle, const std::wstring& title, DWORD style, int x, int y, int w,
                         int h, HWND parent, HMENU id);
+    // A dialog-framed form of class `cls` owned by `owner`, with the caption `ansiCaption`
+    // (Windows-1251) and a w x h size at 96 DPI scaled to the owner's; the common controls
+    // `controls` (ICC_ flags) are registered first. `style` adds to the popup, caption and
+    // system menu (WS_CLIPCHILDREN, say).
+    bool CreateFormOf(const wchar_t* cls, HWND owner, const std::string& ansiCaption, int w, int h, DWORD controls,
+                      DWORD style);
     LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(hwnd_, msg, wp, lp); }
     // Called after WM_NCDESTROY; the window is gone.
     virtual void Destroyed() {}
@@ -69,6 +75,11 @@ protected:
     bool CreateWin(DWORD exStyle, const std::wstring& title, DWORD style, int x, int y, int w, int h, HWND parent,
                    HMENU id = nullptr) {
         return CreateWindowOf(T::ClassName(), exStyle, title, style, x, y, w, h, parent, id);
+    }
+    bool CreateForm(HWND owner, const std::string& ansiCaption, int w, int h, DWORD controls,
+                    DWORD style = WS_CLIPCHILDREN) {
+        Register();
+        return CreateFormOf(T::ClassName(), owner, ansiCaption, w, h, controls, style);
     }
 };
 
