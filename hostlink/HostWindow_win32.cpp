@@ -70,7 +70,7 @@ std::unique_ptr<IWindowEnum> CreateDesktopWindowEnum() {
     return std::make_unique<TDesktopWindowEnum>();
 }
 
-TLinkPollTimer::TLinkPollTimer(TWinMSG& link, UINT intervalMs) : link_(link) {
+TLinkPollTimer::TLinkPollTimer(TWinMSG& link, UINT intervalMs) : link_(link), intervalMs_(intervalMs) {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA cls = {};
     cls.lpfnWndProc = &TLinkPollTimer::WindowProc;
@@ -78,16 +78,38 @@ TLinkPollTimer::TLinkPollTimer(TWinMSG& link, UINT intervalMs) : link_(link) {
     cls.lpszClassName = PollClassName;
     RegisterClassA(&cls);  // fails harmlessly when already registered
     window_ = CreateWindowExA(0, PollClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
-    if (window_ && !SetTimer(window_, 1, intervalMs, nullptr)) {
-        DestroyWindow(window_);
-        window_ = nullptr;
-    }
+    if (!window_)
+        return;
+    link_.OnPollWork = [this] { Resume(); };
+    if (link_.HasPollWork())
+        Resume();
 }
 
 TLinkPollTimer::~TLinkPollTimer() {
     if (window_) {
+        link_.OnPollWork = nullptr;
         KillTimer(window_, 1);
         DestroyWindow(window_);
+    }
+}
+
+void TLinkPollTimer::Resume() {
+    // Set only when resting: setting a running timer again would start its interval anew, and
+    // requests that keep coming would put the poll off.
+    if (!ticking_)
+        ticking_ = SetTimer(window_, 1, intervalMs_, nullptr) != 0;  // failed: the next request tries again
+}
+
+void TLinkPollTimer::Tick() {
+    try {
+        link_.Poll();
+    } catch (...) {
+        // this tick is lost; the next one polls again
+    }
+    // Not from a tick nested in a poll's message pump: the outer poll may be between its lists.
+    if (!link_.Busy && !link_.HasPollWork() && ticking_) {
+        KillTimer(window_, 1);
+        ticking_ = false;
     }
 }
 
@@ -96,14 +118,8 @@ LRESULT CALLBACK TLinkPollTimer::WindowProc(HWND window, UINT message, WPARAM wP
         const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     } else if (message == WM_TIMER) {
-        auto* self = reinterpret_cast<TLinkPollTimer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (self) {
-            try {
-                self->link_.Poll();
-            } catch (...) {
-                // this tick is lost; the next one polls again
-            }
-        }
+        if (auto* self = reinterpret_cast<TLinkPollTimer*>(GetWindowLongPtrA(window, GWLP_USERDATA)))
+            self->Tick();
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -26,6 +26,8 @@ std::unique_ptr<IWindowEnum> CreateDesktopWindowEnum();
 
 // The link's poll: a message-only window whose 100 ms timer runs link.Poll on the thread that
 // creates it (the main thread). Nothing thrown by the poll or its events escapes the tick.
+// While the link has nothing to poll (no request, no linked window) the timer rests, so that a
+// station without its host pays for no tick; a request starts it again.
 class TLinkPollTimer {
 public:
     explicit TLinkPollTimer(TWinMSG& link, UINT intervalMs = 100);
@@ -33,11 +35,16 @@ public:
     TLinkPollTimer(const TLinkPollTimer&) = delete;
     TLinkPollTimer& operator=(const TLinkPollTimer&) = delete;
     bool Running() const { return window_ != nullptr; }
+    bool Ticking() const { return ticking_; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Tick();
+    void Resume();
     TWinMSG& link_;
+    UINT intervalMs_;
     HWND window_ = nullptr;
+    bool ticking_ = false;
 };
 
 // For a window procedure: hands WM_COPYDATA and the control message to the inbox and gives the

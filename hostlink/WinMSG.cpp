@@ -87,6 +87,8 @@ void TWinMSG::AddPending(TWindowHandle handle) {
     auto record = std::make_unique<TLinkWindow>();
     record->Handle = handle;
     pending_.push_back(std::move(record));
+    if (OnPollWork)
+        OnPollWork();
 }
 
 void TWinMSG::RemoveWindow(TWindowHandle handle) {
@@ -190,7 +192,7 @@ void TWinMSG::Poll() {
         return;
     TBusyGuard guard(Busy);
     // Nothing to take up, watch or discover: spare the enumeration of the desktop.
-    if (pending_.empty() && linked_.empty() && Classes.empty())
+    if (!HasPollWork())
         return;
     {
         const TSnapshot snapshot = TakeSnapshot();

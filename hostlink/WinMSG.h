@@ -72,11 +72,16 @@ public:
     // The 100 ms poll: takes up pending requests, watches the linked windows, discovers and
     // tests for hung windows.
     void Poll();
+    // Whether a poll has anything to do: requests to take up, windows to watch, classes to
+    // discover. The poll timer rests while there is none.
+    bool HasPollWork() const { return !pending_.empty() || !linked_.empty() || !Classes.empty(); }
 
     TWindowHandle OwnHandle = 0;
     bool Busy = false;
     uint8_t LinkTag = 1;
-    std::vector<TLinkClass> Classes;
+    std::vector<TLinkClass> Classes;  // set before the poll timer starts
+    // A request has come in: the poll timer, if it rests, starts again.
+    std::function<void()> OnPollWork;
 
     TLinkEvent OnDisconnect;
     TLinkEvent OnConnect;

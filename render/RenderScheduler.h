@@ -37,9 +37,11 @@ public:
     // again. 0 while a render runs (its end is noticed on the 20 ms cadence) or a host
     // message's "due" waits; otherwise until WakeBeforeDue ms before the earliest due time, at
     // most MaxIdleSleep ms, so renders start on the same passes as with the cadence alone.
+    // Whatever makes a work due sooner (a host message, "send now", a new work, shutdown)
+    // wakes the reader; the bound only keeps a station's quiet reader in touch with the clock.
     int IdleWait() const;
     static constexpr int64_t WakeBeforeDue = 250;  // covers the main timer's 100 ms clock steps
-    static constexpr int64_t MaxIdleSleep = 1000;
+    static constexpr int64_t MaxIdleSleep = 5000;
 
     // Renders started and not yet freed (also those of works deleted meanwhile).
     size_t Running() const { return busy_.size(); }

@@ -54,6 +54,20 @@ TEST_F(LinkWineTest, ConnectThenDataWithinOnePollIsIgnored) {
     EXPECT_EQ(page.status.LinkState.load(), LinkWaiting);
 }
 
+// Without a host the poll timer rests; the host's connect starts it, the poll takes the host up
+// and, once the host has gone, drops it, and the timer rests again.
+TEST_F(LinkWineTest, ThePollTimerRestsWithoutAHostAndResumesForOne) {
+    page.AfterHostMessage = nullptr;
+    page.poll = std::make_unique<TLinkPollTimer>(page.link);
+    ASSERT_TRUE(page.poll->Running());
+    EXPECT_FALSE(page.poll->Ticking());
+    const TPlayed played = Play("connect\nwait 500\n");  // the timer's poll takes it up meanwhile
+    ASSERT_EQ(played.ExitCode, 0u) << played.Output;
+    ASSERT_TRUE(PumpUntil([&] { return page.events.size() == 2; }));
+    EXPECT_EQ(page.events, (std::vector<std::string>{"connect", "disconnect"}));
+    EXPECT_FALSE(page.poll->Ticking());
+}
+
 TEST_F(LinkWineTest, DuplicateConnectsChildAndClosedWindows) {
     PollAfterControls({2, 4});  // both connects within one poll, then the child's and the closed one's
     const TPlayed played = Play("connect\nconnect\nprint linked\nconnect from=child\nconnect from=closed\n");
