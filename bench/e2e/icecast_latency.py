@@ -46,7 +46,7 @@ ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 sys.path.insert(0, HERE)
 import station as st  # noqa: E402
-from latency import PageWatcher, summary  # noqa: E402
+from latency import PageWatcher, play_and_mark, summary  # noqa: E402
 
 ICECAST_DIRECT = 100
 
@@ -158,30 +158,7 @@ def run_elements(station, port, elements, seed):
     titles = TitleWatcher(port)
     page.start()
     titles.start()
-    out_name = station.path("host.out")
-    with open(out_name, "wb") as out:
-        host = station.host("host.hps", host_script(elements, seed), None, stdout=out)
-    sent = {}
-    limit = time.monotonic() + 60 + elements * 1.2
-    with open(out_name, "rb") as out:
-        pending = b""
-        while time.monotonic() < limit:
-            chunk = out.read()
-            if chunk:
-                pending += chunk
-                *lines, pending = pending.split(b"\n")
-                now = time.monotonic()
-                for raw in lines:
-                    line = raw.decode("utf-8", "replace").strip()
-                    if line.startswith("send "):
-                        sent[f"e{line.split()[1]}"] = now
-            elif host.poll() is not None:
-                break
-            else:
-                time.sleep(0.001)
-    if host.poll() is None:
-        host.kill()
-    host.wait(timeout=30)
+    sent = play_and_mark(station, "host", host_script(elements, seed), None, 60 + elements * 1.2)
     time.sleep(1.0)
     for w in (page, titles):
         w.stop = True

@@ -64,16 +64,15 @@ def host_script(elements, seed):
     return "\n".join(lines) + "\n"
 
 
-def measure(station, name, window_class, page, elements, seed):
-    watcher = PageWatcher(page)
-    watcher.start()
+def play_and_mark(station, name, script, window_class, seconds):
+    """Runs the host player with `script` (at most `seconds`); returns {"e<n>": time of its "send n" mark}."""
     # The player's output goes to a file, not a pipe: Wine's helper processes inherit the
     # handle and would hold a pipe open after the player has ended.
     out_name = station.path(f"{name}.out")
     with open(out_name, "wb") as out:
-        host = station.host(f"{name}.hps", host_script(elements, seed), window_class, stdout=out)
+        host = station.host(f"{name}.hps", script, window_class, stdout=out)
     sent = {}
-    limit = time.monotonic() + 60 + elements * 0.5
+    limit = time.monotonic() + seconds
     with open(out_name, "rb") as out:
         pending = b""
         while time.monotonic() < limit:
@@ -93,6 +92,13 @@ def measure(station, name, window_class, page, elements, seed):
     if host.poll() is None:
         host.kill()
     host.wait(timeout=30)
+    return sent
+
+
+def measure(station, name, window_class, page, elements, seed):
+    watcher = PageWatcher(page)
+    watcher.start()
+    sent = play_and_mark(station, name, host_script(elements, seed), window_class, 60 + elements * 0.5)
     time.sleep(0.5)
     watcher.stop = True
     watcher.join(timeout=5)
