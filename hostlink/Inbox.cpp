@@ -69,10 +69,11 @@ void TInbox::ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept
 
 void TInbox::SetNextUpdate() {
     // One reading of the main timer's clock and one store for all works: the reader thread
-    // hands the time to each work before it schedules. The timer's next reading is at most one
-    // step away; the delay runs from there, so the renders never start sooner than the delay
-    // after the message, whenever in the step it came.
-    settings_.Works.MakeAllDue(now_.load(std::memory_order_relaxed) + MainTimerPeriod + ImmediateUpdateDelay);
+    // hands the time to each work before it schedules. The message came after that reading and
+    // before the timer's next one: the renders start on the timer's second tick after it, at
+    // least the delay after the message whenever in the step it came. Half a step of slack
+    // keeps a tick that reads its clock a little early from putting them off by a whole step.
+    settings_.Works.MakeAllDue(now_.load(std::memory_order_relaxed) + ImmediateUpdateDelay + MainTimerPeriod / 2);
 }
 
 int64_t TInbox::ReceiveCMD(TWindowHandle wParam, int64_t lParam) noexcept {

@@ -17,9 +17,9 @@ namespace kw {
 
 // A payload of this size or more is dropped.
 constexpr int32_t MaxPayloadLength = 65536;
-// Delay between the main timer's next reading of the clock after a new element or block and
-// the renders it triggers, in ms: with the timer's 100 ms step they start on its second tick
-// after the message, at least 100 ms after it (messages that close together make one render).
+// Least delay between a new element or block and the renders it triggers, in ms: with the main
+// timer's 100 ms step they start on its second tick after the message (messages that close
+// together make one render).
 constexpr int64_t ImmediateUpdateDelay = 100;
 
 class TInbox {

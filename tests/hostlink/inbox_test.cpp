@@ -22,7 +22,7 @@ struct InboxTest : ::testing::Test {
     TLinkStatus status{[](const std::string& key) { return key; }};
     std::atomic<uint8_t> closing{0};
     std::atomic<int64_t> clock{5000};  // the main timer's latest reading
-    static constexpr int64_t Due = 5200;  // the timer's next step, then the delay
+    static constexpr int64_t Due = 5150;  // due on the timer's second step from here
     TInbox inbox{ring, settings, status, closing, clock};
     std::vector<uint8_t> payload = std::vector<uint8_t>(10, 0x41);
 

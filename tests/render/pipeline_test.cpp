@@ -204,6 +204,24 @@ TEST_F(Pipeline, TwoElementsOneStepApartGiveOneRender) {
     EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
 }
 
+// The timer's ticks read the clock a little early or late: the renders still start on the
+// second tick after the element, not on the first and not a step later.
+TEST_F(Pipeline, UnevenTicksStillRenderOnTheSecond) {
+    SendElement("A", "One");
+    clock += 99;
+    Settle();
+    EXPECT_EQ(Started(), 0);
+    clock += 99;
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return CleanedUp(0) && CleanedUp(1); }));
+    SendElement("B", "Two");
+    clock += 140;  // a late first tick
+    Settle();
+    EXPECT_EQ(Started(), 2);
+    clock += 60;
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 4; }));
+}
+
 TEST_F(Pipeline, BlockRendersButListsAndStateDoNot) {
     Send(MsgPlaylist, "");
     Send(MsgPlayed, std::string(143, 0));
