@@ -48,6 +48,9 @@ public:
     std::string Text() const;
     uint32_t Color() const;
     void SetColor(uint32_t color);  // start-up: colour only, nothing published
+    // How many times any cell of the program has published a change: while it stands still,
+    // the main timer has nothing to take.
+    static uint64_t Publications() noexcept;
 
 private:
     mutable std::mutex lock_;

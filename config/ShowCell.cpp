@@ -10,15 +10,25 @@ uint32_t NormalColor() {
     return GridBackgroundColor.load(std::memory_order_relaxed);
 }
 
-void TShowCell::Set(const std::string& text, uint32_t color, bool logIt, bool force) {
-    std::lock_guard<std::mutex> lock(lock_);
-    if (!force && text == text_ && color == color_)
-        return;
-    text_ = text;
-    color_ = color;
-    logIt_ = logIt;
-    changed_ = true;
+namespace {
+std::atomic<uint64_t> publications{0};
 }
+
+void TShowCell::Set(const std::string& text, uint32_t color, bool logIt, bool force) {
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (!force && text == text_ && color == color_)
+            return;
+        text_ = text;
+        color_ = color;
+        logIt_ = logIt;
+        changed_ = true;
+    }
+    // Counted after the cell is set: a take that saw the count before it comes again.
+    publications.fetch_add(1, std::memory_order_release);
+}
+
+uint64_t TShowCell::Publications() noexcept { return publications.load(std::memory_order_acquire); }
 
 TShowCell::TTaken TShowCell::Take() {
     std::lock_guard<std::mutex> lock(lock_);

@@ -31,4 +31,12 @@ TStatusFeed TakeStatusUpdates(const std::vector<TWorkPtr>& works, TShowCell& sou
     return feed;
 }
 
+bool StatusPublishedSince(uint64_t& seen) noexcept {
+    const uint64_t now = TShowCell::Publications();
+    if (now == seen)
+        return false;
+    seen = now;
+    return true;
+}
+
 } // namespace kw

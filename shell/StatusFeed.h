@@ -22,4 +22,8 @@ struct TStatusFeed {
 // Steps 2 to 4 of `TimerTick`: the works' cells in list order, then the link's cell.
 TStatusFeed TakeStatusUpdates(const std::vector<TWorkPtr>& works, TShowCell& sourceStatus);
 
+// Whether any status cell has published a change since `seen` (the main timer's last look,
+// which this moves on): a station at rest spares its ten ticks a second the take of every cell.
+bool StatusPublishedSince(uint64_t& seen) noexcept;
+
 } // namespace kw

@@ -311,6 +311,8 @@ void TKW_PAGE::SetWorkCell(int row, int col, const std::string& text) {
 void TKW_PAGE::TimerTick() {
     try {
         NowTicks.store(GetTicks64());
+        if (!StatusPublishedSince(statusSeen_))
+            return;
         const TStatusFeed feed = TakeStatusUpdates(settings_.Works.Snapshot(), services_.SourceStatus());
         for (const auto& cell : feed.Cells) {
             if (cell.Row - WorksFixedRows >= ListView_GetItemCount(sgWork_))

@@ -123,6 +123,7 @@ private:
     TClosingSequence closing_;
     TLogModel log_;
     std::vector<uint32_t> cellColors_;  // status colour per works grid item
+    uint64_t statusSeen_ = ~uint64_t{0};  // the status cells' publication count at the last take
     int selectedWork_ = -1;
     bool quitOnDestroy_ = false;
     bool minimizeHooks_ = false;

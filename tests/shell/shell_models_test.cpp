@@ -125,6 +125,25 @@ TEST(GridLayout, FitColumnsSharesTheFreeWidth) {
     EXPECT_EQ(FitColumns(g, {}), g.ColWidths);
 }
 
+// The timer skips its take while no cell has published; a change, from any thread's cell,
+// ends the skip once, and a repeat of the same text (not published) does not.
+TEST(StatusFeed, TheTakeIsSkippedUntilACellPublishes) {
+    TShowCell cell;
+    uint64_t seen = ~uint64_t{0};
+    EXPECT_TRUE(StatusPublishedSince(seen));  // the first tick always takes
+    EXPECT_FALSE(StatusPublishedSince(seen));
+    SetShowCell(cell, "12:00:00", 0, false, false);
+    EXPECT_TRUE(StatusPublishedSince(seen));
+    EXPECT_FALSE(StatusPublishedSince(seen));
+    SetShowCell(cell, "12:00:00", 0, false, false);  // the same text: nothing published
+    EXPECT_FALSE(StatusPublishedSince(seen));
+    std::thread([] {
+        TShowCell other;
+        SetShowCell(other, "failed", clRed, true, false);
+    }).join();
+    EXPECT_TRUE(StatusPublishedSince(seen));
+}
+
 TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
     std::vector<TWorkPtr> works;
     for (int i = 0; i < 12; ++i)
