@@ -4,22 +4,18 @@
 
 namespace kw {
 
-namespace {
-
-std::string Lower(std::string_view text) {
+std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
-} // namespace
-
 bool SplitUrl(std::string_view url, TUrlParts& out) {
     const size_t colon = url.find("://");
     if (colon == std::string_view::npos)
         return false;
-    const std::string scheme = Lower(url.substr(0, colon));
+    const std::string scheme = AsciiLower(url.substr(0, colon));
     if (scheme != "http" && scheme != "https")
         return false;
     std::string_view rest = url.substr(colon + 3);

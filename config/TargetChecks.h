@@ -14,6 +14,9 @@ struct TUrlParts {
     std::string Target;     // path and query, at least "/"
 };
 
+// The text with its ASCII letters in lower case (schemes and host names compare so).
+std::string AsciiLower(std::string_view text);
+
 // Splits an http:// or https:// URL; the fragment is dropped. False for any other scheme, an
 // empty host, or user information before the host (credentials belong in the target's fields,
 // where they are kept scrambled and never shown).

@@ -6,13 +6,6 @@ namespace kw {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 bool Unsafe(unsigned char c) {
     return c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
            c == '{' || c == '|' || c == '}';
@@ -58,7 +51,7 @@ bool ResolveLocation(const TUrlParts& base, std::string_view location, TUrlParts
 }
 
 bool SameOrigin(const TUrlParts& a, const TUrlParts& b) {
-    return a.Scheme == b.Scheme && Lower(a.Authority) == Lower(b.Authority);
+    return a.Scheme == b.Scheme && AsciiLower(a.Authority) == AsciiLower(b.Authority);
 }
 
 } // namespace kw
