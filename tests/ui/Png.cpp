@@ -34,7 +34,7 @@ void Chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_
 
 // Deflate's bit order: values from the lowest bit, Huffman codes from their highest.
 class TBits {
-public:
+  public:
     explicit TBits(std::vector<uint8_t>& out) : out_(out) {}
     void Value(uint32_t v, int count) {
         acc_ |= v << used_;
@@ -54,7 +54,7 @@ public:
         acc_ = 0, used_ = 0;
     }
 
-private:
+  private:
     std::vector<uint8_t>& out_;
     uint32_t acc_ = 0;
     int used_ = 0;
@@ -62,10 +62,13 @@ private:
 
 const uint16_t LengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                  31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t LengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t DistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                               193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const uint8_t DistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+const uint8_t LengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const uint16_t DistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                               33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                               1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+const uint8_t DistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                               6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 // The fixed literal/length code of a symbol 0..287.
 void Symbol(TBits& bits, unsigned s) {
@@ -103,7 +106,8 @@ void Deflate(const std::vector<uint8_t>& data, std::vector<uint8_t>& out) {
     constexpr int HashBits = 15, MaxChain = 48;
     std::vector<int64_t> head(size_t{1} << HashBits, -1), prev(data.size(), -1);
     const auto hash = [&](size_t i) {
-        return ((data[i] * 2654435761u) ^ (data[i + 1] * 40503u) ^ (data[i + 2] * 97u)) & ((1u << HashBits) - 1);
+        return ((data[i] * 2654435761u) ^ (data[i + 1] * 40503u) ^ (data[i + 2] * 97u)) &
+               ((1u << HashBits) - 1);
     };
     const auto insert = [&](size_t i) {
         if (i + MinMatch > data.size())
@@ -113,14 +117,15 @@ void Deflate(const std::vector<uint8_t>& data, std::vector<uint8_t>& out) {
         head[h] = static_cast<int64_t>(i);
     };
     TBits bits(out);
-    bits.Value(1, 1);  // the final block
-    bits.Value(1, 2);  // fixed codes
+    bits.Value(1, 1); // the final block
+    bits.Value(1, 2); // fixed codes
     for (size_t i = 0; i < data.size();) {
         size_t best = 0, distance = 0;
         if (i + MinMatch <= data.size()) {
             const size_t most = std::min(MaxMatch, data.size() - i);
             int chain = MaxChain;
-            for (int64_t c = head[hash(i)]; c >= 0 && i - static_cast<size_t>(c) <= Window && chain-- > 0; c = prev[c]) {
+            for (int64_t c = head[hash(i)]; c >= 0 && i - static_cast<size_t>(c) <= Window && chain-- > 0;
+                 c = prev[c]) {
                 const size_t from = static_cast<size_t>(c);
                 size_t n = 0;
                 while (n < most && data[from + n] == data[i + n])
@@ -157,7 +162,8 @@ std::vector<uint8_t> Zlib(const std::vector<uint8_t>& raw) {
 }
 
 // The colours of the picture in order of appearance, or nothing when there are more than 256.
-std::vector<uint32_t> Palette(const uint8_t* rgb, size_t pixels, std::unordered_map<uint32_t, uint8_t>& index) {
+std::vector<uint32_t> Palette(const uint8_t* rgb, size_t pixels,
+                              std::unordered_map<uint32_t, uint8_t>& index) {
     std::vector<uint32_t> colours;
     for (size_t i = 0; i < pixels; ++i) {
         const uint32_t c = (uint32_t{rgb[i * 3]} << 16) | (uint32_t{rgb[i * 3 + 1]} << 8) | rgb[i * 3 + 2];
@@ -185,8 +191,13 @@ void FilteredRow(const uint8_t* row, const uint8_t* above, size_t bytes, std::ve
         trial[0] = filter;
         long cost = 0;
         for (size_t x = 0; x < bytes; ++x) {
-            const int a = x >= 3 ? row[x - 3] : 0, b = above ? above[x] : 0, c = above && x >= 3 ? above[x - 3] : 0;
-            const int predicted = filter == 1 ? a : filter == 2 ? b : filter == 3 ? (a + b) / 2 : filter == 4 ? Paeth(a, b, c) : 0;
+            const int a = x >= 3 ? row[x - 3] : 0, b = above ? above[x] : 0,
+                      c = above && x >= 3 ? above[x - 3] : 0;
+            const int predicted = filter == 1   ? a
+                                  : filter == 2 ? b
+                                  : filter == 3 ? (a + b) / 2
+                                  : filter == 4 ? Paeth(a, b, c)
+                                                : 0;
             trial[x + 1] = static_cast<uint8_t>(row[x] - predicted);
             cost += std::abs(static_cast<int8_t>(trial[x + 1]));
         }
@@ -206,7 +217,7 @@ std::vector<uint8_t> EncodePng(const uint8_t* rgb, int width, int height) {
     if (!colours.empty()) {
         raw.reserve(h * (w + 1));
         for (size_t y = 0; y < h; ++y) {
-            raw.push_back(0);  // palette rows compress best unfiltered
+            raw.push_back(0); // palette rows compress best unfiltered
             for (size_t x = 0; x < w; ++x) {
                 const uint8_t* p = rgb + (y * w + x) * 3;
                 raw.push_back(index.at((uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2]));
@@ -220,12 +231,14 @@ std::vector<uint8_t> EncodePng(const uint8_t* rgb, int width, int height) {
     std::vector<uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<uint8_t> ihdr;
     Put32(ihdr, static_cast<uint32_t>(width)), Put32(ihdr, static_cast<uint32_t>(height));
-    ihdr.insert(ihdr.end(), {8, static_cast<uint8_t>(colours.empty() ? 2 : 3), 0, 0, 0});  // 8 bits, RGB or palette
+    ihdr.insert(ihdr.end(),
+                {8, static_cast<uint8_t>(colours.empty() ? 2 : 3), 0, 0, 0}); // 8 bits, RGB or palette
     Chunk(png, "IHDR", ihdr);
     if (!colours.empty()) {
         std::vector<uint8_t> plte;
         for (const uint32_t c : colours)
-            plte.insert(plte.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+            plte.insert(plte.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                     static_cast<uint8_t>(c)});
         Chunk(png, "PLTE", plte);
     }
     Chunk(png, "IDAT", Zlib(raw));

@@ -43,7 +43,8 @@ TPicture ManyColours(int w, int h) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             seed = seed * 1103515245u + 12345u;
-            p.Set(x, y, static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>((seed >> 16) & 3));
+            p.Set(x, y, static_cast<uint8_t>(x), static_cast<uint8_t>(y),
+                  static_cast<uint8_t>((seed >> 16) & 3));
         }
     return p;
 }
@@ -58,7 +59,9 @@ std::string Decoded(const kwtest::TTempFolder& dir, const std::vector<uint8_t>& 
     return dir.Read("picture.rgb");
 }
 
-uint8_t ColourType(const std::vector<uint8_t>& png) { return png.size() > 25 ? png[25] : 0; }
+uint8_t ColourType(const std::vector<uint8_t>& png) {
+    return png.size() > 25 ? png[25] : 0;
+}
 
 TEST(PngEncoder, PicturesReadBackExactly) {
     kwtest::TTempFolder dir;
@@ -72,12 +75,12 @@ TEST(PngEncoder, PicturesReadBackExactly) {
 TEST(PngEncoder, WindowPictureIsASmallPalettePng) {
     const TPicture dialog = Dialog(606, 709);
     const std::vector<uint8_t> png = EncodePng(dialog.Rgb.data(), dialog.Width, dialog.Height);
-    EXPECT_EQ(ColourType(png), 3);  // palette
+    EXPECT_EQ(ColourType(png), 3); // palette
     EXPECT_LT(png.size() * 10, dialog.Rgb.size()) << png.size() << " bytes";
 
     const TPicture many = ManyColours(300, 70);
     const std::vector<uint8_t> rgb = EncodePng(many.Rgb.data(), many.Width, many.Height);
-    EXPECT_EQ(ColourType(rgb), 2);  // RGB: a palette cannot hold it
+    EXPECT_EQ(ColourType(rgb), 2); // RGB: a palette cannot hold it
     EXPECT_LT(rgb.size() * 2, many.Rgb.size()) << rgb.size() << " bytes";
 }
 
