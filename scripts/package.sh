@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release package of KWPAGE from the win build:
 #   build/package/KWPAGE-<version>-win64.zip    KWPAGE.exe, the language files, the sample
-#                                               templates, the station's guides and screenshots
+#                                               templates, the station's guides and the
+#                                               screenshots they show
 #   build/package/KWPAGE-<version>-setup.exe    the Windows installer (Debian's makensis, package nsis)
 # The version is the CMake project version of the build tree.
 #
@@ -66,8 +67,13 @@ for lang in ru en; do
     sed -e 's#(\.\./screenshots/#(screenshots/#g' -e 's/\r$//' -e 's/$/\r/' "$guide" > "$stage/README.$lang.md"
 done
 sed -e 's/\r$//' -e 's/$/\r/' "$root/dist/templates/README.md" > "$stage/templates/README.md"
-shots=("$root"/docs/screenshots/*.png)
-[ ${#shots[@]} -eq 0 ] || cp "${shots[@]}" "$stage/screenshots/"
+# Only the pictures the guides show: docs/screenshots also holds the 150 % shots and others the
+# developers look at.
+grep -ho '](\.\./screenshots/[^)]*)' "$root"/docs/station/README.*.md | sed 's#^](\.\./screenshots/##; s#)$##' |
+    sort -u | while read -r shot; do
+        [ -f "$root/docs/screenshots/$shot" ] || fail "docs/screenshots/$shot, shown in a guide, is missing"
+        cp "$root/docs/screenshots/$shot" "$stage/screenshots/"
+    done
 
 zip="$out/$name-win64.zip"
 rm -f "$zip"

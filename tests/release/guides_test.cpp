@@ -1,11 +1,16 @@
 // The station's guides say what the program does: their tag reference names every tag with the
-// right live mark, their letter tables give the letters the program writes, and every screenshot
-// they show is there. A change to the tag table or the letters that forgets the guides fails here.
+// right live mark, their letter tables give the letters the program writes, their settings-file
+// table names every key the settings code writes, and every screenshot they show is there. A
+// change to the tags, the letters or the keys that forgets the guides fails here.
+#include "config/SettingsFile.h"
+#include "platform/Profile.h"
 #include "render/TagTable.h"
 #include "render/ValueFormat.h"
+#include "tests/platform/TempFolder.h"
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -44,6 +49,7 @@ class StationGuide : public ::testing::TestWithParam<std::string> {
   protected:
     stdfs::path Path() const { return Root / "docs" / "station" / ("README." + GetParam() + ".md"); }
     std::string LetterRowName() const { return GetParam() == "ru" ? "Буква" : "Letter"; }
+    std::string WorkSectionName() const { return GetParam() == "ru" ? "работа" : "work"; }
 };
 
 TEST_P(StationGuide, NamesEveryTagOnceWithItsLiveMark) {
@@ -105,6 +111,74 @@ TEST_P(StationGuide, EveryScreenshotItShowsIsThere) {
         ++shown;
     }
     EXPECT_GE(shown, 1);
+}
+
+// A work with every option set, so that each key its target can write is written. The targets'
+// records are filled whole: a field added to one of them must be set here too.
+TWorkConfig EveryOptionSet(const std::string& section, TTargetChoice target) {
+    TWorkConfig w;
+    w.Section = section;
+    w.Name = section;
+    w.FileIn = "in.htm", w.FileOut = "out.htm";
+    w.Update = 30, w.CodePage = 1, w.Escaping = 1;
+    w.FTP = {true, "ftp.example", 2121, true, true, "user", "secret", "/www", "page.htm", true, std::string(64, 'a')};
+    w.HTTP = {hmPOST, "https://example.com/?a=!KW!SongArtist", "user", "secret", "text/plain", std::string(64, 'b')};
+    w.Text = {"rds.example", 5000};
+    SetTargetChoice(w, target);
+    return w;
+}
+
+// The keys the settings code writes into a settings file, with the section kind they stand in
+// ("Settings" or "work"): the program settings, and one work saved with each target.
+std::map<std::string, std::string> KeysTheProgramWrites(const kwtest::TTempFolder& dir) {
+    TSettings settings;
+    settings.FileName = dir.Path("KWPAGE.ini");
+    settings.Language = "English.lng";
+    EXPECT_TRUE(SaveProgramSettings(settings));
+    for (uint8_t target = 0; target < TargetChoiceCount; ++target) {
+        const std::string section = "File26120800000" + std::to_string(target);
+        EXPECT_TRUE(settings.Works.Append(
+            std::make_shared<TWorkData>(EveryOptionSet(section, static_cast<TTargetChoice>(target)))));
+        EXPECT_TRUE(SaveWork(settings, target));
+    }
+    std::map<std::string, std::string> keys;
+    for (const std::string& section : profile::ReadSectionNames(settings.FileName))
+        for (const std::string& line : profile::ReadSectionLines(settings.FileName, section))
+            keys[line.substr(0, line.find('='))] = IsWorkSection(section) ? "work" : section;
+    return keys;
+}
+
+// The settings-file table: each key named in a row's first cell (`Key`, `Key2`), with the row's
+// section cell.
+std::map<std::string, std::vector<std::string>> KeyRows(const std::vector<std::string>& lines,
+                                                        const std::string& workName) {
+    const std::regex key("`([A-Za-z0-9]+)`");
+    std::map<std::string, std::vector<std::string>> rows;
+    for (const std::string& line : lines) {
+        const std::vector<std::string> cells = Cells(line);
+        if (cells.size() < 3 || (cells[1] != "Settings" && cells[1] != workName))
+            continue;
+        for (auto it = std::sregex_iterator(cells[0].begin(), cells[0].end(), key); it != std::sregex_iterator(); ++it)
+            rows[(*it)[1].str()].push_back(cells[1] == workName ? "work" : cells[1]);
+    }
+    return rows;
+}
+
+TEST_P(StationGuide, SettingsTableNamesEveryKeyTheProgramWritesAndNoOther) {
+    kwtest::TTempFolder dir;
+    const std::map<std::string, std::string> written = KeysTheProgramWrites(dir);
+    ASSERT_GT(written.size(), 20u);
+    const auto rows = KeyRows(Lines(Path()), WorkSectionName());
+    for (const auto& [key, section] : written) {
+        const auto row = rows.find(key);
+        if (row == rows.end()) {
+            ADD_FAILURE() << key << " has no row in the settings-file table";
+            continue;
+        }
+        EXPECT_EQ(row->second, std::vector<std::string>{section}) << key;
+    }
+    for (const auto& [key, sections] : rows)
+        EXPECT_TRUE(written.count(key)) << key << " is in the table, but the program writes no such key";
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, StationGuide, ::testing::Values("en", "ru"));

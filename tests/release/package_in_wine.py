@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The release package as a station gets it, under Wine.
 
-1. scripts/package.sh makes the zip (and the installer, when makensis is there) from the win build.
+1. scripts/package.sh makes the zip (and the installer, when makensis is there) from the win build;
+   it unpacks to less than 5 MB and holds every picture the guides show.
 2. The zip is unpacked into a fresh folder and a fresh Wine prefix (Russian locale); a settings
    file beside the program names one work per sample template.
 3. KWPAGE.exe runs from there and shows its window; the host player links and reports Cyrillic
@@ -17,6 +18,7 @@ Exit codes: 0 passed, 1 failed (a missing KWPAGE.exe, makensis or Chromium fails
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -29,6 +31,9 @@ import sample_pages  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 WINDOW_CLASS = "TKW_PAGE"
+# A station downloads and unpacks this: the program is about 2 MB, the rest are small texts and
+# compressed pictures.
+MAX_UNPACKED = 5 * 1024 * 1024
 
 # Sample file -> the work's code page (the editor's order: 0 Windows-1251, 1 UTF-8, 2 KOI8-R,
 # 3 KOI8-U, 4 CP866) and the Python codec of it.
@@ -95,7 +100,24 @@ def unpack(zip_file, folder):
                    "templates/README.md", *("templates/" + n for n in WORKS)):
         if not os.path.isfile(os.path.join(app, needed)):
             raise Failure(f"the zip lacks {needed}")
+    check_contents(app)
     return app
+
+
+def check_contents(app):
+    """Every picture a guide shows, and nothing that makes the unpacked folder large."""
+    shown = set()
+    for guide in ("README.ru.md", "README.en.md"):
+        with open(os.path.join(app, guide), encoding="utf-8") as f:
+            shown |= set(re.findall(r"\]\((screenshots/[^)]+)\)", f.read()))
+    if not shown:
+        raise Failure("the guides show no screenshot")
+    missing = sorted(s for s in shown if not os.path.isfile(os.path.join(app, s)))
+    if missing:
+        raise Failure(f"the zip lacks pictures the guides show: {missing}")
+    total = sum(os.path.getsize(os.path.join(d, n)) for d, _, names in os.walk(app) for n in names)
+    if total >= MAX_UNPACKED:
+        raise Failure(f"the package unpacks to {total} bytes, the limit is {MAX_UNPACKED}")
 
 
 def write_settings(app, pages):

@@ -1,6 +1,6 @@
-// The screenshot writer: a screen copy of the window, written as a 24-bit PNG with stored
-// (uncompressed) deflate blocks, which every viewer reads and which needs no library.
+// The screenshot writer: a screen copy of the window, written as a compressed PNG (tests/ui/Png).
 #include "tests/ui/Screenshot_win32.h"
+#include "tests/ui/Png.h"
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,53 +8,6 @@
 #include <vector>
 
 namespace kw::test {
-
-namespace {
-
-uint32_t Crc32(const uint8_t* p, size_t n, uint32_t crc = 0) {
-    crc = ~crc;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8)
-        out.push_back(static_cast<uint8_t>(v >> s));
-}
-
-void Chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
-    Put32(out, static_cast<uint32_t>(data.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    Put32(out, Crc32(out.data() + start, out.size() - start));
-}
-
-// zlib stream of stored blocks.
-std::vector<uint8_t> Zlib(const std::vector<uint8_t>& raw) {
-    std::vector<uint8_t> z{0x78, 0x01};
-    size_t pos = 0;
-    do {
-        const size_t n = std::min<size_t>(raw.size() - pos, 65535);
-        const bool last = pos + n == raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(static_cast<uint8_t>(n)), z.push_back(static_cast<uint8_t>(n >> 8));
-        z.push_back(static_cast<uint8_t>(~n)), z.push_back(static_cast<uint8_t>(~n >> 8));
-        z.insert(z.end(), raw.begin() + static_cast<ptrdiff_t>(pos), raw.begin() + static_cast<ptrdiff_t>(pos + n));
-        pos += n;
-    } while (pos < raw.size());
-    uint32_t a = 1, b = 0;
-    for (uint8_t c : raw)
-        a = (a + c) % 65521, b = (b + a) % 65521;
-    Put32(z, (b << 16) | a);
-    return z;
-}
-
-} // namespace
 
 std::string ScreenshotDir() {
     const char* env = std::getenv("KW_SCREENSHOT_DIR");
@@ -91,21 +44,11 @@ bool SaveWindowPng(HWND window, const std::string& path) {
     if (uniform)
         return false;
 
-    std::vector<uint8_t> raw;
-    raw.reserve(static_cast<size_t>(h) * (1 + static_cast<size_t>(w) * 3));
-    for (int y = 0; y < h; ++y) {
-        raw.push_back(0);  // filter: none
-        const uint8_t* row = pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
-        for (int x = 0; x < w; ++x)
-            raw.insert(raw.end(), {row[x * 4 + 2], row[x * 4 + 1], row[x * 4]});
-    }
-    std::vector<uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> ihdr;
-    Put32(ihdr, static_cast<uint32_t>(w)), Put32(ihdr, static_cast<uint32_t>(h));
-    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB
-    Chunk(png, "IHDR", ihdr);
-    Chunk(png, "IDAT", Zlib(raw));
-    Chunk(png, "IEND", {});
+    std::vector<uint8_t> rgb;
+    rgb.reserve(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
+    for (size_t i = 0; i + 3 < pixels.size(); i += 4)
+        rgb.insert(rgb.end(), {pixels[i + 2], pixels[i + 1], pixels[i]});
+    const std::vector<uint8_t> png = EncodePng(rgb.data(), w, h);
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return false;
