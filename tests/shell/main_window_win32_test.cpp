@@ -36,6 +36,12 @@ struct TServices : IMainServices {
     std::vector<int> sent;  // the works "Send now" was asked for
     void SendNow(int index) override { sent.push_back(index); }
     void DeleteWork(int index) override { (void)settings->Works.RemoveAt(index); }
+    bool deleteAnswer = true;
+    std::vector<int> deleteAsked;
+    bool ConfirmDelete(int index) override {
+        deleteAsked.push_back(index);
+        return deleteAnswer;
+    }
     TShowCell& SourceStatus() override { return source; }
     void TerminateReader() override {}
     bool ReaderExists() override { return false; }
