@@ -13,6 +13,7 @@ namespace kw {
 namespace {
 
 constexpr int PanLogHeight = 128;
+constexpr int StatusColumnWidth = 145;  // the works grid's status column at 96 DPI
 
 // The tool bar's glyphs, drawn rather than loaded so they scale and need no files: lines on an
 // 18-unit square that `box` maps to pixels.
@@ -130,7 +131,7 @@ void TKW_PAGE::CreateControls() {
     miSendNow_->SetCaption(win::AnsiFromUtf8("Отправить сейчас"));
     sgWork_ = win::MakeReportList(Hwnd(), IDC_SGWORK,
                                   {{win::AnsiFromUtf8("№"), 27}, {win::AnsiFromUtf8("Наименование"), 276},
-                                   {win::AnsiFromUtf8("Состояние"), 145}},
+                                   {win::AnsiFromUtf8("Состояние"), StatusColumnWidth}},
                                   Dpi(), LVS_SINGLESEL | LVS_NOSORTHEADER);
     sgLog_ = win::MakeReportList(Hwnd(), IDC_SGLOG,
                                  {{win::AnsiFromUtf8("Время"), 93}, {win::AnsiFromUtf8("Событие"), 313}}, Dpi(),
@@ -217,7 +218,15 @@ void TKW_PAGE::FitGrid(HWND grid, const std::vector<int16_t>& percents) {
     win::FitListViewColumns(grid, percents, GridRowHeight());
 }
 
-void TKW_PAGE::PanWorkResize() { FitGrid(sgWork_, {0, 100, 0}); }
+// The name column takes what the number and status columns leave; in a window too narrow for
+// its title the status column gives what the title lacks, and takes it back when there is room.
+void TKW_PAGE::PanWorkResize() {
+    const int status = S(StatusColumnWidth);
+    if (ListView_GetColumnWidth(sgWork_, 2) < status)
+        ListView_SetColumnWidth(sgWork_, 2, status);
+    FitGrid(sgWork_, {0, 100, 0});
+    win::LvFitHeaders(sgWork_, 2);
+}
 void TKW_PAGE::PanLogResize() { FitGrid(sgLog_, {0, 100}); }
 
 void TKW_PAGE::Layout() {
@@ -239,7 +248,7 @@ void TKW_PAGE::Layout() {
 void TKW_PAGE::DpiChanged(int dpi, const RECT* suggested) {
     panT_.ApplyDpi(dpi);
     win::SetChildFonts(Hwnd(), dpi);
-    win::LvScaleColumns(sgWork_, {27, 0, 145}, dpi);  // the name column is fitted
+    win::LvScaleColumns(sgWork_, {27, 0, StatusColumnWidth}, dpi);  // the name column is fitted
     win::LvScaleColumns(sgLog_, {93, 0}, dpi);        // the event column is fitted
     for (HWND grid : {sgWork_, sgLog_}) {
         win::LvSetRowHeight(grid, GridRowHeight());
@@ -349,6 +358,7 @@ void TKW_PAGE::Language_Change() {
         SetWorkCell(SourceRow(), 1, services_.MainText("Source"));
     win::LvFitHeaders(sgWork_, 1);  // the name and the event columns are fitted to the rest
     win::LvFitHeaders(sgLog_, 1);
+    PanWorkResize();
     if (!IsWindowVisible(Hwnd()))
         FitWidthToCaptions();  // start-up: the window opens wide enough for its captions
     PanTResize();
