@@ -63,6 +63,11 @@ BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
     return open ? open(&ofn) : FALSE;
 }
 
+// Moves a control without painting: the form is painted once, when the whole layout is done.
+void Put(HWND control, int x, int y, int w, int h) {
+    SetWindowPos(control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
 } // namespace
 
 TFEditWork::~TFEditWork() { FormClose(); }
@@ -269,17 +274,16 @@ int TFEditWork::TargetIndex() const {
 // target's row for "file only"), so the form has no empty hole; it stays centred on the screen.
 void TFEditWork::Layout() {
     for (const TPlaced& p : placed_)
-        SetWindowPos(p.Hwnd, nullptr, S(p.At.left), S(p.At.top), S(p.At.right - p.At.left), S(p.At.bottom - p.At.top),
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+        Put(p.Hwnd, S(p.At.left), S(p.At.top), S(p.At.right - p.At.left), S(p.At.bottom - p.At.top));
     eSecs_.Move(S(FieldX), S(102), S(80), S(RowH));
     eFTPPort_.Move(S(306), S(GroupTop + 24), S(70), S(RowH));
     const int group = GroupHeight();
     const int rowY = group ? GroupTop + group + 10 : GroupTop + 4;
-    SetWindowPos(lCodepage_, nullptr, S(LabelX), S(rowY + 3), S(LabelW), S(16), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-    SetWindowPos(cbCodePage_->Hwnd(), nullptr, S(FieldX), S(rowY), S(244), S(200), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    Put(lCodepage_, S(LabelX), S(rowY + 3), S(LabelW), S(16));
+    Put(cbCodePage_->Hwnd(), S(FieldX), S(rowY), S(244), S(200));
     const int escY = rowY + RowH + 8;
-    SetWindowPos(lEscaping_, nullptr, S(LabelX), S(escY + 3), S(LabelW), S(16), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-    SetWindowPos(cbEscaping_->Hwnd(), nullptr, S(FieldX), S(escY), S(244), S(200), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    Put(lEscaping_, S(LabelX), S(escY + 3), S(LabelW), S(16));
+    Put(cbEscaping_->Hwnd(), S(FieldX), S(escY), S(244), S(200));
     const int barY = S(escY + RowH + 14);
     panB_.Move(0, barY, S(FormWidth));
     const int bw = S(105), tw = S(86);
@@ -421,7 +425,8 @@ void TFEditWork::CBTargetChange() {
     ShowGroup(httpControls_, target == tcHTTP);
     ShowGroup(textControls_, target == tcTCP || target == tcUDP);
     Layout();
-    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(Hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 // A hidden group never keeps the focus: it goes back to the target's list.
@@ -572,7 +577,8 @@ LRESULT TFEditWork::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND: {
         const int id = LOWORD(wp), code = HIWORD(wp);
         const bool edit = id == IDC_ESECS || id == IDC_EFTPPORT;
-        const bool list = id == IDC_CBTARGET || id == IDC_CBCODEPAGE || id == IDC_CBESCAPING || id == IDC_CBHTTPMETHOD;
+        const bool list =
+            id == IDC_CBTARGET || id == IDC_CBCODEPAGE || id == IDC_CBESCAPING || id == IDC_CBHTTPMETHOD;
         if (list)
             win::NoteDropDown(Hwnd(), reinterpret_cast<HWND>(lp), code);
         else if (edit || code == BN_CLICKED)

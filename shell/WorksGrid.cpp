@@ -13,7 +13,8 @@ std::vector<TWorksRow> ShowWorksRows(TWorkList& works, const std::string& source
     rows.push_back({"", sourceCaption, sourceStatus});
     for (size_t i = 0; i < all.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        rows.push_back({std::to_string(number), all[i]->Name(), StatusTextForRow(all[i]->Show.Text(), number)});
+        const std::string status = StatusTextForRow(all[i]->Show.Text(), number);
+        rows.push_back({std::to_string(number), all[i]->Name(), status});
     }
     return rows;
 }

@@ -259,8 +259,8 @@ TEST_F(Dialogs, TargetSwitchesInEveryOrderLeaveNoGhosts) {
     }
 }
 
-// Every caption of the editor (each target's group), the settings dialog and the tag list shows
-// whole at 100, 125, 150 and 200 % in each shipped language.
+// Every caption of the editor (each target's group), the settings dialog, the tag list and the
+// preview shows whole at 100, 125, 150 and 200 % in each shipped language.
 TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
     int total = 0;
     for (const char* lang : Languages) {
@@ -296,6 +296,13 @@ TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
                 cut.push_back(c);
             if (dpi == 144)
                 kw::test::Shoot(tags.Hwnd(), std::string("taglist-") + lang + "-150");
+            TFPreview preview(*language, TPreview{});
+            ASSERT_TRUE(preview.Create(nullptr));
+            ShowWindow(preview.Hwnd(), SW_SHOW);
+            kw::test::ChangeDpi(preview.Hwnd(), dpi);
+            kw::test::Settle(50);
+            for (const auto& c : kw::test::CutCaptions(preview.Hwnd(), dpi))
+                cut.push_back(c);
             std::printf("captions cut: %-9s %3d dpi: %zu\n", lang, dpi, cut.size());
             for (const auto& c : cut)
                 ADD_FAILURE() << lang << " at " << dpi << " dpi: \"" << c.Text << "\" needs " << c.Need << ", has "

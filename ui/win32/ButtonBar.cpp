@@ -17,7 +17,8 @@ bool TButtonBar::Create(HWND owner, int x, int y, int w, int inset) {
     label_.ConfigureAsButtonBar();
     // Beneath the buttons, the label never paints over them (a button moved onto a part of the
     // label that grows, as after a maximise, stays drawn).
-    SetWindowLongPtrW(label_.Hwnd(), GWL_STYLE, GetWindowLongPtrW(label_.Hwnd(), GWL_STYLE) | WS_CLIPSIBLINGS);
+    const LONG_PTR style = GetWindowLongPtrW(label_.Hwnd(), GWL_STYLE);
+    SetWindowLongPtrW(label_.Hwnd(), GWL_STYLE, style | WS_CLIPSIBLINGS);
     Move(x, y, w);
     return true;
 }

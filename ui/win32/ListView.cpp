@@ -114,7 +114,8 @@ int LvHeaderWantedWidth(HWND lv, int col) {
     item.mask = HDI_TEXT;
     item.pszText = text;
     item.cchTextMax = 255;
-    if (!header || !SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&item)))
+    if (!header ||
+        !SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&item)))
         return 0;
     SIZE size{};
     if (HDC dc = GetDC(header)) {
