@@ -185,6 +185,12 @@ LRESULT TFPreview::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             closed_ = true;
         return 0;
     }
+    case WM_NOTIFY: {
+        const auto& n = *reinterpret_cast<const NMHDR*>(lp);
+        if (n.hwndFrom == lvPage_ && n.code == NM_SETFOCUS)
+            win::LvShowFocus(lvPage_);
+        return 0;
+    }
     case WM_CLOSE:
         closed_ = true;
         return 0;

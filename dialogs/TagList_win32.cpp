@@ -189,6 +189,8 @@ LRESULT TFTagList::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         const auto& n = *reinterpret_cast<const NMHDR*>(lp);
         if (n.hwndFrom == lvTags_ && n.code == NM_DBLCLK)
             SBCopyClick();
+        else if (n.hwndFrom == lvTags_ && n.code == NM_SETFOCUS)
+            win::LvShowFocus(lvTags_);
         return 0;
     }
     case WM_CLOSE:

@@ -445,7 +445,7 @@ LRESULT TKW_PAGE::WorksCustomDraw(NMLVCUSTOMDRAW& cd) {
 
 LRESULT TKW_PAGE::OnNotify(const NMHDR& n) {
     if ((n.hwndFrom == sgWork_ || n.hwndFrom == sgLog_) && n.code == NM_SETFOCUS)
-        ShowFocusIn(n.hwndFrom);
+        win::LvShowFocus(n.hwndFrom);  // Tab always shows where the keys go
     if (n.hwndFrom == sgWork_) {
         if (n.code == NM_CUSTOMDRAW)
             return WorksCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&n)));
@@ -464,18 +464,6 @@ void TKW_PAGE::Command(int id) {
     case IDC_SBPID: SBPidClick(); break;
     case IDC_SBSENDNOW: SBSendNowClick(); break;
     }
-}
-
-// A grid that takes the focus with no row focused yet shows none: its first row takes the focus
-// mark (not the selection), so Tab always shows where the keys go.
-void TKW_PAGE::ShowFocusIn(HWND grid) {
-    if (ListView_GetItemCount(grid) == 0)
-        return;
-    if (ListView_GetNextItem(grid, -1, LVNI_FOCUSED) < 0)
-        ListView_SetItemState(grid, 0, LVIS_FOCUSED, LVIS_FOCUSED);
-    // the focus mark is drawn also when the focus came by the mouse
-    SendMessageW(grid, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    InvalidateRect(grid, nullptr, FALSE);
 }
 
 uint32_t TKW_PAGE::WorksGridColor() const {

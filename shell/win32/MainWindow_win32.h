@@ -94,7 +94,6 @@ private:
     void ShowHints();
     LRESULT OnNotify(const NMHDR& n);
     LRESULT WorksCustomDraw(NMLVCUSTOMDRAW& cd);
-    void ShowFocusIn(HWND grid);
     void TrayIcon(DWORD action);
     void Command(int id);
 

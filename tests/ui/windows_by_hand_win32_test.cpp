@@ -365,4 +365,49 @@ TEST_F(Dialogs, ThePreviewFolderIsFreshAndGoesWithThePreview) {
     EXPECT_NE(folders[0], folders[1]);
 }
 
+// The preview's page and the tag reference's list show where the focus is when it reaches
+// them: their first line carries the focus mark (the preview's is not selected by it).
+TEST_F(Dialogs, ThePreviewAndTheTagListShowWhereTheFocusIs) {
+    folder.Write("now.tpl", "<html><p>!KW!SongArtist</p></html>\n");
+    Open();
+    kw::test::Type(C("FEFileIn"), folder.Path("now.tpl"));
+    kw::test::Type(C("FEFileOut"), folder.Path("now.html"));
+    struct TCase {
+        const wchar_t* Class;
+        int Button, List;
+        int Tabs;  // from the control the form opens with to the list
+    };
+    for (const TCase& c : {TCase{TFPreview::ClassName(), TFEditWork::IDC_SBPREVIEW, TFPreview::IDC_LVPAGE, 0},
+                           TCase{TFTagList::ClassName(), TFEditWork::IDC_SBTAGS, TFTagList::IDC_LVTAGS, 1}}) {
+        TDriver driver;
+        HWND opened = nullptr, list = nullptr;
+        int focused = -2, selected = -2;
+        bool hasFocus = false;
+        driver.Steps.push_back([&] {
+            opened = FindWindowW(c.Class, nullptr);
+            if (!opened || !IsWindowVisible(opened)) {
+                --driver.NextStep;
+                return;
+            }
+            list = kw::test::Descendant(opened, c.List);
+            for (int i = 0; i < c.Tabs; ++i)
+                kw::test::QueueKey(VK_TAB);
+        });
+        driver.Steps.push_back([&] {
+            hasFocus = GetFocus() == list;
+            focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+            selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+            kw::test::QueueKey(VK_ESCAPE);
+        });
+        kw::test::ClickOn(kw::test::Descendant(form->Hwnd(), c.Button));
+        ASSERT_TRUE(kw::test::WaitFor([&] { return driver.NextStep == driver.Steps.size() && !IsWindow(opened); },
+                                      8000));
+        EXPECT_TRUE(hasFocus);
+        EXPECT_EQ(focused, 0) << "no focus mark in the list";
+        if (c.List == TFPreview::IDC_LVPAGE) {
+            EXPECT_EQ(selected, -1);  // the tag list's search selects its first match, for Enter
+        }
+    }
+}
+
 } // namespace

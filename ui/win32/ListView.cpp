@@ -143,4 +143,13 @@ void LvFitHeaders(HWND lv, int giver) {
     }
 }
 
+void LvShowFocus(HWND lv) {
+    if (ListView_GetItemCount(lv) == 0)
+        return;
+    if (ListView_GetNextItem(lv, -1, LVNI_FOCUSED) < 0)
+        ListView_SetItemState(lv, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+    SendMessageW(lv, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    InvalidateRect(lv, nullptr, FALSE);
+}
+
 } // namespace kw::win

@@ -38,4 +38,9 @@ int LvHeaderWantedWidth(HWND lv, int col);
 // built-in title), taking the width from column `giver` as far as its own title allows.
 void LvFitHeaders(HWND lv, int giver);
 
+// Call when a list view takes the focus (NM_SETFOCUS): a list with rows and none focused yet
+// would show no focus mark at all; its first row takes the mark (not the selection), drawn also
+// when the focus came by the mouse.
+void LvShowFocus(HWND lv);
+
 } // namespace kw::win
