@@ -2,6 +2,7 @@
 #include "dialogs/ChangePid_win32.h"
 #include "config/SettingsFile.h"
 #include "platform/FileSystem.h"
+#include "ui/win32/DropDown.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
 #include <vector>
@@ -87,6 +88,7 @@ void TFChangePID::FormCreate() {
     if (index < 0 && !names.empty())
         index = 0;
     list.SetItemIndex(index);
+    shownLanguage_ = list.ItemIndex();
     Translate();
     // Ticking the box counts as a click: a registration found only machine-wide gains its
     // per-user value now.
@@ -108,6 +110,7 @@ void TFChangePID::CBLanguageChange() {
     const int index = cbLanguage_->ItemIndex();
     if (index < 0)
         return;
+    shownLanguage_ = index;
     (void)language_.SelectLanguage(index);
     Translate();
 }
@@ -135,8 +138,8 @@ LRESULT TFChangePID::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND: {
         const int id = LOWORD(wp), code = HIWORD(wp);
-        if (id == IDC_CBLANGUAGE && code == CBN_SELCHANGE)
-            CBLanguageChange();
+        if (id == IDC_CBLANGUAGE)
+            win::NoteDropDown(Hwnd(), reinterpret_cast<HWND>(lp), code);
         else if (id == IDC_EPID && code == EN_KILLFOCUS)
             ePid_.Normalise();
         else if (code == BN_CLICKED && id == IDC_CBAUTOSTART)
@@ -147,6 +150,11 @@ LRESULT TFChangePID::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             modalResult_ = lang::mrCancel;  // Escape closes as the close box does
         return 0;
     }
+    case win::WM_KW_LISTCHANGED:
+        // the language is switched (and the dialog translated again) once the list has closed
+        if (static_cast<int>(wp) == IDC_CBLANGUAGE && cbLanguage_->ItemIndex() != shownLanguage_)
+            CBLanguageChange();
+        return 0;
     case WM_CLOSE:
         modalResult_ = lang::mrCancel;  // the platform's cancel result: the number is taken
         return 0;

@@ -57,6 +57,7 @@ private:
     win::TComboControl* cbLanguage_ = nullptr;
     HWND owner_ = nullptr;
     int modalResult_ = 0;
+    int shownLanguage_ = -1;  // the language the dialog is translated into
 };
 
 // `EditProgramSettings`: shows the dialog with EPid at `pid`; the dialog's number when it closed

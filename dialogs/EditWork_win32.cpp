@@ -9,6 +9,7 @@
 #include "platform/Tls.h"
 #include "render/ValueEscaping.h"
 #include "platform/FileSystem.h"
+#include "ui/win32/DropDown.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
 #include <algorithm>
@@ -60,6 +61,11 @@ BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
         return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "GetOpenFileNameW"))) : nullptr;
     }();
     return open ? open(&ofn) : FALSE;
+}
+
+// Moves a control without painting: the form is painted once, when the whole layout is done.
+void Put(HWND control, int x, int y, int w, int h) {
+    SetWindowPos(control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 } // namespace
@@ -189,7 +195,7 @@ void TFEditWork::CreateControls() {
                        LabelX, g, FormWidth - 2 * LabelX, GroupH);
     components_->Add("GBFTP", "TGroupBox", group);
     const size_t firstFtp = static_cast<size_t>(components_->ComponentCount()) - 1;
-    const int gx = LabelX + 12, fx = 108, gl = 82;
+    const int gx = LabelX + 12, fx = 108, gl = 84;  // "Пользователь" whole at every scale
     AddLabel("LServer", "Сервер", gx, g + 24, gl);
     eFTPServer_ = AddEdit("EFTPServer", "TEdit", IDC_EFTPSERVER, fx, g + 24, 150);
     AddLabel("LPort", "Порт", 266, g + 24, 38);
@@ -268,16 +274,16 @@ int TFEditWork::TargetIndex() const {
 // target's row for "file only"), so the form has no empty hole; it stays centred on the screen.
 void TFEditWork::Layout() {
     for (const TPlaced& p : placed_)
-        MoveWindow(p.Hwnd, S(p.At.left), S(p.At.top), S(p.At.right - p.At.left), S(p.At.bottom - p.At.top), TRUE);
+        Put(p.Hwnd, S(p.At.left), S(p.At.top), S(p.At.right - p.At.left), S(p.At.bottom - p.At.top));
     eSecs_.Move(S(FieldX), S(102), S(80), S(RowH));
     eFTPPort_.Move(S(306), S(GroupTop + 24), S(70), S(RowH));
     const int group = GroupHeight();
     const int rowY = group ? GroupTop + group + 10 : GroupTop + 4;
-    MoveWindow(lCodepage_, S(LabelX), S(rowY + 3), S(LabelW), S(16), TRUE);
-    MoveWindow(cbCodePage_->Hwnd(), S(FieldX), S(rowY), S(244), S(200), TRUE);
+    Put(lCodepage_, S(LabelX), S(rowY + 3), S(LabelW), S(16));
+    Put(cbCodePage_->Hwnd(), S(FieldX), S(rowY), S(244), S(200));
     const int escY = rowY + RowH + 8;
-    MoveWindow(lEscaping_, S(LabelX), S(escY + 3), S(LabelW), S(16), TRUE);
-    MoveWindow(cbEscaping_->Hwnd(), S(FieldX), S(escY), S(244), S(200), TRUE);
+    Put(lEscaping_, S(LabelX), S(escY + 3), S(LabelW), S(16));
+    Put(cbEscaping_->Hwnd(), S(FieldX), S(escY), S(244), S(200));
     const int barY = S(escY + RowH + 14);
     panB_.Move(0, barY, S(FormWidth));
     const int bw = S(105), tw = S(86);
@@ -409,24 +415,36 @@ int TFEditWork::ShowModal() {
     return modalResult_;
 }
 
+// One step: the groups are hidden and shown and the form laid out without painting anything
+// in between, then the whole form is painted once, so nothing of the group that went (its
+// labels, its frame) stays on the screen where the next group or the rows below it now are.
 void TFEditWork::CBTargetChange() {
     const int target = TargetIndex();
+    shownTarget_ = target;
     ShowGroup(ftpControls_, target == tcFTP);
     ShowGroup(httpControls_, target == tcHTTP);
     ShowGroup(textControls_, target == tcTCP || target == tcUDP);
     Layout();
+    RedrawWindow(Hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 // A hidden group never keeps the focus: it goes back to the target's list.
 void TFEditWork::ShowGroup(const std::vector<HWND>& controls, bool show) {
-    for (HWND h : controls)
-        ShowWindow(h, show ? SW_SHOW : SW_HIDE);
-    if (show)
-        return;
     HWND focus = GetFocus();
+    if (!show)
+        for (HWND h : controls)
+            if (focus == h)
+                SetFocus(cbTarget_->Hwnd());
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
     for (HWND h : controls)
-        if (focus == h)
-            SetFocus(cbTarget_->Hwnd());
+        SetWindowPos(h, nullptr, 0, 0, 0, 0, flags | (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+// The target's list changes the form: acted on once the list has closed (ui/win32/DropDown.h).
+void TFEditWork::ListChanged(int id) {
+    if (id == IDC_CBTARGET && TargetIndex() != shownTarget_)
+        CBTargetChange();
 }
 
 void TFEditWork::CBShowPassClick() {
@@ -539,10 +557,6 @@ void TFEditWork::Command(int id, int code) {
     case IDC_SBCANCEL: SBCancelClick(); break;
     case IDC_SBPREVIEW: SBPreviewClick(); break;
     case IDC_SBTAGS: SBTagsClick(); break;
-    case IDC_CBTARGET:
-        if (code == CBN_SELCHANGE)
-            CBTargetChange();
-        break;
     case IDC_CBSHOWPASS: CBShowPassClick(); break;
     case IDC_SBSELECTDIR: SBSelectDirClick(); break;
     case IDC_FEFILEIN_BROWSE: BrowseFileClick(true); break;
@@ -563,10 +577,17 @@ LRESULT TFEditWork::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND: {
         const int id = LOWORD(wp), code = HIWORD(wp);
         const bool edit = id == IDC_ESECS || id == IDC_EFTPPORT;
-        if (edit || code == BN_CLICKED || (id == IDC_CBTARGET && code == CBN_SELCHANGE))
+        const bool list =
+            id == IDC_CBTARGET || id == IDC_CBCODEPAGE || id == IDC_CBESCAPING || id == IDC_CBHTTPMETHOD;
+        if (list)
+            win::NoteDropDown(Hwnd(), reinterpret_cast<HWND>(lp), code);
+        else if (edit || code == BN_CLICKED)
             Command(id, code);
         return 0;
     }
+    case win::WM_KW_LISTCHANGED:
+        ListChanged(static_cast<int>(wp));
+        return 0;
     case WM_CLOSE:
         modalResult_ = lang::mrCancel;  // the close box: the platform's cancel result
         return 0;

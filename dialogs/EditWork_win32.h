@@ -95,6 +95,7 @@ private:
     void CreateHttpGroup();
     void CreateTextGroup();
     void ShowGroup(const std::vector<HWND>& controls, bool show);
+    void ListChanged(int id);
     int GroupHeight() const;
     void Layout();
     void NextField(bool back);
@@ -132,6 +133,7 @@ private:
     HWND owner_ = nullptr;
     int editIndex_ = -1;
     int modalResult_ = 0;
+    int shownTarget_ = -1;  // the target whose group the form shows
 };
 
 // Opens the work editor for work `index` (-1: a new work) over `owner`; true when the main

@@ -114,14 +114,15 @@ void Build(HWND dlg, TDialogState& state, int dpi) {
     int x = (clientWidth - buttonsWidth) / 2;
     const int y = margin + bodyHeight + margin;
     HWND first = nullptr;
+    const size_t defaultIndex = model.DefaultIndex < model.ButtonList.size() ? model.DefaultIndex : 0;
     for (size_t i = 0; i < model.ButtonList.size(); ++i) {
-        const DWORD style = WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        const DWORD style = WS_TABSTOP | (i == defaultIndex ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
         HWND button = AddChild(dlg, "BUTTON", model.ButtonList[i].Caption, style, ButtonId(model.ButtonList[i]),
                                state.Font);
         SetWindowPos(button, nullptr, x, y, widths[i], buttonHeight, SWP_NOZORDER);
         x += widths[i] + gap;
-        if (i == 0)
-            first = button;
+        if (i == defaultIndex)
+            first = button;  // the default button: Enter presses it, the focus starts on it
     }
     if (first) {
         SendMessageA(dlg, DM_SETDEFID, static_cast<WPARAM>(GetDlgCtrlID(first)), 0);

@@ -22,40 +22,6 @@ bool ShellOpen(const std::string& path) {
     return done > 32;
 }
 
-// The page shown in the browser lives in a folder of this process under the system's
-// temporary folder; the file and its folder go when the program ends. Each new preview
-// replaces the previous page, so at most one file is left at any time.
-class TPreviewFiles {
-public:
-    ~TPreviewFiles() { Remove(); }
-    std::string Folder() {
-        if (folder_.empty()) {
-            char temp[MAX_PATH + 1] = {};
-            const DWORD n = GetTempPathA(MAX_PATH, temp);
-            if (n == 0 || n > MAX_PATH)
-                return {};
-            folder_ = std::string(temp) + "KWPAGE-preview-" + std::to_string(GetCurrentProcessId());
-        }
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        return folder_;
-    }
-    void Written(const std::string& path) { file_ = path; }
-
-private:
-    void Remove() {
-        if (!file_.empty())
-            DeleteFileA(file_.c_str());
-        if (!folder_.empty())
-            RemoveDirectoryA(folder_.c_str());
-    }
-    std::string folder_, file_;
-};
-
-TPreviewFiles& PreviewFiles() {
-    static TPreviewFiles files;
-    return files;
-}
-
 // UTF-8 text into a list view cell, without a detour through the ANSI code page (a UTF-8
 // page may hold characters Windows-1251 has no place for).
 void SetCellUtf8(HWND lv, int item, int col, const std::string& utf8) {
@@ -72,6 +38,13 @@ void SetCellUtf8(HWND lv, int item, int col, const std::string& utf8) {
 } // namespace
 
 TOpenPageFn OpenPreviewPageHook = &ShellOpen;
+
+// The system's temporary folder, where a preview's folder of its own is made.
+std::string TempRoot() {
+    char temp[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathA(MAX_PATH, temp);
+    return n == 0 || n > MAX_PATH ? std::string() : std::string(temp, n);
+}
 
 TFPreview::~TFPreview() {
     lang::TLanguage::FreeSection(list_, true);
@@ -185,18 +158,17 @@ void TFPreview::DpiChanged(int dpi, const RECT*) {
 void TFPreview::ShowModal() {
     closed_ = false;
     win::ShowModalForm(Hwnd(), owner_, lvPage_, [this] { return closed_; });
+    folder_.Remove();  // the page opened in a browser goes with the preview
 }
 
 void TFPreview::SBOpenBrowserClick() {
     if (!preview_.Read() || !preview_.IsHtml)
         return;
-    const std::string folder = PreviewFiles().Folder();
     std::string path, error;
-    if (folder.empty() || !WritePreviewPage(preview_, folder, path, error)) {
+    if (!folder_.Write(preview_, path, error)) {
         language_.ShowTextDialog(error.empty() ? "%TEMP%" : error, lang::TMsgDlgType::Error, lang::mbOKOnly);
         return;
     }
-    PreviewFiles().Written(path);
     if (OpenPreviewPageHook && !OpenPreviewPageHook(path))
         language_.ShowTextDialog(path, lang::TMsgDlgType::Error, lang::mbOKOnly);
 }
@@ -211,6 +183,12 @@ LRESULT TFPreview::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             SBOpenBrowserClick();
         else if (id == IDC_SBCLOSE || id == IDCANCEL || id == IDOK)
             closed_ = true;
+        return 0;
+    }
+    case WM_NOTIFY: {
+        const auto& n = *reinterpret_cast<const NMHDR*>(lp);
+        if (n.hwndFrom == lvPage_ && n.code == NM_SETFOCUS)
+            win::LvShowFocus(lvPage_);
         return 0;
     }
     case WM_CLOSE:

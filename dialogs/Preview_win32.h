@@ -24,6 +24,9 @@ using TPageSource = std::function<TPageState()>;
 using TOpenPageFn = bool (*)(const std::string& path);
 extern TOpenPageFn OpenPreviewPageHook;
 
+// The system's temporary folder ("" when it cannot be told).
+std::string TempRoot();
+
 class TFPreview : public win::TWindowBase<TFPreview> {
 public:
     static const wchar_t* ClassName() { return L"TFPreview"; }
@@ -40,6 +43,8 @@ public:
     HWND Lines() const { return lvPage_; }
     HWND Problems() const { return lbProblems_; }
     const TPreview& Preview() const { return preview_; }
+    // The folder of the page opened in a browser ("" before the first, and once closed).
+    const std::string& PreviewFolder() const { return folder_.Folder(); }
 
     enum : int { IDC_LVPAGE = 1201, IDC_LBPROBLEMS, IDC_SBOPENBROWSER, IDC_SBCLOSE };
 
@@ -64,6 +69,7 @@ private:
     HWND sbOpenBrowser_ = nullptr, sbClose_ = nullptr;
     HWND owner_ = nullptr;
     bool closed_ = false;
+    TPreviewFolder folder_{TempRoot()};
 };
 
 // Renders the preview and shows it over `owner` until it is closed.

@@ -1,5 +1,6 @@
 // The FTP folder browser's window: layout, drawing, keyboard and the modal run.
 #include "dialogs/SelectFtpDir_win32.h"
+#include "ui/win32/ListView.h"
 
 namespace kw {
 
@@ -353,6 +354,12 @@ LRESULT TFSelectFTPDir::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
         PaintBars();
         return 0;
+    case WM_NOTIFY: {
+        const auto& n = *reinterpret_cast<const NMHDR*>(lp);
+        if (n.hwndFrom == sgFiles_ && n.code == NM_SETFOCUS)
+            win::LvShowFocus(sgFiles_);
+        return Default(msg, wp, lp);
+    }
     case WM_CLOSE:
         SBCancelClick(); // the window itself goes with the dialog object
         return 0;

@@ -90,6 +90,7 @@ bool TFTagList::Create(HWND owner) {
         return false;
     CreateControls();
     language_.LoadAndTranslate(*components_, list_);
+    win::LvFitHeaders(lvTags_, 1);  // the titles as translated, whole; the value column gives
     hints_.SetFromForm(Hwnd(), *components_);
     ESearchChange();
     Layout();
@@ -160,6 +161,7 @@ void TFTagList::DpiChanged(int dpi, const RECT*) {
     win::SetChildFonts(Hwnd(), dpi);
     SendMessageW(lvTags_, WM_SETFONT, reinterpret_cast<WPARAM>(win::UiFont(dpi)), TRUE);
     win::LvScaleColumns(lvTags_, {ColumnWidths[0], ColumnWidths[1], ColumnWidths[2]}, dpi);
+    win::LvFitHeaders(lvTags_, 1);  // the value column gives what a title lacks
     Layout();
     RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -187,6 +189,8 @@ LRESULT TFTagList::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         const auto& n = *reinterpret_cast<const NMHDR*>(lp);
         if (n.hwndFrom == lvTags_ && n.code == NM_DBLCLK)
             SBCopyClick();
+        else if (n.hwndFrom == lvTags_ && n.code == NM_SETFOCUS)
+            win::LvShowFocus(lvTags_);
         return 0;
     }
     case WM_CLOSE:

@@ -76,9 +76,11 @@ public:
 
     // Localised message dialogs (main thread). A null list means "Constants".
     int ShowDialog(const std::string& name, TMsgDlgType type, const TSectionList* list, TMsgDlgButtons buttons) const;
+    // `defaultButton` (a TMsgDlgBtn) is the one Enter presses; -1 leaves it to the first.
     int ShowDialogFmt(const std::string& name, TMsgDlgType type, const TFormatArgs& args, const TSectionList* list,
-                      TMsgDlgButtons buttons) const;
-    int ShowTextDialog(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) const;
+                      TMsgDlgButtons buttons, int defaultButton = -1) const;
+    int ShowTextDialog(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                       int defaultButton = -1) const;
     // The dialog ShowTextDialog would show: stock dialog with localised window and button captions.
     TMessageDialogModel LocalisedDialog(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) const;
 

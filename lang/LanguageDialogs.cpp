@@ -25,7 +25,7 @@ int TLanguage::ShowDialog(const std::string& name, TMsgDlgType type, const TSect
 }
 
 int TLanguage::ShowDialogFmt(const std::string& name, TMsgDlgType type, const TFormatArgs& args,
-                             const TSectionList* list, TMsgDlgButtons buttons) const {
+                             const TSectionList* list, TMsgDlgButtons buttons, int defaultButton) const {
     const auto state = State();
     const auto data = list ? list->Snapshot() : state->Constants;
     std::string text = MessageTextIn(*data, *ConstantsFor(*data), name);
@@ -47,7 +47,7 @@ int TLanguage::ShowDialogFmt(const std::string& name, TMsgDlgType type, const TF
             buttons = mbOKOnly;
         }
     }
-    return ShowTextDialog(text, type, buttons);
+    return ShowTextDialog(text, type, buttons, defaultButton);
 }
 
 TMessageDialogModel TLanguage::LocalisedDialog(const std::string& text, TMsgDlgType type,
@@ -61,8 +61,11 @@ TMessageDialogModel TLanguage::LocalisedDialog(const std::string& text, TMsgDlgT
     return model;
 }
 
-int TLanguage::ShowTextDialog(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) const {
-    const TMessageDialogModel model = LocalisedDialog(text, type, buttons);
+int TLanguage::ShowTextDialog(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                              int defaultButton) const {
+    TMessageDialogModel model = LocalisedDialog(text, type, buttons);
+    if (defaultButton >= 0 && defaultButton < kButtonCount)
+        SetDefaultButton(model, static_cast<TMsgDlgBtn>(defaultButton));
     // Without a view nothing can be shown, and no caller may take that as any button's answer.
     return view_ ? view_->ShowModal(model) : mrNone;
 }

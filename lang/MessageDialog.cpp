@@ -53,4 +53,10 @@ TMessageDialogModel BuildMessageDialog(const std::string& text, TMsgDlgType type
     return model;
 }
 
+void SetDefaultButton(TMessageDialogModel& model, TMsgDlgBtn button) {
+    for (size_t i = 0; i < model.ButtonList.size(); ++i)
+        if (model.ButtonList[i].Button == button)
+            model.DefaultIndex = i;
+}
+
 } // namespace kw::lang

@@ -46,6 +46,9 @@ struct TMessageDialogModel {
     std::string Caption;
     std::string Text;
     std::vector<TDialogButton> ButtonList;  // in bit order
+    // The button Enter presses and the focus starts on: an index into ButtonList. A question
+    // whose "yes" loses something starts on "no".
+    size_t DefaultIndex = 0;
 };
 
 // Shows dialogs modally. Implementations must not throw.
@@ -61,5 +64,7 @@ public:
 
 // Builds the standard dialog for a ready text: chosen buttons with their stock captions.
 TMessageDialogModel BuildMessageDialog(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons);
+// Makes `button` the default one when the dialog shows it (else the first stays the default).
+void SetDefaultButton(TMessageDialogModel& model, TMsgDlgBtn button);
 
 } // namespace kw::lang

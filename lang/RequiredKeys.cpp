@@ -55,7 +55,7 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"FEditWork", "SetFTPServ", 0}, {"FEditWork", "SetFTPUser", 0}, {"FEditWork", "SetFTPPass", 0},
         {"FEditWork", "DblShape", 0},   {"FEditWork", "OtherOut", 1},   {"FEditWork", "DblOut", 1},
         {"FEditWork", "WorkLimit", 0},  {"FEditWork", "BadFileName", 1}, {"FEditWork", "SettingsNotWritten", 1},
-        {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1},
+        {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1}, {"Main", "DeleteWork", 1},
         {"FEditWork", "NoHTTPURL", 0},  {"FEditWork", "BadCertSHA256", 0}, {"FEditWork", "NoTextHost", 0},
         {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}};
     return messages;

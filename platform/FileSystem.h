@@ -19,6 +19,14 @@ void SetProgramPathForTesting(const std::string& path);  // empty restores the r
 // order is the system's.
 std::vector<std::string> FindFiles(const std::string& folder, const std::string& mask);
 
+// Creates the folder `path` afresh: false, with the system's message in `error`, when anything
+// (a folder, a file, a link) already has that name or the folder cannot be made; a folder
+// someone else prepared is never taken over. POSIX makes it the user's alone (0700).
+bool CreateNewFolder(const std::string& path, std::string& error);
+// Removes a file, and an empty folder; false when it is not there or cannot be removed.
+bool RemoveFileAt(const std::string& path);
+bool RemoveEmptyFolder(const std::string& path);
+
 // Path helpers (portable, pure).
 std::string ExtractFileName(const std::string& path);   // "C:\a\b.txt" -> "b.txt"
 std::string ExtractFilePath(const std::string& path);   // "C:\a\b.txt" -> "C:\a\" (keeps the separator)

@@ -5,6 +5,8 @@
 #include "render/PageText.h"
 #include "render/RenderWork.h"
 #include <algorithm>
+#include <mutex>
+#include <random>
 #include <new>
 
 namespace kw {
@@ -135,6 +137,80 @@ TPreview RenderPreview(const TPreviewSettings& settings, const TPageState& page)
 bool WritePreviewPage(const TPreview& preview, const std::string& folder, std::string& path, std::string& error) {
     path = fs::IncludeTrailingSeparator(folder) + "KWPAGE-preview.html";
     return fs::WriteFileReplacing(path, preview.Page, error);
+}
+
+std::string RandomPreviewFolderName() {
+    std::random_device random;
+    static const char digits[] = "0123456789abcdef";
+    std::string name = "KWPAGE-preview-";
+    for (int word = 0; word < 4; ++word) {
+        uint32_t bits = static_cast<uint32_t>(random());
+        for (int i = 0; i < 8; ++i, bits >>= 4)
+            name += digits[bits & 15];
+    }
+    return name;
+}
+
+namespace {
+
+// What a preview could not remove when it closed (its page held open by a browser): tried
+// again when the program ends.
+class TLeftovers {
+public:
+    ~TLeftovers() {
+        for (auto it = paths_.rbegin(); it != paths_.rend(); ++it)
+            if (!fs::RemoveFileAt(*it))
+                (void)fs::RemoveEmptyFolder(*it);
+    }
+    void Add(const std::string& path) {
+        std::lock_guard<std::mutex> hold(lock_);
+        paths_.push_back(path);
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::string> paths_;  // a folder before its page
+};
+
+TLeftovers& Leftovers() {
+    static TLeftovers leftovers;
+    return leftovers;
+}
+
+} // namespace
+
+bool TPreviewFolder::Write(const TPreview& preview, std::string& path, std::string& error) {
+    if (folder_.empty()) {
+        if (root_.empty()) {
+            error = "no temporary folder";
+            return false;
+        }
+        const std::string folder = fs::IncludeTrailingSeparator(root_) + RandomPreviewFolderName();
+        if (!fs::CreateNewFolder(folder, error))
+            return false;
+        folder_ = folder;
+    }
+    if (!WritePreviewPage(preview, folder_, path, error))
+        return false;
+    page_ = path;
+    return true;
+}
+
+void TPreviewFolder::Remove() noexcept {
+    try {
+        if (folder_.empty())
+            return;
+        const bool pageGone = page_.empty() || fs::RemoveFileAt(page_) || !fs::FileExists(page_);
+        if (!fs::RemoveEmptyFolder(folder_)) {
+            Leftovers().Add(folder_);
+            if (!pageGone)
+                Leftovers().Add(page_);
+        }
+        folder_.clear();
+        page_.clear();
+    } catch (...) {
+        // the program's end tries nothing more; the folder's name is of no use to anyone
+    }
 }
 
 } // namespace kw

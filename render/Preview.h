@@ -63,4 +63,29 @@ bool IsHtmlPage(const std::string& fileOut, std::string_view page);
 // name of its own so the work's output is never touched. `path` receives the file's path.
 bool WritePreviewPage(const TPreview& preview, const std::string& folder, std::string& path, std::string& error);
 
+// The folder a preview's page is opened from in a browser: under the system's temporary folder
+// `tempRoot`, with a name nobody can guess, made afresh at the first page (a folder already under
+// that name is refused, never taken over), and removed with its page when the preview closes.
+// A page the browser still holds open goes at the program's end instead.
+class TPreviewFolder {
+public:
+    explicit TPreviewFolder(std::string tempRoot) : root_(std::move(tempRoot)) {}
+    TPreviewFolder(const TPreviewFolder&) = delete;
+    TPreviewFolder& operator=(const TPreviewFolder&) = delete;
+    ~TPreviewFolder() { Remove(); }
+
+    // Writes the preview's page into the folder; `path` receives the page's path. False with
+    // the reason when the folder cannot be made or the page not written.
+    bool Write(const TPreview& preview, std::string& path, std::string& error);
+    // Removes the page and the folder (also called by the destructor).
+    void Remove() noexcept;
+    const std::string& Folder() const { return folder_; }
+
+private:
+    std::string root_, folder_, page_;
+};
+
+// "KWPAGE-preview-" and 128 random bits in hexadecimal.
+std::string RandomPreviewFolderName();
+
 } // namespace kw

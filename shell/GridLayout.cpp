@@ -20,8 +20,13 @@ int ShareOf(const TToolButton& button, int room, int wanted) {
 TToolBarLayout PanTResize(int clientWidth, TToolBarLayout b) {
     b.Pid.Left = clientWidth - b.Pid.Width - 1;
     const bool measured = b.Add.Want > 0 && b.Edit.Want > 0 && b.Delete.Want > 0 && b.SendNow.Want > 0;
-    const int wanted = measured ? b.Add.Want + b.Edit.Want + b.Delete.Want + b.SendNow.Want : 0;
-    const int room = measured ? b.Pid.Left - 4 : b.Pid.Left;  // measured: less the four gaps
+    int wanted = measured ? b.Add.Want + b.Edit.Want + b.Delete.Want + b.SendNow.Want : 0;
+    int room = measured ? b.Pid.Left - 4 : b.Pid.Left;  // measured: less the four gaps
+    b.Compact = measured && b.GlyphWant > 0 && wanted > room;
+    if (b.Compact) {
+        b.Add.Want = b.Edit.Want = b.Delete.Want = b.SendNow.Want = b.GlyphWant;
+        wanted = 4 * b.GlyphWant;
+    }
     b.SendNow.Width = ShareOf(b.SendNow, room, wanted);
     b.SendNow.Left = b.Pid.Left - b.SendNow.Width - 1;
     b.Delete.Width = ShareOf(b.Delete, room, wanted);

@@ -20,6 +20,9 @@ public:
     virtual bool EditWork(int index) = 0;
     virtual void EditProgramSettings() = 0;
     virtual void DeleteWork(int index) = 0;
+    // Asks the user whether to delete the work at `index` ("no" is the default answer): a
+    // misclick on Delete must not cost a station a work.
+    virtual bool ConfirmDelete(int index) = 0;
     // "Send now": renders and delivers the work at `index` at once, or says that a render of
     // it is running.
     virtual void SendNow(int index) { (void)index; }

@@ -148,6 +148,14 @@ bool TProgram::ConfirmExit() {
            lang::mrYes;
 }
 
+bool TProgram::ConfirmDelete(int index) {
+    const TWorkPtr work = Settings.Works.At(index);
+    if (!work || !Language)
+        return false;
+    return Language->ShowDialogFmt("DeleteWork", lang::TMsgDlgType::Confirmation, {work->Config().Name},
+                                   MainSection.get(), lang::mbYesNo, lang::mbNo) == lang::mrYes;
+}
+
 void TProgram::DeleteWork(int index) {
     std::string error;
     if (kw::DeleteWork(Settings, index, &error))

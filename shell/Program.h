@@ -63,6 +63,7 @@ public:
     void TranslateMain(lang::IForm& form) override;
     bool ConfirmExit() override;
     void DeleteWork(int index) override;
+    bool ConfirmDelete(int index) override;
     void SendNow(int index) override;
     // What a render starting now would read: the broadcast snapshot, the link state, the time
     // (the work editor's preview and tag reference).

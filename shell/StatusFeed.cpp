@@ -1,13 +1,15 @@
 // The main timer's take of the status cells.
 #include "shell/StatusFeed.h"
 #include "shell/WorksGrid.h"
+#include "render/StatusText.h"
 
 namespace kw {
 
 TStatusFeed TakeStatusUpdates(const std::vector<TWorkPtr>& works, TShowCell& sourceStatus) {
     TStatusFeed feed;
     for (size_t i = 0; i < works.size(); ++i) {
-        const TShowCell::TTaken t = works[i]->Show.Take();
+        TShowCell::TTaken t = works[i]->Show.Take();
+        t.Text = StatusTextForRow(t.Text, static_cast<int>(i) + 1);  // the number the grid shows
         if (t.Changed) {
             feed.Cells.push_back({WorkRow(static_cast<int>(i)), t.Text, t.Color});
             feed.GridChanged = true;

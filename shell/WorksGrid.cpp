@@ -1,5 +1,6 @@
 // The works grid's rows and status colours.
 #include "shell/WorksGrid.h"
+#include "render/StatusText.h"
 
 namespace kw {
 
@@ -10,9 +11,19 @@ std::vector<TWorksRow> ShowWorksRows(TWorkList& works, const std::string& source
     std::vector<TWorksRow> rows;
     rows.reserve(all.size() + 1);
     rows.push_back({"", sourceCaption, sourceStatus});
-    for (size_t i = 0; i < all.size(); ++i)
-        rows.push_back({std::to_string(i + 1), all[i]->Name(), ""});
+    for (size_t i = 0; i < all.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        const std::string status = StatusTextForRow(all[i]->Show.Text(), number);
+        rows.push_back({std::to_string(number), all[i]->Name(), status});
+    }
     return rows;
+}
+
+std::vector<uint32_t> WorkStatusColors(const TWorkList& works) {
+    std::vector<uint32_t> colors;
+    for (const TWorkPtr& work : works.Snapshot())
+        colors.push_back(work->Show.Text().empty() ? NormalColor() : work->Show.Color());
+    return colors;
 }
 
 TCellPaint StatusCellPaint(uint32_t cellColor, uint32_t gridBackground) {

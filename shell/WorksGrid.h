@@ -16,9 +16,14 @@ constexpr int SourceRow() { return WorksFixedRows; }
 constexpr int WorkRow(int index) { return WorksFixedRows + 1 + index; }
 
 // `ShowWorks`' rows below the fixed row, after sorting the works by name: the "Source" row
-// (keeping the link status it showed) and a row per work with an empty status.
+// (keeping the link status it showed) and a row per work with the status its cell holds, so
+// a refill after an add, an edit or a delete leaves the other works' states on the screen. A
+// status that names its work carries the work's new number.
 std::vector<TWorksRow> ShowWorksRows(TWorkList& works, const std::string& sourceCaption,
                                      const std::string& sourceStatus);
+// The colour each work's status is drawn in after that refill, in the rows' order; a work
+// without a status has the normal colour.
+std::vector<uint32_t> WorkStatusColors(const TWorkList& works);
 
 // `SGWorkClick`: the work of the selection's top row; -1 for the "Source" row or none.
 constexpr int SelectedWorkFromRow(int topRow) { return topRow < 0 ? -1 : topRow - WorksFixedRows - 1; }

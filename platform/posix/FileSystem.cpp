@@ -83,6 +83,18 @@ std::vector<std::string> FindFiles(const std::string& folder, const std::string&
     return result;
 }
 
+bool CreateNewFolder(const std::string& path, std::string& error) {
+    // mkdir fails with EEXIST for any name in use, a dangling symbolic link included
+    if (!path.empty() && mkdir(path.c_str(), 0700) == 0)
+        return true;
+    error = path + ": " + LastErrorText();
+    return false;
+}
+
+bool RemoveFileAt(const std::string& path) { return !path.empty() && unlink(path.c_str()) == 0; }
+
+bool RemoveEmptyFolder(const std::string& path) { return !path.empty() && rmdir(path.c_str()) == 0; }
+
 std::string LastErrorText() { return std::strerror(errno); }
 
 } // namespace kw::fs

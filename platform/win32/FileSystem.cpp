@@ -61,6 +61,18 @@ std::vector<std::string> FindFiles(const std::string& folder, const std::string&
     return result;
 }
 
+bool CreateNewFolder(const std::string& path, std::string& error) {
+    // fails with ERROR_ALREADY_EXISTS for any name in use, whatever it names
+    if (!path.empty() && CreateDirectoryA(path.c_str(), nullptr))
+        return true;
+    error = path + ": " + LastErrorText();
+    return false;
+}
+
+bool RemoveFileAt(const std::string& path) { return !path.empty() && DeleteFileA(path.c_str()); }
+
+bool RemoveEmptyFolder(const std::string& path) { return !path.empty() && RemoveDirectoryA(path.c_str()); }
+
 std::string LastErrorText() {
     const DWORD code = GetLastError();
     char* text = nullptr;

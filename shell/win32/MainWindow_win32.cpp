@@ -6,12 +6,14 @@
 #include "shell/StatusFeed.h"
 #include "shell/WorksGrid.h"
 #include <windowsx.h>
+#include <algorithm>
 
 namespace kw {
 
 namespace {
 
 constexpr int PanLogHeight = 128;
+constexpr int StatusColumnWidth = 145;  // the works grid's status column at 96 DPI
 
 // The tool bar's glyphs, drawn rather than loaded so they scale and need no files: lines on an
 // 18-unit square that `box` maps to pixels.
@@ -129,7 +131,7 @@ void TKW_PAGE::CreateControls() {
     miSendNow_->SetCaption(win::AnsiFromUtf8("Отправить сейчас"));
     sgWork_ = win::MakeReportList(Hwnd(), IDC_SGWORK,
                                   {{win::AnsiFromUtf8("№"), 27}, {win::AnsiFromUtf8("Наименование"), 276},
-                                   {win::AnsiFromUtf8("Состояние"), 145}},
+                                   {win::AnsiFromUtf8("Состояние"), StatusColumnWidth}},
                                   Dpi(), LVS_SINGLESEL | LVS_NOSORTHEADER);
     sgLog_ = win::MakeReportList(Hwnd(), IDC_SGLOG,
                                  {{win::AnsiFromUtf8("Время"), 93}, {win::AnsiFromUtf8("Событие"), 313}}, Dpi(),
@@ -142,9 +144,41 @@ void TKW_PAGE::CreateControls() {
     ShowHints();
 }
 
+// A button whose caption the bar has no room for shows its glyph alone: its hint then names it
+// (the caption itself where it has no hint).
 void TKW_PAGE::ShowHints() {
-    for (win::TControl* b : {sbAdd_, sbEdit_, sbDelete_, sbSendNow_, sbPid_})
-        panT_.SetHint(b->Hwnd(), b->ShowHint() ? b->Hint() : std::string());
+    for (win::TControl* b : {sbAdd_, sbEdit_, sbDelete_, sbSendNow_, sbPid_}) {
+        std::string hint = b->ShowHint() ? b->Hint() : std::string();
+        if (hint.empty() && panT_.Compact())
+            hint = b->Caption();
+        panT_.SetHint(b->Hwnd(), hint);
+    }
+}
+
+int TKW_PAGE::CaptionsWidth() const {
+    int sum = 0;
+    for (int id : {IDC_SBADD, IDC_SBEDIT, IDC_SBDELETE, IDC_SBSENDNOW})
+        sum += ToolBarWantedWidth(id) + 1;
+    return sum + S(TToolBarLayout{}.Pid.Width) + 1 + 2 * panT_.Inset();
+}
+
+// The window's width as it opens: the design width, or what the tool bar's captions need in
+// the current language at the current scale, within the screen's work area.
+void TKW_PAGE::FitWidthToCaptions() {
+    RECT client, outer;
+    GetClientRect(Hwnd(), &client);
+    const int need = CaptionsWidth();
+    if (client.right >= need)
+        return;
+    GetWindowRect(Hwnd(), &outer);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromWindow(Hwnd(), MONITOR_DEFAULTTOPRIMARY), &info);
+    const int frame = (outer.right - outer.left) - client.right;
+    const int width = std::min<int>(need + frame, info.rcWork.right - info.rcWork.left);
+    const int height = outer.bottom - outer.top;
+    const POINT at = win::CentredOrigin(nullptr, SIZE{width, height});
+    SetWindowPos(Hwnd(), nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TToolBarLayout TKW_PAGE::ToolBar() const {
@@ -169,7 +203,12 @@ void TKW_PAGE::PanTResize() {
     bar.Edit.Want = ToolBarWantedWidth(IDC_SBEDIT);
     bar.Delete.Want = ToolBarWantedWidth(IDC_SBDELETE);
     bar.SendNow.Want = ToolBarWantedWidth(IDC_SBSENDNOW);
+    bar.GlyphWant = panT_.GlyphWidth();
     const TToolBarLayout b = kw::PanTResize(inner, bar);
+    if (b.Compact != panT_.Compact()) {
+        panT_.SetCompact(b.Compact);
+        ShowHints();
+    }
     auto place = [this](win::TControl* button, const TToolButton& t) { panT_.Place(button->Hwnd(), t.Left, t.Width); };
     place(sbAdd_, b.Add), place(sbEdit_, b.Edit), place(sbDelete_, b.Delete), place(sbPid_, b.Pid);
     place(sbSendNow_, b.SendNow);
@@ -179,7 +218,15 @@ void TKW_PAGE::FitGrid(HWND grid, const std::vector<int16_t>& percents) {
     win::FitListViewColumns(grid, percents, GridRowHeight());
 }
 
-void TKW_PAGE::PanWorkResize() { FitGrid(sgWork_, {0, 100, 0}); }
+// The name column takes what the number and status columns leave; in a window too narrow for
+// its title the status column gives what the title lacks, and takes it back when there is room.
+void TKW_PAGE::PanWorkResize() {
+    const int status = S(StatusColumnWidth);
+    if (ListView_GetColumnWidth(sgWork_, 2) < status)
+        ListView_SetColumnWidth(sgWork_, 2, status);
+    FitGrid(sgWork_, {0, 100, 0});
+    win::LvFitHeaders(sgWork_, 2);
+}
 void TKW_PAGE::PanLogResize() { FitGrid(sgLog_, {0, 100}); }
 
 void TKW_PAGE::Layout() {
@@ -193,15 +240,20 @@ void TKW_PAGE::Layout() {
     PanTResize();
     PanWorkResize();
     PanLogResize();
+    // The whole bar at once: a button moved by a maximise is drawn over the new gradient, not
+    // left to the next time the pointer passes.
+    RedrawWindow(panT_.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TKW_PAGE::DpiChanged(int dpi, const RECT* suggested) {
     panT_.ApplyDpi(dpi);
     win::SetChildFonts(Hwnd(), dpi);
-    win::LvScaleColumns(sgWork_, {27, 0, 145}, dpi);  // the name column is fitted
+    win::LvScaleColumns(sgWork_, {27, 0, StatusColumnWidth}, dpi);  // the name column is fitted
     win::LvScaleColumns(sgLog_, {93, 0}, dpi);        // the event column is fitted
-    for (HWND grid : {sgWork_, sgLog_})
+    for (HWND grid : {sgWork_, sgLog_}) {
         win::LvSetRowHeight(grid, GridRowHeight());
+        win::LvFitHeaders(grid, 1);
+    }
     panT_.Place(sbPid_->Hwnd(), 0, S(TToolBarLayout{}.Pid.Width));  // PanTResize keeps its width
     if (suggested)
         TWindow::DpiChanged(dpi, suggested);  // the new size lays the window out
@@ -220,8 +272,9 @@ void TKW_PAGE::ShowWorks() {
     const uint32_t sourceColor = cellColors_.empty() ? NormalColor() : cellColors_[0];
     SendMessageW(sgWork_, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(sgWork_);
-    cellColors_.assign(rows.size(), NormalColor());
-    cellColors_[0] = sourceColor;
+    cellColors_ = WorkStatusColors(settings_.Works);
+    cellColors_.insert(cellColors_.begin(), sourceColor);
+    cellColors_.resize(rows.size(), NormalColor());
     for (size_t i = 0; i < rows.size(); ++i)
         win::LvInsertRow(sgWork_, static_cast<int>(i), {rows[i][0], rows[i][1], rows[i][2]});
     SendMessageW(sgWork_, WM_SETREDRAW, TRUE, 0);
@@ -249,7 +302,10 @@ void TKW_PAGE::SBEditClick() {
         ShowWorks();
 }
 
+// Asks first ("no" is the default); the other works keep their states on the screen.
 void TKW_PAGE::SBDeleteClick() {
+    if (selectedWork_ < 0 || !services_.ConfirmDelete(selectedWork_))
+        return;
     services_.DeleteWork(selectedWork_);
     ShowWorks();
 }
@@ -300,8 +356,14 @@ void TKW_PAGE::Language_Change() {
     services_.TranslateMain(*components_);
     if (ListView_GetItemCount(sgWork_) > 0)
         SetWorkCell(SourceRow(), 1, services_.MainText("Source"));
+    win::LvFitHeaders(sgWork_, 1);  // the name and the event columns are fitted to the rest
+    win::LvFitHeaders(sgLog_, 1);
+    PanWorkResize();
+    if (!IsWindowVisible(Hwnd()))
+        FitWidthToCaptions();  // start-up: the window opens wide enough for its captions
+    PanTResize();
     ShowHints();
-    InvalidateRect(panT_.Hwnd(), nullptr, TRUE);
+    RedrawWindow(panT_.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TKW_PAGE::SetWorkCell(int row, int col, const std::string& text) {
@@ -382,6 +444,8 @@ LRESULT TKW_PAGE::WorksCustomDraw(NMLVCUSTOMDRAW& cd) {
 }
 
 LRESULT TKW_PAGE::OnNotify(const NMHDR& n) {
+    if ((n.hwndFrom == sgWork_ || n.hwndFrom == sgLog_) && n.code == NM_SETFOCUS)
+        win::LvShowFocus(n.hwndFrom);  // Tab always shows where the keys go
     if (n.hwndFrom == sgWork_) {
         if (n.code == NM_CUSTOMDRAW)
             return WorksCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&n)));

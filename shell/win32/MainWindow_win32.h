@@ -70,6 +70,9 @@ public:
     TToolBarLayout ToolBar() const;
     // What a tool-bar button's glyph and caption need, in pixels.
     int ToolBarWantedWidth(int id) const { return panT_.WantedWidth(Button(id)); }
+    // The client width the tool bar needs to show every caption whole.
+    int CaptionsWidth() const;
+    void FitWidthToCaptions();
 
     enum : int { IDC_SBADD = 101, IDC_SBEDIT, IDC_SBDELETE, IDC_SBPID, IDC_SGWORK, IDC_SGLOG, IDC_SBSENDNOW };
     enum : UINT { IDM_SENDNOW = 201 };

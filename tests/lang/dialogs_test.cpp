@@ -97,6 +97,11 @@ TEST_F(DialogsTest, CaptionsAndButtonsAreLocalisedInBitOrder) {
     EXPECT_EQ(language->ShowDialog("Exit", TMsgDlgType::Confirmation, list.get(), mbYesNo), mrNo);
     EXPECT_EQ(view.Last().Caption, "Sure?");
     EXPECT_EQ(Captions(view.Last()), (std::vector<std::string>{"&Ja", "&Nein"}));
+    EXPECT_EQ(view.Last().DefaultIndex, 0u);  // the first button, unless the caller says
+    language->ShowDialogFmt("Exit", TMsgDlgType::Confirmation, {}, list.get(), mbYesNo, mbNo);
+    EXPECT_EQ(view.Last().DefaultIndex, 1u);  // a question whose "yes" loses something starts on "no"
+    language->ShowDialogFmt("Exit", TMsgDlgType::Confirmation, {}, list.get(), mbYesNo, mbCancel);
+    EXPECT_EQ(view.Last().DefaultIndex, 0u);  // a button the dialog does not show changes nothing
 
     const TMessageDialogModel all = language->LocalisedDialog("t", static_cast<TMsgDlgType>(9), 0x7FF);
     EXPECT_EQ(all.Caption, "Own");  // any unknown type is Custom

@@ -143,4 +143,32 @@ TEST(FileSystem, QueriesAndMasks) {
     EXPECT_FALSE(ProgramPath().empty());
 }
 
+// A folder made afresh: a name in use (a folder, a file, a link to elsewhere) is refused and
+// left as it was; a made folder empties and goes.
+TEST(FileSystem, NewFolderIsNeverTakenOver) {
+    kwtest::TTempFolder dir;
+    std::string error;
+    ASSERT_TRUE(CreateNewFolder(dir.Path("fresh"), error)) << error;
+    EXPECT_TRUE(DirectoryExists(dir.Path("fresh")));
+    EXPECT_FALSE(CreateNewFolder(dir.Path("fresh"), error));
+    EXPECT_NE(error.find("fresh"), std::string::npos);
+    dir.Write("taken", "x");
+    EXPECT_FALSE(CreateNewFolder(dir.Path("taken"), error));
+    EXPECT_TRUE(FileExists(dir.Path("taken")));
+#ifndef _WIN32
+    // a link planted under the name, pointing at a folder of the attacker's: refused too
+    ASSERT_EQ(symlink(dir.Path("fresh").c_str(), dir.Path("planted").c_str()), 0);
+    EXPECT_FALSE(CreateNewFolder(dir.Path("planted"), error));
+    struct stat st {};
+    ASSERT_EQ(stat(dir.Path("fresh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+#endif
+    dir.Write("fresh/page.html", "x");
+    EXPECT_FALSE(RemoveEmptyFolder(dir.Path("fresh")));  // not empty
+    EXPECT_TRUE(RemoveFileAt(dir.Path("fresh/page.html")));
+    EXPECT_FALSE(RemoveFileAt(dir.Path("fresh/page.html")));
+    EXPECT_TRUE(RemoveEmptyFolder(dir.Path("fresh")));
+    EXPECT_FALSE(DirectoryExists(dir.Path("fresh")));
+}
+
 } // namespace

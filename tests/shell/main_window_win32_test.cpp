@@ -1,10 +1,19 @@
 // The main window under Wine: created in this process and used as a person uses it (the pointer
 // and the keyboard through SendInput), with the program's other parts replaced by a small host.
+#include "config/SettingsFile.h"
+#include "dialogs/MessageDialog_win32.h"
+#include "lang/Language.h"
+#include "platform/Profile.h"
 #include "platform/Regional.h"
 #include "shell/win32/MainWindow_win32.h"
+#include "tests/lang/LangFixture.h"
+#include "tests/ui/CaptionFit_win32.h"
 #include "tests/ui/RealInput_win32.h"
 #include "tests/ui/Screenshot_win32.h"
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <set>
 
 namespace {
@@ -18,9 +27,19 @@ struct TServices : IMainServices {
     int asked = 0;
     std::vector<int> edited;  // the works the editor was opened for (-1: a new one)
     int settingsOpened = 0;
-    std::string MainText(const std::string& key) override { return key; }
+    // A shipped language file, when a test gives one: the texts the program shows.
+    lang::TLanguage* language = nullptr;
+    std::unique_ptr<lang::TSectionList> mainList;
+    std::string MainText(const std::string& key) override {
+        return language ? language->MessageText(key, mainList.get()) : key;
+    }
     // as a language file does: the tool bar's hints
     void TranslateMain(lang::IForm& form) override {
+        if (language) {
+            language->LoadSection("Main", mainList);
+            language->TranslateForm(form, mainList.get());
+            return;
+        }
         for (int i = 0; i < form.ComponentCount(); ++i) {
             lang::IComponent& c = form.Component(i);
             if (c.Name().rfind("SB", 0) == 0)
@@ -35,7 +54,24 @@ struct TServices : IMainServices {
     void EditProgramSettings() override { ++settingsOpened; }
     std::vector<int> sent;  // the works "Send now" was asked for
     void SendNow(int index) override { sent.push_back(index); }
-    void DeleteWork(int index) override { (void)settings->Works.RemoveAt(index); }
+    // from the list, and from the settings file when the test has one
+    void DeleteWork(int index) override {
+        if (settings->FileName.empty())
+            (void)settings->Works.RemoveAt(index);
+        else
+            EXPECT_TRUE(kw::DeleteWork(*settings, index));
+    }
+    bool deleteAnswer = true;
+    std::vector<int> deleteAsked;
+    // the stand-in's answer, or the program's question in the shipped language
+    bool ConfirmDelete(int index) override {
+        deleteAsked.push_back(index);
+        if (!language)
+            return deleteAnswer;
+        return language->ShowDialogFmt("DeleteWork", lang::TMsgDlgType::Confirmation,
+                                       {settings->Works.At(index)->Config().Name}, mainList.get(), lang::mbYesNo,
+                                       lang::mbNo) == lang::mrYes;
+    }
     TShowCell& SourceStatus() override { return source; }
     void TerminateReader() override {}
     bool ReaderExists() override { return false; }
@@ -127,7 +163,8 @@ TEST_F(MainWindow, SourceRowDisablesEditAndDeleteAndDeleteRenumbers) {
     EXPECT_EQ(page->SelectedWork(), 1);
     EXPECT_TRUE(IsWindowEnabled(page->Button(TKW_PAGE::IDC_SBEDIT)));
     EXPECT_TRUE(IsWindowEnabled(page->Button(TKW_PAGE::IDC_SBDELETE)));
-    Click(TKW_PAGE::IDC_SBDELETE);  // no question asked
+    Click(TKW_PAGE::IDC_SBDELETE);  // asked, and answered yes
+    EXPECT_EQ(services.deleteAsked, std::vector<int>{1});
     EXPECT_EQ(ListView_GetItemCount(page->SGWork()), 4);
     EXPECT_EQ(Cell(1, 3), "b");
     EXPECT_EQ(Cell(0, 3), "2");
@@ -400,6 +437,229 @@ TEST_F(MainWindow, Screenshot) {
     ASSERT_TRUE(test::Shoot(page->Hwnd(), "main-100"));
     test::ChangeDpi(page->Hwnd(), 144);
     ASSERT_TRUE(test::Shoot(page->Hwnd(), "main-150"));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The main window speaking a shipped language, its works saved in a settings file.
+struct MainWindowInALanguage : MainWindow {
+    lang::test::TProgramFolder folder;
+    std::unique_ptr<lang::TLanguage> language;
+    lang::TMessageDialogWin32 view{nullptr};
+
+    void Speak(const std::string& name) {
+        for (const char* l : {"Russian", "English", "Ukrainian"})
+            folder.Remove(std::string("Prog.") + l + ".lng");
+        folder.Write("Prog." + name + ".lng", ReadFile(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE." + name + ".lng"));
+        services.mainList.reset();
+        language = std::make_unique<lang::TLanguage>("Prog.");
+        ASSERT_TRUE(language->SelectLanguage(0));
+        language->SetDialogView(&view);
+        services.language = language.get();
+        page->Language_Change();
+    }
+    void TearDown() override {
+        services.language = nullptr;
+        MainWindow::TearDown();
+    }
+};
+
+// What the delete question showed, and how the timer answered it.
+struct TQuestion {
+    bool Shown = false;
+    std::string Text, DefaultCaption, FocusCaption;
+    bool PressEnter = true;  // else a click on "yes"
+};
+TQuestion g_question;
+
+void CALLBACK AnswerQuestion(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dlg = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM out) -> BOOL {
+            wchar_t cls[16] = {};
+            GetClassNameW(h, cls, 16);
+            if (IsWindowVisible(h) && lstrcmpW(cls, L"#32770") == 0) {
+                *reinterpret_cast<HWND*>(out) = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&dlg));
+    if (!dlg || g_question.Shown)
+        return;
+    g_question.Shown = true;
+    HWND yes = nullptr;
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(c, cls, 16);
+        if (lstrcmpiW(cls, L"Static") == 0 && !(GetWindowLongW(c, GWL_STYLE) & SS_ICON))
+            g_question.Text = win::GetText(c);
+        if (lstrcmpiW(cls, L"Button") == 0 && GetDlgCtrlID(c) == IDYES)
+            yes = c;
+    }
+    const LRESULT def = SendMessageW(dlg, DM_GETDEFID, 0, 0);
+    if (HIWORD(def) == DC_HASDEFID)
+        g_question.DefaultCaption = win::GetText(GetDlgItem(dlg, LOWORD(def)));
+    g_question.FocusCaption = win::GetText(GetFocus());
+    SetForegroundWindow(dlg);
+    if (g_question.PressEnter || !yes)
+        test::QueueKey(VK_RETURN);
+    else
+        test::QueueClick(yes);
+}
+
+// Delete asks first, with "no" as the answer Enter gives: Enter keeps the work in the list and in
+// the file, "yes" removes it; the other works keep the states the grid showed, and a state that
+// names its work carries the number the grid shows.
+TEST_F(MainWindowInALanguage, DeleteAsksWithNoAsTheDefaultAndKeepsTheOtherStates) {
+    settings.FileName = folder.Path("Prog.ini");
+    for (int i = 0; i < 4; ++i) {
+        TWorkConfig c = settings.Works.At(i)->Config();
+        c.Section = "File" + std::to_string(i);
+        settings.Works.At(i)->SetConfig(c);
+        ASSERT_TRUE(SaveWork(settings, i));
+    }
+    Speak("Russian");
+    page->ShowWorks();  // A, a, b, Абв
+    SetShowCell(settings.Works.At(0)->Show, "19:27:26  07.12 (FTP)", NormalColor(), false, false);
+    // a render that failed while "b" stood at another place in the list
+    SetShowCell(settings.Works.At(2)->Show, "7 TCP: connection refused", clRed, true, false);
+    SetShowCell(settings.Works.At(3)->Show, "19:27:27  07.12", NormalColor(), false, false);
+    page->TimerTick();
+    EXPECT_EQ(Cell(2, 4), "3 TCP: connection refused");  // "b" is number 3
+    EXPECT_EQ(win::TGridControl("", "", page->SGLog()).Cell(1, 1), "[3] 3 TCP: connection refused");
+
+    const std::string section = settings.Works.At(1)->Section();
+    ClickRow(2);  // "a"
+    for (const bool enter : {true, false}) {
+        g_question = TQuestion{};
+        g_question.PressEnter = enter;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, &AnswerQuestion);
+        Click(TKW_PAGE::IDC_SBDELETE);
+        ASSERT_TRUE(test::WaitFor([] { return g_question.Shown; }, 3000));
+        test::Settle(300);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(g_question.Text, win::AnsiFromUtf8("Удалить шаблон \"a\"? Его настройки будут удалены из файла настроек."));
+        EXPECT_EQ(g_question.DefaultCaption, win::AnsiFromUtf8("&Нет"));
+        EXPECT_EQ(g_question.FocusCaption, win::AnsiFromUtf8("&Нет"));
+        if (enter) {  // kept, in the list and in the file
+            EXPECT_EQ(settings.Works.Count(), 4u);
+            EXPECT_EQ(profile::ReadString(settings.FileName, section, "Name", "<none>"), "a");
+        }
+    }
+    ASSERT_EQ(settings.Works.Count(), 3u);
+    EXPECT_EQ(profile::ReadString(settings.FileName, section, "Name", "<none>"), "<none>");
+    // the others keep their states; "b" is number 2 now, and its state says so
+    EXPECT_EQ(Cell(2, 2), "19:27:26  07.12 (FTP)");
+    EXPECT_EQ(Cell(1, 3), "b");
+    EXPECT_EQ(Cell(2, 3), "2 TCP: connection refused");
+    EXPECT_EQ(Cell(2, 4), "19:27:27  07.12");
+    test::Shoot(page->Hwnd(), "main-after-delete");
+}
+
+// The pixels of a grid's first row as the screen shows them.
+std::vector<uint32_t> FirstRow(HWND grid) {
+    RECT r{};
+    ListView_GetItemRect(grid, 0, &r, LVIR_BOUNDS);
+    MapWindowPoints(grid, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return test::ScreenPixels(r);
+}
+
+// Tab into the log shows where the focus is (its first line marked, not selected), as Tab into
+// the works grid does.
+TEST_F(MainWindow, TabIntoTheLogShowsTheFocus) {
+    page->OutLog("Run");
+    page->OutLog("Second");
+    ClickRow(2);
+    test::PointAt(POINT{0, 0});
+    test::Settle(200);
+    const std::vector<uint32_t> unfocused = FirstRow(page->SGLog());
+    for (int i = 0; i < 8 && GetFocus() != page->SGLog(); ++i)
+        test::PressKey(VK_TAB);
+    ASSERT_EQ(GetFocus(), page->SGLog());
+    test::Settle(200);
+    EXPECT_EQ(ListView_GetNextItem(page->SGLog(), -1, LVNI_FOCUSED), 0);
+    EXPECT_EQ(ListView_GetNextItem(page->SGLog(), -1, LVNI_SELECTED), -1);
+    EXPECT_NE(FirstRow(page->SGLog()), unfocused) << "the focus is not drawn";
+    test::Shoot(page->Hwnd(), "main-log-focus");
+}
+
+// After a maximise the settings button's cog is drawn at once, with the pointer far away.
+TEST_F(MainWindow, TheSettingsIconIsDrawnAfterMaximising) {
+    test::BringToFront(page->Hwnd());
+    test::PointAt(POINT{0, GetSystemMetrics(SM_CYSCREEN) - 1});
+    ShowWindow(page->Hwnd(), SW_MAXIMIZE);
+    test::Settle(400);
+    RECT r;
+    GetWindowRect(page->Button(TKW_PAGE::IDC_SBPID), &r);
+    int dark = 0;
+    for (uint32_t p : test::ScreenPixels(r))
+        dark += ((p >> 16) & 255) < 120 && ((p >> 8) & 255) < 120 && (p & 255) < 120 ? 1 : 0;
+    EXPECT_GT(dark, 10) << "no cog on the settings button";
+    // as the screen shows it, nothing repainted for the picture
+    EXPECT_TRUE(test::SaveWindowPng(page->PanT(), test::ScreenshotDir() + "/main-maximised-bar.png"));
+    ShowWindow(page->Hwnd(), SW_RESTORE);
+}
+
+// The tool bar's buttons and the grids' column titles show whole at the window's opening size
+// at 100, 125, 150 and 200 % in every shipped language; at the minimum size the bar shows its
+// glyphs alone (the hints name the buttons) and still no caption is cut short.
+TEST_F(MainWindowInALanguage, CaptionsShowWholeAtEveryScaleInEveryLanguage) {
+    int total = 0;
+    int from = 96;
+    for (const char* lang : {"Russian", "English", "Ukrainian"}) {
+        Speak(lang);
+        for (int dpi : {96, 120, 144, 192}) {
+            test::ChangeDpi(page->Hwnd(), dpi, from);
+            from = dpi;
+            // as the program opens at this scale: the design size, translated while hidden
+            ShowWindow(page->Hwnd(), SW_HIDE);
+            SetWindowPos(page->Hwnd(), nullptr, 0, 0, win::Scale(475, dpi), win::Scale(374, dpi),
+                         SWP_NOMOVE | SWP_NOZORDER);
+            page->Language_Change();
+            ShowWindow(page->Hwnd(), SW_SHOWNORMAL);
+            test::Settle(100);
+            auto cut = [&] {
+                int n = 0;
+                for (int id : {TKW_PAGE::IDC_SBADD, TKW_PAGE::IDC_SBEDIT, TKW_PAGE::IDC_SBDELETE, TKW_PAGE::IDC_SBSENDNOW}) {
+                    RECT r;
+                    GetWindowRect(page->Button(id), &r);
+                    if (!page->Bar().Compact() && r.right - r.left < page->ToolBarWantedWidth(id)) {
+                        ++n;
+                        ADD_FAILURE() << lang << " " << dpi << " dpi: button " << win::GetText(page->Button(id));
+                    }
+                }
+                for (HWND grid : {page->SGWork(), page->SGLog()})
+                    for (int col = 0; col < Header_GetItemCount(ListView_GetHeader(grid)); ++col)
+                        if (ListView_GetColumnWidth(grid, col) < win::LvHeaderWantedWidth(grid, col)) {
+                            ++n;
+                            ADD_FAILURE() << lang << " " << dpi << " dpi: column " << col;
+                        }
+                return n;
+            };
+            const int atOpening = cut();
+            const bool compactAtOpening = page->Bar().Compact();
+            RECT w;
+            GetWindowRect(page->Hwnd(), &w);
+            if (dpi == 144)
+                test::Shoot(page->Hwnd(), std::string("main-") + lang + "-150");
+            SetWindowPos(page->Hwnd(), nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);  // to the minimum size
+            test::Settle(50);
+            const int atMinimum = cut();
+            std::printf("captions cut: %-9s %3d dpi: %d at the opening size %ldx%ld%s, %d at the minimum size%s\n",
+                        lang, dpi, atOpening, w.right - w.left, w.bottom - w.top,
+                        compactAtOpening ? " (glyphs only)" : "", atMinimum,
+                        page->Bar().Compact() ? " (glyphs only)" : "");
+            EXPECT_FALSE(compactAtOpening);
+            EXPECT_TRUE(page->Bar().Compact());
+            total += atOpening + atMinimum;
+        }
+    }
+    EXPECT_EQ(total, 0);
 }
 
 } // namespace

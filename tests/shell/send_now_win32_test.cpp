@@ -97,6 +97,56 @@ TEST(SendNow, RendersTheSelectedWorkAtOnceAndSaysSoWhileItsRenderRuns) {
     EXPECT_EQ(station.Program().WaitExit(60000), 0u);
 }
 
+// Delete in KWPAGE.exe asks in the user's language with "no" as the answer Enter gives: Enter
+// keeps the work in the grid and in the settings file; "yes" removes it, and the other work keeps
+// the state the grid showed.
+TEST(Delete, AsksFirstAndEnterKeepsTheWork) {
+    TStation station("delete");
+    ASSERT_TRUE(station.Ok());
+    WriteFile(station.Path("page.tpl"), "<p>now</p>\n");
+    station.WriteSettings({Work("first", "page.tpl", "first.html", 0), Work("second", "page.tpl", "second.html", 0)});
+    ASSERT_TRUE(station.Start());
+    HANDLE program = station.Program().Handle();
+    ASSERT_TRUE(WaitFor([&] { return station.Rows(station.WorksGrid()) >= 3; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !station.WorkStatus(1).empty(); }, 20000));  // "second" rendered
+    const std::string secondState = station.WorkStatus(1);
+    const HWND del = Child(station.Main(), TKW_PAGE::IDC_SBDELETE);
+    auto section = [&] { return ReadFile(station.Path("KWPAGE.ini")).find("Name=first") != std::string::npos; };
+    ClickRow(program, station.WorksGrid(), 1);  // "first"
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(del) != FALSE; }, 5000)) << "no work selected";
+    for (const bool enter : {true, false}) {
+        ClickWindow(del);
+        HWND question = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (question = station.Program().Window("#32770")) != nullptr; }, 5000))
+            << "deleted without a question";
+        EXPECT_EQ(DialogText(question), Encode("Удалить шаблон \"first\"? Его настройки будут удалены из файла настроек.",
+                                               1251));
+        const LRESULT def = SendMessageW(question, DM_GETDEFID, 0, 0);
+        EXPECT_EQ(LOWORD(def), IDNO);
+        if (enter) {
+            // Enter, as the keyboard gives it to the dialog's focused button
+            HWND focused = GetDlgItem(question, LOWORD(def));
+            PostMessageW(focused, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageW(focused, WM_KEYUP, VK_RETURN, 0xC01C0001);
+        } else {
+            ClickWindow(GetDlgItem(question, IDYES));
+        }
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(question); }, 5000));
+        Sleep(300);
+        if (enter) {
+            EXPECT_EQ(station.Rows(station.WorksGrid()), 3);
+            EXPECT_TRUE(section()) << "Enter deleted the work";
+        }
+    }
+    ASSERT_TRUE(WaitFor([&] { return station.Rows(station.WorksGrid()) == 2; }, 5000));
+    EXPECT_FALSE(section());
+    EXPECT_EQ(station.Cell(station.WorksGrid(), 1, 1), "second");
+    EXPECT_EQ(station.WorkStatus(0), secondState);  // kept, not emptied until the next render
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(station.Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_EQ(station.Program().WaitExit(20000), 0u);
+}
+
 } // namespace
 } // namespace kw::e2e
 

@@ -5,6 +5,7 @@
 #include "shell/LogModel.h"
 #include "shell/StatusFeed.h"
 #include "shell/WorksGrid.h"
+#include "render/StatusText.h"
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -107,6 +108,21 @@ TEST(GridLayout, ToolBarSharesByWhatTheCaptionsNeed) {
     EXPECT_EQ(b.Delete.Width, 75 * 235 / 370);
 }
 
+// A bar too narrow for the captions whole shows the glyphs alone, in equal parts: no caption
+// is ever drawn cut short.
+TEST(GridLayout, ABarTooNarrowForTheCaptionsShowsGlyphsAlone) {
+    TToolBarLayout want;
+    want.Add.Want = 80, want.Edit.Want = 120, want.Delete.Want = 75, want.SendNow.Want = 95;
+    want.GlyphWant = 26;
+    EXPECT_FALSE(PanTResize(459, want).Compact);
+    const TToolBarLayout b = PanTResize(300, want);
+    ASSERT_TRUE(b.Compact);
+    EXPECT_EQ(b.Add.Width, b.Delete.Width);
+    EXPECT_GE(b.Add.Width, 26);
+    EXPECT_EQ(b.SendNow.Left + b.SendNow.Width + 1, b.Pid.Left);
+    EXPECT_EQ(b.Edit.Left + b.Edit.Width + 1, b.Delete.Left);
+}
+
 TEST(GridLayout, FitColumnsSharesTheFreeWidth) {
     TGridMetrics g;
     g.ColWidths = {27, 276, 145};
@@ -172,6 +188,32 @@ TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
     ASSERT_EQ(f.Cells.size(), 1u);
     EXPECT_EQ(f.Cells[0].Row, SourceRow());
     EXPECT_EQ(f.LogLines, std::vector<std::string>{"Wait"});
+}
+
+// A delivery failure names its work by the position it had when it failed, counted from 0; the
+// grid and the log show the number of the row it stands in, also after the list changed, and
+// a refill keeps every work's state.
+TEST(StatusFeed, AStateNamesTheWorkByTheNumberTheGridShows) {
+    TWorkList works;
+    for (const char* n : {"a", "b", "c"})
+        ASSERT_TRUE(works.Append(Named(n)));
+    TShowCell source;
+    SetShowCell(works.At(2)->Show, "7 TCP: connection refused", clRed, true, false);
+    SetShowCell(works.At(0)->Show, "19:27:26  07.12 (FTP)", 0x00FFFFFF, false, false);
+    TStatusFeed f = TakeStatusUpdates(works.Snapshot(), source);
+    ASSERT_EQ(f.Cells.size(), 2u);
+    EXPECT_EQ(f.Cells[1].Text, "3 TCP: connection refused");
+    EXPECT_EQ(f.LogLines, std::vector<std::string>{"[3] 3 TCP: connection refused"});
+    ASSERT_TRUE(works.RemoveAt(1));
+    const auto rows = ShowWorksRows(works, "Source", "");
+    EXPECT_EQ(rows[1][2], "19:27:26  07.12 (FTP)");
+    EXPECT_EQ(rows[2][2], "2 TCP: connection refused");
+    EXPECT_EQ(WorkStatusColors(works), (std::vector<uint32_t>{0x00FFFFFF, clRed}));
+    // texts that name no work stay as they are
+    for (const char* text : {"19:27:26  07.12", "12:00:00  01.01 (HTTP)", "1 2 3", "404 Not Found", "5 tcp: x", ""})
+        EXPECT_EQ(StatusTextForRow(text, 9), text);
+    EXPECT_EQ(StatusTextForRow("0 FTP: 530 Login incorrect.", 1), "1 FTP: 530 Login incorrect.");
+    EXPECT_EQ(StatusTextForRow("127 HTTP: HTTP 500", 12), "12 HTTP: HTTP 500");
 }
 
 // A render that ends when told to, or after 10 s so that a failed test still ends.

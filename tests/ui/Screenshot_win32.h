@@ -1,13 +1,19 @@
 // Pictures of the windows as the screen shows them, saved as PNG into the build tree (the
 // copies under docs/screenshots come from there).
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 #include <windows.h>
 
 namespace kw::test {
 
 // Copies the window's screen rectangle (frame and children included) into `path` as a PNG.
 bool SaveWindowPng(HWND window, const std::string& path);
+
+// The pixels of a screen rectangle as the screen shows them now (nothing is repainted first:
+// what a window left behind stays in the copy), 0x00RRGGBB, rows top-down.
+std::vector<uint32_t> ScreenPixels(const RECT& screen);
 
 // The folder the tests write pictures to: $KW_SCREENSHOT_DIR, else "screenshots" in the
 // current folder (the test's build folder); created when missing.

@@ -15,6 +15,10 @@ bool TButtonBar::Create(HWND owner, int x, int y, int w, int inset) {
     if (!label_.Create(Hwnd(), 0, 0, 10, 10, false))
         return false;
     label_.ConfigureAsButtonBar();
+    // Beneath the buttons, the label never paints over them (a button moved onto a part of the
+    // label that grows, as after a maximise, stays drawn).
+    const LONG_PTR style = GetWindowLongPtrW(label_.Hwnd(), GWL_STYLE);
+    SetWindowLongPtrW(label_.Hwnd(), GWL_STYLE, style | WS_CLIPSIBLINGS);
     Move(x, y, w);
     return true;
 }
@@ -125,6 +129,13 @@ int TButtonBar::WantedWidth(HWND button) const {
     return glyph + S(2) + s.cx + S(6);
 }
 
+int TButtonBar::GlyphWidth() const { return glyphs_ ? S(4) + S(18) + S(4) : 0; }
+
+void TButtonBar::SetCompact(bool on) {
+    compact_ = on;
+    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 void TButtonBar::PaintButton(const DRAWITEMSTRUCT& d) {
     const RECT& r = d.rcItem;
     PaintLabelBehind(d, label_);
@@ -135,7 +146,7 @@ void TButtonBar::PaintButton(const DRAWITEMSTRUCT& d) {
         RECT e = r;
         DrawEdge(d.hDC, &e, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
     }
-    const std::wstring text = Wide(GetText(d.hwndItem));
+    const std::wstring text = compact_ && glyphs_ ? std::wstring() : Wide(GetText(d.hwndItem));
     int textLeft = r.left + S(2);
     if (glyphs_) {
         const int g = S(18);

@@ -28,6 +28,12 @@ public:
     void Place(HWND button, int left, int width);
     // The width that shows the button's glyph and whole caption, in pixels at the bar's DPI.
     int WantedWidth(HWND button) const;
+    // The width that shows the glyph alone (0 for a bar without glyphs).
+    int GlyphWidth() const;
+    // A compact bar shows its buttons' glyphs without captions (too narrow for them whole:
+    // a caption is never shown cut short); the hints then name the buttons.
+    void SetCompact(bool on);
+    bool Compact() const { return compact_; }
     void Move(int x, int y, int w);
     void SetGlyphPainter(TGlyphPainter painter) { glyphs_ = std::move(painter); }
     void SetHint(HWND button, const std::string& text) { hints_.Set(Hwnd(), button, text); }
@@ -49,6 +55,7 @@ private:
     HWND owner_ = nullptr;
     HWND hot_ = nullptr;
     int inset_ = 1;
+    bool compact_ = false;
     TGradientHeadLabel label_;
     TTooltips hints_;
     TGlyphPainter glyphs_;

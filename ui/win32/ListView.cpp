@@ -3,6 +3,7 @@
 #include "ui/ColumnFit.h"
 #include "ui/win32/Controls.h"
 #include <commctrl.h>
+#include <algorithm>
 
 namespace kw::win {
 
@@ -104,6 +105,51 @@ void LvScaleColumns(HWND lv, const std::vector<int>& widthsAt96, int dpi) {
     for (int c = 0; c < cols && c < static_cast<int>(widthsAt96.size()); ++c)
         if (widthsAt96[static_cast<size_t>(c)] > 0)
             ListView_SetColumnWidth(lv, c, Scale(widthsAt96[static_cast<size_t>(c)], dpi));
+}
+
+int LvHeaderWantedWidth(HWND lv, int col) {
+    HWND header = ListView_GetHeader(lv);
+    wchar_t text[256] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 255;
+    if (!header ||
+        !SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&item)))
+        return 0;
+    SIZE size{};
+    if (HDC dc = GetDC(header)) {
+        HFONT font = reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0));
+        HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+        GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+        SelectObject(dc, old);
+        ReleaseDC(header, dc);
+    }
+    // the header's margins on both sides of its text, as the common controls draw them
+    return size.cx + 6 * GetSystemMetrics(SM_CXEDGE) + 2;
+}
+
+void LvFitHeaders(HWND lv, int giver) {
+    const int cols = Header_GetItemCount(ListView_GetHeader(lv));
+    for (int c = 0; c < cols; ++c) {
+        const int lack = LvHeaderWantedWidth(lv, c) - ListView_GetColumnWidth(lv, c);
+        if (c == giver || lack <= 0)
+            continue;
+        ListView_SetColumnWidth(lv, c, ListView_GetColumnWidth(lv, c) + lack);
+        if (giver >= 0 && giver < cols) {
+            const int rest = ListView_GetColumnWidth(lv, giver) - lack;
+            ListView_SetColumnWidth(lv, giver, std::max(rest, LvHeaderWantedWidth(lv, giver)));
+        }
+    }
+}
+
+void LvShowFocus(HWND lv) {
+    if (ListView_GetItemCount(lv) == 0)
+        return;
+    if (ListView_GetNextItem(lv, -1, LVNI_FOCUSED) < 0)
+        ListView_SetItemState(lv, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+    SendMessageW(lv, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    InvalidateRect(lv, nullptr, FALSE);
 }
 
 } // namespace kw::win

@@ -32,4 +32,15 @@ void FitListViewColumns(HWND grid, const std::vector<int16_t>& percents, int row
 // between monitors never add up rounding.
 void LvScaleColumns(HWND lv, const std::vector<int>& widthsAt96, int dpi);
 
+// The width column `col`'s title needs to show whole in the header.
+int LvHeaderWantedWidth(HWND lv, int col);
+// Widens every column whose title would show cut short (a translation may be longer than the
+// built-in title), taking the width from column `giver` as far as its own title allows.
+void LvFitHeaders(HWND lv, int giver);
+
+// Call when a list view takes the focus (NM_SETFOCUS): a list with rows and none focused yet
+// would show no focus mark at all; its first row takes the mark (not the selection), drawn also
+// when the focus came by the mouse.
+void LvShowFocus(HWND lv);
+
 } // namespace kw::win

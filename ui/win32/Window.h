@@ -18,6 +18,7 @@ namespace kw::win {
 // Private messages of the program's windows.
 enum : UINT {
     WM_KW_TRAY = WM_APP + 1,  // the notification icon's mouse events
+    WM_KW_LISTCHANGED,        // a drop-down's choice to act on, its list closed (wParam: its id)
 };
 
 HINSTANCE Instance();
