@@ -219,9 +219,9 @@ TEST(Road, AnFtpServerThatIsDownIsReportedInRedWithThePositionAndTriedAgainEachP
     station.WriteSettings({work});
     ASSERT_TRUE(station.Start());
 
-    const std::string failure = "[1] 0 FTP: ";
+    const std::string failure = "[1] 1 FTP: ";
     ASSERT_TRUE(WaitFor([&] { return Count(station.Log(), failure) >= 1; }, 25000)) << station.WorkStatus(0);
-    EXPECT_EQ(station.WorkStatus(0).compare(0, 7, "0 FTP: "), 0) << station.WorkStatus(0);
+    EXPECT_EQ(station.WorkStatus(0).compare(0, 7, "1 FTP: "), 0) << station.WorkStatus(0);
     EXPECT_GT(station.WorkStatus(0).size(), 7u);  // the socket's own error text follows
     EXPECT_FALSE(ReadFile(station.Path("page.txt")).empty());  // the page itself was written
 
