@@ -23,20 +23,18 @@ public:
     std::string Build();
 
 private:
-    void FindLineStart(size_t at);
-    void ExpandWholeLine();
-    void StartLineAt(size_t pos);
+    void ExpandRestOfLine(size_t at);
 
     std::string_view text_;
     size_t end_;  // byte 26 moves it forward to where the file ends
     uint8_t codePage_;
     uint8_t escaping_;
     const TPageState& page_;
+    TValueCache values_;  // each value of the page formatted once
     std::string out_;
     std::string scratch_;
-    size_t pos_ = 0;           // the first byte not yet on the page
-    size_t lineStart_ = 0;     // where the line holding pos_ starts in the template ...
-    size_t outLineStart_ = 0;  // ... and on the page
+    size_t pos_ = 0;            // the first byte not yet on the page
+    bool lastLineEnded_ = false;  // an expanded line at the end of the file wrote its CR LF
 };
 
 std::string TPageBuilder::Build() {
@@ -49,16 +47,14 @@ std::string TPageBuilder::Build() {
         const size_t limit = end_ - pos_ > ScanPiece ? pos_ + ScanPiece : end_;
         const size_t at = FindLineSpecial(text_, pos_, limit);
         out_.append(text_.data() + pos_, at - pos_);
-        if (at < limit && text_[at] == '\n') {  // a bare LF: the page ends its lines with CR LF
-            out_.append(CrLf);
-            StartLineAt(at + 1);  // a line end in the run before it does not matter any more
-            continue;
-        }
-        FindLineStart(at);
         pos_ = at;
         if (at == limit)
             continue;
         switch (text_[at]) {
+        case '\n':  // a bare LF: the page ends its lines with CR LF
+            out_.append(CrLf);
+            pos_ = at + 1;
+            break;
         case 26:
             end_ = at;
             break;
@@ -66,55 +62,43 @@ std::string TPageBuilder::Build() {
             pos_ = at + 1;
             break;
         default:  // "!": the line may hold a tag
-            ExpandWholeLine();
+            ExpandRestOfLine(at);
             break;
         }
     }
-    if (lineStart_ < end_)  // a last line without a line end of its own
+    // A last line without a line end of its own gets one.
+    if (!lastLineEnded_ && end_ > 0 && text_[end_ - 1] != '\n')
         out_.append(CrLf);
     return std::move(out_);
 }
 
-// The run in front of `at` has just been copied unchanged; a line end inside it (a CR LF)
-// starts a new line. Looks back no further than to that line end or to the run's start, so
-// the whole page costs one look at each byte.
-void TPageBuilder::FindLineStart(size_t at) {
-    for (size_t i = at; i > pos_; --i) {
-        if (text_[i - 1] == '\n') {
-            lineStart_ = i;
-            outLineStart_ = out_.size() - (at - i);
-            return;
-        }
-    }
-}
-
-void TPageBuilder::StartLineAt(size_t pos) {
-    pos_ = lineStart_ = pos;
-    outLineStart_ = out_.size();
-}
-
-// Replaces what the page holds of the current line by the whole line expanded. Tags never
-// span lines, so the line is all the engine needs to see.
-void TPageBuilder::ExpandWholeLine() {
-    out_.resize(outLineStart_);
+// Expands the line from `at`, its first "!", on. What lies in front of it is already on the
+// page: it holds no "!", so no tag, and expands to itself. Tags never span lines, so the rest
+// of the line is all the engine needs to see.
+void TPageBuilder::ExpandRestOfLine(size_t at) {
     const char* base = text_.data();
-    const void* lf = std::memchr(base + lineStart_, '\n', end_ - lineStart_);
+    const void* lf = std::memchr(base + at, '\n', end_ - at);
     size_t lineEnd = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : end_;
-    if (const void* eof = std::memchr(base + lineStart_, 26, lineEnd - lineStart_))
+    if (const void* eof = std::memchr(base + at, 26, lineEnd - at))
         end_ = lineEnd = static_cast<size_t>(static_cast<const char*>(eof) - base);
-    std::string_view line = text_.substr(lineStart_, lineEnd - lineStart_);
-    // Lone CRs go before the search, as they go from every line: "!K" CR "W!" is a marker.
-    if (line.find('\r') != std::string_view::npos) {
+    std::string_view line = text_.substr(at, lineEnd - at);
+    // The CR of a CR LF line end is no part of the line. Lone CRs go before the search, as they
+    // go from every line: "!K" CR "W!" is a marker.
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (std::memchr(line.data(), '\r', line.size())) {
         scratch_.assign(line);
         scratch_.erase(std::remove(scratch_.begin(), scratch_.end(), '\r'), scratch_.end());
         line = scratch_;
     }
-    if (line.find(TagMarker) != std::string_view::npos)
-        ExpandLine(line, codePage_, escaping_, page_, out_);
+    const size_t marker = line.find(TagMarker);
+    if (marker != std::string_view::npos)
+        ExpandLineAt(line, marker, codePage_, escaping_, page_, values_, out_);
     else
         out_.append(line);
     out_.append(CrLf);
-    StartLineAt(lineEnd < end_ ? lineEnd + 1 : end_);
+    pos_ = lineEnd < end_ ? lineEnd + 1 : end_;
+    lastLineEnded_ = lineEnd >= end_;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The 57 tags in matching order.
 #include "render/TagTable.h"
+#include <cstdint>
 
 namespace kw {
 
@@ -67,21 +68,74 @@ constexpr TTagInfo Table[TagCount] = {
 
 constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// Every name has at least this many characters; the first ones, upper-cased and packed into one
+// number, tell the candidates apart in one comparison.
+constexpr size_t KeyLength = 6;
+
+constexpr uint64_t KeyOf(std::string_view text) {
+    uint64_t key = 0;
+    for (size_t i = 0; i < KeyLength; ++i)
+        key = key << 8 | static_cast<uint8_t>(UpperAscii(text[i]));
+    return key;
+}
+
 bool EqualsUpper(std::string_view name, std::string_view text) {
-    for (size_t i = 0; i < name.size(); ++i)
+    for (size_t i = KeyLength; i < name.size(); ++i)
         if (UpperAscii(name[i]) != UpperAscii(text[i]))
             return false;
     return true;
 }
+
+// The tags grouped by the upper-cased first letter of their names, each group in table order,
+// so a lookup compares a text with the few names that share its first letter (at most 20).
+struct TLetterIndex {
+    uint8_t First[27] = {};       // where letter A+i's group starts in Order; [26] the end
+    uint8_t Order[TagCount] = {};  // table positions
+    uint64_t Keys[TagCount] = {};  // KeyOf each name, by table position
+
+    constexpr TLetterIndex() {
+        size_t n = 0;
+        for (int letter = 0; letter < 26; ++letter) {
+            First[letter] = static_cast<uint8_t>(n);
+            for (size_t i = 0; i < TagCount; ++i)
+                if (UpperAscii(Table[i].Name[0]) == 'A' + letter)
+                    Order[n++] = static_cast<uint8_t>(i);
+        }
+        First[26] = static_cast<uint8_t>(n);
+        for (size_t i = 0; i < TagCount; ++i)
+            Keys[i] = KeyOf(Table[i].Name);
+    }
+};
+
+constexpr TLetterIndex Index;
+
+constexpr bool EveryNameIndexed() {
+    for (const TTagInfo& info : Table) {
+        const char c = UpperAscii(info.Name[0]);
+        if (info.Name.size() < KeyLength || info.Name.size() > LongestTagName || c < 'A' || c > 'Z')
+            return false;
+    }
+    return Index.First[26] == TagCount;
+}
+static_assert(EveryNameIndexed(), "every tag name starts with a letter and has 6 to 20 characters");
 
 } // namespace
 
 const TTagInfo* TagTable() { return Table; }
 
 const TTagInfo* MatchTag(std::string_view text) {
-    for (const TTagInfo& info : Table)
-        if (info.Name.size() <= text.size() && EqualsUpper(info.Name, text))
+    if (text.size() < KeyLength)
+        return nullptr;
+    const char first = UpperAscii(text[0]);
+    if (first < 'A' || first > 'Z')
+        return nullptr;
+    const uint64_t key = KeyOf(text);
+    const int letter = first - 'A';
+    for (size_t k = Index.First[letter]; k < Index.First[letter + 1]; ++k) {
+        const TTagInfo& info = Table[Index.Order[k]];
+        if (Index.Keys[Index.Order[k]] == key && info.Name.size() <= text.size() && EqualsUpper(info.Name, text))
             return &info;
+    }
     return nullptr;
 }
 
