@@ -5,6 +5,7 @@
 #include "render/RenderWork.h"
 #include "render/TemplateEngine.h"
 #include "render/TextScan.h"
+#include "render/ValueEscaping.h"
 #include <algorithm>
 #include <cstring>
 
@@ -23,6 +24,7 @@ public:
     std::string Build();
 
 private:
+    bool TakeTagInPlace(size_t at);
     void ExpandRestOfLine(size_t at);
 
     std::string_view text_;
@@ -62,7 +64,8 @@ std::string TPageBuilder::Build() {
             pos_ = at + 1;
             break;
         default:  // "!": the line may hold a tag
-            ExpandRestOfLine(at);
+            if (!TakeTagInPlace(at))
+                ExpandRestOfLine(at);
             break;
         }
     }
@@ -72,21 +75,67 @@ std::string TPageBuilder::Build() {
     return std::move(out_);
 }
 
-// Expands the line from `at`, its first "!", on. What lies in front of it is already on the
-// page: it holds no "!", so no tag, and expands to itself. Tags never span lines, so the rest
+// The usual "!": a marker and a tag whose value holds no "!" (so no further tag), or no marker
+// at all, with no lone CR near it. Its text goes to the page at once and the scan goes on after
+// it, as the engine would go on along the line. False, with nothing done, for anything else (a
+// lone CR in reach could join a marker or a name, a value may hold a tag, byte 26 ends the
+// file): the line is then expanded from `at` on.
+bool TPageBuilder::TakeTagInPlace(size_t at) {
+    // The most the engine looks at: the marker, a name and an entry digit, within the line.
+    size_t crs = 0;
+    size_t limit = FindLineEnd(text_, at + 1, std::min(end_, at + TagMarker.size() + LongestTagName + 1), crs);
+    if (limit < end_ && text_[limit] == 26)
+        return false;
+    if (crs > 0) {  // only the CR of a CR LF line end may stand in reach
+        if (crs > 1 || text_[limit - 1] != '\r' || limit == end_ || text_[limit] != '\n')
+            return false;
+        --limit;
+    }
+    const std::string_view reach = text_.substr(at, limit - at);
+    if (reach.size() < TagMarker.size() || std::memcmp(reach.data(), TagMarker.data(), TagMarker.size()) != 0) {
+        out_ += '!';
+        pos_ = at + 1;
+        return true;
+    }
+    const std::string_view afterMarker = reach.substr(TagMarker.size());
+    const TTagInfo* tag = MatchTag(afterMarker);
+    if (!tag) {  // a marker that no tag follows stays as text
+        out_.append(TagMarker);
+        pos_ = at + TagMarker.size();
+        return true;
+    }
+    const size_t written = out_.size();
+    try {
+        TLineRest rest(afterMarker.substr(tag->Name.size()));
+        const std::string_view value = CachedTagValue(*tag, rest, codePage_, page_, values_);
+        if (value.find('!') != std::string_view::npos)
+            return false;
+        EscapeAppend(out_, value, escaping_);
+        pos_ = limit - rest.Size();
+        return true;
+    } catch (...) {
+        out_.resize(written);
+        return false;  // the line's own expansion keeps what it can
+    }
+}
+
+// Expands the line from `at` on. What lies in front of it is already on the page, as the engine
+// gives it: text without a marker, and tags whose values held no further tag, so the engine
+// would stand at `at` with nothing inserted pending. Tags never span lines, so the rest
 // of the line is all the engine needs to see.
 void TPageBuilder::ExpandRestOfLine(size_t at) {
-    const char* base = text_.data();
-    const void* lf = std::memchr(base + at, '\n', end_ - at);
-    size_t lineEnd = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : end_;
-    if (const void* eof = std::memchr(base + at, 26, lineEnd - at))
-        end_ = lineEnd = static_cast<size_t>(static_cast<const char*>(eof) - base);
+    size_t crs = 0;
+    size_t lineEnd = FindLineEnd(text_, at, end_, crs);
+    if (lineEnd < end_ && text_[lineEnd] == 26)
+        end_ = lineEnd;
     std::string_view line = text_.substr(at, lineEnd - at);
     // The CR of a CR LF line end is no part of the line. Lone CRs go before the search, as they
     // go from every line: "!K" CR "W!" is a marker.
-    if (!line.empty() && line.back() == '\r')
+    if (crs > 0 && line.back() == '\r') {
         line.remove_suffix(1);
-    if (std::memchr(line.data(), '\r', line.size())) {
+        --crs;
+    }
+    if (crs > 0) {
         scratch_.assign(line);
         scratch_.erase(std::remove(scratch_.begin(), scratch_.end(), '\r'), scratch_.end());
         line = scratch_;

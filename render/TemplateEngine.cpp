@@ -355,6 +355,12 @@ void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const
     Expand(line, at, codePage, escaping, page, nullptr, out);
 }
 
+std::string_view CachedTagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
+                                TValueCache& cache) {
+    std::string unused;
+    return ValueOf(tag, rest, codePage, page, &cache, unused);
+}
+
 void ExpandLineAt(std::string_view line, size_t firstMarker, uint8_t codePage, uint8_t escaping,
                   const TPageState& page, TValueCache& cache, std::string& out) {
     Expand(line, firstMarker, codePage, escaping, page, &cache, out);

@@ -66,6 +66,7 @@ private:
 // one list entry) in many places pays for it once. Valid for one page state and one code page.
 class TValueCache {
 public:
+    TValueCache() { values_.reserve(16); }
     // The value of `tag` (a list tag: of entry `entry`, 0..15; other tags: -1), or null.
     const std::string* Find(TTag tag, int entry) const {
         const uint16_t at = slot_[SlotOf(tag, entry)];
@@ -95,6 +96,10 @@ void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page,
 void ExpandLineAt(std::string_view line, size_t firstMarker, uint8_t codePage, uint8_t escaping,
                   const TPageState& page, TValueCache& cache, std::string& out);
 std::string ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page);
+
+// The value of `tag` as TagValue gives it, from `cache` when the page has shown it before.
+std::string_view CachedTagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
+                                TValueCache& cache);
 
 // The value of `tag`, converted with Recode. List tags take their index digit from `rest`.
 std::string TagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page);
