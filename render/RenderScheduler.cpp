@@ -1,6 +1,7 @@
 // Render scheduling.
 #include "render/RenderScheduler.h"
 #include "render/RecorderFileThread.h"
+#include "hostlink/ReaderDataThread.h"
 #include <algorithm>
 
 namespace kw {
@@ -39,6 +40,14 @@ void TRenderScheduler::PassStart() {
 }
 
 int TRenderScheduler::IdleWait() const {
+    const int plan = PlannedWait();
+    const int untilDue = context_.HostDue ? context_.HostDue->MsUntil() : -1;
+    if (untilDue < 0)
+        return plan;
+    return std::min(untilDue, plan == 0 ? ReaderPassInterval : plan);
+}
+
+int TRenderScheduler::PlannedWait() const {
     if (!busy_.empty() || context_.Works.PendingAllDue() != TWorkList::NoneDue)
         return 0;
     const int64_t now = context_.NowTicks.load(std::memory_order_acquire);

@@ -27,6 +27,8 @@ public:
     // after it still sets its work's next period, as when the handler wrote each work itself.
     std::function<void()> AfterDrain() {
         return [this] {
+            if (context_.HostDue && context_.HostDue->TakeIfReached())
+                context_.Works.MakeAllDue(context_.NowTicks.load(std::memory_order_acquire));
             context_.Works.ApplyAllDue();
             PassCleanup();
             PassStart();
@@ -39,6 +41,8 @@ public:
     // most MaxIdleSleep ms, so renders start on the same passes as with the cadence alone.
     // Whatever makes a work due sooner (a host message, "send now", a new work, shutdown)
     // wakes the reader; the bound only keeps a station's quiet reader in touch with the clock.
+    // While the host's moment is armed, never past it (1..20 ms while renders run), so the
+    // renders it asks for start on time.
     int IdleWait() const;
     static constexpr int64_t WakeBeforeDue = 250;  // covers the main timer's 100 ms clock steps
     static constexpr int64_t MaxIdleSleep = 5000;
@@ -47,6 +51,7 @@ public:
     size_t Running() const { return busy_.size(); }
 
 private:
+    int PlannedWait() const;  // IdleWait without the host's moment
     void StartRender(const TWorkPtr& work, int position);
 
     const TRenderContext& context_;
