@@ -4,7 +4,9 @@
 // renders at a time.
 #pragma once
 #include "render/RenderContext.h"
+#include "render/RenderPool.h"
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace kw {
@@ -20,7 +22,8 @@ public:
     // Frees every finished render and makes its work due one period later. Reader thread; at
     // shutdown, after the reader thread has ended, the main thread calls it until Running() is 0.
     void PassCleanup();
-    // Starts a render for every work without one whose due time has come. Reader thread only.
+    // Starts a render for every work without one whose due time has come, the longest due first.
+    // Reader thread only.
     void PassStart();
     // Both passes in this order: the reader thread's hook after each drain. A pending "every
     // work due" from the host's handler goes into the works first, so that a render ending
@@ -55,6 +58,8 @@ private:
     void StartRender(const TWorkPtr& work, int position);
 
     const TRenderContext& context_;
+    // Where the renders run; made at the first render.
+    std::unique_ptr<TRenderPool> pool_;
     // The works whose render this scheduler started and has not freed yet. Holding them here
     // means a work deleted from the list while it renders is still freed by PassCleanup, on
     // the reader thread, and never by its own render thread.
