@@ -7,6 +7,7 @@
 #include "render/TextScan.h"
 #include "render/ValueEscaping.h"
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace kw {
@@ -15,6 +16,14 @@ namespace {
 
 constexpr std::string_view CrLf = "\r\n";
 constexpr size_t ScanPiece = 16384;
+
+// The four bytes at `p` are the marker (one comparison of a number).
+bool IsMarkerAt(const char* p) {
+    uint32_t have = 0, marker = 0;
+    std::memcpy(&have, p, 4);
+    std::memcpy(&marker, TagMarker.data(), 4);
+    return have == marker;
+}
 
 class TPageBuilder {
 public:
@@ -92,7 +101,7 @@ bool TPageBuilder::TakeTagInPlace(size_t at) {
         --limit;
     }
     const std::string_view reach = text_.substr(at, limit - at);
-    if (reach.size() < TagMarker.size() || std::memcmp(reach.data(), TagMarker.data(), TagMarker.size()) != 0) {
+    if (reach.size() < TagMarker.size() || !IsMarkerAt(reach.data())) {
         out_ += '!';
         pos_ = at + 1;
         return true;

@@ -74,11 +74,14 @@ size_t FindLineEnd(std::string_view text, size_t from, size_t to, size_t& crs) {
     crs = 0;
     size_t i = from;
 #ifdef KW_SCAN_SSE2
-    for (; to - i >= 16; i += 16) {
+    // Sixteen bytes at a time while they lie inside the text; bytes at or past `to` are masked.
+    for (; i < to && text.size() - i >= 16; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-        const auto stop = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(a, _mm_set1_epi8(26)))));
-        auto cr = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_set1_epi8('\r'))));
+        const unsigned inside = to - i >= 16 ? 0xFFFFu : (1u << (to - i)) - 1u;
+        const auto stop = static_cast<unsigned>(_mm_movemask_epi8(
+                              _mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(a, _mm_set1_epi8(26))))) &
+                          inside;
+        const auto cr = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_set1_epi8('\r')))) & inside;
         if (stop != 0) {
             const int at = std::countr_zero(stop);
             crs += static_cast<size_t>(std::popcount(cr & ((1u << at) - 1u)));
@@ -86,6 +89,8 @@ size_t FindLineEnd(std::string_view text, size_t from, size_t to, size_t& crs) {
         }
         crs += static_cast<size_t>(std::popcount(cr));
     }
+    if (i >= to)
+        return to;
 #endif
     for (; i < to; ++i) {
         if (text[i] == '\n' || text[i] == 26)
