@@ -53,10 +53,10 @@ class PageWatcher(threading.Thread):
             time.sleep(0.001)
 
 
-def host_script(elements, seed):
+def host_script(elements, seed, first=0):
     rnd = random.Random(seed)
     lines = ["connect", "wait 1500"]
-    for i in range(elements):
+    for i in range(first, first + elements):
         lines += [f"print send {i}", f'element song=0 type=2 duration=180000 artist="Бенчмарк" title="e{i}"',
                   f"wait {rnd.randint(250, 400)}"]
     lines.append("wait 1000")
@@ -94,10 +94,12 @@ def play_and_mark(station, name, script, window_class, seconds):
     return sent
 
 
-def measure(station, name, window_class, page, elements, seed):
+def measure(station, name, window_class, page, elements, seed, first=0):
+    """Elements numbered from `first` (each round its own numbers, so no page of an earlier
+    round counts)."""
     watcher = PageWatcher(page)
     watcher.start()
-    sent = play_and_mark(station, name, host_script(elements, seed), window_class, 60 + elements * 0.5)
+    sent = play_and_mark(station, name, host_script(elements, seed, first), window_class, 60 + elements * 0.5)
     time.sleep(0.5)
     watcher.stop = True
     watcher.join(timeout=5)
@@ -141,10 +143,11 @@ def main():
         station.start()
         try:
             for r in range(rounds):
-                lat, n = measure(station, f"floor{r}", "KWFloor", station.path("floor.txt"), per_round, seed + r)
+                first = r * per_round
+                lat, n = measure(station, f"floor{r}", "KWFloor", station.path("floor.txt"), per_round, seed + r, first)
                 floor_lat += lat
                 floor_sent += n
-                lat, n = measure(station, f"kwpage{r}", None, station.path("page.txt"), per_round, seed + r)
+                lat, n = measure(station, f"kwpage{r}", None, station.path("page.txt"), per_round, seed + r, first)
                 kw_lat += lat
                 kw_sent += n
         finally:
