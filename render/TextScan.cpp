@@ -8,6 +8,12 @@
 #include <emmintrin.h>
 #define KW_SCAN_SSE2 1
 #endif
+// Where the compiler can build one function for AVX2 beside the rest (GCC, Clang), the long runs
+// of plain text are scanned 64 bytes at a time in two AVX2 registers, on processors that have it.
+#if defined(KW_SCAN_SSE2) && defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define KW_SCAN_AVX2 1
+#endif
 
 namespace kw {
 
@@ -68,6 +74,33 @@ size_t FirstInBlock(std::string_view text, size_t block) {
 }
 #endif
 
+#ifdef KW_SCAN_AVX2
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+__attribute__((target("avx2"))) inline __m256i Unpaired32(const char* p) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+    const __m256i crlf =
+        _mm256_xor_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('\r')), _mm256_cmpeq_epi8(next, _mm256_set1_epi8('\n')));
+    return _mm256_or_si256(crlf, _mm256_or_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('!')),
+                                                 _mm256_cmpeq_epi8(a, _mm256_set1_epi8(26))));
+}
+
+// The start of the first block of 64 bytes from `i` on that needs a look (as BlockMask tells),
+// or where fewer than 64 bytes are left before `end`.
+__attribute__((target("avx2"))) size_t SkipPlainBlocks(const char* p, size_t i, size_t end) {
+    while (end - i >= BlockSize) {
+        if (_mm256_movemask_epi8(_mm256_or_si256(Unpaired32(p + i), Unpaired32(p + i + 32))) != 0)
+            return i;
+        i += BlockSize;
+    }
+    return i;
+}
+#endif
+
 } // namespace
 
 size_t FindLineEnd(std::string_view text, size_t from, size_t to, size_t& crs) {
@@ -111,6 +144,13 @@ size_t FindLineSpecial(std::string_view text, size_t from, size_t limit) {
 #ifdef KW_SCAN_SSE2
     // A block looks one byte beyond itself, which must lie inside the text.
     const size_t blocksEnd = std::min(n, text.size() - 1);
+#ifdef KW_SCAN_AVX2
+    if (blocksEnd - i >= BlockSize && HasAvx2()) {
+        i = SkipPlainBlocks(text.data(), i, blocksEnd);
+        if (blocksEnd - i >= BlockSize)  // it stopped at a block that needs a look
+            return FirstInBlock(text, i);
+    }
+#endif
     while (blocksEnd - i >= BlockSize) {
         if (BlockMask(text.data() + i) != 0)
             return FirstInBlock(text, i);
