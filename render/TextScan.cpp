@@ -3,6 +3,7 @@
 #include "render/TextScan.h"
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -89,15 +90,20 @@ __attribute__((target("avx2"))) inline __m256i Unpaired32(const char* p) {
                                                  _mm256_cmpeq_epi8(a, _mm256_set1_epi8(26))));
 }
 
-// The start of the first block of 64 bytes from `i` on that needs a look (as BlockMask tells),
-// or where fewer than 64 bytes are left before `end`.
-__attribute__((target("avx2"))) size_t SkipPlainBlocks(const char* p, size_t i, size_t end) {
+// From `i` on, 64 bytes at a time: true with `i` at the first byte marked in the first block
+// that needs a look (as FirstInBlock finds it, before its last step), or false with `i` where
+// fewer than 64 bytes are left before `end`.
+__attribute__((target("avx2"))) bool SkipPlainBlocks(const char* p, size_t& i, size_t end) {
     while (end - i >= BlockSize) {
-        if (_mm256_movemask_epi8(_mm256_or_si256(Unpaired32(p + i), Unpaired32(p + i + 32))) != 0)
-            return i;
+        const auto low = static_cast<uint32_t>(_mm256_movemask_epi8(Unpaired32(p + i)));
+        const auto high = static_cast<uint32_t>(_mm256_movemask_epi8(Unpaired32(p + i + 32)));
+        if ((low | high) != 0) {
+            i += static_cast<size_t>(std::countr_zero(static_cast<uint64_t>(high) << 32 | low));
+            return true;
+        }
         i += BlockSize;
     }
-    return i;
+    return false;
 }
 #endif
 
@@ -145,11 +151,8 @@ size_t FindLineSpecial(std::string_view text, size_t from, size_t limit) {
     // A block looks one byte beyond itself, which must lie inside the text.
     const size_t blocksEnd = std::min(n, text.size() - 1);
 #ifdef KW_SCAN_AVX2
-    if (blocksEnd - i >= BlockSize && HasAvx2()) {
-        i = SkipPlainBlocks(text.data(), i, blocksEnd);
-        if (blocksEnd - i >= BlockSize)  // it stopped at a block that needs a look
-            return FirstInBlock(text, i);
-    }
+    if (blocksEnd - i >= BlockSize && HasAvx2() && SkipPlainBlocks(text.data(), i, blocksEnd))
+        return ScanBytes(text, i, i + 2);  // the marked byte, or the LF after it
 #endif
     while (blocksEnd - i >= BlockSize) {
         if (BlockMask(text.data() + i) != 0)
