@@ -7,9 +7,11 @@
 
 namespace kw {
 
+THostDue HostDue;
+
 TInbox::TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
-               const std::atomic<int64_t>& now)
-    : ring_(ring), settings_(settings), status_(status), closingStage_(closingStage), now_(now) {}
+               const std::atomic<int64_t>& now, THostDue& due)
+    : ring_(ring), settings_(settings), status_(status), closingStage_(closingStage), now_(now), due_(due) {}
 
 void TInbox::WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept {
     if (!Running())
@@ -68,6 +70,12 @@ void TInbox::ListDataAdd(uint16_t kind, const void* data, int32_t size) noexcept
 }
 
 void TInbox::SetNextUpdate() {
+    // A running reader starts the renders exactly the delay after this message: the moment is
+    // taken from the real clock now, not from the main timer's last reading (up to a step old).
+    if (wake_) {
+        due_.Arm(ImmediateUpdateDelay);
+        return;
+    }
     // One reading of the main timer's clock and one store for all works: the reader thread
     // hands the time to each work before it schedules. The message came after that reading and
     // before the timer's next one: the renders start on the timer's second tick after it, at

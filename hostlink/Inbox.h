@@ -5,6 +5,7 @@
 // waiting, nothing escapes, and the host gets 0 for every data message.
 #pragma once
 #include "config/Settings.h"
+#include "hostlink/HostDue.h"
 #include "hostlink/InboundRing.h"
 #include "hostlink/LinkStatus.h"
 #include "hostlink/ReaderWake.h"
@@ -17,9 +18,9 @@ namespace kw {
 
 // A payload of this size or more is dropped.
 constexpr int32_t MaxPayloadLength = 65536;
-// Least delay between a new element or block and the renders it triggers, in ms: with the main
-// timer's 100 ms step they start on its second tick after the message (messages that close
-// together make one render).
+// Delay between a new element or block and the renders it triggers, in ms (messages that close
+// together make one render). With a reader to wake it is kept to the millisecond on the real
+// clock (THostDue); without one, the renders start on the main timer's second tick after it.
 constexpr int64_t ImmediateUpdateDelay = 100;
 
 class TInbox {
@@ -28,8 +29,9 @@ public:
     // `now`: the main timer's latest clock reading (NowTicks; tests pass their own). The handler
     // runs on the timer's thread, so this is the program's time as the scheduler sees it, read
     // without asking the system.
+    // `due`: where the renders' moment is armed while a reader runs (SetWake).
     TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, const std::atomic<uint8_t>& closingStage,
-           const std::atomic<int64_t>& now = NowTicks);
+           const std::atomic<int64_t>& now = NowTicks, THostDue& due = HostDue);
 
     // The link object, once created (null while start-up has not got that far, or stopped).
     void SetLink(TWinMSG* link) { link_ = link; }
@@ -55,6 +57,7 @@ private:
     TLinkStatus& status_;
     const std::atomic<uint8_t>& closingStage_;
     const std::atomic<int64_t>& now_;
+    THostDue& due_;
     TWinMSG* link_ = nullptr;
     TReaderWake* wake_ = nullptr;
 };

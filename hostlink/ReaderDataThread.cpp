@@ -35,9 +35,13 @@ void TReaderDataThread::Execute() {
                 // a failed pass is retried on the next one
             }
         }
-        const int idle = (idle_ && !drained_) ? IdleMs() : 0;
+        // After a drain the cadence holds, unless the plan asks for a shorter sleep (a moment
+        // the host's message armed comes sooner): 0 is the cadence, 1..20 ms that many.
+        int idle = idle_ ? IdleMs() : 0;
+        if (drained_ && idle > ReaderPassInterval)
+            idle = 0;
         if (idle <= ReaderPassInterval)
-            std::this_thread::sleep_for(std::chrono::milliseconds(ReaderPassInterval));
+            std::this_thread::sleep_for(std::chrono::milliseconds(idle > 0 ? idle : ReaderPassInterval));
         else
             wake_.SleepFor(idle, [this] { return Terminated() || ring_.IsFilled(ReadIndex); });
     }

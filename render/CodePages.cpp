@@ -2,7 +2,9 @@
 // the program's Windows-1251 table.
 #include "render/CodePages.h"
 #include "platform/Cp1251.h"
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace kw {
 
@@ -27,9 +29,9 @@ constexpr uint8_t Koi8RHigh[64] = {
 
 constexpr uint8_t Koi8UHigh[64] = {
     '_',  '_',  '\'', '_',  '"',  ':',  0x8A, 0xBC, '_',  '%',  '_',  '<',  '_',  '_',  '_',  '_',
-    '_',  '\'', '\'', '"',  '"',  0x07, '-',  '-',  '_',  'T',  '_',  '>',  '_',  '_',  '_',  '_',
-    0x9A, 0xB6, 0xA6, '_',  0x9D, 0xBD, 0x81, 0x15, 0xB3, 0xBF, 0xB4, '<',  0x83, '-',  'R',  0xB7,
-    0x9C, '+',  0xB6, 0xA6, 0xAD, 0xDE, 0x14, 0x9E, 0xA3, 0xBF, 0xA4, '>',  '_',  '_',  '_',  0xA7,
+    '_',  '\'', '\'', '"',  '"',  0x95, '-',  '-',  '_',  'T',  '_',  '>',  '_',  '_',  '_',  '_',
+    0x9A, 0xB6, 0xA6, '_',  0x9D, 0xBD, 0x81, '_',  0xB3, 0xBF, 0xB4, '<',  0x83, '-',  'R',  0xB7,
+    0x9C, '+',  0xB6, 0xA6, 0xAD, 0xDE, '_',  0x9E, 0xA3, 0xBF, 0xA4, '>',  '_',  '_',  '_',  0xA7,
 };
 
 constexpr uint8_t Cp866High[64] = {
@@ -78,16 +80,35 @@ const TByteTable* ByteTableFor(uint8_t index) {
     }
 }
 
+// The byte Windows-1251 leaves unassigned, and what every code page writes for it.
+constexpr char Unassigned = static_cast<char>(0x98);
+constexpr char Substitute = '_';
+
+// Appends `value` with its unassigned bytes replaced (they are rare: the value is copied whole
+// unless it holds one).
+void AppendAssigned(std::string& out, std::string_view value) {
+    const size_t start = out.size();
+    out.append(value);
+    if (std::memchr(value.data(), Unassigned, value.size()))
+        std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), Unassigned, Substitute);
+}
+
 } // namespace
 
 void RecodeAppend(std::string& out, std::string_view value, uint8_t index) {
     if (index == cpUTF8) {
-        AppendCp1251AsUtf8(out, value);
+        if (std::memchr(value.data(), Unassigned, value.size())) {
+            std::string assigned;
+            AppendAssigned(assigned, value);
+            AppendCp1251AsUtf8(out, assigned);
+        } else {
+            AppendCp1251AsUtf8(out, value);
+        }
         return;
     }
     const TByteTable* table = ByteTableFor(index);
     if (!table) {
-        out.append(value);
+        AppendAssigned(out, value);
         return;
     }
     const size_t start = out.size();

@@ -3,8 +3,9 @@
 //
 // Characters a target lacks (the code pages cannot hold every Windows-1251 character):
 //  - KOI8-U writes them as its fixed substitution table says (quotes, dashes and signs as ASCII,
-//    some as the pseudo-graphics or control bytes that show them in old terminals, "_" for the
-//    rest).
+//    some as the pseudo-graphics that show them in old terminals, "_" for the rest). No
+//    printable character becomes a control byte: the bullet is KOI8-U's bullet operator (0x95),
+//    as in KOI8-R, and the section and pilcrow signs are "_", as in KOI8-R.
 //  - KOI8-R and CP866 use the same ASCII substitutes as KOI8-U for punctuation and signs, so a
 //    page reads the same in all three. Letters they lack become the letter that looks the same
 //    (Ukrainian and Belarusian letters in KOI8-R: Є->Е, Ґ->Г, Ў->У, І and Ї->Latin I, ...;
@@ -12,9 +13,8 @@
 //    dagger and double dagger "+", broken bar "|", micro sign "u", numero sign "N" (KOI8-R),
 //    copyright sign "C" (CP866). Letters without a look-alike (Ђ Ѓ Љ Њ Ќ Ћ Џ and their small
 //    forms), the euro, section and pilcrow signs and the unassigned byte 0x98 become "_".
-//  - UTF-8: the unassigned byte 0x98 becomes U+0098, which is what Windows and web browsers
-//    read that byte as in a Windows-1251 page, so a page reads the same in either code page
-//    and no byte is lost.
+//  - The unassigned byte 0x98 becomes "_" in every code page, Windows-1251 and UTF-8 included:
+//    as a raw byte (or U+0098) it is a control character that XML and strict JSON readers refuse.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
-// TRecorderFileThread: one render of one work on a thread of its own, so a slow template,
-// disk or delivery target holds up only its own work.
+// TRecorderFileThread: one render of one work, run by the render pool (RunHere) or on a thread
+// of its own (Start). Either way its Finished is set as the very last act.
 #pragma once
 #include "platform/Thread.h"
 #include "render/RenderContext.h"
@@ -15,6 +15,12 @@ public:
     // reference, so the main window may sort or delete works while it runs.
     TRecorderFileThread(const TRenderContext& context, TWorkPtr work, int8_t workIndex)
         : WorkIndex(workIndex), context_(context), work_(std::move(work)) {}
+
+    // Runs the render on the calling thread (a pool thread) and sets Finished as its last act.
+    void RunHere() noexcept {
+        Execute();
+        Finished.store(true, std::memory_order_release);
+    }
 
     const int8_t WorkIndex;                 // the work's position when the render was started
     std::unique_ptr<TTemplateLines> Lines;  // the template while the render runs

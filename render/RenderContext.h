@@ -5,6 +5,7 @@
 #include "delivery/Delivery.h"
 #include "config/Settings.h"
 #include "hostlink/BroadcastState.h"
+#include "hostlink/HostDue.h"
 #include "platform/Clock.h"
 #include "platform/Regional.h"
 #include <atomic>
@@ -34,6 +35,8 @@ struct TRenderContext {
     std::vector<std::shared_ptr<IDelivery>> Deliveries;
     // The main timer's latest clock reading; the scheduler compares due times with it.
     std::atomic<int64_t>& NowTicks;
+    // The moment the host's handler armed for the renders of a new element or block.
+    THostDue* HostDue = &kw::HostDue;
     // The local date and time for status texts and the system time tags.
     std::function<TDateTime()> LocalTime = [] { return Now(); };
 };

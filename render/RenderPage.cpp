@@ -5,7 +5,9 @@
 #include "render/RenderWork.h"
 #include "render/TemplateEngine.h"
 #include "render/TextScan.h"
+#include "render/ValueEscaping.h"
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace kw {
@@ -15,6 +17,14 @@ namespace {
 constexpr std::string_view CrLf = "\r\n";
 constexpr size_t ScanPiece = 16384;
 
+// The four bytes at `p` are the marker (one comparison of a number).
+bool IsMarkerAt(const char* p) {
+    uint32_t have = 0, marker = 0;
+    std::memcpy(&have, p, 4);
+    std::memcpy(&marker, TagMarker.data(), 4);
+    return have == marker;
+}
+
 class TPageBuilder {
 public:
     TPageBuilder(std::string_view text, uint8_t codePage, uint8_t escaping, const TPageState& page)
@@ -23,20 +33,19 @@ public:
     std::string Build();
 
 private:
-    void FindLineStart(size_t at);
-    void ExpandWholeLine();
-    void StartLineAt(size_t pos);
+    bool TakeTagInPlace(size_t at);
+    void ExpandRestOfLine(size_t at);
 
     std::string_view text_;
     size_t end_;  // byte 26 moves it forward to where the file ends
     uint8_t codePage_;
     uint8_t escaping_;
     const TPageState& page_;
+    TValueCache values_;  // each value of the page formatted once
     std::string out_;
     std::string scratch_;
-    size_t pos_ = 0;           // the first byte not yet on the page
-    size_t lineStart_ = 0;     // where the line holding pos_ starts in the template ...
-    size_t outLineStart_ = 0;  // ... and on the page
+    size_t pos_ = 0;            // the first byte not yet on the page
+    bool lastLineEnded_ = false;  // an expanded line at the end of the file wrote its CR LF
 };
 
 std::string TPageBuilder::Build() {
@@ -49,16 +58,14 @@ std::string TPageBuilder::Build() {
         const size_t limit = end_ - pos_ > ScanPiece ? pos_ + ScanPiece : end_;
         const size_t at = FindLineSpecial(text_, pos_, limit);
         out_.append(text_.data() + pos_, at - pos_);
-        if (at < limit && text_[at] == '\n') {  // a bare LF: the page ends its lines with CR LF
-            out_.append(CrLf);
-            StartLineAt(at + 1);  // a line end in the run before it does not matter any more
-            continue;
-        }
-        FindLineStart(at);
         pos_ = at;
         if (at == limit)
             continue;
         switch (text_[at]) {
+        case '\n':  // a bare LF: the page ends its lines with CR LF
+            out_.append(CrLf);
+            pos_ = at + 1;
+            break;
         case 26:
             end_ = at;
             break;
@@ -66,55 +73,90 @@ std::string TPageBuilder::Build() {
             pos_ = at + 1;
             break;
         default:  // "!": the line may hold a tag
-            ExpandWholeLine();
+            if (!TakeTagInPlace(at))
+                ExpandRestOfLine(at);
             break;
         }
     }
-    if (lineStart_ < end_)  // a last line without a line end of its own
+    // A last line without a line end of its own gets one.
+    if (!lastLineEnded_ && end_ > 0 && text_[end_ - 1] != '\n')
         out_.append(CrLf);
     return std::move(out_);
 }
 
-// The run in front of `at` has just been copied unchanged; a line end inside it (a CR LF)
-// starts a new line. Looks back no further than to that line end or to the run's start, so
-// the whole page costs one look at each byte.
-void TPageBuilder::FindLineStart(size_t at) {
-    for (size_t i = at; i > pos_; --i) {
-        if (text_[i - 1] == '\n') {
-            lineStart_ = i;
-            outLineStart_ = out_.size() - (at - i);
-            return;
-        }
+// The usual "!": a marker and a tag whose value holds no "!" (so no further tag), or no marker
+// at all, with no lone CR near it. Its text goes to the page at once and the scan goes on after
+// it, as the engine would go on along the line. False, with nothing done, for anything else (a
+// lone CR in reach could join a marker or a name, a value may hold a tag, byte 26 ends the
+// file): the line is then expanded from `at` on.
+bool TPageBuilder::TakeTagInPlace(size_t at) {
+    // The most the engine looks at: the marker, a name and an entry digit, within the line.
+    size_t crs = 0;
+    size_t limit = FindLineEnd(text_, at + 1, std::min(end_, at + TagMarker.size() + LongestTagName + 1), crs);
+    if (limit < end_ && text_[limit] == 26)
+        return false;
+    if (crs > 0) {  // only the CR of a CR LF line end may stand in reach
+        if (crs > 1 || text_[limit - 1] != '\r' || limit == end_ || text_[limit] != '\n')
+            return false;
+        --limit;
+    }
+    const std::string_view reach = text_.substr(at, limit - at);
+    if (reach.size() < TagMarker.size() || !IsMarkerAt(reach.data())) {
+        out_ += '!';
+        pos_ = at + 1;
+        return true;
+    }
+    const std::string_view afterMarker = reach.substr(TagMarker.size());
+    const TTagInfo* tag = MatchTag(afterMarker);
+    if (!tag) {  // a marker that no tag follows stays as text
+        out_.append(TagMarker);
+        pos_ = at + TagMarker.size();
+        return true;
+    }
+    const size_t written = out_.size();
+    try {
+        TLineRest rest(afterMarker.substr(tag->Name.size()));
+        const std::string_view value = CachedTagValue(*tag, rest, codePage_, page_, values_);
+        if (value.find('!') != std::string_view::npos)
+            return false;
+        EscapeAppend(out_, value, escaping_);
+        pos_ = limit - rest.Size();
+        return true;
+    } catch (...) {
+        out_.resize(written);
+        return false;  // the line's own expansion keeps what it can
     }
 }
 
-void TPageBuilder::StartLineAt(size_t pos) {
-    pos_ = lineStart_ = pos;
-    outLineStart_ = out_.size();
-}
-
-// Replaces what the page holds of the current line by the whole line expanded. Tags never
-// span lines, so the line is all the engine needs to see.
-void TPageBuilder::ExpandWholeLine() {
-    out_.resize(outLineStart_);
-    const char* base = text_.data();
-    const void* lf = std::memchr(base + lineStart_, '\n', end_ - lineStart_);
-    size_t lineEnd = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : end_;
-    if (const void* eof = std::memchr(base + lineStart_, 26, lineEnd - lineStart_))
-        end_ = lineEnd = static_cast<size_t>(static_cast<const char*>(eof) - base);
-    std::string_view line = text_.substr(lineStart_, lineEnd - lineStart_);
-    // Lone CRs go before the search, as they go from every line: "!K" CR "W!" is a marker.
-    if (line.find('\r') != std::string_view::npos) {
+// Expands the line from `at` on. What lies in front of it is already on the page, as the engine
+// gives it: text without a marker, and tags whose values held no further tag, so the engine
+// would stand at `at` with nothing inserted pending. Tags never span lines, so the rest
+// of the line is all the engine needs to see.
+void TPageBuilder::ExpandRestOfLine(size_t at) {
+    size_t crs = 0;
+    size_t lineEnd = FindLineEnd(text_, at, end_, crs);
+    if (lineEnd < end_ && text_[lineEnd] == 26)
+        end_ = lineEnd;
+    std::string_view line = text_.substr(at, lineEnd - at);
+    // The CR of a CR LF line end is no part of the line. Lone CRs go before the search, as they
+    // go from every line: "!K" CR "W!" is a marker.
+    if (crs > 0 && line.back() == '\r') {
+        line.remove_suffix(1);
+        --crs;
+    }
+    if (crs > 0) {
         scratch_.assign(line);
         scratch_.erase(std::remove(scratch_.begin(), scratch_.end(), '\r'), scratch_.end());
         line = scratch_;
     }
-    if (line.find(TagMarker) != std::string_view::npos)
-        ExpandLine(line, codePage_, escaping_, page_, out_);
+    const size_t marker = line.find(TagMarker);
+    if (marker != std::string_view::npos)
+        ExpandLineAt(line, marker, codePage_, escaping_, page_, values_, out_);
     else
         out_.append(line);
     out_.append(CrLf);
-    StartLineAt(lineEnd < end_ ? lineEnd + 1 : end_);
+    pos_ = lineEnd < end_ ? lineEnd + 1 : end_;
+    lastLineEnded_ = lineEnd >= end_;
 }
 
 } // namespace

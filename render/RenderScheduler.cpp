@@ -1,13 +1,15 @@
 // Render scheduling.
 #include "render/RenderScheduler.h"
 #include "render/RecorderFileThread.h"
+#include "hostlink/ReaderDataThread.h"
 #include <algorithm>
 
 namespace kw {
 
 TRenderScheduler::~TRenderScheduler() {
+    pool_.reset();  // runs what is posted and joins its threads
     for (const TWorkPtr& work : busy_)
-        work->Thread.reset();  // joins
+        work->Thread.reset();
 }
 
 void TRenderScheduler::PassCleanup() {
@@ -25,20 +27,38 @@ void TRenderScheduler::PassCleanup() {
         return true;
     };
     busy_.erase(std::remove_if(busy_.begin(), busy_.end(), finished), busy_.end());
+    if (pool_ && !busy_.empty())
+        pool_->GrowIfStuck();
 }
 
 void TRenderScheduler::PassStart() {
     const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
     const std::vector<TWorkPtr> works = context_.Works.Snapshot();
+    struct TDue {
+        int64_t At;
+        size_t Position;
+    };
+    std::vector<TDue> due;
     for (size_t i = 0; i < works.size() && i < MaxWorks; ++i) {
-        const TWorkPtr& work = works[i];
-        if (work->Thread || work->NextUpdate.load(std::memory_order_acquire) > now)
-            continue;
-        StartRender(work, static_cast<int>(i));
+        const int64_t at = works[i]->NextUpdate.load(std::memory_order_acquire);
+        if (!works[i]->Thread && at <= now)
+            due.push_back({at, i});
     }
+    // The pool takes them in this order: the longest due first, then in the list's order.
+    std::stable_sort(due.begin(), due.end(), [](const TDue& a, const TDue& b) { return a.At < b.At; });
+    for (const TDue& d : due)
+        StartRender(works[d.Position], static_cast<int>(d.Position));
 }
 
 int TRenderScheduler::IdleWait() const {
+    const int plan = PlannedWait();
+    const int untilDue = context_.HostDue ? context_.HostDue->MsUntil() : -1;
+    if (untilDue < 0)
+        return plan;
+    return std::min(untilDue, plan == 0 ? ReaderPassInterval : plan);
+}
+
+int TRenderScheduler::PlannedWait() const {
     if (!busy_.empty() || context_.Works.PendingAllDue() != TWorkList::NoneDue)
         return 0;
     const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
@@ -51,11 +71,13 @@ int TRenderScheduler::IdleWait() const {
 void TRenderScheduler::StartRender(const TWorkPtr& work, int position) {
     try {
         busy_.reserve(busy_.size() + 1);  // so recording the render below cannot fail
-        auto thread = std::make_unique<TRecorderFileThread>(context_, work, static_cast<int8_t>(position));
-        TThread* started = thread.get();
-        work->Thread = std::move(thread);
+        auto render = std::make_unique<TRecorderFileThread>(context_, work, static_cast<int8_t>(position));
+        TRecorderFileThread* posted = render.get();
+        if (!pool_)
+            pool_ = std::make_unique<TRenderPool>();
+        work->Thread = std::move(render);
         busy_.push_back(work);
-        started->Start();
+        pool_->Post(posted);
     } catch (...) {
         // The system could not create a thread: try again one period later rather than on
         // every pass.

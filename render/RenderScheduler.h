@@ -4,7 +4,9 @@
 // renders at a time.
 #pragma once
 #include "render/RenderContext.h"
+#include "render/RenderPool.h"
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace kw {
@@ -20,13 +22,16 @@ public:
     // Frees every finished render and makes its work due one period later. Reader thread; at
     // shutdown, after the reader thread has ended, the main thread calls it until Running() is 0.
     void PassCleanup();
-    // Starts a render for every work without one whose due time has come. Reader thread only.
+    // Starts a render for every work without one whose due time has come, the longest due first.
+    // Reader thread only.
     void PassStart();
     // Both passes in this order: the reader thread's hook after each drain. A pending "every
     // work due" from the host's handler goes into the works first, so that a render ending
     // after it still sets its work's next period, as when the handler wrote each work itself.
     std::function<void()> AfterDrain() {
         return [this] {
+            if (context_.HostDue && context_.HostDue->TakeIfReached())
+                context_.Works.MakeAllDue(context_.NowTicks.load(std::memory_order_acquire));
             context_.Works.ApplyAllDue();
             PassCleanup();
             PassStart();
@@ -39,6 +44,8 @@ public:
     // most MaxIdleSleep ms, so renders start on the same passes as with the cadence alone.
     // Whatever makes a work due sooner (a host message, "send now", a new work, shutdown)
     // wakes the reader; the bound only keeps a station's quiet reader in touch with the clock.
+    // While the host's moment is armed, never past it (1..20 ms while renders run), so the
+    // renders it asks for start on time.
     int IdleWait() const;
     static constexpr int64_t WakeBeforeDue = 250;  // covers the main timer's 100 ms clock steps
     static constexpr int64_t MaxIdleSleep = 5000;
@@ -47,9 +54,12 @@ public:
     size_t Running() const { return busy_.size(); }
 
 private:
+    int PlannedWait() const;  // IdleWait without the host's moment
     void StartRender(const TWorkPtr& work, int position);
 
     const TRenderContext& context_;
+    // Where the renders run; made at the first render.
+    std::unique_ptr<TRenderPool> pool_;
     // The works whose render this scheduler started and has not freed yet. Holding them here
     // means a work deleted from the list while it renders is still freed by PassCleanup, on
     // the reader thread, and never by its own render thread.

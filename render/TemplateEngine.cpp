@@ -245,7 +245,9 @@ bool TLineRest::TakeUpToMarker(std::string& out, bool& inValue) {
         }
         TakePending(out, pending_.size());
     }
-    const size_t at = line_.find(TagMarker, pos_);
+    const size_t at = knownMarker_ != std::string_view::npos && knownMarker_ >= pos_ ? knownMarker_
+                                                                                     : line_.find(TagMarker, pos_);
+    knownMarker_ = std::string_view::npos;
     if (at == std::string_view::npos) {
         out.append(line_.substr(pos_));
         pos_ = line_.size();
@@ -280,14 +282,40 @@ std::string TagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, con
     return Recode(value, codePage);
 }
 
-void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const TPageState& page,
-                std::string& out) {
-    if (line.find(TagMarker) == std::string_view::npos) {
-        out.append(line);
-        return;
+namespace {
+
+// The value of `tag` (which may take its entry digit from `rest`), from `cache` when the page
+// has shown it before; `scratch` holds it without a cache.
+std::string_view ValueOf(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
+                         TValueCache* cache, std::string& scratch) {
+    if (!cache) {
+        scratch = TagValue(tag, rest, codePage, page);
+        return scratch;
     }
-    TLineRest rest(line, escaping);
+    if (tag.Live && page.LinkState != 2)
+        return {};
+    TListTag list{};
+    int entry = -1;
+    if (ListTagOf(tag.Tag, list)) {
+        entry = rest.Empty() ? -1 : HexDigitValue(rest.Peek(0));
+        if (entry < 0)
+            return {};  // no digit: empty, and the rest stays
+        rest.Drop(1);
+    }
+    if (const std::string* known = cache->Find(tag.Tag, entry))
+        return *known;
+    const TBroadcastState& state = *page.Broadcast;
+    const std::string value = entry >= 0 ? (list.Played ? PickEntry(*state.Played, entry, list.SongsOnly, list.Field)
+                                                        : PickEntry(*state.Playlist, entry, list.SongsOnly, list.Field))
+                                         : PlainValue(tag.Tag, state, page);
+    return cache->Keep(tag.Tag, entry, Recode(value, codePage));
+}
+
+void Expand(std::string_view line, size_t firstMarker, uint8_t codePage, uint8_t escaping, const TPageState& page,
+            TValueCache* cache, std::string& out) {
+    TLineRest rest(line, escaping, firstMarker);
     int chain = 0;  // tags replaced inside inserted values since the last tag of the line itself
+    std::string scratch;
     try {
         bool inValue = false;
         while (rest.TakeUpToMarker(out, inValue)) {
@@ -302,9 +330,9 @@ void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const
             }
             chain = inValue ? chain + 1 : 0;
             rest.Drop(tag->Name.size());
-            const std::string value = TagValue(*tag, rest, codePage, page);
+            const std::string_view value = ValueOf(*tag, rest, codePage, page, cache, scratch);
             // A value without "!" cannot hold the start of a marker: it is finished text.
-            if (value.find('!') == std::string::npos)
+            if (value.find('!') == std::string_view::npos)
                 EscapeAppend(out, value, escaping);
             else
                 rest.PushFront(value);
@@ -313,6 +341,29 @@ void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const
         // The line keeps what was done and the rest as it stands.
         rest.TakeAll(out);
     }
+}
+
+} // namespace
+
+void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const TPageState& page,
+                std::string& out) {
+    const size_t at = line.find(TagMarker);
+    if (at == std::string_view::npos) {
+        out.append(line);
+        return;
+    }
+    Expand(line, at, codePage, escaping, page, nullptr, out);
+}
+
+std::string_view CachedTagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
+                                TValueCache& cache) {
+    std::string unused;
+    return ValueOf(tag, rest, codePage, page, &cache, unused);
+}
+
+void ExpandLineAt(std::string_view line, size_t firstMarker, uint8_t codePage, uint8_t escaping,
+                  const TPageState& page, TValueCache& cache, std::string& out) {
+    Expand(line, firstMarker, codePage, escaping, page, &cache, out);
 }
 
 void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page, std::string& out) {

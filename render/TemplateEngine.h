@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kw {
 
@@ -32,7 +33,10 @@ struct TPageState {
 // text leaves as it is.
 class TLineRest {
 public:
-    explicit TLineRest(std::string_view line, uint8_t escaping = escNone) : line_(line), escaping_(escaping) {}
+    // `firstMarker`, when known, is where the line's first marker stands (saves a search).
+    explicit TLineRest(std::string_view line, uint8_t escaping = escNone,
+                       size_t firstMarker = std::string_view::npos)
+        : line_(line), escaping_(escaping), knownMarker_(firstMarker) {}
 
     bool Empty() const { return pending_.empty() && pos_ == line_.size(); }
     size_t Size() const { return pending_.size() + (line_.size() - pos_); }
@@ -55,6 +59,31 @@ private:
     std::string_view line_;
     size_t pos_ = 0;
     uint8_t escaping_;
+    size_t knownMarker_;
+};
+
+// The values of one page, each formatted and recoded at most once: a page that shows a tag (or
+// one list entry) in many places pays for it once. Valid for one page state and one code page.
+class TValueCache {
+public:
+    TValueCache() { values_.reserve(16); }
+    // The value of `tag` (a list tag: of entry `entry`, 0..15; other tags: -1), or null.
+    const std::string* Find(TTag tag, int entry) const {
+        const uint16_t at = slot_[SlotOf(tag, entry)];
+        return at ? &values_[at - 1u] : nullptr;
+    }
+    const std::string& Keep(TTag tag, int entry, std::string value) {
+        values_.push_back(std::move(value));
+        slot_[SlotOf(tag, entry)] = static_cast<uint16_t>(values_.size());
+        return values_.back();
+    }
+
+private:
+    static constexpr size_t Entries = 17;  // 16 list entries and the plain value
+    static size_t SlotOf(TTag tag, int entry) { return static_cast<size_t>(tag) * Entries + static_cast<size_t>(entry + 1); }
+
+    uint16_t slot_[(TagCount + 1) * Entries] = {};  // 1 + the value's index; 0 while not known
+    std::vector<std::string> values_;
 };
 
 // Appends the expanded `line` to `out`. `escaping` (TEscaping) applies to the text the tags
@@ -62,7 +91,15 @@ private:
 void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const TPageState& page,
                 std::string& out);
 void ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page, std::string& out);
+// As ExpandLine, for a line whose first marker stands at `firstMarker`, taking values from
+// `cache` (filled for `codePage` and `page` only).
+void ExpandLineAt(std::string_view line, size_t firstMarker, uint8_t codePage, uint8_t escaping,
+                  const TPageState& page, TValueCache& cache, std::string& out);
 std::string ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page);
+
+// The value of `tag` as TagValue gives it, from `cache` when the page has shown it before.
+std::string_view CachedTagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
+                                TValueCache& cache);
 
 // The value of `tag`, converted with Recode. List tags take their index digit from `rest`.
 std::string TagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page);

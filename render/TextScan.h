@@ -17,4 +17,8 @@ namespace kw {
 // is such a byte. The bytes around a position are always judged against the whole text.
 size_t FindLineSpecial(std::string_view text, size_t from, size_t limit);
 
+// Where the line holding `from` ends: the first LF or byte 26 at or after `from` (before `to`,
+// at most text.size()), or `to`. `crs` is the number of CRs in front of it from `from` on.
+size_t FindLineEnd(std::string_view text, size_t from, size_t to, size_t& crs);
+
 } // namespace kw

@@ -1,6 +1,7 @@
 // One table per mode maps each byte to its replacement (empty: the byte stays), so a value is
 // copied in runs and only the bytes that need it are looked at twice.
 #include "render/ValueEscaping.h"
+#include <algorithm>
 #include <array>
 
 namespace kw {
@@ -41,8 +42,11 @@ TTable HtmlTable() {
     t['>'] = "&gt;";
     t['"'] = "&quot;";
     t['\''] = "&#39;";
+    for (int b = 0; b < 0x20; ++b)
+        t[b] = Replacement;
+    t['\t'] = {};
+    t['\n'] = {};
     t['\r'] = "&#13;";
-    t[0] = Replacement;
     return t;
 }
 
@@ -100,6 +104,16 @@ const TTable* TableOf(uint8_t mode) {
 } // namespace
 
 void EscapeAppend(std::string& out, std::string_view text, uint8_t mode) {
+    if (mode & escLineSafe) {
+        mode &= static_cast<uint8_t>(~escLineSafe);
+        const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20; };
+        if (std::any_of(text.begin(), text.end(), control)) {
+            std::string spaced(text);
+            std::replace_if(spaced.begin(), spaced.end(), control, ' ');
+            EscapeAppend(out, spaced, mode);
+            return;
+        }
+    }
     const TTable* table = TableOf(mode);
     if (!table) {
         out.append(text);

@@ -4,7 +4,8 @@
 // turns into control bytes (KOI8-U writes the bullet as 0x07) are caught as well.
 //
 //  - HTML: & < > " ' as entity references; CR as &#13; (a parser would turn a raw one into LF);
-//    NUL as &#xFFFD;, which is what a browser shows for it anyway.
+//    the other control characters below 0x20 except TAB and LF as &#xFFFD;, which is what a
+//    browser shows for NUL anyway (the others are parse errors in HTML).
 //  - XML: as HTML, with &apos;, and TAB, LF, CR as references so that attribute values keep
 //    them; the other control characters below 0x20 cannot stand in an XML 1.0 document at all,
 //    not even as references, and become &#xFFFD;.
@@ -31,6 +32,12 @@ enum TEscaping : uint8_t {
 };
 constexpr uint8_t EscapingCount = 5;
 
+// Added to a mode by the render for a work whose page goes to a text target (TCP, UDP), where
+// a line end is the end of a command: every control byte below 0x20 of an inserted value (CR,
+// LF, TAB, ...) becomes a space before the mode's own escaping, so no value can end a line or
+// start another. The template's own line ends are not inserted text and stay.
+constexpr uint8_t escLineSafe = 0x80;
+
 // The names the editor shows; the editor takes the text of "none" from its language section
 // (key CBEscaping.None), the others are the formats' own names.
 inline constexpr const char* EscapingNames[EscapingCount] = {"none", "HTML", "XML", "JSON", "URL"};
@@ -44,7 +51,8 @@ inline TEscaping EscapingOf(unsigned value) {
 // The most bytes one input byte can become (XML's "&#xFFFD;").
 constexpr size_t MaxEscapeGrowth = 8;
 
-// Appends `text` escaped for `mode` to `out`; escNone (or an unknown mode) appends it as is.
+// Appends `text` escaped for `mode` (possibly with escLineSafe) to `out`; escNone (or an unknown
+// mode) appends it as is.
 void EscapeAppend(std::string& out, std::string_view text, uint8_t mode);
 std::string Escape(std::string_view text, uint8_t mode);
 

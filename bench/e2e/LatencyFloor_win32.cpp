@@ -1,11 +1,13 @@
 // The floor of the host-to-page road, measured under the same Wine as KWPAGE: a window that
-// takes the host's element message, makes the page due 100 ms later on a clock that a 100 ms
-// timer refreshes, and a loop that looks every 20 ms and writes the element's title as the page.
-// Nothing else: no template, no code page, no status, no log.
+// takes the host's element message and a thread that writes the element's title as the page
+// exactly 100 ms later (a timed wait on the real clock; a later element moves the moment on, as
+// the program's coalescing does). Nothing else: no template, no code page, no status, no log.
 //
 //   e2e_latency_floor PAGE_FILE     (window class KWFloor; ends on WM_CLOSE)
 #include <windows.h>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdint>
 #include <mutex>
@@ -15,28 +17,30 @@
 namespace {
 
 constexpr UINT CommandMessage = WM_USER + 1078;
-constexpr int64_t NoneDue = INT64_MAX;
+using Clock = std::chrono::steady_clock;
 
-std::atomic<int64_t> NowTicks{0};
-std::atomic<int64_t> Due{NoneDue};
-std::atomic<bool> Stop{false};
-std::mutex TitleLock;
+std::mutex Lock;  // guards everything below
+std::condition_variable Changed;
+bool Stop = false;
+bool Pending = false;
+Clock::time_point Due;
 std::string Title;
-
-int64_t Ticks() { return static_cast<int64_t>(GetTickCount64()); }
 
 // Kind 0: marker, type, 4 bytes of duration, then artist, byte 13, title, byte 0.
 void TakeElement(const COPYDATASTRUCT& data) {
     if ((data.dwData & 0xFFFF) != 0 || data.cbData < 6 || !data.lpData)
         return;
     const char* text = static_cast<const char*>(data.lpData) + 6;
+    const auto arrived = Clock::now();
     std::string rest(text, strnlen(text, data.cbData - 6));
     const size_t cr = rest.find('\r');
     {
-        std::lock_guard<std::mutex> lock(TitleLock);
+        std::lock_guard<std::mutex> lock(Lock);
         Title = cr == std::string::npos ? std::string() : rest.substr(cr + 1);
+        Due = arrived + std::chrono::milliseconds(100);
+        Pending = true;
     }
-    Due.store(Ticks() + 100);
+    Changed.notify_one();
 }
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -45,9 +49,6 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_COPYDATA:
         TakeElement(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-        return 0;
-    case WM_TIMER:
-        NowTicks.store(Ticks());
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -58,21 +59,24 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 void Reader(const std::string& page) {
-    while (!Stop.load()) {
-        const int64_t due = Due.load();
-        if (due <= NowTicks.load()) {
-            Due.store(NoneDue);
-            std::string title;
-            {
-                std::lock_guard<std::mutex> lock(TitleLock);
-                title = Title;
-            }
-            if (FILE* f = std::fopen(page.c_str(), "wb")) {
-                std::fprintf(f, "%s\r\n", title.c_str());
-                std::fclose(f);
-            }
+    std::unique_lock<std::mutex> lock(Lock);
+    while (!Stop) {
+        if (!Pending) {
+            Changed.wait(lock);
+            continue;
         }
-        Sleep(20);
+        if (Clock::now() < Due) {
+            Changed.wait_until(lock, Due);
+            continue;
+        }
+        Pending = false;
+        const std::string title = Title;
+        lock.unlock();
+        if (FILE* f = std::fopen(page.c_str(), "wb")) {
+            std::fprintf(f, "%s\r\n", title.c_str());
+            std::fclose(f);
+        }
+        lock.lock();
     }
 }
 
@@ -93,15 +97,17 @@ int main(int argc, char** argv) {
                                 wc.hInstance, nullptr);
     if (!window)
         return 1;
-    NowTicks.store(Ticks());
-    SetTimer(window, 1, 100, nullptr);
     std::thread reader(Reader, std::string(argv[1]));
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    Stop.store(true);
+    {
+        std::lock_guard<std::mutex> lock(Lock);
+        Stop = true;
+    }
+    Changed.notify_one();
     reader.join();
     return 0;
 }

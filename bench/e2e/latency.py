@@ -6,10 +6,9 @@ The host player reports ELEMENTS elements, each with its number as the title, at
 page every millisecond and notes when the number appears. Latency = page seen - element sent
 (the host player prints a mark just before each send).
 
-The reference, measured the same way in the same run: e2e_latency_floor, a window that only
-makes the page due 100 ms after the element on a clock refreshed by a 100 ms timer and writes
-it from a loop that looks every 20 ms: the floor of the design (due delay + one main-timer tick
-+ one reader pass), under the same Wine, timers and file system.
+The reference, measured the same way in the same run and in turns with KWPAGE (a round of
+elements each): e2e_latency_floor, a window that writes the page exactly 100 ms after the
+element (the delay the program promises), under the same Wine, timers and file system.
 
     xvfb-run -a /usr/bin/python3 bench/e2e/latency.py --build-dir build/<you>-win [--elements 200]
 
@@ -54,10 +53,10 @@ class PageWatcher(threading.Thread):
             time.sleep(0.001)
 
 
-def host_script(elements, seed):
+def host_script(elements, seed, first=0):
     rnd = random.Random(seed)
     lines = ["connect", "wait 1500"]
-    for i in range(elements):
+    for i in range(first, first + elements):
         lines += [f"print send {i}", f'element song=0 type=2 duration=180000 artist="Бенчмарк" title="e{i}"',
                   f"wait {rnd.randint(250, 400)}"]
     lines.append("wait 1000")
@@ -95,10 +94,12 @@ def play_and_mark(station, name, script, window_class, seconds):
     return sent
 
 
-def measure(station, name, window_class, page, elements, seed):
+def measure(station, name, window_class, page, elements, seed, first=0):
+    """Elements numbered from `first` (each round its own numbers, so no page of an earlier
+    round counts)."""
     watcher = PageWatcher(page)
     watcher.start()
-    sent = play_and_mark(station, name, host_script(elements, seed), window_class, 60 + elements * 0.5)
+    sent = play_and_mark(station, name, host_script(elements, seed, first), window_class, 60 + elements * 0.5)
     time.sleep(0.5)
     watcher.stop = True
     watcher.join(timeout=5)
@@ -116,6 +117,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build-dir", required=True)
     parser.add_argument("--elements", type=int, default=200)
+    parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--work", default=None)
     args = parser.parse_args()
     build = os.path.abspath(args.build_dir)
@@ -130,20 +132,29 @@ def main():
     station.write("page.tpl", "!KW!ElementTitle\n")
     seed = 20261207
 
-    # The floor first, in the same prefix, with the same host player and watcher.
+    # Both run side by side in the same prefix and take the elements in turns, a round each,
+    # with the same host player and watcher, so a change of the machine's load falls on both.
     floor = subprocess.Popen(["wine", floor_exe, st.wine_path(station.path("floor.txt"))], cwd=station.folder,
                              env=station.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    floor_lat, kw_lat, floor_sent, kw_sent = [], [], 0, 0
+    rounds = max(1, args.rounds)
+    per_round = max(1, args.elements // rounds)
     try:
-        floor_lat, floor_sent = measure(station, "floor", "KWFloor", station.path("floor.txt"), args.elements, seed)
+        station.start()
+        try:
+            for r in range(rounds):
+                first = r * per_round
+                lat, n = measure(station, f"floor{r}", "KWFloor", station.path("floor.txt"), per_round, seed + r, first)
+                floor_lat += lat
+                floor_sent += n
+                lat, n = measure(station, f"kwpage{r}", None, station.path("page.txt"), per_round, seed + r, first)
+                kw_lat += lat
+                kw_sent += n
+        finally:
+            station.stop()
     finally:
         floor.kill()
         floor.wait(timeout=30)
-
-    station.start()
-    try:
-        kw_lat, kw_sent = measure(station, "kwpage", None, station.path("page.txt"), args.elements, seed)
-    finally:
-        station.stop()
 
     if not kw_lat or not floor_lat:
         print(f"no page seen: KWPAGE {len(kw_lat)}/{kw_sent}, floor {len(floor_lat)}/{floor_sent}")

@@ -1,7 +1,8 @@
 // Template lines and broadcast states from the fuzzer: the first part of the input fills the
 // state (texts may hold the marker and tag names), the rest is a template file. The page must
 // equal the template expanded line by line, stay within the bound that re-expansion and
-// escaping allow, and, with escaping on, hold no markup character that the template lacks.
+// escaping allow, and, with escaping on, hold no markup character that the template lacks. A
+// text target's page has the template's lines and no control byte that the template lacks.
 #include "render/CodePages.h"
 #include "render/RenderWork.h"
 #include "render/TemplateEngine.h"
@@ -122,6 +123,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string_view own = escaping == escJSON ? "<>'" : "<>'\"";
         for (const char c : own)
             if (std::count(text.begin(), text.end(), c) != std::count(plain.begin(), plain.end(), c))
+                std::abort();
+    }
+    // A text target's page (TCP, UDP) has exactly the template's lines: no inserted value, in
+    // any mode, carries a line end or another control byte into it.
+    if (escaping < EscapingCount) {
+        const std::string safe = RenderPage(lines, codePage, static_cast<uint8_t>(escaping | escLineSafe), page);
+        size_t count = 0;
+        lines.ForEachLine([&](std::string_view) { ++count; });
+        if (static_cast<size_t>(std::count(safe.begin(), safe.end(), '\n')) != count ||
+            static_cast<size_t>(std::count(safe.begin(), safe.end(), '\r')) != count)
+            std::abort();
+        std::string own;
+        lines.ForEachLine([&](std::string_view l) { own.append(l); });
+        for (unsigned char c = 0; c < 0x20; ++c)
+            if (c != '\r' && c != '\n' && std::count(safe.begin(), safe.end(), static_cast<char>(c)) >
+                                                 std::count(own.begin(), own.end(), static_cast<char>(c)))
                 std::abort();
     }
     // A page without markers is its template with CR LF line ends. Lone CRs are dropped before

@@ -4,6 +4,8 @@
 #include "render/TemplateEngine.h"
 #include "render/TemplateText.h"
 #include "render/ValueFormat.h"
+#include <algorithm>
+#include <cctype>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -158,6 +160,38 @@ TEST(TagTable, FiftySevenNamesInOrder) {
         live += table[i].Live;
     }
     EXPECT_EQ(live, 57 - 19 - 5);  // lists (19) and the five tags that work without data
+}
+
+// The indexed lookup finds what a walk through the table in order finds: the first name that
+// equals the front of the text without regard to case.
+TEST(TagTable, LookupIsTheFirstMatchInTableOrder) {
+    const auto walk = [](std::string_view text) -> const TTagInfo* {
+        for (size_t i = 0; i < TagCount; ++i) {
+            const TTagInfo& info = TagTable()[i];
+            if (info.Name.size() <= text.size() &&
+                std::equal(info.Name.begin(), info.Name.end(), text.begin(),
+                           [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) ==
+                                                       std::toupper(static_cast<unsigned char>(b)); }))
+                return &info;
+        }
+        return nullptr;
+    };
+    for (size_t i = 0; i < TagCount; ++i) {
+        const std::string name(TagTable()[i].Name);
+        std::string lower = name, flipped = name;
+        for (size_t k = 0; k < name.size(); ++k) {
+            lower[k] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[k])));
+            if (k % 2)
+                flipped[k] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[k])));
+        }
+        for (const std::string& text : {name, lower, flipped, name + "0x", name.substr(0, name.size() - 1),
+                                        name.substr(1), "!" + name, name + "\xFF"}) {
+            EXPECT_EQ(MatchTag(text), walk(text)) << text;
+        }
+    }
+    EXPECT_EQ(MatchTag("PlayListSongTimeL"), &TagTable()[20]);  // not its prefix PlayListSong...
+    EXPECT_EQ(MatchTag(std::string("Song\0Artist", 11)), nullptr);
+    EXPECT_EQ(MatchTag("SysMS"), nullptr);
 }
 
 TEST_F(Engine, ValuesAreRecodedButTemplateTextIsNot) {

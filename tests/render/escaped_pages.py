@@ -5,7 +5,7 @@ Runs render_escaped_pages, then reads every page as its reader does: the HTML sa
 headless Chromium (the text of each element in the document the browser built), the JSON sample
 with Python's json, the URL lines with urllib, the XML page with Python's XML parser. Each value
 must come back exactly as the tag gives it without escaping; only what a format cannot hold at
-all is replaced by U+FFFD (NUL in HTML, control characters other than TAB, LF, CR in XML).
+all is replaced by U+FFFD (control characters other than TAB, LF, CR in HTML and XML).
 
     escaped_pages.py RENDERER TEMPLATES_DIR WORK_DIR
 
@@ -29,7 +29,8 @@ FFFD = "\ufffd"
 
 
 def whatwg_1251(error):
-    # Browsers read the one byte Windows-1251 leaves unassigned (0x98) as U+0098.
+    # Browsers read the one byte Windows-1251 leaves unassigned (0x98) as U+0098 (the pages
+    # never hold it: values write it as "_").
     bad = error.object[error.start:error.end]
     if bad == b"\x98":
         return "\x98", error.end
@@ -86,7 +87,7 @@ def check_html(check, templates, work, page, want):
             check.same(f"HTML {page} {opening}{tag}", "<element missing>", want[tag])
             return
         got = html.unescape(dom[start + len(opening):end])
-        check.same(f"HTML {page} {opening}{tag}", got, want[tag].replace("\0", FFFD))
+        check.same(f"HTML {page} {opening}{tag}", got, XML_ILLEGAL.sub(FFFD, want[tag]))
         pos = end
 
 

@@ -25,24 +25,27 @@ uint64_t BatchDigest(int batch) {
     return h;
 }
 
-// Recorded from the engine before escaping was added (commit 7f9bd63).
+// Recorded from the engine before escaping was added (commit 7f9bd63), then once more when the
+// unassigned byte 0x98 became "_" in every code page and KOI8-U stopped writing control bytes
+// for the bullet, section and pilcrow signs: the engine of that change gave the old digests
+// with the old tables, and the tables are pinned byte for byte against Python's codecs.
 constexpr uint64_t Recorded[Batches] = {
-    0x8DE2D9C655A17A82ull, // 2615 bytes
-    0x90C71A3233C169B7ull, // 2492 bytes
-    0x45CE2784298241BAull, // 2088 bytes
-    0xACEA8F1E76322362ull, // 2537 bytes
-    0xD1EBA815485A1FBDull, // 2012 bytes
-    0x3A2615A019D05C67ull, // 2994 bytes
-    0x69CEA6D7A3905990ull, // 2401 bytes
-    0x5707EE9E80C5DC04ull, // 2325 bytes
-    0x11C33A738F3C66D7ull, // 2100 bytes
-    0x382CFDAE1BDB4F3Eull, // 1952 bytes
+    0x18BA83597CF7A753ull, // 2615 bytes
+    0xEFC303176DD60968ull, // 2492 bytes
+    0x26D405705C656337ull, // 2088 bytes
+    0x99CE002A8315B86Full, // 2537 bytes
+    0x240B123400566DFBull, // 2012 bytes
+    0x6ECEE6CDA9368EB1ull, // 2994 bytes
+    0xDF94DBA3C8F4BA82ull, // 2401 bytes
+    0x9B0B4D699760A296ull, // 2325 bytes
+    0x20D89F299688A522ull, // 2100 bytes
+    0x5662F7A15EA3DC59ull, // 1952 bytes
     0x56CB6D3438E03EBFull, // 2029 bytes
-    0x20545AC021AA755Eull, // 2171 bytes
-    0x1948E30C633A3DA6ull, // 2013 bytes
-    0xB384A5CDFF165C15ull, // 2237 bytes
-    0x07E8574BFE8CB8DFull, // 2776 bytes
-    0xAC29F116B7B64BD4ull, // 2388 bytes
+    0xE90BA1090C610DCBull, // 2171 bytes
+    0x5E408E6743356488ull, // 2013 bytes
+    0xEC641568CFD8A327ull, // 2237 bytes
+    0xD17BA54E4496002Aull, // 2776 bytes
+    0xBB1BA775C3F1B5DAull, // 2388 bytes
 };
 
 TEST(EscapingNone, PagesAreThoseOfTheEngineBeforeEscaping) {

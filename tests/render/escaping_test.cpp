@@ -4,6 +4,7 @@
 #include "render/RenderWork.h"
 #include "render/TemplateEngine.h"
 #include "render/ValueEscaping.h"
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace kw {
@@ -14,7 +15,7 @@ TEST(Escape, EachModeWritesWhatItsSyntaxNeeds) {
     const std::string hostile(text, sizeof text - 1);
     EXPECT_EQ(Escape(hostile, escNone), hostile);
     EXPECT_EQ(Escape(hostile, escHTML),
-              std::string("a&amp;b&lt;c&gt;d&quot;e&#39;f\\g/h\ti&#13;j\nk\x01l\x7Fm&#xFFFD;n \xCF"));
+              std::string("a&amp;b&lt;c&gt;d&quot;e&#39;f\\g/h\ti&#13;j\nk&#xFFFD;l\x7Fm&#xFFFD;n \xCF"));
     EXPECT_EQ(Escape(hostile, escXML),
               std::string("a&amp;b&lt;c&gt;d&quot;e&apos;f\\g/h&#9;i&#13;j&#10;k&#xFFFD;l\x7Fm&#xFFFD;n \xCF"));
     EXPECT_EQ(Escape(hostile, escJSON), std::string("a\\u0026b\\u003Cc\\u003Ed\\\"e\\u0027f\\\\g/h\\u0009i\\u000Dj"
@@ -74,10 +75,30 @@ TEST_F(EscapedLine, ValuesAreScannedForTagsFirstAndTheWholeInsertedTextIsEscaped
 
 TEST_F(EscapedLine, EscapingFollowsTheCodePage) {
     // UTF-8: Cyrillic as two bytes each, URL-encoded byte by byte; KOI8-U writes the bullet as
-    // the control byte 0x07, which JSON then escapes.
+    // its bullet operator, which JSON leaves alone.
     EXPECT_EQ(Expand("!KW!ClockName", escURL, cpUTF8), "%D0%9F%D1%80%D0%B8%D0%B2%D0%B5%D1%82%20%E2%80%A2");
-    EXPECT_EQ(Expand("!KW!ClockName", escJSON, cpKOI8U), "\xF0\xD2\xC9\xD7\xC5\xD4 \\u0007");
-    EXPECT_EQ(Expand("!KW!ClockName", escNone, cpKOI8U), "\xF0\xD2\xC9\xD7\xC5\xD4 \x07");
+    EXPECT_EQ(Expand("!KW!ClockName", escJSON, cpKOI8U), "\xF0\xD2\xC9\xD7\xC5\xD4 \x95");
+    EXPECT_EQ(Expand("!KW!ClockName", escNone, cpKOI8U), "\xF0\xD2\xC9\xD7\xC5\xD4 \x95");
+}
+
+// A page for a text target (TCP, UDP): a value cannot end the line its tag stands in, in any
+// mode, while the template's own line ends stay.
+TEST_F(EscapedLine, ValuesOfATextTargetNeverEndALine) {
+    TBroadcastState s = *page.Broadcast;
+    s.Song.Title = "Song\nPS=INJECTED\r\nRT2=x\tend\x01";
+    s.Song.Artist = "A\n!KW!SongTitle";  // the control bytes of a value found inside a value too
+    page.Broadcast = std::make_shared<const TBroadcastState>(s);
+    const TTemplateLines lines("RT1=!KW!SongTitle\nRT3=!KW!SongArtist\n");
+    for (uint8_t mode = 0; mode < EscapingCount; ++mode) {
+        const uint8_t lineSafe = mode | escLineSafe;
+        const std::string text = RenderPage(lines, cpWindows1251, lineSafe, page);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << int(mode) << ": " << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2) << int(mode) << ": " << text;
+        EXPECT_EQ(Expand("RT1=!KW!SongTitle", lineSafe), "RT1=" + Escape("Song PS=INJECTED  RT2=x end ", mode))
+            << int(mode);
+    }
+    EXPECT_EQ(RenderPage(lines, cpWindows1251, escLineSafe, page),
+              "RT1=Song PS=INJECTED  RT2=x end \r\nRT3=A Song PS=INJECTED  RT2=x end \r\n");
 }
 
 TEST_F(EscapedLine, TheWholePageUsesTheWorksEscaping) {

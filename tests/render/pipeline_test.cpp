@@ -258,6 +258,26 @@ TEST_F(Pipeline, PeriodRunsFromTheEndOfARenderAndNeverTwoAtOnce) {
     EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
 }
 
+// Renders share a few threads; two that hang in their delivery (a dead server until its time
+// limit) must not keep a third work's page from being written.
+TEST_F(Pipeline, RendersStuckInDeliveryDoNotHoldUpAnotherWork) {
+    TWorkConfig config;
+    config.Section = config.Name = "File2";
+    config.FileIn = (dir / "page.tpl").string();
+    config.FileOut = (dir / "page2.html").string();
+    config.Update = 15;  // no FTP: nothing holds it
+    auto third = std::make_shared<TWorkData>(config);
+    third->NextUpdate = Never;
+    settings.Works.Append(third);
+    target->Hold(true);
+    SendElement("A", "One");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));  // both held in their delivery
+    EXPECT_TRUE(WaitFor([&] { return Page(2).find("A - One") != std::string::npos; }, 3s))
+        << "the third work waited for the held renders";
+    EXPECT_EQ(target->Calls(), 2);
+}
+
 TEST_F(Pipeline, FailingRenderIsRetriedEachPeriodAndLoggedOnce) {
     stdfs::remove(dir / "page.tpl");
     SendElement("A", "One");

@@ -2,6 +2,7 @@
 // never torn, and the delivery step.
 #include "render/RenderWork.h"
 #include "render/CodePages.h"
+#include "render/ValueEscaping.h"
 #include <gtest/gtest.h>
 #include <atomic>
 #include <cstdlib>
@@ -160,6 +161,28 @@ TEST_F(RenderWorkTest, WritesThePageWithCrLfAndReportsTheTime) {
     EXPECT_EQ(shown.Color, NormalColor());
     EXPECT_EQ(target->Calls, 0);  // FTP off
     EXPECT_EQ(StrayFiles(), 0);
+}
+
+// A title with line ends cannot add a command to a text target's page, whatever the escaping;
+// the same title reaches a file-only page as it is.
+TEST_F(RenderWorkTest, ATextTargetsPageKeepsTheTemplatesLines) {
+    TBroadcastState state = *store.Current();
+    state.Song.Title = "Song\nPS=INJECTED\r\x01";
+    store.Publish(std::make_shared<const TBroadcastState>(state));
+    WriteFile(config.FileIn, "RT1=!KW!SongTitle\r\nDPS=x\n");
+    for (const TTargetChoice target : {tcTCP, tcUDP}) {
+        for (uint8_t mode = 0; mode < EscapingCount; ++mode) {
+            SetTargetChoice(config, target);
+            config.Escaping = mode;
+            Render();
+            EXPECT_EQ(ReadFile(config.FileOut), "RT1=" + Escape("Song PS=INJECTED  ", mode) + "\r\nDPS=x\r\n")
+                << int(target) << " " << int(mode);
+        }
+    }
+    SetTargetChoice(config, tcFileOnly);
+    config.Escaping = escNone;
+    Render();
+    EXPECT_EQ(ReadFile(config.FileOut), "RT1=Song\nPS=INJECTED\r\x01\r\nDPS=x\r\n");
 }
 
 TEST_F(RenderWorkTest, EmptyTemplateGivesEmptyPage) {
