@@ -7,6 +7,7 @@
 #include "dialogs/TagList_win32.h"
 #include "platform/Regional.h"
 #include "platform/Tls.h"
+#include "render/RenderWork.h"
 #include "render/ValueEscaping.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/DropDown.h"
@@ -381,7 +382,7 @@ TPreviewSettings TFEditWork::PreviewSettings() const {
     p.FileIn = f.FileIn;
     p.FileOut = f.FileOut;
     p.CodePage = static_cast<uint8_t>(f.CodePage);
-    p.Escaping = static_cast<uint8_t>(f.Escaping);
+    p.Escaping = PageEscaping(static_cast<unsigned>(f.Escaping), static_cast<TTargetChoice>(f.Target));
     return p;
 }
 

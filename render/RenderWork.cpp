@@ -11,14 +11,6 @@ namespace kw {
 
 namespace {
 
-// The escaping of the values of a work's page. A text target (TCP, UDP) sends the page line by
-// line, each line a command to the device: there no value may end a line, whatever the mode.
-uint8_t PageEscaping(const TWorkConfig& config) {
-    const TTargetChoice target = TargetChoiceOf(config);
-    const bool text = target == tcTCP || target == tcUDP;
-    return static_cast<uint8_t>(EscapingOf(config.Escaping) | (text ? escLineSafe : 0));
-}
-
 class TRender {
 public:
     TRender(const TRenderContext& context, TWorkData& work, int8_t workIndex)
@@ -49,7 +41,7 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
 
     if (!ReadTemplate(lines))
         return;
-    std::string text = RenderPage(*lines, config_.CodePage, PageEscaping(config_), page);
+    std::string text = RenderPage(*lines, config_.CodePage, PageEscaping(config_.Escaping, TargetChoiceOf(config_)), page);
     lines.reset();  // the template is not needed while the page is written
 
     std::string error;
@@ -130,6 +122,11 @@ int TRender::Position() const {
 void RenderWork(const TRenderContext& context, TWorkData& work, int8_t workIndex,
                 std::unique_ptr<TTemplateLines>& lines) {
     TRender(context, work, workIndex).Run(lines);
+}
+
+uint8_t PageEscaping(unsigned escaping, TTargetChoice target) {
+    const bool text = target == tcTCP || target == tcUDP;
+    return static_cast<uint8_t>(EscapingOf(escaping) | (text ? escLineSafe : 0));
 }
 
 } // namespace kw

@@ -25,6 +25,12 @@ inline constexpr const char* KeyExceptWR = "ExceptWR";
 void RenderWork(const TRenderContext& context, TWorkData& work, int8_t workIndex,
                 std::unique_ptr<TTemplateLines>& lines);
 
+// The escaping of the values of a page that goes to `target`: the work's mode (`escaping`, as
+// stored), and for a text target (TCP, UDP), which sends the page line by line, each line a
+// command to the device, escLineSafe: there no value may end a line, whatever the mode. The
+// render and the editor's preview take it from here, so the preview shows what is sent.
+uint8_t PageEscaping(unsigned escaping, TTargetChoice target);
+
 // The whole page of a template: every line expanded and followed by CR LF. `escaping`
 // (TEscaping) applies to the text the tags insert; without it nothing is escaped.
 std::string RenderPage(const TTemplateLines& lines, uint8_t codePage, uint8_t escaping, const TPageState& page);
