@@ -33,12 +33,16 @@ private:
 
 } // namespace
 
+std::shared_ptr<IDelivery> WithMaskedFailures(std::shared_ptr<IDelivery> target) {
+    return std::make_shared<TMaskedDelivery>(std::move(target));
+}
+
 std::vector<std::shared_ptr<IDelivery>> MakeDeliveryTargets() {
     std::vector<std::shared_ptr<IDelivery>> targets;
     for (std::shared_ptr<IDelivery> t : std::initializer_list<std::shared_ptr<IDelivery>>{
              std::make_shared<TFtpDelivery>(), std::make_shared<THttpDelivery>(), std::make_shared<TTcpTextDelivery>(),
              std::make_shared<TUdpTextDelivery>()})
-        targets.push_back(std::make_shared<TMaskedDelivery>(std::move(t)));
+        targets.push_back(WithMaskedFailures(std::move(t)));
     return targets;
 }
 

@@ -55,7 +55,8 @@ void TFtpClient::SetDeadline(int totalMs) {
 
 // A wait that ran out: its own limit, or the whole upload's.
 std::string TFtpClient::TimedOut(const std::string& waitText) const {
-    if (deadline_.Passed())
+    // A wait cut to the deadline ends on it to the millisecond, or a hair before.
+    if (deadline_.Bounded() && deadline_.MsLeft() <= 20)
         return "The upload did not finish within " + DurationText(deadlineMs_) + ".";
     return waitText;
 }
@@ -247,7 +248,7 @@ void TFtpClient::ConnectPassive(TDataChannel& data) {
 void TFtpClient::AcceptActive(TDataChannel& data) {
     const net::TNetStatus s = data.Connection->AcceptFrom(controlPeer_, Limit(Timeouts.DataMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        throw TFtpError(TimedOut("The server (" + controlPeer_.HostText() + ") did not open the data connection within " +
+        throw TFtpError(TimedOut("The server did not open the data connection within " +
                                  DurationText(Timeouts.DataMs) + "."));
     if (!s.ok())
         throw TFtpError("Data connection: " + s.Text);

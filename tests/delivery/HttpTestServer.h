@@ -77,6 +77,8 @@ public:
         return r;
     }
     TRecordedRequest Last() const { return Request(Count()); }
+    // A file the server wrote into its folder ("huge-sent"); empty while there is none.
+    std::string File(const std::string& name) const { return Read(base_ + "/" + name); }
 
 private:
     void Wait() {

@@ -12,6 +12,10 @@ Paths that answer specially:
   /redirect/N           302 to /redirect/N-1; /redirect/0 answers 200
   /see-other            303 to /landed
   /elsewhere/PORT       302 to http://127.0.0.1:PORT/landed (another origin)
+  /downgrade            308 to the plain server's /landed (https to http)
+  /echo-auth            401 whose reason and body repeat the Authorization header
+  /trickle              a 302 to /trickle again, its head sent one byte every 25 ms
+  /huge                 200 with a body of 1 GiB; DIR/huge-sent holds how much of it left
 anything else answers 200.
 """
 import http.server
@@ -20,6 +24,7 @@ import ssl
 import subprocess
 import sys
 import threading
+import time
 
 root = sys.argv[1]
 requests_dir = os.path.join(root, "requests")
@@ -71,6 +76,39 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(303, None, "/landed")
         elif p.startswith("/elsewhere/"):
             self.answer(302, None, "http://127.0.0.1:%s/landed" % p[11:].split("?")[0])
+        elif p.startswith("/downgrade"):
+            self.answer(308, None, "http://127.0.0.1:%d/landed" % plain.server_address[1])
+        elif p.startswith("/echo-auth"):
+            auth = self.headers.get("Authorization", "")
+            body = ("denied for " + auth).encode("latin-1")
+            self.send_response(401, "Denied " + auth)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        elif p.startswith("/trickle"):
+            head = b"HTTP/1.1 302 Found\r\nLocation: /trickle\r\nContent-Length: 0\r\n\r\n"
+            try:
+                for i in range(len(head)):
+                    self.wfile.write(head[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(0.025)
+            except OSError:
+                pass
+            self.close_connection = True
+        elif p.startswith("/huge"):
+            self.send_response(200)
+            self.send_header("Content-Length", str(1 << 30))
+            self.end_headers()
+            chunk = bytes(1 << 16)
+            sent = 0
+            try:
+                while sent < (1 << 30):
+                    self.wfile.write(chunk)
+                    sent += len(chunk)
+            except OSError:
+                pass
+            write("huge-sent", str(sent))
+            self.close_connection = True
         else:
             self.answer(200)
 
