@@ -31,12 +31,28 @@ inline std::string Base64(std::string_view bytes) {
 
 namespace secret_detail {
 
-inline void ReplaceAll(std::string& text, std::string_view what) {
-    if (what.empty())
+inline constexpr std::string_view Mask = "***";
+
+// Masks every run of `text` that begins with the first `minRun` bytes of `form` and goes on as
+// `form` does (it may end early: a server that cuts or garbles an echo still shows nothing of
+// what the run covered), and a run at the very end that is a beginning of `form` at least
+// `minTail` bytes long (an echo cut by the end of a status line).
+inline void MaskRuns(std::string& text, std::string_view form, size_t minRun, size_t minTail) {
+    if (form.empty())
         return;
-    static constexpr std::string_view Mask = "***";
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + Mask.size()))
-        text.replace(at, what.size(), Mask);
+    minRun = minRun < form.size() ? minRun : form.size();
+    for (size_t at = 0; at < text.size();) {
+        size_t k = 0;
+        while (at + k < text.size() && k < form.size() && text[at + k] == form[k])
+            ++k;
+        const bool cutAtEnd = at + k == text.size() && k >= minTail && k > 0;
+        if (k >= minRun || cutAtEnd) {
+            text.replace(at, k, Mask);
+            at += Mask.size();
+        } else {
+            ++at;
+        }
+    }
 }
 
 // Every byte but the unreserved ones as %XX, in `digits` (servers echo either case).
@@ -56,30 +72,35 @@ inline std::string PercentEncoded(std::string_view text, const char* digits) {
     return out;
 }
 
-// The Base64 of "login:password" without its padding, and the stretch of it that stands for the
-// password alone whatever the login's length: a cut or re-wrapped echo still gives nothing away.
+// The Base64 of "login:password": any run of it that reaches past the characters that stand for
+// "login:" alone is masked, so a cut or garbled echo gives no character of the password away.
 inline void MaskBase64(std::string& text, std::string_view login, std::string_view password) {
     std::string pair(login);
     pair += ':';
     pair += password;
     std::string b64 = Base64(pair);
-    ReplaceAll(text, b64);
     while (!b64.empty() && b64.back() == '=')
         b64.pop_back();
-    ReplaceAll(text, b64);
+    const size_t loginOnly = (login.size() + 1) * 4 / 3;  // characters fixed by "login:" alone
+    MaskRuns(text, b64, loginOnly + 1, loginOnly + 1);
 }
 
 } // namespace secret_detail
 
 // `text` with every form of `password` masked: as it is, percent-encoded (either case of hex
-// digits), and the Base64 of "login:password". An empty password masks nothing.
+// digits), and the Base64 of "login:password", also when cut short at the end of the text. An
+// empty password masks nothing.
 inline std::string WithoutSecret(std::string text, std::string_view login, std::string_view password) {
     if (password.empty())
         return text;
-    secret_detail::MaskBase64(text, login, password);
-    secret_detail::ReplaceAll(text, secret_detail::PercentEncoded(password, "0123456789ABCDEF"));
-    secret_detail::ReplaceAll(text, secret_detail::PercentEncoded(password, "0123456789abcdef"));
-    secret_detail::ReplaceAll(text, password);
+    using namespace secret_detail;
+    MaskBase64(text, login, password);
+    // A password's beginning at the very end of a text is an echo cut short: masked from three
+    // bytes on (a shorter one could be any word's ending).
+    const size_t tail = password.size() < 3 ? password.size() : 3;
+    MaskRuns(text, PercentEncoded(password, "0123456789ABCDEF"), std::string::npos, tail);
+    MaskRuns(text, PercentEncoded(password, "0123456789abcdef"), std::string::npos, tail);
+    MaskRuns(text, password, std::string::npos, tail);
     return text;
 }
 

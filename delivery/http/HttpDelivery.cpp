@@ -29,8 +29,8 @@ bool IsRedirect(int code) { return code == 301 || code == 302 || code == 303 || 
 
 class TExchange {
 public:
-    TExchange(const TWorkConfig& config, std::string_view page, const THttpLimits& limits)
-        : config_(config), page_(page), limits_(limits) {}
+    TExchange(const TWorkConfig& config, std::string_view page, const THttpLimits& limits, const THttpExchange& exchange)
+        : config_(config), page_(page), limits_(limits), exchange_(exchange) {}
 
     TDeliveryResult Run(std::string_view url);
 
@@ -45,6 +45,7 @@ private:
     const TWorkConfig& config_;
     std::string_view page_;
     const THttpLimits& limits_;
+    const THttpExchange& exchange_;
     std::string method_;
     bool body_ = false;
     std::string pinned_;
@@ -88,7 +89,7 @@ TDeliveryResult TExchange::Run(std::string_view url) {
     for (int hop = 0;; ++hop) {
         if (deadline_.MsLeft() <= 0)
             return Fail(TimeUp());
-        const net::THttpResponse reply = net::HttpExchange(Request(at, SameOrigin(at, first)));
+        const net::THttpResponse reply = exchange_(Request(at, SameOrigin(at, first)));
         if (!reply.Answered)
             return Fail(deadline_.Passed() ? TimeUp() : reply.Error.empty() ? "No answer from the server." : reply.Error);
         THttpStatus status;
@@ -137,9 +138,9 @@ std::string DefaultContentType(const std::string& fileOut, uint8_t codePage) {
 }
 
 TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::string_view page,
-                         const THttpLimits& limits) noexcept {
+                         const THttpLimits& limits, const THttpExchange& exchange) noexcept {
     try {
-        return TExchange(config, page, limits).Run(url);
+        return TExchange(config, page, limits, exchange).Run(url);
     } catch (const std::exception& e) {
         return {false, e.what()};
     } catch (...) {
