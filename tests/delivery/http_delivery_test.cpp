@@ -12,6 +12,11 @@
 #include "tests/delivery/RenderedUpload.h"
 #include "tests/platform/TempFolder.h"
 #include <gtest/gtest.h>
+#include <filesystem>
+#ifdef _WIN32
+#include <windows.h>
+#include <tlhelp32.h>
+#endif
 #include <chrono>
 #include <string>
 #include <thread>
@@ -22,6 +27,25 @@ namespace {
 using namespace kw;
 
 const std::string ArtistKino = "\xCA\xE8\xED\xEE";  // "Кино" in Windows-1251, as the host sends it
+
+// The threads of this process.
+int ThreadCount() {
+#ifdef _WIN32
+    const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 t{};
+    t.dwSize = sizeof t;
+    int n = 0;
+    for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t))
+        n += t.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snap);
+    return n;
+#else
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task"))
+        ++n;
+    return n;
+#endif
+}
 
 class HttpTarget : public ::testing::Test {
 protected:
@@ -210,12 +234,21 @@ TEST_F(HttpTarget, HeaderValuesAndTheAddressesHostComeFromTheWorkAlone) {
 TEST_F(HttpTarget, ATricklingServerHoldsTheRenderNoLongerThanItsBound) {
     target->Limits.ConnectMs = 1000;
     target->Limits.RestMs = 1500;
-    const auto start = std::chrono::steady_clock::now();
-    const std::string status = Render(Config(hmPOST, Http("/trickle")));
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    ExpectRed(status);
-    std::printf("trickling HTTP server: delivery ended after %lld ms, bound 2500 ms\n", static_cast<long long>(took.count()));
-    EXPECT_LT(took, std::chrono::milliseconds(2500 + 1000)) << status;
+    const int threadsBefore = ThreadCount();
+    for (int round = 0; round < 3; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::string status = Render(Config(hmPOST, Http("/trickle")));
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        ExpectRed(status);
+        std::printf("trickling HTTP server: delivery ended after %lld ms, bound 2500 ms\n",
+                    static_cast<long long>(took.count()));
+        EXPECT_LT(took, std::chrono::milliseconds(2500 + 1000)) << status;
+    }
+    // No worker outlives its delivery by more than a second (WinHTTP's runs on a thread of its own).
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const int threadsAfter = ThreadCount();
+    std::printf("threads before three timed-out deliveries: %d, a second after: %d\n", threadsBefore, threadsAfter);
+    EXPECT_LE(threadsAfter, threadsBefore);
 }
 
 TEST_F(HttpTarget, AHugeResponseBodyIsNotRead) {
