@@ -159,6 +159,14 @@ TEST_F(HttpTarget, HttpsIsCheckedByDefaultAndTrustsOneFingerprint) {
 
     c.HTTP.CertSHA256 = "not a fingerprint";
     ExpectRed(Render(c));
+
+    // The same certificate on a server that speaks nothing newer than TLS 1.1: refused.
+    ASSERT_NE(server.OldTlsPort(), 0);
+    c.HTTP.URL = "https://127.0.0.1:" + std::to_string(server.OldTlsPort()) + "/secure";
+    c.HTTP.CertSHA256 = server.Fingerprint();
+    const int beforeOld = server.Count();
+    ExpectRed(Render(c));
+    EXPECT_EQ(server.Count(), beforeOld) << "a request went out over TLS 1.1";
 }
 
 TEST_F(HttpTarget, RedirectsAreFollowedAFewTimesAndCredentialsStayWithTheirOrigin) {

@@ -3,7 +3,8 @@
 
 Usage: http_server.py DIR
 Makes a self-signed certificate with openssl in DIR, serves HTTP and HTTPS on ports the system
-chooses, and writes into DIR: "port", "tlsport", "fingerprint" (openssl's SHA-256 fingerprint of
+chooses (and HTTPS that speaks nothing newer than TLS 1.1, which clients must refuse), and
+writes into DIR: "port", "tlsport", "oldtlsport", "fingerprint" (openssl's SHA-256 fingerprint of
 the certificate) and one folder per request under "requests/" (files method, path, headers, body,
 tls), written before the answer leaves, so a test that has its answer finds the record.
 
@@ -25,6 +26,7 @@ import subprocess
 import sys
 import threading
 import time
+import warnings
 
 root = sys.argv[1]
 requests_dir = os.path.join(root, "requests")
@@ -131,6 +133,15 @@ tls = Server(("127.0.0.1", 0), Handler)
 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
 context.load_cert_chain(cert, key)
 tls.socket = context.wrap_socket(tls.socket, server_side=True)
+old = Server(("127.0.0.1", 0), Handler)
+old_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+old_context.load_cert_chain(cert, key)
+old_context.set_ciphers("DEFAULT:@SECLEVEL=0")  # OpenSSL's default level forbids TLS 1.1 outright
+with warnings.catch_warnings():
+    warnings.simplefilter("ignore", DeprecationWarning)
+    old_context.minimum_version = ssl.TLSVersion.TLSv1_1
+    old_context.maximum_version = ssl.TLSVersion.TLSv1_1
+old.socket = old_context.wrap_socket(old.socket, server_side=True)
 
 
 def write(name, text):
@@ -141,7 +152,9 @@ def write(name, text):
 
 
 write("fingerprint", fp)
+write("oldtlsport", str(old.server_address[1]))
 write("tlsport", str(tls.server_address[1]))
 write("port", str(plain.server_address[1]))
 threading.Thread(target=tls.serve_forever, daemon=True).start()
+threading.Thread(target=old.serve_forever, daemon=True).start()
 plain.serve_forever()
