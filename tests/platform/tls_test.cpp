@@ -118,6 +118,7 @@ TEST_F(TlsTest, AServerWithNothingNewerThanTls11IsRefused) {
     TTlsStream tls;
     const TNetStatus s = Open(tls, "old", Pinned(Server().Fingerprint("good")));
     EXPECT_EQ(s.Kind, TNetStatus::Failed) << s.Text;
+    std::printf("TLS 1.1-only server: %s\n", s.Text.c_str());
     EXPECT_FALSE(tls.IsOpen());
     EXPECT_TRUE(Open(tls, "good", Pinned(Server().Fingerprint("good"))).ok());  // the same certificate, TLS 1.2+
 }
