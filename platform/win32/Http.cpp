@@ -4,11 +4,13 @@
 // check runs when the connection is up and before anything of the request is sent.
 #include "platform/Http.h"
 #include "platform/Sha256.h"
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 #include <windows.h>
 #include <wincrypt.h>
 #include <winhttp.h>
@@ -70,14 +72,13 @@ public:
             WinHttpCloseHandle(h_);
         h_ = nullptr;
     }
-    void Forget() { h_ = nullptr; }
 
 private:
     HINTERNET h_;
 };
 
-// The request handle the worker is using, so the caller can close it when the delivery's time
-// is up: closing a request ends the call that waits on it, and so the worker thread.
+// The request handles the worker is using, so the caller can close them when the delivery's
+// time is up: closing a request ends the call that waits on it, and so the worker thread.
 class TCancel {
 public:
     // False when the exchange was given up already: the handle is not to be used.
@@ -85,27 +86,26 @@ public:
         std::lock_guard<std::mutex> lock(lock_);
         if (cancelled_)
             return false;
-        current_ = h;
+        open_.push_back(h);
         return true;
     }
     // Before the worker closes its handle; false when the caller closed it already.
     bool Withdraw(HINTERNET h) {
         std::lock_guard<std::mutex> lock(lock_);
-        if (current_ == h)
-            current_ = nullptr;
+        open_.erase(std::remove(open_.begin(), open_.end(), h), open_.end());
         return !cancelled_;
     }
     void CancelNow() {
         std::lock_guard<std::mutex> lock(lock_);
         cancelled_ = true;
-        if (current_)
-            WinHttpCloseHandle(current_);
-        current_ = nullptr;
+        for (const HINTERNET h : open_)
+            WinHttpCloseHandle(h);
+        open_.clear();
     }
 
 private:
     std::mutex lock_;
-    HINTERNET current_ = nullptr;
+    std::vector<HINTERNET> open_;
     bool cancelled_ = false;
 };
 
