@@ -94,7 +94,8 @@ inline std::string WithoutSecret(std::string text, std::string_view login, std::
     if (password.empty())
         return text;
     using namespace secret_detail;
-    MaskBase64(text, login, password);
+    if (!login.empty())  // without a login no "login:password" is ever sent
+        MaskBase64(text, login, password);
     // A password's beginning at the very end of a text is an echo cut short: masked from three
     // bytes on (a shorter one could be any word's ending).
     const size_t tail = password.size() < 3 ? password.size() : 3;
