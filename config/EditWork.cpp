@@ -93,8 +93,10 @@ std::string CheckTargetFields(const TEditWorkFields& f) {
     case tcHTTP: {
         TUrlParts parts;
         std::string fingerprint;
-        if (!SplitUrl(TrimText(f.HTTPURL), parts))
+        if (!SplitUrl(TrimText(f.HTTPURL), parts) || !TagFreeOrigin(TrimText(f.HTTPURL)))
             return "NoHTTPURL";
+        if (!SafeHeaderValue(TrimText(f.HTTPType)))
+            return "BadHTTPType";
         if (!TrimText(f.HTTPCert).empty() && !NormaliseFingerprint(TrimText(f.HTTPCert), fingerprint))
             return "BadCertSHA256";
         return {};

@@ -32,6 +32,14 @@ bool SplitUrl(std::string_view url, TUrlParts& out) {
     return true;
 }
 
+bool TagFreeOrigin(std::string_view url) {
+    const size_t colon = url.find("://");
+    const size_t authorityStart = colon == std::string_view::npos ? 0 : colon + 3;
+    const size_t authorityEnd = url.find_first_of("/?#", authorityStart);
+    const std::string origin = AsciiLower(url.substr(0, authorityEnd));
+    return origin.find("!kw!") == std::string::npos;
+}
+
 bool NormaliseFingerprint(std::string_view text, std::string& out) {
     out.clear();
     for (const char c : text) {
@@ -42,6 +50,15 @@ bool NormaliseFingerprint(std::string_view text, std::string& out) {
         out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return out.size() == 64;
+}
+
+bool SafeHeaderValue(std::string_view value) {
+    for (const char c : value) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t') || u == 0x7F)
+            return false;
+    }
+    return true;
 }
 
 bool ParsePort(std::string_view text, uint16_t& out) {

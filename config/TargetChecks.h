@@ -22,9 +22,17 @@ std::string AsciiLower(std::string_view text);
 // where they are kept scrambled and never shown).
 bool SplitUrl(std::string_view url, TUrlParts& out);
 
+// No tag ("!KW!") in the URL's scheme, host or port: a value from the host must never choose
+// where the request and its credentials go, only what the path and query carry.
+bool TagFreeOrigin(std::string_view url);
+
 // A SHA-256 fingerprint as people copy it ("AB:CD:...", spaces or none) as 64 lower-case hex
 // digits; false when it is not 32 bytes of hex.
 bool NormaliseFingerprint(std::string_view text, std::string& out);
+
+// A value that may go into an HTTP header line: no CR, LF or other control byte (which would end
+// the line and start a header or a request of the value's choosing).
+bool SafeHeaderValue(std::string_view value);
 
 // A TCP or UDP port as typed: decimal digits, 1 to 65535, blanks around allowed.
 bool ParsePort(std::string_view text, uint16_t& out);

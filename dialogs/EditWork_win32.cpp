@@ -542,7 +542,9 @@ void TFEditWork::ShowError(const TCheckResult& failure) {
                  : k == "SetFTPServ"                      ? eFTPServer_
                  : k == "SetFTPUser"                      ? eFTPUser_
                  : k == "SetFTPPass"                      ? eFTPPass_
+                 : k == "BadFTPCert"                      ? eFTPCert_
                  : k == "NoHTTPURL"                       ? eHTTPURL_
+                 : k == "BadHTTPType"                     ? eHTTPType_
                  : k == "BadCertSHA256"                   ? eHTTPCert_
                  : k == "NoTextHost"                      ? eTextHost_
                  : k == "BadTextPort"                     ? eTextPort_

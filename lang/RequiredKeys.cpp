@@ -57,7 +57,7 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"FEditWork", "WorkLimit", 0},  {"FEditWork", "BadFileName", 1}, {"FEditWork", "SettingsNotWritten", 1},
         {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1}, {"Main", "DeleteWork", 1},
         {"FEditWork", "NoHTTPURL", 0},  {"FEditWork", "BadCertSHA256", 0}, {"FEditWork", "NoTextHost", 0},
-        {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}};
+        {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}, {"FEditWork", "BadHTTPType", 0}};
     return messages;
 }
 

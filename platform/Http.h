@@ -1,6 +1,7 @@
 // One HTTP(S) exchange: a request and its response's status, nothing more. Redirects are not
-// followed here (the caller decides what a redirect may carry along), the response body is read
-// and dropped. WinHTTP on Windows (the system's own proxies and TLS), libcurl elsewhere.
+// followed here (the caller decides what a redirect may carry along); reading stops after the
+// status line and headers (at most MaxResponseHeadBytes), the body is never read. TLS 1.2 or
+// newer. WinHTTP on Windows (the system's own proxies and TLS), libcurl elsewhere.
 #pragma once
 #include <string>
 #include <string_view>
@@ -8,6 +9,8 @@
 #include <vector>
 
 namespace kw::net {
+
+inline constexpr size_t MaxResponseHeadBytes = 64 * 1024;
 
 struct THttpRequest {
     std::string Method = "GET";
@@ -20,6 +23,7 @@ struct THttpRequest {
     // about it is checked (stations run servers with self-signed certificates). Nothing of the
     // request is sent before the certificate was checked.
     std::string TrustedSha256;
+    // The exchange ends within ConnectMs + RestMs whatever the server does.
     int ConnectMs = 10000;  // name lookup, connect and TLS handshake
     int RestMs = 30000;     // sending the request and receiving the response
 };

@@ -17,6 +17,8 @@ TNetStatus NotOpen();
 // Opens a non-blocking socket and connects it to `to` within `timeoutMs`.
 TNetStatus ConnectTo(const TIpv4Endpoint& to, int timeoutMs, intptr_t& handle);
 TNetStatus LocalAddress(intptr_t handle, TIpv4Endpoint& out);
+// The address of the other end of a connected socket.
+TNetStatus PeerAddress(intptr_t handle, TIpv4Endpoint& out);
 // Shuts the sending side first, so the peer sees the end of data before the close.
 void CloseGracefully(intptr_t handle) noexcept;
 // Shuts the sending side only.

@@ -76,6 +76,10 @@ TNetStatus TTcpConnection::LocalEndpoint(TIpv4Endpoint& out) const {
     return IsOpen() ? sock::LocalAddress(handle_, out) : sock::NotOpen();
 }
 
+TNetStatus TTcpConnection::PeerEndpoint(TIpv4Endpoint& out) const {
+    return IsOpen() ? sock::PeerAddress(handle_, out) : sock::NotOpen();
+}
+
 TTcpListener::~TTcpListener() { Close(); }
 
 TNetStatus TTcpListener::LocalEndpoint(TIpv4Endpoint& out) const {

@@ -45,7 +45,8 @@ public:
     [[nodiscard]] TNetStatus Connect(const std::string& host, uint16_t port, int timeoutMs);
     [[nodiscard]] TNetStatus Connect(const TIpv4Endpoint& to, int timeoutMs);
 
-    // Sends all `size` bytes; each wait for the peer to take more data is at most `timeoutMs`.
+    // Sends all `size` bytes within `timeoutMs` for the whole call (a peer that takes a little
+    // now and then does not stretch it).
     [[nodiscard]] TNetStatus SendAll(const void* data, size_t size, int timeoutMs);
 
     // Receives what has arrived, up to `capacity` bytes, waiting at most `timeoutMs` for the
@@ -54,6 +55,8 @@ public:
 
     // Address of this end of the connection.
     [[nodiscard]] TNetStatus LocalEndpoint(TIpv4Endpoint& out) const;
+    // Address of the other end (the FTP client sends data connections only there).
+    [[nodiscard]] TNetStatus PeerEndpoint(TIpv4Endpoint& out) const;
 
     bool IsOpen() const noexcept { return handle_ != InvalidHandle; }
     void Close() noexcept;
@@ -82,8 +85,8 @@ public:
     // Listens on `local` (port 0: the system chooses one; LocalEndpoint tells which).
     [[nodiscard]] TNetStatus Listen(const TIpv4Endpoint& local, int backlog = 1);
     [[nodiscard]] TNetStatus LocalEndpoint(TIpv4Endpoint& out) const;
-    // Waits at most `timeoutMs` for a connection.
-    [[nodiscard]] TNetStatus Accept(TTcpConnection& out, int timeoutMs);
+    // Waits at most `timeoutMs` for a connection; `peer`, when given, gets the caller's address.
+    [[nodiscard]] TNetStatus Accept(TTcpConnection& out, int timeoutMs, TIpv4Endpoint* peer = nullptr);
 
     bool IsOpen() const noexcept { return handle_ != TTcpConnection::InvalidHandle; }
     void Close() noexcept;

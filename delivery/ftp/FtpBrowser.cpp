@@ -1,5 +1,6 @@
 // FTP folder browser: the exchanges and what the window shows.
 #include "delivery/ftp/FtpBrowser.h"
+#include "delivery/SecretMask.h"
 #include "platform/Cp1251.h"
 #include "platform/Regional.h"
 #include <chrono>
@@ -13,9 +14,10 @@ namespace {
 // answer a command that follows the login too quickly with an error.
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-void ShowErrorSafely(IFtpFolderView& view, const char* text) noexcept {
+// A server's reply may echo the password (a "530" with it): the error box never shows it.
+void ShowErrorSafely(IFtpFolderView& view, const char* text, const TFtpClient& client) noexcept {
     try {
-        view.ShowError(text && *text ? text : "FTP error.");
+        view.ShowError(text && *text ? WithoutSecret(text, client.Username, client.Password) : "FTP error.");
     } catch (...) {
         // The window could not show its error box; nothing else can be done from here.
     }
@@ -69,9 +71,9 @@ void TFtpFolderBrowser::Run(const TFTPUse& ftp) noexcept {
             ListCurrentDir(c, found);
         });
     } catch (const std::exception& e) {
-        ShowErrorSafely(view_, e.what());
+        ShowErrorSafely(view_, e.what(), session_->Client);
     } catch (...) {
-        ShowErrorSafely(view_, nullptr);
+        ShowErrorSafely(view_, nullptr, session_->Client);
     }
 }
 
@@ -147,9 +149,9 @@ void TFtpFolderBrowser::LBFoldersListBoxDblClick() noexcept {
             ListCurrentDir(c, found);
         });
     } catch (const std::exception& e) {
-        ShowErrorSafely(view_, e.what());
+        ShowErrorSafely(view_, e.what(), session_->Client);
     } catch (...) {
-        ShowErrorSafely(view_, nullptr);
+        ShowErrorSafely(view_, nullptr, session_->Client);
     }
 }
 

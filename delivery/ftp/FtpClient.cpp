@@ -45,9 +45,21 @@ void SetDefaultFtpTimeouts(const TFtpTimeouts& timeouts) {
 class TFtpClient::TDataChannel {
 public:
     net::TIpv4Endpoint PassiveTarget;
-    net::TTcpListener Listener;
-    ftp::TFtpStream Connection;
+    std::unique_ptr<ftp::IFtpStream> Connection;
 };
+
+void TFtpClient::SetDeadline(int totalMs) {
+    deadline_ = net::TDeadline::In(totalMs);
+    deadlineMs_ = totalMs;
+}
+
+// A wait that ran out: its own limit, or the whole upload's.
+std::string TFtpClient::TimedOut(const std::string& waitText) const {
+    // A wait cut to the deadline ends on it to the millisecond, or a hair before.
+    if (deadline_.Bounded() && deadline_.MsLeft() <= 20)
+        return "The upload did not finish within " + DurationText(deadlineMs_) + ".";
+    return waitText;
+}
 
 void TFtpClient::Fail(const std::string& message) {
     Disconnect();
@@ -55,15 +67,19 @@ void TFtpClient::Fail(const std::string& message) {
 }
 
 void TFtpClient::Disconnect() noexcept {
-    control_.Close();
+    if (control_)
+        control_->Close(Limit(1000));
     reader_.Reset();
 }
 
 void TFtpClient::Connect() {
     Disconnect();
-    const net::TNetStatus s = control_.Tcp().Connect(Host, Port, Timeouts.ConnectMs);
+    control_ = Streams();
+    net::TNetStatus s = control_->Connect(Host, Port, Limit(Timeouts.ConnectMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        Fail("Connect timed out.");
+        Fail(TimedOut("Connect timed out."));
+    if (s.ok())
+        s = control_->PeerEndpoint(controlPeer_);
     if (!s.ok())
         Fail(s.Text);
     try {
@@ -102,11 +118,12 @@ void TFtpClient::StartTls() {
     // Bytes after the 234 came before the handshake, in clear: nobody may slip replies in there.
     if (reader_.Pending())
         Fail("The server sent more than its reply to AUTH TLS before the TLS handshake.");
-    const net::TNetStatus s = control_.StartTls({Host, TrustedSha256}, Timeouts.ReplyMs);
+    const net::TNetStatus s = control_->StartTls({Host, TrustedSha256}, Limit(Timeouts.ReplyMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        Fail("TLS handshake timed out: the server did not finish it within " + DurationText(Timeouts.ReplyMs) + ".");
+        Fail(TimedOut("TLS handshake timed out: the server did not finish it within " + DurationText(Timeouts.ReplyMs) +
+                      "."));
     if (!s.ok())
-        Fail(CertificateRefusal(s, control_.Tls().PeerSha256()));
+        Fail(CertificateRefusal(s, control_->PeerSha256()));
     SendCmd("PBSZ 0", {200});
     SendCmd("PROT P", {200});
 }
@@ -116,11 +133,12 @@ void TFtpClient::StartTls() {
 void TFtpClient::SecureData(TDataChannel& data) {
     if (!UseTls)
         return;
-    const net::TNetStatus s = data.Connection.StartTls({Host, TrustedSha256}, Timeouts.DataMs, &control_);
+    const net::TNetStatus s = data.Connection->StartTls({Host, TrustedSha256}, Limit(Timeouts.DataMs), control_.get());
     if (s.Kind == net::TNetStatus::TimedOut)
-        throw TFtpError("TLS handshake on the data connection timed out after " + DurationText(Timeouts.DataMs) + ".");
+        throw TFtpError(
+            TimedOut("TLS handshake on the data connection timed out after " + DurationText(Timeouts.DataMs) + "."));
     if (!s.ok())
-        throw TFtpError("Data connection: " + CertificateRefusal(s, data.Connection.Tls().PeerSha256()));
+        throw TFtpError("Data connection: " + CertificateRefusal(s, data.Connection->PeerSha256()));
 }
 
 void TFtpClient::SendLine(const std::string& command) {
@@ -129,16 +147,16 @@ void TFtpClient::SendLine(const std::string& command) {
     if (!SafeForCommand(command))
         Fail("A line break in a name or folder cannot be sent to the server.");
     const std::string line = command + "\r\n";
-    const net::TNetStatus s = control_.SendAll(line.data(), line.size(), Timeouts.ReplyMs);
+    const net::TNetStatus s = control_->SendAll(line.data(), line.size(), Limit(Timeouts.ReplyMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        Fail("Write timed out: the server took no command for " + DurationText(Timeouts.ReplyMs) + ".");
+        Fail(TimedOut("Write timed out: the server took no command for " + DurationText(Timeouts.ReplyMs) + "."));
     if (!s.ok())
         Fail(s.Text);
 }
 
 ftp::TFtpReply TFtpClient::ReadReply(std::initializer_list<int> accepted) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(Timeouts.ReplyMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(Limit(Timeouts.ReplyMs));
     ftp::TFtpReply reply;
     std::string error;
     char buf[4096];
@@ -150,10 +168,10 @@ ftp::TFtpReply TFtpClient::ReadReply(std::initializer_list<int> accepted) {
             Fail(error);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         size_t got = 0;
-        const net::TNetStatus s = left > 0 ? control_.Receive(buf, sizeof buf, got, static_cast<int>(left))
+        const net::TNetStatus s = left > 0 ? control_->Receive(buf, sizeof buf, got, static_cast<int>(left))
                                            : net::TNetStatus{net::TNetStatus::TimedOut, 0, {}};
         if (s.Kind == net::TNetStatus::TimedOut)
-            Fail("Read timed out: no reply from the server within " + DurationText(Timeouts.ReplyMs) + ".");
+            Fail(TimedOut("Read timed out: no reply from the server within " + DurationText(Timeouts.ReplyMs) + "."));
         if (s.Kind == net::TNetStatus::Closed)
             Fail("Connection closed by the server.");
         if (!s.ok())
@@ -184,21 +202,27 @@ std::string TFtpClient::PrintWorkingDir() {
 
 // Passive: asks for the server's address now and connects after the transfer command has
 // gone out. Active: listens and announces the address with PORT.
+// Passive: the data connection goes to the control connection's peer with the port the 227
+// names; the address in it is not used (a server behind NAT names one nobody can reach, and a
+// hostile one could name any host to receive the page). Active: only the control connection's
+// peer may connect.
 void TFtpClient::OpenData(TDataChannel& data) {
+    data.Connection = Streams();
     if (Passive) {
         const ftp::TFtpReply reply = SendCmd("PASV", {227});
-        if (!ftp::ParsePasvAddress(reply.FirstLine(), data.PassiveTarget))
+        net::TIpv4Endpoint named;
+        if (!ftp::ParsePasvAddress(reply.FirstLine(), named))
             Fail("Malformed PASV reply: " + reply.Text());
+        data.PassiveTarget = controlPeer_;
+        data.PassiveTarget.Port = named.Port;
         return;
     }
     net::TIpv4Endpoint local;
-    net::TNetStatus s = control_.LocalEndpoint(local);
+    net::TNetStatus s = control_->LocalEndpoint(local);
     if (s.ok()) {
         local.Port = 0;
-        s = data.Listener.Listen(local);
+        s = data.Connection->Listen(local, local);
     }
-    if (s.ok())
-        s = data.Listener.LocalEndpoint(local);
     if (!s.ok())
         Fail(s.Text);
     SendCmd("PORT " + ftp::FormatPortArgument(local), {200});
@@ -211,27 +235,24 @@ void TFtpClient::FinishTransfer() {
         Fail("Transfer aborted by the server: " + reply.Text());
 }
 
-namespace {
-
-void ConnectPassive(ftp::TFtpStream& data, const net::TIpv4Endpoint& to, int timeoutMs) {
-    const net::TNetStatus s = data.Tcp().Connect(to, timeoutMs);
+void TFtpClient::ConnectPassive(TDataChannel& data) {
+    const net::TIpv4Endpoint& to = data.PassiveTarget;
+    const net::TNetStatus s = data.Connection->Connect(to, Limit(Timeouts.DataMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        throw TFtpError("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) + " not opened within " +
-                        DurationText(timeoutMs) + ".");
+        throw TFtpError(TimedOut("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) +
+                                 " not opened within " + DurationText(Timeouts.DataMs) + "."));
     if (!s.ok())
         throw TFtpError("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) + ": " + s.Text);
 }
 
-void AcceptActive(net::TTcpListener& l, ftp::TFtpStream& data, int timeoutMs) {
-    const net::TNetStatus s = l.Accept(data.Tcp(), timeoutMs);
+void TFtpClient::AcceptActive(TDataChannel& data) {
+    const net::TNetStatus s = data.Connection->AcceptFrom(controlPeer_, Limit(Timeouts.DataMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        throw TFtpError("The server did not open the data connection within " + DurationText(timeoutMs) + ".");
+        throw TFtpError(TimedOut("The server did not open the data connection within " +
+                                 DurationText(Timeouts.DataMs) + "."));
     if (!s.ok())
         throw TFtpError("Data connection: " + s.Text);
-    l.Close();
 }
-
-} // namespace
 
 void TFtpClient::Put(const std::string& localFile, const std::string& remoteName) {
     ftp::TSharedReadFile file;
@@ -243,11 +264,11 @@ void TFtpClient::Put(const std::string& localFile, const std::string& remoteName
     try {
         if (Passive) {
             SendLine(command);
-            ConnectPassive(data.Connection, data.PassiveTarget, Timeouts.DataMs);
+            ConnectPassive(data);
             ReadReply({110, 125, 150});
         } else {
             SendCmd(command, {125, 150});
-            AcceptActive(data.Listener, data.Connection, Timeouts.DataMs);
+            AcceptActive(data);
         }
         SecureData(data);
         std::vector<char> buf(64 * 1024);
@@ -255,10 +276,10 @@ void TFtpClient::Put(const std::string& localFile, const std::string& remoteName
             const size_t n = file.Read(buf.data(), buf.size());
             if (n == 0)
                 break;
-            const net::TNetStatus s = data.Connection.SendAll(buf.data(), n, Timeouts.DataMs);
+            const net::TNetStatus s = data.Connection->SendAll(buf.data(), n, Limit(Timeouts.DataMs));
             if (s.Kind == net::TNetStatus::TimedOut)
-                throw TFtpError("Data transfer stalled: the server took no data for " + DurationText(Timeouts.DataMs) +
-                                ".");
+                throw TFtpError(TimedOut("Data transfer stalled: the server took no data for " +
+                                         DurationText(Timeouts.DataMs) + "."));
             if (!s.ok())
                 throw TFtpError("Data transfer failed: " + s.Text);
         }
@@ -271,7 +292,7 @@ void TFtpClient::Put(const std::string& localFile, const std::string& remoteName
         Disconnect();
         throw;
     }
-    data.Connection.Close();
+    data.Connection->Close(Limit(1000));
     FinishTransfer();
 }
 
@@ -281,22 +302,22 @@ std::string TFtpClient::List() {
     std::string listing;
     try {
         if (Passive) {
-            ConnectPassive(data.Connection, data.PassiveTarget, Timeouts.DataMs);
+            ConnectPassive(data);
             SendCmd("LIST", {125, 150, 154});
         } else {
             SendCmd("LIST", {125, 150, 154});
-            AcceptActive(data.Listener, data.Connection, Timeouts.DataMs);
+            AcceptActive(data);
         }
         SecureData(data);
         char buf[16 * 1024];
         for (;;) {
             size_t got = 0;
-            const net::TNetStatus s = data.Connection.Receive(buf, sizeof buf, got, Timeouts.DataMs);
+            const net::TNetStatus s = data.Connection->Receive(buf, sizeof buf, got, Limit(Timeouts.DataMs));
             if (s.Kind == net::TNetStatus::Closed)
                 break;
             if (s.Kind == net::TNetStatus::TimedOut)
-                throw TFtpError("Data transfer stalled: no data from the server for " + DurationText(Timeouts.DataMs) +
-                                ".");
+                throw TFtpError(TimedOut("Data transfer stalled: no data from the server for " +
+                                         DurationText(Timeouts.DataMs) + "."));
             if (!s.ok())
                 throw TFtpError("Data transfer failed: " + s.Text);
             if (listing.size() + got > MaxListingBytes)
@@ -309,7 +330,7 @@ std::string TFtpClient::List() {
         Disconnect();
         throw;
     }
-    data.Connection.Close();
+    data.Connection->Close(Limit(1000));
     FinishTransfer();
     return listing;
 }

@@ -6,9 +6,11 @@
 #pragma once
 #include "delivery/ftp/FtpReply.h"
 #include "delivery/ftp/FtpStream.h"
+#include "platform/Deadline.h"
 #include "platform/Tcp.h"
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -18,6 +20,8 @@ struct TFtpTimeouts {
     int ConnectMs = 10000;  // opening the control connection ("Connect timed out.")
     int ReplyMs = 30000;    // from sending a command to the end of its reply
     int DataMs = 30000;     // opening a data connection, and each send or receive on it
+    // The bound of one whole upload: connect, then everything else.
+    int UploadMs() const { return ConnectMs + ReplyMs; }
 };
 
 // The bounds new clients start with. Tests shorten them; the program keeps the defaults.
@@ -49,8 +53,15 @@ public:
     // SHA-256 of the one certificate trusted for this server; empty: the system's trust store.
     std::string TrustedSha256;
     TFtpTimeouts Timeouts = DefaultFtpTimeouts();
+    // The connections' maker; tests and the fuzzer hand in a peer of their own.
+    ftp::TFtpStreamMaker Streams = ftp::SocketStreams();
 
-    bool Connected() const noexcept { return control_.IsOpen(); }
+    // One bound for everything from now on (an upload's whole exchange): every wait takes the
+    // smaller of its own limit and what is left of it. Without one, each wait has its own limit.
+    void SetDeadline(int totalMs);
+    void ClearDeadline() noexcept { deadline_ = {}; }
+
+    bool Connected() const noexcept { return control_ && control_->IsOpen(); }
 
     // Opens the control connection and logs in: greeting 220, with TLS "AUTH TLS" (234), the
     // handshake, "PBSZ 0" (200) and "PROT P" (200); then "USER" (230, or 331 and then
@@ -84,8 +95,15 @@ private:
     void StartTls();
     void SecureData(TDataChannel& data);
     [[noreturn]] void Fail(const std::string& message);
+    int Limit(int waitMs) const noexcept { return deadline_.Cap(waitMs); }
+    std::string TimedOut(const std::string& waitText) const;
+    void ConnectPassive(TDataChannel& data);
+    void AcceptActive(TDataChannel& data);
 
-    ftp::TFtpStream control_;
+    std::unique_ptr<ftp::IFtpStream> control_;
+    net::TIpv4Endpoint controlPeer_;
+    net::TDeadline deadline_;
+    int deadlineMs_ = 0;
     ftp::TFtpReplyReader reader_;
 };
 

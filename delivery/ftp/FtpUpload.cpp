@@ -64,6 +64,9 @@ TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept {
         if (!FtpClientOf(work))
             PrepareUpload(work, config);
         const std::shared_ptr<TFtpClient> client = FtpClientOf(work);
+        // One bound for the whole upload: a server that trickles its replies or takes the page
+        // a byte at a time holds the render (and a shutdown waiting for it) no longer.
+        client->SetDeadline(client->Timeouts.UploadMs());
         try {
             client->Connect();
         } catch (const std::exception& e) {

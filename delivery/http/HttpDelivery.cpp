@@ -1,7 +1,9 @@
 // The HTTP(S) target.
 #include "delivery/http/HttpDelivery.h"
+#include "delivery/SecretMask.h"
 #include "delivery/http/HttpStatus.h"
 #include "delivery/http/HttpUrl.h"
+#include "platform/Deadline.h"
 #include "platform/Http.h"
 #include <cctype>
 #include <exception>
@@ -23,68 +25,46 @@ std::string LowerExtension(const std::string& file) {
     return ext;
 }
 
-std::string Base64(std::string_view bytes) {
-    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            n |= static_cast<uint8_t>(bytes[i + 2]);
-        out += table[(n >> 18) & 63];
-        out += table[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? table[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? table[n & 63] : '=';
-    }
-    return out;
-}
-
-// A server may echo what it was sent; a status text never shows the password.
-std::string WithoutPassword(std::string text, const std::string& password) {
-    if (password.size() < 3)
-        return text;
-    for (size_t at = text.find(password); at != std::string::npos; at = text.find(password, at))
-        text.replace(at, password.size(), "***");
-    return text;
-}
-
 bool IsRedirect(int code) { return code == 301 || code == 302 || code == 303 || code == 307 || code == 308; }
 
 class TExchange {
 public:
-    TExchange(const TWorkConfig& config, std::string_view page, const THttpLimits& limits)
-        : config_(config), page_(page), limits_(limits) {}
+    TExchange(const TWorkConfig& config, std::string_view page, const THttpLimits& limits, const THttpExchange& exchange)
+        : config_(config), page_(page), limits_(limits), exchange_(exchange) {}
 
     TDeliveryResult Run(std::string_view url);
 
 private:
-    TDeliveryResult Fail(const std::string& text) const {
-        return {false, WithoutPassword(text, config_.HTTP.Password)};
-    }
+    TDeliveryResult Fail(const std::string& text) const { return {false, text}; }
     net::THttpRequest Request(const TUrlParts& to, bool withCredentials) const;
+    std::string TimeUp() const {
+        return "No answer from the server within " + std::to_string((limits_.ConnectMs + limits_.RestMs + 999) / 1000) +
+               " s.";
+    }
 
     const TWorkConfig& config_;
     std::string_view page_;
     const THttpLimits& limits_;
+    const THttpExchange& exchange_;
     std::string method_;
     bool body_ = false;
     std::string pinned_;
+    std::string contentType_;
+    net::TDeadline deadline_;
 };
 
 net::THttpRequest TExchange::Request(const TUrlParts& to, bool withCredentials) const {
     net::THttpRequest r;
     r.Method = method_;
     r.Url = JoinUrl(to);
-    r.ConnectMs = limits_.ConnectMs;
-    r.RestMs = limits_.RestMs;
+    // What is left of the delivery's one bound, split as the seam takes it.
+    r.ConnectMs = deadline_.Cap(limits_.ConnectMs);
+    r.RestMs = deadline_.MsLeft() - r.ConnectMs;
     r.TrustedSha256 = pinned_;
     r.HasBody = body_;
     if (body_) {
         r.Body = page_;
-        r.Headers.emplace_back("Content-Type", config_.HTTP.ContentType.empty()
-                                                   ? DefaultContentType(config_.FileOut, config_.CodePage)
-                                                   : config_.HTTP.ContentType);
+        r.Headers.emplace_back("Content-Type", contentType_);
     }
     if (withCredentials && !config_.HTTP.Login.empty())
         r.Headers.emplace_back("Authorization", "Basic " + Base64(config_.HTTP.Login + ":" + config_.HTTP.Password));
@@ -92,19 +72,26 @@ net::THttpRequest TExchange::Request(const TUrlParts& to, bool withCredentials) 
 }
 
 TDeliveryResult TExchange::Run(std::string_view url) {
+    deadline_ = net::TDeadline::In(static_cast<int64_t>(limits_.ConnectMs) + limits_.RestMs);
     const uint8_t method = config_.HTTP.Method < HttpMethodCount ? config_.HTTP.Method : uint8_t{hmGET};
     method_ = HttpMethodNames[method];
     body_ = method != hmGET;
     if (!config_.HTTP.CertSHA256.empty() && !NormaliseFingerprint(config_.HTTP.CertSHA256, pinned_))
         return Fail("The trusted certificate's SHA-256 fingerprint must be 64 hexadecimal digits.");
+    contentType_ = config_.HTTP.ContentType.empty() ? DefaultContentType(config_.FileOut, config_.CodePage)
+                                                    : config_.HTTP.ContentType;
+    if (body_ && !SafeHeaderValue(contentType_))
+        return Fail("The content type may not hold a line break or a control character.");
     TUrlParts first, at;
     if (!SplitUrl(CleanUrl(url), first))
         return Fail("The address must begin with http:// or https:// and name a host.");
     at = first;
     for (int hop = 0;; ++hop) {
-        const net::THttpResponse reply = net::HttpExchange(Request(at, SameOrigin(at, first)));
+        if (deadline_.MsLeft() <= 0)
+            return Fail(TimeUp());
+        const net::THttpResponse reply = exchange_(Request(at, SameOrigin(at, first)));
         if (!reply.Answered)
-            return Fail(reply.Error.empty() ? "No answer from the server." : reply.Error);
+            return Fail(deadline_.Passed() ? TimeUp() : reply.Error.empty() ? "No answer from the server." : reply.Error);
         THttpStatus status;
         if (!ParseStatusLine(reply.StatusLine, status))
             return Fail("The server's answer is no HTTP status line.");
@@ -117,6 +104,9 @@ TDeliveryResult TExchange::Run(std::string_view url) {
         TUrlParts next;
         if (!ResolveLocation(at, reply.Location, next))
             return Fail(status.Line + " (to an address that is no http:// or https:// URL)");
+        // A secured exchange stays secured: the page and anything else would leave in clear.
+        if (at.Scheme == "https" && next.Scheme != "https")
+            return Fail(status.Line + " (refused: the redirect leaves https for " + next.Scheme + ")");
         // As browsers do: 303 asks for a GET, and so do 301 and 302 after a POST.
         if (status.Code == 303 || (method_ == "POST" && (status.Code == 301 || status.Code == 302))) {
             method_ = "GET";
@@ -148,9 +138,9 @@ std::string DefaultContentType(const std::string& fileOut, uint8_t codePage) {
 }
 
 TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::string_view page,
-                         const THttpLimits& limits) noexcept {
+                         const THttpLimits& limits, const THttpExchange& exchange) noexcept {
     try {
-        return TExchange(config, page, limits).Run(url);
+        return TExchange(config, page, limits, exchange).Run(url);
     } catch (const std::exception& e) {
         return {false, e.what()};
     } catch (...) {
@@ -160,6 +150,10 @@ TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::s
 
 TDeliveryResult THttpDelivery::Deliver(TWorkData&, const TWorkConfig& config, const TDeliveryPage& page) noexcept {
     try {
+        // Checked before the tags are filled in: a value may never pick the host (the editor
+        // refuses such a URL too; this covers a settings file written by hand).
+        if (!TagFreeOrigin(config.HTTP.URL))
+            return {false, "A tag in the address's scheme, host or port is not allowed."};
         const std::string url = page.ExpandUrl ? page.ExpandUrl(config.HTTP.URL) : config.HTTP.URL;
         return SendHttp(config, url, page.Bytes, Limits);
     } catch (...) {

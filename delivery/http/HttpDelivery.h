@@ -5,6 +5,8 @@
 #pragma once
 #include "config/TargetChecks.h"  // NormaliseFingerprint
 #include "delivery/Delivery.h"
+#include "platform/Http.h"
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,9 +21,14 @@ struct THttpLimits {
 // "text/html; charset=utf-8" and the like, from the output file's extension and the code page.
 std::string DefaultContentType(const std::string& fileOut, uint8_t codePage);
 
-// One delivery: `url` is the work's URL with its tags expanded. Never throws.
+// One exchange with a server; the program's is the platform's (WinHTTP or libcurl), the fuzzer
+// hands in a hostile server of its own.
+using THttpExchange = std::function<net::THttpResponse(const net::THttpRequest&)>;
+
+// One delivery: `url` is the work's URL with its tags expanded. The whole delivery, redirects
+// included, ends within limits.ConnectMs + limits.RestMs. Never throws.
 TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::string_view page,
-                         const THttpLimits& limits) noexcept;
+                         const THttpLimits& limits, const THttpExchange& exchange = net::HttpExchange) noexcept;
 
 class THttpDelivery final : public IDelivery {
 public:

@@ -1,5 +1,6 @@
 // The TCP and UDP text targets.
 #include "delivery/text/TextDelivery.h"
+#include "platform/Deadline.h"
 #include "platform/NameLookup.h"
 #include "platform/Tcp.h"
 #include "platform/Udp.h"
@@ -77,12 +78,20 @@ TDeliveryResult SendUdpLines(const TTextUse& to, std::string_view page, const TT
         if (!s.ok())
             return Failure(to, s, "Name lookup timed out.");
         peer.Port = to.Port;
+        // Every line is measured before the first leaves: a device gets the whole page or none.
+        const std::vector<std::string_view> lines = SplitPageLines(page);
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].size() > MaxDatagramBytes)
+                return {false, Peer(to) + ": line " + std::to_string(i + 1) + " is " + std::to_string(lines[i].size()) +
+                                   " bytes long; a datagram holds at most " + std::to_string(MaxDatagramBytes) +
+                                   ". Nothing was sent."};
         net::TUdpSocket socket;
         s = socket.Open();
         if (!s.ok())
             return Failure(to, s, "");
-        for (const std::string_view line : SplitPageLines(page)) {
-            s = socket.SendTo(peer, line.data(), line.size(), limits.SendMs);
+        const net::TDeadline deadline = net::TDeadline::In(limits.SendMs);
+        for (const std::string_view line : lines) {
+            s = socket.SendTo(peer, line.data(), line.size(), deadline.MsLeft());
             if (!s.ok())
                 return Failure(to, s, "Send timed out.");
         }

@@ -10,8 +10,11 @@ namespace kw {
 
 struct TTextTimeouts {
     int ConnectMs = 10000;  // name lookup and connect
-    int SendMs = 30000;     // each wait for the peer to take more data
+    int SendMs = 30000;     // sending the whole page
 };
+
+// The largest UDP payload over IPv4 (65,535 less the IP and UDP headers).
+inline constexpr size_t MaxDatagramBytes = 65507;
 
 // The lines of a page, each with its own line end (CR LF, LF or a lone CR) as the page has it;
 // a last line without one as it stands. An empty page has no lines.

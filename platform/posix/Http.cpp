@@ -23,6 +23,8 @@ struct TExchange {
     const THttpRequest* Request = nullptr;
     THttpResponse Response;
     bool CertificateRefused = false;
+    bool HeadersDone = false;   // the final status and its headers are in: nothing more is read
+    size_t HeaderBytes = 0;
 };
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -45,6 +47,19 @@ std::string_view TrimLine(std::string_view line) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto& x = *static_cast<TExchange*>(user);
     const std::string_view line(data, size * count);
+    x.HeaderBytes += line.size();
+    if (x.HeaderBytes > MaxResponseHeadBytes)
+        return 0;  // a head without end: the exchange stops here
+    // The blank line after a final status ends what we need; the body is never read.
+    if (TrimLine(line).empty() && x.Response.Answered) {
+        const size_t code = x.Response.StatusLine.find(' ');
+        const bool interim = code != std::string::npos && code + 1 < x.Response.StatusLine.size() &&
+                             x.Response.StatusLine[code + 1] == '1';
+        if (!interim) {
+            x.HeadersDone = true;
+            return 0;
+        }
+    }
     // The last status line counts: an interim "100 Continue" comes before the real one.
     if (StartsWithNoCase(line, "HTTP/")) {
         x.Response.Answered = true;
@@ -56,7 +71,11 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     return size * count;
 }
 
-size_t DropBody(char*, size_t size, size_t count, void*) { return size * count; }
+// Reached only when the head ended without the blank line being seen apart (it never is read).
+size_t DropBody(char*, size_t, size_t, void* user) {
+    static_cast<TExchange*>(user)->HeadersDone = true;
+    return 0;
+}
 
 // The leaf certificate decides alone: it must have the trusted fingerprint; the chain above it
 // and the name in it are not looked at.
@@ -115,6 +134,7 @@ THttpResponse HttpExchange(const THttpRequest& request) {
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
     curl_easy_setopt(c, CURLOPT_URL, request.Url.c_str());
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_PROXY, "");  // no proxy from the environment: tests talk to 127.0.0.1
@@ -124,6 +144,7 @@ THttpResponse HttpExchange(const THttpRequest& request) {
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &x);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, DropBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &x);
     if (request.HasBody) {
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.Body.size()));
         curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.Body.data());
@@ -144,6 +165,8 @@ THttpResponse HttpExchange(const THttpRequest& request) {
     }
 
     const CURLcode rc = curl_easy_perform(c);
+    if (x.HeadersDone)
+        return x.Response;  // stopped on purpose after the head
     if (rc != CURLE_OK) {
         x.Response.Answered = false;
         x.Response.Error = x.CertificateRefused ? "The server's certificate does not have the trusted fingerprint."

@@ -119,6 +119,15 @@ TNetStatus LocalAddress(intptr_t handle, TIpv4Endpoint& out) {
     return {};
 }
 
+TNetStatus PeerAddress(intptr_t handle, TIpv4Endpoint& out) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (getpeername(static_cast<int>(handle), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return LastFailure();
+    out = FromSockaddr(a);
+    return {};
+}
+
 TNetStatus ConnectTo(const TIpv4Endpoint& to, int timeoutMs, intptr_t& handle) {
     const int fd = NewSocket();
     if (fd < 0)
@@ -157,6 +166,8 @@ TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs)
         return Failure(EBADF);
     const int fd = static_cast<int>(handle_);
     const char* p = static_cast<const char*>(data);
+    // One limit for the whole call: a peer that takes a few bytes now and then cannot stretch it.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     while (size > 0) {
         const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
         if (n > 0) {
@@ -168,7 +179,10 @@ TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return LastFailure();
-        TNetStatus s = WaitReady(fd, POLLOUT, timeoutMs);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return {TNetStatus::TimedOut, 0, {}};
+        TNetStatus s = WaitReady(fd, POLLOUT, static_cast<int>(left));
         if (!s.ok())
             return s;
     }
@@ -221,13 +235,17 @@ TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
     return {};
 }
 
-TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs) {
+TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs, TIpv4Endpoint* peer) {
     if (!IsOpen())
         return Failure(EBADF);
     const int fd = static_cast<int>(handle_);
     for (;;) {
-        const int c = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const int c = ::accept4(fd, reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (c >= 0) {
+            if (peer)
+                *peer = FromSockaddr(from);
             out = TTcpConnection();
             out.handle_ = c;
             return {};

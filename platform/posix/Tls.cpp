@@ -201,6 +201,7 @@ TNetStatus TTlsStream::Handshake(TTcpConnection&& tcp, const TTlsPeerCheck& chec
     if (pinned.empty()) {
         SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
         SSL_set1_host(ssl, check.ServerName.c_str());
+        SSL_set_purpose(ssl, X509_PURPOSE_SSL_SERVER);  // a certificate meant for a TLS server
         SSL_set_app_data(ssl, &impl_->PeerSha256);
         SSL_set_verify(ssl, SSL_VERIFY_PEER, KeepPeerFingerprint);
     } else {
@@ -243,9 +244,9 @@ TNetStatus TTlsStream::SendAll(const void* data, size_t size, int timeoutMs) {
     if (!IsOpen())
         return sock::NotOpen();
     const char* p = static_cast<const char*>(data);
-    // The limit is for each wait for the peer, as on the TCP seam.
+    // One limit for the whole call, as on the TCP seam.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     while (size > 0) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
         const int chunk = size > (1u << 30) ? (1 << 30) : static_cast<int>(size);
         const int n = SSL_write(impl_->Ssl, p, chunk);
         if (n > 0) {

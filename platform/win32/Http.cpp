@@ -4,11 +4,13 @@
 // check runs when the connection is up and before anything of the request is sent.
 #include "platform/Http.h"
 #include "platform/Sha256.h"
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 #include <windows.h>
 #include <wincrypt.h>
 #include <winhttp.h>
@@ -70,10 +72,72 @@ public:
             WinHttpCloseHandle(h_);
         h_ = nullptr;
     }
-    void Forget() { h_ = nullptr; }
 
 private:
     HINTERNET h_;
+};
+
+// The request handles the worker is using, so the caller can close them when the delivery's
+// time is up: closing a request ends the call that waits on it, and so the worker thread.
+class TCancel {
+public:
+    // False when the exchange was given up already: the handle is not to be used.
+    bool Publish(HINTERNET h) {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (cancelled_)
+            return false;
+        open_.push_back(h);
+        return true;
+    }
+    // Before the worker closes its handle; false when the caller closed it already.
+    bool Withdraw(HINTERNET h) {
+        std::lock_guard<std::mutex> lock(lock_);
+        open_.erase(std::remove(open_.begin(), open_.end(), h), open_.end());
+        return !cancelled_;
+    }
+    void CancelNow() {
+        std::lock_guard<std::mutex> lock(lock_);
+        cancelled_ = true;
+        for (const HINTERNET h : open_)
+            WinHttpCloseHandle(h);
+        open_.clear();
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<HINTERNET> open_;
+    bool cancelled_ = false;
+};
+
+// A request handle the caller may close from its thread (TCancel); closed here otherwise.
+class TRequest {
+public:
+    TRequest(HINTERNET h, TCancel& cancel) : h_(h), cancel_(cancel) {
+        if (h_ && !cancel_.Publish(h_)) {
+            WinHttpCloseHandle(h_);
+            h_ = nullptr;
+        }
+    }
+    ~TRequest() { Close(); }
+    TRequest(const TRequest&) = delete;
+    TRequest& operator=(const TRequest&) = delete;
+    HINTERNET get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void Close() {
+        if (h_ && cancel_.Withdraw(h_))
+            WinHttpCloseHandle(h_);
+        h_ = nullptr;
+    }
+    // The status callback closed it (a refused certificate).
+    void Forget() {
+        if (h_)
+            cancel_.Withdraw(h_);
+        h_ = nullptr;
+    }
+
+private:
+    HINTERNET h_;
+    TCancel& cancel_;
 };
 
 // The pinned check, run by WinHTTP on this thread when the request is about to be sent.
@@ -82,16 +146,22 @@ struct TPinning {
     bool Refused = false;
 };
 
-bool ServerCertificateIs(HINTERNET request, const std::string& expected) {
+// What a request's connection shows of the server's certificate against the trusted one.
+enum class TShownCertificate { Same, Other, None };
+
+TShownCertificate ShownCertificate(HINTERNET request, const std::string& expected) {
     PCCERT_CONTEXT cert = nullptr;
     DWORD size = sizeof cert;
-    bool same = false;
-    if (WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size) && cert) {
-        same = Sha256Hex(std::string_view(reinterpret_cast<const char*>(cert->pbCertEncoded), cert->cbCertEncoded)) ==
-               expected;
-        CertFreeCertificateContext(cert);
-    }
-    return same;
+    if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size) || !cert)
+        return TShownCertificate::None;
+    const bool same = Sha256Hex(std::string_view(reinterpret_cast<const char*>(cert->pbCertEncoded),
+                                                 cert->cbCertEncoded)) == expected;
+    CertFreeCertificateContext(cert);
+    return same ? TShownCertificate::Same : TShownCertificate::Other;
+}
+
+bool ServerCertificateIs(HINTERNET request, const std::string& expected) {
+    return ShownCertificate(request, expected) == TShownCertificate::Same;
 }
 
 void IgnoreCertificateErrors(HINTERNET request) {
@@ -103,17 +173,17 @@ void IgnoreCertificateErrors(HINTERNET request) {
 // Windows shows the certificate of a refused handshake; Wine does not. There a HEAD of "/"
 // without credentials or body, with the system's check off, shows it: nothing the work sends
 // leaves before the certificate was compared.
-bool ProbedCertificateIs(HINTERNET connection, const THttpRequest& request, const std::string& expected) {
-    const HINTERNET probe = WinHttpOpenRequest(connection, L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER,
-                                               WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
+bool ProbedCertificateIs(HINTERNET connection, const THttpRequest& request, const std::string& expected,
+                         TCancel& cancel) {
+    TRequest probe(WinHttpOpenRequest(connection, L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE),
+                   cancel);
     if (!probe)
         return false;
-    WinHttpSetTimeouts(probe, request.ConnectMs, request.ConnectMs, request.RestMs, request.RestMs);
-    IgnoreCertificateErrors(probe);
-    const bool same = WinHttpSendRequest(probe, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-                      ServerCertificateIs(probe, expected);
-    WinHttpCloseHandle(probe);
-    return same;
+    WinHttpSetTimeouts(probe.get(), request.ConnectMs, request.ConnectMs, request.RestMs, request.RestMs);
+    IgnoreCertificateErrors(probe.get());
+    return WinHttpSendRequest(probe.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+           ServerCertificateIs(probe.get(), expected);
 }
 
 // Runs when a connection is up and the request is about to leave: a certificate other than the
@@ -122,12 +192,8 @@ void CALLBACK OnStatus(HINTERNET request, DWORD_PTR context, DWORD status, LPVOI
     auto* pin = reinterpret_cast<TPinning*>(context);
     if (status != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || !pin || pin->Expected.empty())
         return;
-    PCCERT_CONTEXT cert = nullptr;
-    DWORD size = sizeof cert;
-    // No certificate yet: the system's check is still to come (the first attempt).
-    if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size) || !cert)
-        return;
-    CertFreeCertificateContext(cert);
+    // A certificate that cannot be read now cannot be checked: the request does not leave
+    // (credentials and body would go out before the check after the response could refuse).
     if (!ServerCertificateIs(request, pin->Expected)) {
         pin->Refused = true;
         WinHttpCloseHandle(request);  // cancels the send: nothing of the request leaves
@@ -147,7 +213,17 @@ std::wstring QueryText(HINTERNET request, DWORD what) {
     return text;
 }
 
-THttpResponse Exchange(const THttpRequest& request) {
+// TLS 1.2 or newer. Systems that do not know TLS 1.3's flag refuse it: then TLS 1.2 alone.
+void SetProtocolFloor(HINTERNET session) {
+    constexpr DWORD Tls13 = 0x00002000;  // WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3, absent from older headers
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | Tls13;
+    if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+        protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+        WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+    }
+}
+
+THttpResponse Exchange(const THttpRequest& request, TCancel& cancel) {
     THttpResponse out;
     const auto fail = [&](DWORD error) {
         out.Answered = false;
@@ -172,13 +248,20 @@ THttpResponse Exchange(const THttpRequest& request) {
     if (!session)
         return fail(GetLastError());
     WinHttpSetTimeouts(session.get(), request.ConnectMs, request.ConnectMs, request.RestMs, request.RestMs);
+    SetProtocolFloor(session.get());
     const THandle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection)
         return fail(GetLastError());
-    THandle req(WinHttpOpenRequest(connection.get(), Wide(request.Method).c_str(), path.c_str(), nullptr,
-                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
+    TRequest req(WinHttpOpenRequest(connection.get(), Wide(request.Method).c_str(), path.c_str(), nullptr,
+                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0),
+                 cancel);
     if (!req)
         return fail(GetLastError());
+    // The head alone is read, and no more of it than this.
+    DWORD maxHead = static_cast<DWORD>(MaxResponseHeadBytes);
+    WinHttpSetOption(req.get(), WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &maxHead, sizeof maxHead);
+    DWORD headWait = static_cast<DWORD>(request.RestMs);
+    WinHttpSetOption(req.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headWait, sizeof headWait);
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(req.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
 
@@ -214,7 +297,11 @@ THttpResponse Exchange(const THttpRequest& request) {
     // Windows reports a refused certificate as a secure failure; Wine as a channel error.
     const bool certificateRefused = sendError == ERROR_WINHTTP_SECURE_FAILURE || sendError == ERROR_WINHTTP_SECURE_CHANNEL_ERROR;
     if (certificateRefused && secure && !pin.Expected.empty()) {
-        if (!ServerCertificateIs(req.get(), pin.Expected) && !ProbedCertificateIs(connection.get(), request, pin.Expected))
+        // A certificate the refused handshake showed decides; only where none was shown (Wine)
+        // does a bare HEAD read it, so a server that showed another one gets nothing at all.
+        const TShownCertificate shown = ShownCertificate(req.get(), pin.Expected);
+        if (shown == TShownCertificate::Other ||
+            (shown == TShownCertificate::None && !ProbedCertificateIs(connection.get(), request, pin.Expected, cancel)))
             return refused();
         IgnoreCertificateErrors(req.get());
         sent = send();
@@ -250,7 +337,8 @@ THttpResponse Exchange(const THttpRequest& request) {
 
 // WinHTTP's limits apply to each step, and not every WinHTTP keeps them (Wine's waits for a
 // silent server's answer for ever): the exchange runs on a thread of its own and the caller
-// waits for it no longer than both limits together. An exchange given up ends by itself later.
+// waits for it no longer than both limits together. Then it closes the request the worker
+// waits on, which ends the worker's call, and gives the worker a second to be gone.
 THttpResponse HttpExchange(const THttpRequest& request) {
     struct TShared {
         THttpRequest Request;
@@ -259,6 +347,7 @@ THttpResponse HttpExchange(const THttpRequest& request) {
         std::condition_variable Done;
         bool Finished = false;
         THttpResponse Response;
+        TCancel Cancel;
     };
     const int limitMs = request.ConnectMs + request.RestMs;
     try {
@@ -269,7 +358,7 @@ THttpResponse HttpExchange(const THttpRequest& request) {
         std::thread([shared] {
             THttpResponse response;
             try {
-                response = Exchange(shared->Request);
+                response = Exchange(shared->Request, shared->Cancel);
             } catch (...) {
                 response.Error = "The HTTP request failed.";
             }
@@ -281,6 +370,10 @@ THttpResponse HttpExchange(const THttpRequest& request) {
         std::unique_lock<std::mutex> lock(shared->Lock);
         if (shared->Done.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return shared->Finished; }))
             return shared->Response;
+        lock.unlock();
+        shared->Cancel.CancelNow();
+        lock.lock();
+        shared->Done.wait_for(lock, std::chrono::seconds(1), [&] { return shared->Finished; });
     } catch (const std::exception& e) {
         THttpResponse failed;
         failed.Error = e.what();

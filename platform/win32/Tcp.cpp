@@ -139,6 +139,15 @@ TNetStatus LocalAddress(intptr_t handle, TIpv4Endpoint& out) {
     return {};
 }
 
+TNetStatus PeerAddress(intptr_t handle, TIpv4Endpoint& out) {
+    sockaddr_in a{};
+    int len = SockaddrLen();
+    if (getpeername(AsSocket(handle), reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return LastFailure();
+    out = FromSockaddr(a);
+    return {};
+}
+
 TNetStatus ConnectTo(const TIpv4Endpoint& to, int timeoutMs, intptr_t& handle) {
     const SOCKET s = NewSocket();
     if (s == INVALID_SOCKET)
@@ -177,6 +186,8 @@ TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs)
         return Failure(WSAENOTSOCK);
     const SOCKET s = AsSocket(handle_);
     const char* p = static_cast<const char*>(data);
+    // One limit for the whole call: a peer that takes a few bytes now and then cannot stretch it.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     while (size > 0) {
         const int chunk = size > (1u << 30) ? (1 << 30) : static_cast<int>(size);
         const int n = send(s, p, chunk, 0);
@@ -187,7 +198,10 @@ TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs)
         }
         if (n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK)
             return LastFailure();
-        TNetStatus st = WaitReady(s, TWaitFor::Write, timeoutMs);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return {TNetStatus::TimedOut, 0, {}};
+        TNetStatus st = WaitReady(s, TWaitFor::Write, static_cast<int>(left));
         if (!st.ok())
             return st;
     }
@@ -239,13 +253,17 @@ TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
     return {};
 }
 
-TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs) {
+TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs, TIpv4Endpoint* peer) {
     if (!IsOpen())
         return Failure(WSAENOTSOCK);
     const SOCKET s = AsSocket(handle_);
     for (;;) {
-        const SOCKET c = accept(s, nullptr, nullptr);
+        sockaddr_in from{};
+        int len = sizeof from;
+        const SOCKET c = accept(s, reinterpret_cast<sockaddr*>(&from), &len);
         if (c != INVALID_SOCKET) {
+            if (peer)
+                *peer = FromSockaddr(from);
             // Sockets accepted from a non-blocking listener inherit its mode; set it anyway.
             SetNonBlocking(c);
             out = TTcpConnection();

@@ -62,8 +62,14 @@ constexpr DWORD ContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
 
 // The chain engine's verdict on the server's certificate for `serverName`; empty when good.
 std::string ChainRefusal(PCCERT_CONTEXT cert, const std::wstring& serverName) {
+    // The certificate must be meant for a TLS server (extended key usage "server authentication").
+    static char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
+    char* usages[] = {serverAuth};
     CERT_CHAIN_PARA para{};
     para.cbSize = sizeof para;
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &para, 0, nullptr, &chain))
         return SocketErrorText(static_cast<int>(GetLastError()));
@@ -86,6 +92,18 @@ std::string ChainRefusal(PCCERT_CONTEXT cert, const std::wstring& serverName) {
 // Wine's SChannel (GnuTLS) reports the peer's close alert as a record that decrypts to nothing,
 // where Windows answers SEC_I_CONTEXT_EXPIRED. Only under Wine is an empty record taken for the
 // close; on Windows an empty record stays what it is.
+// TLS 1.2 or newer: an older protocol the system still allows is refused before anything of ours
+// travels over it (the system's own default may still offer TLS 1.0 and 1.1).
+TNetStatus ProtocolFloor(CtxtHandle& context) {
+    SecPkgContext_ConnectionInfo info{};
+    if (QueryContextAttributesW(&context, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK)
+        return {TNetStatus::Failed, 0, "The TLS version of the connection is unknown."};
+    constexpr DWORD tooOld = SP_PROT_SSL2_CLIENT | SP_PROT_SSL3_CLIENT | SP_PROT_TLS1_0_CLIENT | SP_PROT_TLS1_1_CLIENT;
+    if (info.dwProtocol & tooOld)
+        return {TNetStatus::Failed, 0, "The server offers only TLS older than 1.2."};
+    return {};
+}
+
 bool EmptyRecordIsClose() {
     static const bool wine =
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -252,6 +270,8 @@ TNetStatus TTlsStream::Handshake(TTcpConnection&& tcp, const TTlsPeerCheck& chec
     if (s.ok())
         s = impl_->HandshakeLoop(deadline, true);
     if (s.ok())
+        s = ProtocolFloor(impl_->Context);
+    if (s.ok())
         s = impl_->CheckCertificate(check, pinned);
     if (s.ok() && QueryContextAttributesW(&impl_->Context, SECPKG_ATTR_STREAM_SIZES, &impl_->Sizes) != SEC_E_OK)
         s = {TNetStatus::Failed, 0, "TLS stream sizes unknown."};
@@ -271,6 +291,8 @@ TNetStatus TTlsStream::SendAll(const void* data, size_t size, int timeoutMs) {
     const char* p = static_cast<const char*>(data);
     const SecPkgContext_StreamSizes& z = impl_->Sizes;
     std::vector<char> record(z.cbHeader + z.cbMaximumMessage + z.cbTrailer);
+    // One limit for the whole call, as on the TCP seam.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     while (size > 0) {
         const unsigned long n = static_cast<unsigned long>(size < z.cbMaximumMessage ? size : z.cbMaximumMessage);
         std::memcpy(record.data() + z.cbHeader, p, n);
@@ -282,7 +304,8 @@ TNetStatus TTlsStream::SendAll(const void* data, size_t size, int timeoutMs) {
         const SECURITY_STATUS st = EncryptMessage(&impl_->Context, 0, &desc, 0);
         if (st != SEC_E_OK)
             return SecurityFailure("TLS send failed", st);
-        const TNetStatus s = impl_->Tcp.SendAll(record.data(), bufs[0].cbBuffer + bufs[1].cbBuffer + bufs[2].cbBuffer, timeoutMs);
+        const TNetStatus s =
+            impl_->Tcp.SendAll(record.data(), bufs[0].cbBuffer + bufs[1].cbBuffer + bufs[2].cbBuffer, MsLeft(deadline));
         if (!s.ok())
             return s;
         p += n;

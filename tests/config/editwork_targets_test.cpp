@@ -145,6 +145,9 @@ TEST_F(EditWorkTargets, EachTargetsChecksGiveTheirMessage) {
         {tcHTTP, "http:///now", "", "", "", "NoHTTPURL"},  // no host
         {tcHTTP, "http://admin:pw@127.0.0.1/", "", "", "", "NoHTTPURL"},  // credentials belong in their fields
         {tcHTTP, "HTTPS://127.0.0.1?song=!KW!SongTitle", "", "", "", ""},
+        {tcHTTP, "http://!KW!SongTitle/now", "", "", "", "NoHTTPURL"},  // a value would choose the host
+        {tcHTTP, "http://radio.example:!kw!SongTitle/now", "", "", "", "NoHTTPURL"},
+        {tcHTTP, "!KW!SongTitle://radio.example/now", "", "", "", "NoHTTPURL"},
         {tcHTTP, "http://h/", "AB:CD", "", "", "BadCertSHA256"},
         {tcHTTP, "http://h/", Cert + ":00", "", "", "BadCertSHA256"},
         {tcHTTP, "http://h/", Cert.substr(3) + ":zz", "", "", "BadCertSHA256"},
@@ -167,6 +170,13 @@ TEST_F(EditWorkTargets, EachTargetsChecksGiveTheirMessage) {
         f.TextHost = c.Host;
         f.TextPort = c.Port;
         EXPECT_EQ(KeyOf(f), c.Key) << c.Target << " '" << c.Url << "' '" << c.Cert << "' '" << c.Port << "'";
+    }
+    // A header value with a line break or another control byte would start a header of its own.
+    for (const char* type : {"text/plain\r\nX-A: 1", "text/\x01plain"}) {
+        TEditWorkFields f = Valid(tcHTTP);
+        f.HTTPURL = "http://h/";
+        f.HTTPType = type;
+        EXPECT_EQ(KeyOf(f), "BadHTTPType") << type;
     }
     // The general checks still come first.
     TEditWorkFields f = Valid(tcHTTP);

@@ -10,8 +10,72 @@
 #include <string>
 #include <thread>
 #include <vector>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace kw::test {
+
+// A TCP connection from 127.0.0.2, another address of the loopback network: a host other than
+// the FTP server, trying to bring or take the data of a transfer.
+class TForeignConnection {
+public:
+    TForeignConnection() = default;
+    TForeignConnection(const TForeignConnection&) = delete;
+    TForeignConnection& operator=(const TForeignConnection&) = delete;
+    ~TForeignConnection() { Close(); }
+
+    bool Open(const net::TIpv4Endpoint& to) {
+        Close();
+        s_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(0x7F000002);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(to.Port);
+        at.sin_addr.s_addr = htonl(static_cast<uint32_t>(to.Host[0]) << 24 | to.Host[1] << 16 | to.Host[2] << 8 | to.Host[3]);
+        return bind(s_, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+               connect(s_, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+    }
+    // Waits at most `ms` for the other end to close; false when it sent data or stayed open.
+    bool ClosedUnheard(int ms) {
+        fd_set read;
+        FD_ZERO(&read);
+        FD_SET(s_, &read);
+        timeval wait{ms / 1000, (ms % 1000) * 1000};
+        if (select(static_cast<int>(s_ + 1), &read, nullptr, nullptr, &wait) != 1)
+            return false;
+        char c;
+        return recv(s_, &c, 1, 0) <= 0;
+    }
+    void Close() {
+        if (s_ == Invalid)
+            return;
+#ifdef _WIN32
+        closesocket(s_);
+#else
+        ::close(s_);
+#endif
+        s_ = Invalid;
+    }
+
+private:
+#ifdef _WIN32
+    using TSocket = SOCKET;
+    static constexpr TSocket Invalid = INVALID_SOCKET;
+#else
+    using TSocket = int;
+    static constexpr TSocket Invalid = -1;
+#endif
+    TSocket s_ = Invalid;
+};
 
 class TFakeSession {
 public:

@@ -61,6 +61,7 @@ public:
     bool Ok() const { return port_ != 0 && tlsPort_ != 0; }
     uint16_t Port() const { return port_; }
     uint16_t TlsPort() const { return tlsPort_; }
+    uint16_t OldTlsPort() const { return oldTlsPort_; }  // TLS 1.1 and nothing newer
     const std::string& Fingerprint() const { return fingerprint_; }  // as openssl prints it, "AB:CD:..."
 
     // The requests recorded so far, in order.
@@ -77,12 +78,15 @@ public:
         return r;
     }
     TRecordedRequest Last() const { return Request(Count()); }
+    // A file the server wrote into its folder ("huge-sent"); empty while there is none.
+    std::string File(const std::string& name) const { return Read(base_ + "/" + name); }
 
 private:
     void Wait() {
         for (int i = 0; i < 150 && !Ok(); ++i) {
             port_ = ReadPort(base_ + "/port");
             tlsPort_ = ReadPort(base_ + "/tlsport");
+            oldTlsPort_ = ReadPort(base_ + "/oldtlsport");
             if (!Ok())
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
@@ -103,7 +107,7 @@ private:
     }
 
     std::string base_;
-    uint16_t port_ = 0, tlsPort_ = 0;
+    uint16_t port_ = 0, tlsPort_ = 0, oldTlsPort_ = 0;
     std::string fingerprint_;
 #ifndef _WIN32
     TServerProcess server_;

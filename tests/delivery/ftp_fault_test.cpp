@@ -2,12 +2,17 @@
 // real servers do not produce on demand (bad greetings and replies, refusals, aborted and
 // stalled transfers, silence, dropped connections).
 #include "FakeFtpServer.h"
+#include "delivery/DeliveryTargets.h"
+#include "delivery/ftp/FtpUpload.h"
 #include "delivery/ftp/FtpBrowser.h"
 #include "delivery/ftp/FtpClient.h"
 #include "RenderedUpload.h"
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 namespace kw {
 namespace {
@@ -249,6 +254,95 @@ TEST_F(FtpFaultTest, EveryWaitIsBounded) {
         EXPECT_EQ(Upload(Config(server.Port(), false)),
                   "0 FTP: The server did not open the data connection within 1500 ms.");
     }
+}
+
+// Data connections go only to and from the host the control connection reached: a PASV reply
+// naming another address is connected at the control peer, an active connection from another
+// address is closed unheard.
+TEST_F(FtpFaultTest, DataConnectionsGoOnlyToTheControlPeer) {
+    bool decoyReached = true;
+    std::string stored;
+    {
+        TFakeFtpServer server([&](TFakeSession& s) {
+            s.Login();
+            s.Command();
+            std::string pasv = s.OpenPassive();  // listens on 127.0.0.1
+            net::TIpv4Endpoint named;
+            ASSERT_TRUE(ftp::ParsePasvAddress(pasv, named));
+            named.Host[3] = 2;  // names 127.0.0.2, where a decoy listens on the same port
+            net::TTcpListener decoy;
+            ASSERT_TRUE(decoy.Listen(named).ok());
+            s.Reply("227 Entering Passive Mode (" + ftp::FormatPortArgument(named) + ").");
+            s.Command();
+            s.AcceptData();
+            s.Reply("150 go");
+            stored = s.ReadAllData();
+            s.Reply("226 ok");
+            net::TTcpConnection none;
+            decoyReached = decoy.Accept(none, 0).ok();
+            s.Command();
+        });
+        EXPECT_NE(Upload(Config(server.Port())).find("(FTP)"), std::string::npos) << work->Show.Text();
+    }
+    EXPECT_FALSE(decoyReached);
+    EXPECT_EQ(stored, "<html>page</html>\r\n");
+
+    bool foreignOpened = false, foreignDropped = false;
+    stored.clear();
+    {
+        TFakeFtpServer server([&](TFakeSession& s) {
+            s.Login();
+            net::TIpv4Endpoint client;
+            ASSERT_TRUE(ftp::ParsePasvAddress(s.Command(), client));  // "PORT h,h,h,h,p,p"
+            s.Reply("200 PORT ok");
+            s.Command();
+            s.Reply("150 connecting");
+            test::TForeignConnection foreign;
+            foreignOpened = foreign.Open(client);
+            foreignDropped = foreign.ClosedUnheard(5000);
+            ASSERT_TRUE(s.Data.Connect(client, TFakeSession::WaitMs).ok());
+            stored = s.ReadAllData();
+            s.Reply("226 ok");
+            s.Command();
+        });
+        EXPECT_NE(Upload(Config(server.Port(), false)).find("(FTP)"), std::string::npos) << work->Show.Text();
+    }
+    EXPECT_TRUE(foreignOpened);
+    EXPECT_TRUE(foreignDropped) << "a connection from another address was taken for the data";
+    EXPECT_EQ(stored, "<html>page</html>\r\n");
+}
+
+// One bound for the whole upload (connect + reply limit, 3.5 s here): a server that answers
+// every command just within the reply limit cannot stretch it.
+TEST_F(FtpFaultTest, ASlowServerHoldsTheRenderNoLongerThanTheUploadsBound) {
+    TFakeFtpServer server([](TFakeSession& s) {
+        s.Reply("220 slow");
+        for (std::string cmd = s.Command(); !cmd.empty(); cmd = s.Command()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            s.Reply(cmd.rfind("USER", 0) == 0 ? "331 password" : cmd.rfind("PASS", 0) == 0 ? "230 in" : "200 ok");
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const std::string status = Upload(Config(server.Port()));
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    std::printf("slow FTP server: upload ended after %lld ms, bound 3500 ms\n", static_cast<long long>(took.count()));
+    EXPECT_EQ(status, "0 FTP: The upload did not finish within 3500 ms.");
+    EXPECT_LT(took, std::chrono::milliseconds(3500 + 1000));
+}
+
+// A server that repeats the password in its refusal: the status (and so the log) masks it.
+TEST_F(FtpFaultTest, APasswordEchoedByTheServerIsMasked) {
+    TFakeFtpServer server([](TFakeSession& s) {
+        s.Reply("220 hi");
+        s.Command();
+        s.Reply("331 password please");
+        const std::string pass = s.Command();
+        s.Reply("530 Login incorrect: " + pass.substr(5) + " / " + "c2VjcmV0");
+    });
+    test::TRenderedUpload masked(WithMaskedFailures(std::make_shared<TFtpDelivery>()));
+    TWorkConfig c = Config(server.Port());
+    c.FTP.Password = "s";  // however short
+    EXPECT_EQ(masked.Render(work, c), "0 FTP: 530 Login incorrect: *** / c2VjcmV0");
 }
 
 TEST_F(FtpFaultTest, StalledOrDroppedDataConnectionFailsTheUpload) {

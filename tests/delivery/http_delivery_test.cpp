@@ -4,6 +4,7 @@
 // never the password, HTTPS refused by default and accepted by the certificate's fingerprint,
 // redirects followed a few times (credentials only to their origin), a silent server red within
 // the bound. Natively over libcurl, under Wine over WinHTTP.
+#include "delivery/DeliveryTargets.h"
 #include "delivery/http/HttpDelivery.h"
 #include "platform/Tcp.h"
 #include "render/CodePages.h"
@@ -11,14 +12,40 @@
 #include "tests/delivery/RenderedUpload.h"
 #include "tests/platform/TempFolder.h"
 #include <gtest/gtest.h>
+#include <filesystem>
+#ifdef _WIN32
+#include <windows.h>
+#include <tlhelp32.h>
+#endif
 #include <chrono>
 #include <string>
+#include <thread>
+#include <cstdio>
 
 namespace {
 
 using namespace kw;
 
 const std::string ArtistKino = "\xCA\xE8\xED\xEE";  // "Кино" in Windows-1251, as the host sends it
+
+// The threads of this process.
+int ThreadCount() {
+#ifdef _WIN32
+    const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 t{};
+    t.dwSize = sizeof t;
+    int n = 0;
+    for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t))
+        n += t.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snap);
+    return n;
+#else
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task"))
+        ++n;
+    return n;
+#endif
+}
 
 class HttpTarget : public ::testing::Test {
 protected:
@@ -54,7 +81,9 @@ protected:
     }
     void ExpectRed(const std::string& status) {
         EXPECT_EQ(status.rfind("0 HTTP: ", 0), 0u) << status;
-        EXPECT_EQ(status.find("hackme-secret"), std::string::npos) << status;
+        // No form of the password: as it is, percent-encoded, or in "source:hackme-secret" Base64.
+        for (const char* secret : {"hackme-secret", "hackme%2Dsecret", "c291cmNlOmhhY2ttZS1zZWNyZXQ"})
+            EXPECT_EQ(status.find(secret), std::string::npos) << status;
         EXPECT_EQ(work->Show.Color(), clRed);
         EXPECT_TRUE(work->Show.Take().LogIt);
     }
@@ -62,7 +91,7 @@ protected:
     kw::test::THttpTestServer server;
     kwtest::TTempFolder dir;
     std::shared_ptr<THttpDelivery> target = std::make_shared<THttpDelivery>();
-    kw::test::TRenderedUpload render{target};
+    kw::test::TRenderedUpload render{WithMaskedFailures(target)};
     TWorkPtr work = std::make_shared<TWorkData>();
 };
 
@@ -130,6 +159,14 @@ TEST_F(HttpTarget, HttpsIsCheckedByDefaultAndTrustsOneFingerprint) {
 
     c.HTTP.CertSHA256 = "not a fingerprint";
     ExpectRed(Render(c));
+
+    // The same certificate on a server that speaks nothing newer than TLS 1.1: refused.
+    ASSERT_NE(server.OldTlsPort(), 0);
+    c.HTTP.URL = "https://127.0.0.1:" + std::to_string(server.OldTlsPort()) + "/secure";
+    c.HTTP.CertSHA256 = server.Fingerprint();
+    const int beforeOld = server.Count();
+    ExpectRed(Render(c));
+    EXPECT_EQ(server.Count(), beforeOld) << "a request went out over TLS 1.1";
 }
 
 TEST_F(HttpTarget, RedirectsAreFollowedAFewTimesAndCredentialsStayWithTheirOrigin) {
@@ -170,6 +207,65 @@ TEST_F(HttpTarget, ARefusedOrSilentServerIsRedWithinTheBound) {
 
     ExpectRed(Render(Config(hmGET, "ftp://127.0.0.1/")));
     ExpectRed(Render(Config(hmGET, "http://user:pw@127.0.0.1/")));
+}
+
+TEST_F(HttpTarget, AnHttpsRedirectToHttpIsRefusedBeforeAnythingLeavesInClear) {
+    TWorkConfig c = Config(hmPUT, Https("/downgrade"));
+    c.HTTP.CertSHA256 = server.Fingerprint();
+    const int before = server.Count();
+    const std::string status = Render(c);
+    ExpectRed(status);
+    EXPECT_NE(status.find("308"), std::string::npos) << status;
+    EXPECT_NE(status.find("https"), std::string::npos) << status;
+    ASSERT_EQ(server.Count(), before + 1) << "the page went on to the plain listener";
+    EXPECT_TRUE(server.Last().Tls);
+}
+
+TEST_F(HttpTarget, AServerEchoingTheCredentialsShowsNoFormOfThePassword) {
+    const std::string status = Render(Config(hmPOST, Http("/echo-auth")));
+    ExpectRed(status);
+    EXPECT_NE(status.find("401 Denied Basic ***"), std::string::npos) << status;
+}
+
+TEST_F(HttpTarget, HeaderValuesAndTheAddressesHostComeFromTheWorkAlone) {
+    TWorkConfig c = Config(hmPOST, Http("/nowplaying"));
+    c.HTTP.ContentType = "text/plain\r\nX-Injected: 1";
+    const int before = server.Count();
+    ExpectRed(Render(c));
+    c = Config(hmGET, "http://!KW!SongTitle/now");
+    ExpectRed(Render(c));
+    EXPECT_EQ(server.Count(), before);
+}
+
+// One bound for the whole delivery: a server that trickles each answer within the per-step
+// limits, redirecting again and again, is given up at connect + rest, not per exchange.
+TEST_F(HttpTarget, ATricklingServerHoldsTheRenderNoLongerThanItsBound) {
+    target->Limits.ConnectMs = 1000;
+    target->Limits.RestMs = 1500;
+    const int threadsBefore = ThreadCount();
+    for (int round = 0; round < 3; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::string status = Render(Config(hmPOST, Http("/trickle")));
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        ExpectRed(status);
+        std::printf("trickling HTTP server: delivery ended after %lld ms, bound 2500 ms\n",
+                    static_cast<long long>(took.count()));
+        EXPECT_LT(took, std::chrono::milliseconds(2500 + 1000)) << status;
+    }
+    // No worker outlives its delivery by more than a second (WinHTTP's runs on a thread of its own).
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const int threadsAfter = ThreadCount();
+    std::printf("threads before three timed-out deliveries: %d, a second after: %d\n", threadsBefore, threadsAfter);
+    EXPECT_LE(threadsAfter, threadsBefore);
+}
+
+TEST_F(HttpTarget, AHugeResponseBodyIsNotRead) {
+    ExpectOk(Render(Config(hmGET, Http("/huge"))));
+    std::string sent;
+    for (int i = 0; i < 100 && (sent = server.File("huge-sent")).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_FALSE(sent.empty()) << "the server never saw the client go";
+    EXPECT_LT(std::stoll(sent), 64ll << 20) << "bytes of the 1 GiB body the client took";
 }
 
 } // namespace

@@ -3,7 +3,8 @@
 
 Usage: http_server.py DIR
 Makes a self-signed certificate with openssl in DIR, serves HTTP and HTTPS on ports the system
-chooses, and writes into DIR: "port", "tlsport", "fingerprint" (openssl's SHA-256 fingerprint of
+chooses (and HTTPS that speaks nothing newer than TLS 1.1, which clients must refuse), and
+writes into DIR: "port", "tlsport", "oldtlsport", "fingerprint" (openssl's SHA-256 fingerprint of
 the certificate) and one folder per request under "requests/" (files method, path, headers, body,
 tls), written before the answer leaves, so a test that has its answer finds the record.
 
@@ -12,6 +13,10 @@ Paths that answer specially:
   /redirect/N           302 to /redirect/N-1; /redirect/0 answers 200
   /see-other            303 to /landed
   /elsewhere/PORT       302 to http://127.0.0.1:PORT/landed (another origin)
+  /downgrade            308 to the plain server's /landed (https to http)
+  /echo-auth            401 whose reason and body repeat the Authorization header
+  /trickle              a 302 to /trickle again, its head sent one byte every 25 ms
+  /huge                 200 with a body of 1 GiB; DIR/huge-sent holds how much of it left
 anything else answers 200.
 """
 import http.server
@@ -20,6 +25,8 @@ import ssl
 import subprocess
 import sys
 import threading
+import time
+import warnings
 
 root = sys.argv[1]
 requests_dir = os.path.join(root, "requests")
@@ -71,6 +78,39 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(303, None, "/landed")
         elif p.startswith("/elsewhere/"):
             self.answer(302, None, "http://127.0.0.1:%s/landed" % p[11:].split("?")[0])
+        elif p.startswith("/downgrade"):
+            self.answer(308, None, "http://127.0.0.1:%d/landed" % plain.server_address[1])
+        elif p.startswith("/echo-auth"):
+            auth = self.headers.get("Authorization", "")
+            body = ("denied for " + auth).encode("latin-1")
+            self.send_response(401, "Denied " + auth)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        elif p.startswith("/trickle"):
+            head = b"HTTP/1.1 302 Found\r\nLocation: /trickle\r\nContent-Length: 0\r\n\r\n"
+            try:
+                for i in range(len(head)):
+                    self.wfile.write(head[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(0.025)
+            except OSError:
+                pass
+            self.close_connection = True
+        elif p.startswith("/huge"):
+            self.send_response(200)
+            self.send_header("Content-Length", str(1 << 30))
+            self.end_headers()
+            chunk = bytes(1 << 16)
+            sent = 0
+            try:
+                while sent < (1 << 30):
+                    self.wfile.write(chunk)
+                    sent += len(chunk)
+            except OSError:
+                pass
+            write("huge-sent", str(sent))
+            self.close_connection = True
         else:
             self.answer(200)
 
@@ -93,6 +133,15 @@ tls = Server(("127.0.0.1", 0), Handler)
 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
 context.load_cert_chain(cert, key)
 tls.socket = context.wrap_socket(tls.socket, server_side=True)
+old = Server(("127.0.0.1", 0), Handler)
+old_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+old_context.load_cert_chain(cert, key)
+old_context.set_ciphers("DEFAULT:@SECLEVEL=0")  # OpenSSL's default level forbids TLS 1.1 outright
+with warnings.catch_warnings():
+    warnings.simplefilter("ignore", DeprecationWarning)
+    old_context.minimum_version = ssl.TLSVersion.TLSv1_1
+    old_context.maximum_version = ssl.TLSVersion.TLSv1_1
+old.socket = old_context.wrap_socket(old.socket, server_side=True)
 
 
 def write(name, text):
@@ -103,7 +152,9 @@ def write(name, text):
 
 
 write("fingerprint", fp)
+write("oldtlsport", str(old.server_address[1]))
 write("tlsport", str(tls.server_address[1]))
 write("port", str(plain.server_address[1]))
 threading.Thread(target=tls.serve_forever, daemon=True).start()
+threading.Thread(target=old.serve_forever, daemon=True).start()
 plain.serve_forever()

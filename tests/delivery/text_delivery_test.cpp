@@ -95,6 +95,27 @@ TEST_F(TextTargets, UdpSendsOneDatagramPerLine) {
     EXPECT_EQ(datagrams, expected);
 }
 
+// A line too long for one datagram is found before any line leaves: the device gets all of the
+// page or nothing, and the status names the line.
+TEST_F(TextTargets, UdpMeasuresEveryLineBeforeSendingAny) {
+    net::TUdpSocket listener;
+    ASSERT_TRUE(listener.Open({{127, 0, 0, 1}, 0}).ok());
+    net::TIpv4Endpoint at;
+    ASSERT_TRUE(listener.LocalEndpoint(at).ok());
+    TTextUse to;
+    to.Host = "127.0.0.1";
+    to.Port = at.Port;
+    const std::string page = "RT1=first\r\n" + std::string(MaxDatagramBytes, 'x') + "\r\nPS=last\r\n";
+    const TDeliveryResult r = SendUdpLines(to, page, {});
+    EXPECT_FALSE(r.Ok);
+    EXPECT_NE(r.Message.find("line 2 "), std::string::npos) << r.Message;
+    char buf[16];
+    size_t n = 0;
+    EXPECT_EQ(listener.Receive(buf, sizeof buf, n, 500).Kind, net::TNetStatus::TimedOut) << "a line went out";
+    const std::string fits = "RT1=first\r\n" + std::string(MaxDatagramBytes - 2, 'x') + "\r\n";
+    EXPECT_TRUE(SendUdpLines(to, fits, {}).Ok);
+}
+
 TEST_F(TextTargets, RefusedAndUnaddressedAreRedWithTheReason) {
     uint16_t closedPort = 0;
     {

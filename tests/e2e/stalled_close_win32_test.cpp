@@ -2,9 +2,12 @@
 // shutdown waits for the render, the window stays and refuses further requests, and when the
 // upload's bounded wait ends the program closes by itself.
 #include <winsock2.h>
+#include "tests/e2e/OtherProcess_win32.h"
 #include "tests/e2e/Station_win32.h"
 #include <gtest/gtest.h>
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace kw::e2e {
@@ -97,6 +100,86 @@ TEST(Shutdown, ACloseRequestWaitsForARenderStalledOnItsServerThenTheProgramClose
     const ULONGLONG held = GetTickCount64() - server.AcceptedAt();
     EXPECT_GE(held, 20000u) << "closed before the upload's wait had ended";
     EXPECT_EQ(server.Accepted(), 1);  // no render started after the close request
+}
+
+// A server that answers every command just within the 30 s reply limit (25 s), so that no
+// single wait runs out: only the upload's one bound of 10 + 30 s ends it.
+class TSlowServer {
+public:
+    TSlowServer() {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof a;
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 4) != 0 ||
+            getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] {
+            const SOCKET s = accept(listener_, nullptr, nullptr);
+            if (s == INVALID_SOCKET)
+                return;
+            acceptedAt_ = GetTickCount64();
+            accepted_ = true;
+            const char* replies[] = {"220 slow\r\n", "331 password\r\n", "230 in\r\n", "200 type\r\n", "215 UNIX\r\n"};
+            for (const char* reply : replies) {
+                for (int i = 0; i < 250 && !stop_; ++i)
+                    Sleep(100);
+                if (stop_ || send(s, reply, static_cast<int>(strlen(reply)), 0) <= 0)
+                    break;
+                char line[512];
+                if (recv(s, line, sizeof line, 0) <= 0)  // the next command, or the client's close
+                    break;
+            }
+            closesocket(s);
+        });
+    }
+    ~TSlowServer() {
+        stop_ = true;
+        closesocket(listener_);
+        if (thread_.joinable())
+            thread_.join();
+        WSACleanup();
+    }
+    int Port() const { return port_; }
+    bool Accepted() const { return accepted_.load(); }
+    ULONGLONG AcceptedAt() const { return acceptedAt_.load(); }
+
+private:
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+    std::thread thread_;
+    std::atomic<bool> stop_{false}, accepted_{false};
+    std::atomic<ULONGLONG> acceptedAt_{0};
+};
+
+TEST(Shutdown, ASlowServerHoldsTheShutdownNoLongerThanTheUploadsBound) {
+    TSlowServer server;
+    ASSERT_NE(server.Port(), 0);
+    TStation station("slow");
+    ASSERT_TRUE(station.Ok());
+    WriteFile(station.Path("page.tpl"), "!KW!SystemTime\n");
+    TStationWork work = Work("slow", "page.tpl", "page.txt", 0);
+    work.Ftp = true;
+    work.FtpPort = server.Port();
+    work.FtpFile = "page.txt";
+    station.WriteSettings({work});
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(WaitFor([&] { return server.Accepted(); }, 20000));
+
+    PostMessageW(station.Main(), WM_CLOSE, 0, 0);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (question = station.Program().Window("#32770")) != nullptr; }, 5000));
+    ClickWindow(GetDlgItem(question, IDYES));  // as the mouse delivers it (OtherProcess_win32.h)
+
+    // Per wait the server is always in time; the upload's bound (40 s) ends it all the same.
+    EXPECT_EQ(station.Program().WaitExit(90000), 0u);
+    const ULONGLONG held = GetTickCount64() - server.AcceptedAt();
+    std::printf("slow FTP server: the program closed %llu ms after the upload began (bound 40000 ms)\n", held);
+    EXPECT_LT(held, 40000u + 1000u);
 }
 
 } // namespace

@@ -43,7 +43,7 @@ public:
 #endif
     }
 
-    bool Ok() const { return ports_.size() == 4 && prints_.size() == 3; }
+    bool Ok() const { return ports_.size() == 5 && prints_.size() == 3; }
     uint16_t Port(const std::string& name) const { return ports_.count(name) ? ports_.at(name) : 0; }
     std::string Fingerprint(const std::string& name) const { return prints_.count(name) ? prints_.at(name) : ""; }
     std::string File(const std::string& name) const { return dir_ + "/" + name; }

@@ -9,6 +9,7 @@ Makes the certificates in DIR (tls_certs.py), then serves until SIGTERM and writ
   wrongname  the same with wrongname.pem
   expired    the same with expired.pem
   stall      takes the TCP connection and never answers the handshake
+  old        the good echo server that speaks TLS 1.1 and nothing newer (clients must refuse it)
 Each echo connection first sends "resumed=0\\n" or "resumed=1\\n" (whether the client reused a
 session). Run with Debian's /usr/bin/python3.
 """
@@ -19,6 +20,7 @@ import ssl
 import subprocess
 import sys
 import threading
+import warnings
 
 
 def echo(conn):
@@ -76,7 +78,7 @@ def main():
     signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM})
     subprocess.run([sys.executable, os.path.join(here, "tls_certs.py"), directory], check=True)
     ports = {}
-    for name in ("good", "wrongname", "expired", "stall"):
+    for name in ("good", "wrongname", "expired", "stall", "old"):
         listener = socket.socket()
         listener.bind(("127.0.0.1", 0))
         listener.listen(16)
@@ -85,7 +87,15 @@ def main():
             target, args = serve_stall, (listener,)
         else:
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-            context.load_cert_chain(os.path.join(directory, name + ".pem"), os.path.join(directory, name + ".key"))
+            pem = "good" if name == "old" else name
+            context.load_cert_chain(os.path.join(directory, pem + ".pem"), os.path.join(directory, pem + ".key"))
+            if name == "old":
+                # OpenSSL's default security level forbids TLS 1.1 even on the server side.
+                context.set_ciphers("DEFAULT:@SECLEVEL=0")
+                with warnings.catch_warnings():
+                    warnings.simplefilter("ignore", DeprecationWarning)
+                    context.minimum_version = ssl.TLSVersion.TLSv1_1
+                    context.maximum_version = ssl.TLSVersion.TLSv1_1
             target, args = serve_tls, (listener, context)
         threading.Thread(target=target, args=args, daemon=True).start()
     tmp = os.path.join(directory, "ports.tmp")

@@ -114,6 +114,15 @@ TEST_F(TlsTest, RefusedCertificatesKeepTheirFingerprint) {
     EXPECT_EQ(Open(tls, "good", Pinned("12:34")).Kind, TNetStatus::Failed);
 }
 
+TEST_F(TlsTest, AServerWithNothingNewerThanTls11IsRefused) {
+    TTlsStream tls;
+    const TNetStatus s = Open(tls, "old", Pinned(Server().Fingerprint("good")));
+    EXPECT_EQ(s.Kind, TNetStatus::Failed) << s.Text;
+    std::printf("TLS 1.1-only server: %s\n", s.Text.c_str());
+    EXPECT_FALSE(tls.IsOpen());
+    EXPECT_TRUE(Open(tls, "good", Pinned(Server().Fingerprint("good"))).ok());  // the same certificate, TLS 1.2+
+}
+
 TEST_F(TlsTest, StalledHandshakeEndsAtItsLimit) {
     TTlsStream tls;
     const auto start = std::chrono::steady_clock::now();
