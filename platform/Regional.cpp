@@ -4,7 +4,8 @@
 #include "platform/Regional.h"
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
+#include <charconv>
+#include <string_view>
 
 namespace kw {
 
@@ -67,10 +68,23 @@ const char* const ShortMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 const char* const LongMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
                                       "July",    "August",   "September", "October", "November", "December"};
 
+// `value` in decimal with at least `minDigits` digits (zeros in front), as printf's "%0*d"
+// gives it; without printf, which costs more than the rest of a time tag's value together.
 std::string Number(int value, int minDigits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*d", minDigits, value);
-    return buf;
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+    (void)ec;  // an int always fits
+    std::string_view text(digits, static_cast<size_t>(end - digits));
+    std::string out;
+    if (!text.empty() && text.front() == '-') {
+        out += '-';
+        text.remove_prefix(1);
+        --minDigits;  // the sign counts toward the width
+    }
+    if (static_cast<int>(text.size()) < minDigits)
+        out.append(static_cast<size_t>(minDigits) - text.size(), '0');
+    out.append(text);
+    return out;
 }
 
 struct TParts {

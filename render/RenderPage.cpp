@@ -63,8 +63,7 @@ std::string TPageBuilder::Build() {
             continue;
         switch (text_[at]) {
         case '\n':  // a bare LF: the page ends its lines with CR LF
-            out_.append(CrLf);
-            pos_ = at + 1;
+            pos_ = AppendAddingCr(text_, at, limit, out_);
             break;
         case 26:
             end_ = at;

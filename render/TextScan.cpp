@@ -139,6 +139,78 @@ size_t FindLineEnd(std::string_view text, size_t from, size_t to, size_t& crs) {
     return to;
 }
 
+namespace {
+
+// One byte of AppendAddingCr's copy; false, with nothing written, at a byte it stops at.
+inline bool CopyByteAddingCr(std::string_view text, size_t i, char*& to) {
+    const char c = text[i];
+    if (c == '\n') {
+        if (i == 0 || text[i - 1] != '\r')
+            *to++ = '\r';
+    } else if (IsSpecial(text, i)) {
+        return false;
+    }
+    *to++ = c;
+    return true;
+}
+
+} // namespace
+
+size_t AppendAddingCr(std::string_view text, size_t from, size_t limit, std::string& out) {
+    // The copy goes through a buffer in the nearest cache and reaches the page in large pieces.
+    // Sixteen bytes are stored at once and stored again one further on after an added CR, so
+    // a step writes up to 48 bytes past where it starts.
+    constexpr size_t StepRoom = 64;
+    char buffer[4096 + StepRoom];
+    char* to = buffer;
+    size_t i = from;
+    while (i < limit) {
+        if (static_cast<size_t>(buffer + sizeof buffer - to) < StepRoom) {
+            out.append(buffer, static_cast<size_t>(to - buffer));
+            to = buffer;
+        }
+#ifdef KW_SCAN_SSE2
+        // Sixteen bytes with the byte before them (is an LF bare?) and the sixteen after them
+        // (an added CR stores them again one further on) inside the text.
+        if (i > 0 && limit - i >= 16 && text.size() - i >= 32) {
+            const char* p = text.data() + i;
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i prev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
+            const __m128i lf = _mm_cmpeq_epi8(a, _mm_set1_epi8('\n'));
+            const __m128i loneCr =
+                _mm_andnot_si128(_mm_cmpeq_epi8(next, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(a, _mm_set1_epi8('\r')));
+            const __m128i markOrEnd = _mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('!')), _mm_cmpeq_epi8(a, _mm_set1_epi8(26)));
+            const auto stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(loneCr, markOrEnd)));
+            if (stop != 0) {  // the bytes in front of the stop one at a time
+                const size_t at = i + static_cast<size_t>(std::countr_zero(stop));
+                while (i < at && CopyByteAddingCr(text, i, to))
+                    ++i;
+                break;
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to), a);
+            const __m128i bareLf = _mm_andnot_si128(_mm_cmpeq_epi8(prev, _mm_set1_epi8('\r')), lf);
+            for (auto bare = static_cast<unsigned>(_mm_movemask_epi8(bareLf)); bare != 0; bare &= bare - 1) {
+                // The CR takes the LF's place and the bytes from the LF on move one further.
+                const auto k = static_cast<size_t>(std::countr_zero(bare));
+                to[k] = '\r';
+                const __m128i rest = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k + 1), rest);
+                ++to;
+            }
+            to += 16;
+            i += 16;
+            continue;
+        }
+#endif
+        if (!CopyByteAddingCr(text, i, to))
+            break;
+        ++i;
+    }
+    out.append(buffer, static_cast<size_t>(to - buffer));
+    return i;
+}
+
 size_t FindLineSpecial(std::string_view text, size_t from, size_t limit) {
     const size_t n = limit;
     if (from >= n)

@@ -2,6 +2,7 @@
 // they stand, and only a few need a look of their own.
 #pragma once
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace kw {
@@ -16,6 +17,11 @@ namespace kw {
 // Only positions before `limit` (at most text.size()) are looked at; `limit` when none of them
 // is such a byte. The bytes around a position are always judged against the whole text.
 size_t FindLineSpecial(std::string_view text, size_t from, size_t limit);
+
+// Appends text[from, stop) to `out`, a CR added in front of every bare LF, and returns `stop`:
+// the first "!", byte 26 or lone CR at or after `from` (before `limit`), or `limit`. Lines
+// ending in bare LFs cost one pass over their bytes this way, not a call per line.
+size_t AppendAddingCr(std::string_view text, size_t from, size_t limit, std::string& out);
 
 // Where the line holding `from` ends: the first LF or byte 26 at or after `from` (before `to`,
 // at most text.size()), or `to`. `crs` is the number of CRs in front of it from `from` on.

@@ -1,7 +1,7 @@
 // Value formatting for the tags of a page.
 #include "render/ValueFormat.h"
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 
 namespace kw {
 
@@ -20,6 +20,16 @@ bool IsShowable(TDateTime t, double lowerBound) {
     return std::isfinite(t) && t >= lowerBound && t < EndOfCalendar;
 }
 
+// A value of zero or more in decimal, with a zero in front of a single digit.
+void AppendTwoDigitsAtLeast(std::string& out, long long value) {
+    char digits[24];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+    (void)ec;  // a long long always fits
+    if (end - digits < 2)
+        out += '0';
+    out.append(digits, end);
+}
+
 } // namespace
 
 std::string FormatDuration(double seconds) {
@@ -31,9 +41,11 @@ std::string FormatDuration(double seconds) {
     if (x > LongestDuration)
         x = LongestDuration;
     const auto total = static_cast<long long>(x);  // truncated toward zero
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%s%2.2lld:%2.2lld", negative ? "-" : "", total / 60, total % 60);
-    return buf;
+    std::string out = negative ? "-" : "";
+    AppendTwoDigitsAtLeast(out, total / 60);
+    out += ':';
+    AppendTwoDigitsAtLeast(out, total % 60);
+    return out;
 }
 
 std::string FormatClockTime(TDateTime t) {

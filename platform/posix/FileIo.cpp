@@ -165,8 +165,14 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
     if (::lstat(path.c_str(), &own) == 0 && (!S_ISREG(own.st_mode) || own.st_nlink > 1))
         return WriteInPlace(path, bytes, error);
     const std::string temp = ReplacementName(path);
-    ::unlink(temp.c_str());  // a leftover of a run that was killed (never followed if a link)
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // The leftover of a run that was killed is removed only when it is met (leftovers are
+    // removed at start as well): a removal per write would be one more operation on the folder
+    // for every page. It is never followed if it is a link.
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        ::unlink(temp.c_str());
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }
     if (fd < 0) // e.g. no right to create files in the folder: the file itself may be writable
         return WriteInPlace(path, bytes, error);
     if (exists)

@@ -141,8 +141,14 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
     if (IsNotAPlainFile(path, linked) || linked)
         return WriteInPlace(path, bytes, error);
     const std::string temp = ReplacementName(path);
-    RemoveReplacementLeftover(path);
+    // The leftover of a run that was killed is removed only when it is met (leftovers are
+    // removed at start as well): a look for it per write would be one more operation on the
+    // folder for every page.
     HANDLE h = OpenForWriting(temp, CREATE_NEW);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+        RemoveReplacementLeftover(path);
+        h = OpenForWriting(temp, CREATE_NEW);
+    }
     if (h == INVALID_HANDLE_VALUE) // e.g. no right to create files in the folder
         return WriteInPlace(path, bytes, error);
     // A failed write (disk full) must not fall back to the target: that would truncate it.
