@@ -13,22 +13,30 @@
 namespace kw::e2e {
 namespace {
 
+// Starts Winsock (the caller ends it) and a listening socket on 127.0.0.1 with a port of the
+// system's choosing.
+bool ListenOnLoopback(SOCKET& listener, int& port) {
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof a;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener, 4) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+        return false;
+    port = ntohs(a.sin_port);
+    return true;
+}
+
 // A server a real one never is: it takes connections and says nothing, ever. (The connections
 // are held until the server goes, so the client sees silence rather than a close.)
 class TStalledServer {
 public:
     TStalledServer() {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof a;
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 4) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+        if (!ListenOnLoopback(listener_, port_))
             return;
-        port_ = ntohs(a.sin_port);
         thread_ = std::thread([this] {
             for (;;) {
                 const SOCKET s = accept(listener_, nullptr, nullptr);
@@ -107,17 +115,8 @@ TEST(Shutdown, ACloseRequestWaitsForARenderStalledOnItsServerThenTheProgramClose
 class TSlowServer {
 public:
     TSlowServer() {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof a;
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 4) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+        if (!ListenOnLoopback(listener_, port_))
             return;
-        port_ = ntohs(a.sin_port);
         thread_ = std::thread([this] {
             const SOCKET s = accept(listener_, nullptr, nullptr);
             if (s == INVALID_SOCKET)

@@ -43,32 +43,15 @@ bool SaveWindowPng(HWND window, const std::string& path) {
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0)
         return false;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFOHEADER bi{sizeof bi, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};  // top-down, BGRA
-    std::vector<uint8_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-    const int rows = GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi),
-                               DIB_RGB_COLORS);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    if (rows != h)
-        return false;
+    const std::vector<uint32_t> pixels = ScreenPixels(r);
     // one colour everywhere: the window never reached the screen (a blank picture is a failure)
-    bool uniform = true;
-    for (size_t i = 4; i + 3 < pixels.size() && uniform; i += 4)
-        uniform = pixels[i] == pixels[0] && pixels[i + 1] == pixels[1] && pixels[i + 2] == pixels[2];
-    if (uniform)
+    if (std::all_of(pixels.begin(), pixels.end(), [&](uint32_t p) { return p == pixels[0]; }))
         return false;
 
     std::vector<uint8_t> rgb;
-    rgb.reserve(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
-    for (size_t i = 0; i + 3 < pixels.size(); i += 4)
-        rgb.insert(rgb.end(), {pixels[i + 2], pixels[i + 1], pixels[i]});
+    rgb.reserve(pixels.size() * 3);
+    for (const uint32_t p : pixels)
+        rgb.insert(rgb.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)});
     const std::vector<uint8_t> png = EncodePng(rgb.data(), w, h);
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
