@@ -1,13 +1,15 @@
 // The road beyond FTP with the real KWPAGE.exe and the host player: one element on air reaches
 // a recording HTTP server by GET (values in the URL, UTF-8 percent-encoded) and by POST (the page
 // as the body), a TCP listener (the page's bytes) and a UDP socket (one datagram per line), and
-// each work's status names its target.
+// each work's status names its target. The title carries a line feed, as a host's text may: the
+// text targets' devices still get one command per template line.
 #include <winsock2.h>
 #include "platform/Tcp.h"
 #include "platform/Udp.h"
 #include "tests/delivery/HttpTestServer.h"
 #include "tests/e2e/Station_win32.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <future>
 #include <regex>
 
@@ -68,7 +70,7 @@ TEST(TargetsRoad, OneElementReachesHttpTcpAndUdpTargets) {
 
     ASSERT_TRUE(station.Start());
     ASSERT_TRUE(station.PlayHost("connect\nwait 1500\nelement song=0 type=2 duration=183000 artist=\"" + Artist +
-                                 "\" title=\"" + Title + "\"\nwait 4000\n"));
+                                 "\" title=\"" + Title + "\\nPS=INJECTED\"\nwait 4000\n"));
     // The renders before the element deliver pages with empty values; the element's come next.
     const std::string kino1251 = "\xCA\xE8\xED\xEE", kinoUtf8 = "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE";
     for (const char* page : {"a.txt", "b.json", "c.txt", "d.txt"})
@@ -100,7 +102,9 @@ TEST(TargetsRoad, OneElementReachesHttpTcpAndUdpTargets) {
     EXPECT_TRUE(sawPost);
 
     ASSERT_EQ(tcpPage.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-    EXPECT_EQ(tcpPage.get(), ReadFile(station.Path("c.txt")));
+    const std::string tcpBytes = tcpPage.get();
+    EXPECT_EQ(tcpBytes, ReadFile(station.Path("c.txt")));
+    EXPECT_EQ(std::count(tcpBytes.begin(), tcpBytes.end(), '\n'), 2) << tcpBytes;  // the template's two lines
 
     std::vector<std::string> datagrams;
     char buf[2048];
@@ -110,9 +114,9 @@ TEST(TargetsRoad, OneElementReachesHttpTcpAndUdpTargets) {
     const std::string page = ReadFile(station.Path("d.txt"));
     ASSERT_GE(datagrams.size(), 2u);
     // The element's render: its two lines, each a datagram with its CR LF.
-    EXPECT_EQ(datagrams[datagrams.size() - 2], "RT1=" + kino1251 + " - \xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8\r\n");
+    EXPECT_EQ(datagrams[datagrams.size() - 2], "RT1=" + kino1251 + " - \xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8 PS=INJECTED\r\n");
     EXPECT_EQ(datagrams[datagrams.size() - 2] + datagrams.back(), page);
-    EXPECT_EQ(datagrams.back(), "DPS=" + std::string("\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8") + "\r\n");
+    EXPECT_EQ(datagrams.back(), "DPS=" + std::string("\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8 PS=INJECTED") + "\r\n");
 }
 
 } // namespace
