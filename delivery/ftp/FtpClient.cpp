@@ -48,16 +48,17 @@ public:
     std::unique_ptr<ftp::IFtpStream> Connection;
 };
 
-void TFtpClient::SetDeadline(int totalMs) {
+void TFtpClient::SetDeadline(int totalMs, const char* what) {
     deadline_ = net::TDeadline::In(totalMs);
     deadlineMs_ = totalMs;
+    deadlineWhat_ = what;
 }
 
-// A wait that ran out: its own limit, or the whole upload's.
+// A wait that ran out: its own limit, or the whole upload's (or browser exchange's).
 std::string TFtpClient::TimedOut(const std::string& waitText) const {
     // A wait cut to the deadline ends on it to the millisecond, or a hair before.
     if (deadline_.Bounded() && deadline_.MsLeft() <= 20)
-        return "The upload did not finish within " + DurationText(deadlineMs_) + ".";
+        return std::string("The ") + deadlineWhat_ + " did not finish within " + DurationText(deadlineMs_) + ".";
     return waitText;
 }
 

@@ -58,7 +58,8 @@ public:
 
     // One bound for everything from now on (an upload's whole exchange): every wait takes the
     // smaller of its own limit and what is left of it. Without one, each wait has its own limit.
-    void SetDeadline(int totalMs);
+    // `what` names the whole in the text of a wait cut by the deadline ("upload", "exchange").
+    void SetDeadline(int totalMs, const char* what = "upload");
     void ClearDeadline() noexcept { deadline_ = {}; }
 
     bool Connected() const noexcept { return control_ && control_->IsOpen(); }
@@ -104,6 +105,7 @@ private:
     net::TIpv4Endpoint controlPeer_;
     net::TDeadline deadline_;
     int deadlineMs_ = 0;
+    const char* deadlineWhat_ = "upload";
     ftp::TFtpReplyReader reader_;
 };
 

@@ -15,11 +15,16 @@ std::shared_ptr<TFtpServerWork> TFtpServerWork::Start(std::shared_ptr<TFtpSessio
 }
 
 void TFtpServerWork::Run(const TExchange& exchange) noexcept {
+    // One bound for the whole exchange, as for an upload: a server that trickles its replies
+    // keeps the browser (and a cancelled worker) no longer than connect + reply time.
+    TFtpClient& client = session_->Client;
+    client.SetDeadline(client.Timeouts.UploadMs(), "exchange");
     try {
-        exchange(session_->Client, *this);
+        exchange(client, *this);
     } catch (...) {
         Error = std::current_exception();
     }
+    client.ClearDeadline();
     std::lock_guard<std::mutex> hold(lock_);
     done_ = true;
     ended_.notify_all();

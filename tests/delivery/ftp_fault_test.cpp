@@ -461,5 +461,24 @@ TEST_F(FtpFaultTest, BrowserListingThatStallsIsReported) {
     EXPECT_EQ(view.errors[0], "Data transfer stalled: no data from the server for 1500 ms.");
 }
 
+// The browser's exchanges have one bound each, as an upload has: a server that answers every
+// command just within its limit does not keep the browser waiting longer.
+TEST_F(FtpFaultTest, ABrowserExchangeWithASlowServerEndsAtItsBound) {
+    TFakeFtpServer server([](TFakeSession& s) {
+        s.Reply("220 slow");
+        for (std::string cmd = s.Command(); !cmd.empty(); cmd = s.Command()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            s.Reply(cmd.rfind("USER", 0) == 0 ? "331 password" : cmd.rfind("PASS", 0) == 0 ? "230 in" : "200 ok");
+        }
+    });
+    NullView view;
+    const auto start = std::chrono::steady_clock::now();
+    SelectFtpFolder(Config(server.Port()).FTP, view);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_FALSE(view.errors.empty());
+    EXPECT_EQ(view.errors[0], "The exchange did not finish within 3500 ms.");
+    EXPECT_LT(took, std::chrono::milliseconds(3500 + 1000));
+}
+
 } // namespace
 } // namespace kw
