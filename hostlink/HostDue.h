@@ -30,7 +30,6 @@ public:
         const int64_t ns = at - SteadyNs();
         return ns <= 1'000'000 ? 1 : static_cast<int>((ns + 999'999) / 1'000'000);
     }
-    bool Armed() const noexcept { return at_.load(std::memory_order_acquire) != 0; }
 
 private:
     static int64_t SteadyNs() noexcept {
