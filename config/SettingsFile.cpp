@@ -2,12 +2,10 @@
 #include "config/SettingsFile.h"
 #include "config/IniValues.h"
 #include "config/Password.h"
-#include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "platform/ProfileText.h"
 #include <iterator>
-#include <random>
 
 namespace kw {
 
@@ -52,13 +50,6 @@ std::string Cut(std::string text) {
     return text;
 }
 
-const std::string& FileOf(const TSettings& settings, std::string& computed) {
-    if (!settings.FileName.empty())
-        return settings.FileName;
-    computed = SettingsFilePath();
-    return computed;
-}
-
 void Fail(std::string* error, const std::string& text) {
     if (error)
         *error = text;
@@ -70,7 +61,7 @@ std::string WriteFailure(const std::string& file) {
 
 void ReadTargets(const std::string& file, const std::string& section, TWorkConfig& w);
 
-TWorkConfig ReadWork(const std::string& file, const std::string& section) {
+TWorkConfig ReadWorkKeys(const std::string& file, const std::string& section) {
     const auto text = [&](const char* key, const std::string& def) {
         return Cut(profile::ReadString(file, section, key, def));
     };
@@ -162,7 +153,7 @@ bool WriteEscaping(const std::string& file, const TWorkConfig& w) {
                            : profile::DeleteKey(file, w.Section, EscapingKey);
 }
 
-bool WriteWork(const std::string& file, const TWorkConfig& w) {
+bool WriteWorkKeys(const std::string& file, const TWorkConfig& w) {
     const std::string& s = w.Section;
     bool ok =
         profile::WriteString(file, s, "Name", w.Name) && profile::WriteString(file, s, "FileIn", w.FileIn) &&
@@ -205,75 +196,53 @@ bool IsWorkSection(const std::string& section) {
     return section.compare(0, 4, "File") == 0;
 }
 
-TLoadSummary LoadSettings(TSettings& settings) {
-    TLoadSummary summary;
-    settings.FileName = SettingsFilePath();
-    const std::string& file = settings.FileName;
-    settings.PID =
-        static_cast<int16_t>(ReadIniInteger(file, SettingsSection, "PID", 1, INT16_MIN, INT16_MAX));
-    settings.Hide = ReadIniBool(file, SettingsSection, "Hide", false);
-    settings.Language = profile::ReadString(file, SettingsSection, "Language", "Russian");
+TProgramSettings ReadProgramSettings(const std::string& file) {
+    TProgramSettings program;
+    program.PID = static_cast<int16_t>(ReadIniInteger(file, SettingsSection, "PID", 1, INT16_MIN, INT16_MAX));
+    program.Hide = ReadIniBool(file, SettingsSection, "Hide", false);
+    program.Language = profile::ReadString(file, SettingsSection, "Language", "Russian");
+    return program;
+}
 
-    // The first renders of all works are spread over the first ten seconds.
-    std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int> spread(0, 9);
-    settings.Works.Clear();
-    std::vector<std::string> seen;
+std::vector<std::string> ReadWorkSections(const std::string& file) {
+    std::vector<std::string> sections;
     for (const std::string& section : profile::ReadSectionNames(file)) {
         if (!IsWorkSection(section))
             continue;
-        // A repeated section name reaches the same (first) section in every lookup and write:
-        // a second work for it would only be a copy that cannot be edited or deleted apart.
         bool repeated = false;
-        for (const std::string& s : seen)
+        for (const std::string& s : sections)
             repeated = repeated || profile::SameName(s, section);
-        if (repeated)
-            continue;
-        seen.push_back(section);
-        auto work = std::make_shared<TWorkData>(ReadWork(file, section));
-        work->NextUpdate.store(GetTicks64() + spread(random) * 1000);
-        if (!settings.Works.Append(std::move(work)))
-            summary.SkippedWorks.push_back(section);
+        if (!repeated)
+            sections.push_back(section);
     }
-    return summary;
+    return sections;
 }
 
-bool SaveProgramSettings(const TSettings& settings, std::string* error) {
-    std::string computed;
-    const std::string& file = FileOf(settings, computed);
-    if (WriteIniInteger(file, SettingsSection, "PID", settings.PID) &&
-        WriteIniBool(file, SettingsSection, "Hide", settings.Hide) &&
-        profile::WriteString(file, SettingsSection, "Language", settings.Language))
+TWorkConfig ReadWork(const std::string& file, const std::string& section) {
+    return ReadWorkKeys(file, section);
+}
+
+bool WriteProgramSettings(const std::string& file, const TProgramSettings& program, std::string* error) {
+    if (WriteIniInteger(file, SettingsSection, "PID", program.PID) &&
+        WriteIniBool(file, SettingsSection, "Hide", program.Hide) &&
+        profile::WriteString(file, SettingsSection, "Language", program.Language))
         return true;
     Fail(error, WriteFailure(file));
     return false;
 }
 
-bool SaveWork(const TSettings& settings, int index, std::string* error) {
-    const TWorkPtr work = settings.Works.At(index);
-    if (!work) {
-        Fail(error, "There is no work at position " + std::to_string(index));
-        return false;
-    }
-    std::string computed;
-    const std::string& file = FileOf(settings, computed);
-    if (WriteWork(file, work->Config()))
+bool WriteWork(const std::string& file, const TWorkConfig& work, std::string* error) {
+    if (WriteWorkKeys(file, work))
         return true;
     Fail(error, WriteFailure(file));
     return false;
 }
 
-bool DeleteWork(TSettings& settings, int index, std::string* error) {
-    const TWorkPtr work = settings.Works.At(index);
-    if (!work)
+bool EraseWork(const std::string& file, const std::string& section, std::string* error) {
+    if (profile::EraseSection(file, section))
         return true;
-    std::string computed;
-    const std::string& file = FileOf(settings, computed);
-    if (!profile::EraseSection(file, work->Section())) {
-        Fail(error, WriteFailure(file));
-        return false;
-    }
-    return settings.Works.RemoveAt(index);
+    Fail(error, WriteFailure(file));
+    return false;
 }
 
 } // namespace kw

@@ -1,12 +1,21 @@
 // The settings file beside the program: the `Settings` section with the program-wide values
 // and one section per work. Read once at start-up; afterwards only written, at once, by the
-// main thread.
+// main thread. These functions know the file and the stored values only; the running works
+// are loaded and saved through works/Settings.h.
 #pragma once
-#include "config/Settings.h"
+#include "config/WorkConfig.h"
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kw {
+
+// The program-wide values of the `Settings` section.
+struct TProgramSettings {
+    int16_t PID = 1;
+    bool Hide = false;
+    std::string Language = "Russian";
+};
 
 // The program file's path with the extension ".ini".
 std::string SettingsFilePath();
@@ -14,27 +23,20 @@ std::string SettingsFilePath();
 // A work is every section whose name begins with exactly "File" (case-sensitive).
 bool IsWorkSection(const std::string& section);
 
-struct TLoadSummary {
-    // Work sections beyond the 128 the list can hold, in file order. They stay in the file
-    // untouched but get no render (a render could not be told their position).
-    std::vector<std::string> SkippedWorks;
-};
+// The program-wide values; missing or unusable values take their defaults.
+TProgramSettings ReadProgramSettings(const std::string& file);
+// The work sections in file order. A repeated section name reaches the same (first) section
+// in every lookup and write, so it is listed once.
+std::vector<std::string> ReadWorkSections(const std::string& file);
+// One work's stored fields; missing or unusable values take their defaults.
+TWorkConfig ReadWork(const std::string& file, const std::string& section);
 
-// Fills `settings` from the file (computing settings.FileName first). Missing or unusable
-// values take their defaults; nothing here fails.
-TLoadSummary LoadSettings(TSettings& settings);
-
-// Writes PID, Hide and Language. False when the file cannot be written; the in-memory
-// settings are never changed by a save. `error` (optional) receives the reason.
-[[nodiscard]] bool SaveProgramSettings(const TSettings& settings, std::string* error = nullptr);
-
-// Writes the section of the work at `index` (FTP keys only while FTP is on, deleted
-// otherwise). False when there is no such work or the file cannot be written.
-[[nodiscard]] bool SaveWork(const TSettings& settings, int index, std::string* error = nullptr);
-
-// Erases the work's section and then removes the work from the list. An index outside the
-// list changes nothing and is not a failure. When the section cannot be erased the work stays
-// in the list and the result is false, so the list and the file never disagree.
-[[nodiscard]] bool DeleteWork(TSettings& settings, int index, std::string* error = nullptr);
+// Each writer returns false when the file cannot be written; `error` (optional) receives the
+// reason.
+[[nodiscard]] bool WriteProgramSettings(const std::string& file, const TProgramSettings& program,
+                                        std::string* error = nullptr);
+// The work's section (FTP keys only while FTP is on, deleted otherwise).
+[[nodiscard]] bool WriteWork(const std::string& file, const TWorkConfig& work, std::string* error = nullptr);
+[[nodiscard]] bool EraseWork(const std::string& file, const std::string& section, std::string* error = nullptr);
 
 } // namespace kw

@@ -2,7 +2,7 @@
 // A target only moves the page and says how it went; the render reports the outcome in the
 // work's status cell, so every target reads the same in the grid and the log.
 #pragma once
-#include "config/Settings.h"
+#include "works/WorkData.h"
 #include <functional>
 #include <string>
 #include <string_view>

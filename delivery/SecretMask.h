@@ -3,7 +3,7 @@
 // the Authorization header), and a status cell or a log is read by more people than the password
 // is meant for. Each form the password travels in is replaced by "***", whatever its length.
 #pragma once
-#include "config/Settings.h"
+#include "config/WorkConfig.h"
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 // The program settings dialog's window and the main window's settings button.
 #include "dialogs/ChangePid_win32.h"
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/DropDown.h"
 #include "ui/win32/ModalForm.h"

@@ -1,7 +1,7 @@
 // TFChangePID: the modal program settings dialog (language, program group, start with Windows,
 // hide to the tray). The decisions live in config/ChangePid.h.
 #pragma once
-#include "config/ChangePid.h"
+#include "ui/ChangePid.h"
 #include "lang/Language.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"

@@ -1,8 +1,8 @@
 // The work editor's window: its controls in the editor's tab order, translation by the section
 // "FEditWork", and the handlers over the editor's decisions in config/EditWork.h.
 #include "dialogs/EditWork_win32.h"
-#include "config/EditWorkText.h"
-#include "config/SettingsFile.h"
+#include "ui/EditWorkText.h"
+#include "works/Settings.h"
 #include "dialogs/SelectFtpDir_win32.h"
 #include "dialogs/TagList_win32.h"
 #include "platform/Regional.h"

@@ -1,7 +1,7 @@
 // TFEditWork: the modal work editor. Shows one work's fields, checks them (config/EditWork.h
 // decides), gives a new work its section and saves the work's section at once.
 #pragma once
-#include "config/EditWork.h"
+#include "ui/EditWork.h"
 #include "dialogs/Preview_win32.h"
 #include "lang/Language.h"
 #include "ui/win32/ButtonBar.h"

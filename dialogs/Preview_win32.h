@@ -4,7 +4,7 @@
 // delivers; an HTML page can be opened in the user's browser from a temporary file.
 #pragma once
 #include "lang/Language.h"
-#include "render/Preview.h"
+#include "ui/Preview.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Tooltips.h"

@@ -3,7 +3,7 @@
 // (TFtpFolderBrowser), which decides everything it shows. Fixed Russian and English captions:
 // this dialog is not translated by the language files.
 #pragma once
-#include "delivery/ftp/FtpBrowser.h"
+#include "ui/FtpBrowser.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/ListView.h"

@@ -3,7 +3,7 @@
 // that copies the selected tag's text to the clipboard for pasting into a template.
 #pragma once
 #include "lang/Language.h"
-#include "render/TagReference.h"
+#include "ui/TagReference.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Tooltips.h"

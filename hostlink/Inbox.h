@@ -4,7 +4,7 @@
 // makes every work due at once. They run inside the host's sending call: no decoding, no
 // waiting, nothing escapes, and the host gets 0 for every data message.
 #pragma once
-#include "config/Settings.h"
+#include "works/Settings.h"
 #include "hostlink/HostDue.h"
 #include "hostlink/InboundRing.h"
 #include "hostlink/LinkStatus.h"

@@ -1,7 +1,7 @@
 // The host link status: LinkState (0 waiting, 1 connected, 2 data received), read by the
 // template engine, and SourceStatus, the status cell of the works grid's row "Source".
 #pragma once
-#include "config/Settings.h"
+#include "works/ShowCell.h"
 #include "platform/Regional.h"
 #include <atomic>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // The main window builds one for the whole run; the scheduler and every render read it.
 #pragma once
 #include "delivery/Delivery.h"
-#include "config/Settings.h"
+#include "works/WorkList.h"
 #include "hostlink/BroadcastState.h"
 #include "hostlink/HostDue.h"
 #include "platform/Clock.h"

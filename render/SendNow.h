@@ -2,7 +2,7 @@
 // like every other render, so the work gets its usual status and log and never two renders at
 // a time.
 #pragma once
-#include "config/Settings.h"
+#include "works/WorkList.h"
 #include <atomic>
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 // render thread, 2 releasing and closing. The window supplies the steps (`IClosingSteps`);
 // this class decides which run when.
 #pragma once
-#include "config/Settings.h"
+#include "works/WorkList.h"
 #include <atomic>
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 // file, the dialogs behind its buttons, the host link's status cell and the worker threads.
 // The program connects these to the subsystems; tests connect them to stand-ins.
 #pragma once
-#include "config/Settings.h"
+#include "works/Settings.h"
 #include "lang/Component.h"
 #include <string>
 

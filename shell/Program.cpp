@@ -1,7 +1,7 @@
 // Start-up and the release of the run's objects.
 #include "shell/Program.h"
 #include "platform/FileIo.h"
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "delivery/DeliveryTargets.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"

@@ -4,7 +4,7 @@
 // renders through the scheduler, then the ring, then the rest. The window and the platform
 // come in through IStartupHost, so the whole sequence runs natively in tests.
 #pragma once
-#include "config/Settings.h"
+#include "works/Settings.h"
 #include "hostlink/BroadcastState.h"
 #include "hostlink/Inbox.h"
 #include "hostlink/InboundRing.h"

@@ -1,6 +1,6 @@
 // The main timer's take of the status cells.
 #include "shell/StatusFeed.h"
-#include "shell/WorksGrid.h"
+#include "ui/WorksGrid.h"
 #include "render/StatusText.h"
 
 namespace kw {

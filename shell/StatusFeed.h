@@ -2,7 +2,7 @@
 // flags are cleared by its take before its text is read, so an update that arrives meanwhile
 // is shown at the next tick rather than lost.
 #pragma once
-#include "config/Settings.h"
+#include "works/WorkList.h"
 #include <string>
 #include <vector>
 

@@ -1,7 +1,7 @@
 // The preview of a 64 KB template (read, render, show line by line, look for markers that give
 // nothing) against rendering the same template alone, measured in the same run.
 #include "render/CodePages.h"
-#include "render/Preview.h"
+#include "ui/Preview.h"
 #include "render/RenderWork.h"
 #include "render/ValueEscaping.h"
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 // The upload of a work's output file after a render, and the FTP delivery target.
 #pragma once
 #include "delivery/Delivery.h"
-#include "config/Settings.h"
+#include "works/WorkData.h"
 #include <memory>
 
 namespace kw {

@@ -4,7 +4,7 @@
 #include "platform/Regional.h"
 #include "hostlink/HostWindow_win32.h"
 #include "shell/StatusFeed.h"
-#include "shell/WorksGrid.h"
+#include "ui/WorksGrid.h"
 #include <windowsx.h>
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 #pragma once
 #include "hostlink/Inbox.h"
 #include "shell/ClosingSequence.h"
-#include "shell/GridLayout.h"
-#include "shell/LogModel.h"
+#include "ui/GridLayout.h"
+#include "ui/LogModel.h"
 #include "shell/MainServices.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"

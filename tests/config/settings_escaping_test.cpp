@@ -2,7 +2,7 @@
 // escaping, and the key is written only while a work escapes its values, so files written
 // before escaping existed are written back exactly as they were. Runs natively and under Wine
 // against the real profile functions.
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "tests/platform/TempFolder.h"

@@ -1,8 +1,8 @@
 // FTP over TLS in the settings file: the keys FTPTLS and FTPTLSCert stand in a section only
 // while set, so a file from before them is written back byte for byte; switching TLS or FTP off
 // takes them out again. Natively and under Wine against the real profile functions.
-#include "config/EditWork.h"
-#include "config/SettingsFile.h"
+#include "ui/EditWork.h"
+#include "works/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "tests/platform/TempFolder.h"

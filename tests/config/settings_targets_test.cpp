@@ -3,7 +3,7 @@
 // only while the work uses it; the HTTP password is never plain in the file. Runs natively and
 // under Wine against the real profile functions.
 #include "config/Password.h"
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "tests/platform/TempFolder.h"

@@ -3,7 +3,7 @@
 // functions.
 #include "config/IniValues.h"
 #include "config/Password.h"
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"

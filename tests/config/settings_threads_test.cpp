@@ -1,7 +1,7 @@
 // The works list and its records shared with render threads: a render's copy of a work's
 // settings is never torn, a status cell's text and colour travel together, and a render
 // holding its work survives sorting and deletion on the main thread.
-#include "config/Settings.h"
+#include "works/WorkList.h"
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>

@@ -2,7 +2,7 @@
 // is free during the exchange, a double click during it is ignored, and a cancel returns at
 // once from a server that never answers, keeping the old folder.
 #include "FakeFtpServer.h"
-#include "delivery/ftp/FtpBrowser.h"
+#include "ui/FtpBrowser.h"
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>

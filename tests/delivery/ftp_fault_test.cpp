@@ -4,7 +4,7 @@
 #include "FakeFtpServer.h"
 #include "delivery/DeliveryTargets.h"
 #include "delivery/ftp/FtpUpload.h"
-#include "delivery/ftp/FtpBrowser.h"
+#include "ui/FtpBrowser.h"
 #include "delivery/ftp/FtpClient.h"
 #include "RenderedUpload.h"
 #include <filesystem>

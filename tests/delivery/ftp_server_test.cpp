@@ -2,7 +2,7 @@
 // and under Wine) and vsftpd (natively).
 #include "FtpTestServers.h"
 #include "platform/Cp1251.h"
-#include "delivery/ftp/FtpBrowser.h"
+#include "ui/FtpBrowser.h"
 #include "RenderedUpload.h"
 #include <filesystem>
 #include <functional>

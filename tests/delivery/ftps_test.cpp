@@ -4,7 +4,7 @@
 #include "FakeFtpServer.h"
 #include "FtpTestServers.h"
 #include "RenderedUpload.h"
-#include "delivery/ftp/FtpBrowser.h"
+#include "ui/FtpBrowser.h"
 #include "delivery/ftp/FtpClient.h"
 #include "platform/Cp1251.h"
 #include <chrono>

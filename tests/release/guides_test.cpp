@@ -2,7 +2,7 @@
 // right live mark, their letter tables give the letters the program writes, their settings-file
 // table names every key the settings code writes, and every screenshot they show is there. A
 // change to the tags, the letters or the keys that forgets the guides fails here.
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "platform/Profile.h"
 #include "render/TagTable.h"
 #include "render/ValueFormat.h"

@@ -1,6 +1,6 @@
 // The main window under Wine: created in this process and used as a person uses it (the pointer
 // and the keyboard through SendInput), with the program's other parts replaced by a small host.
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "dialogs/MessageDialog_win32.h"
 #include "lang/Language.h"
 #include "platform/Profile.h"

@@ -3,14 +3,14 @@
 // the work editor's target switched in every order and compared, pixel by pixel, with the
 // target chosen directly; the captions measured at four scales in the shipped languages; the
 // preview's page folder made afresh and gone with the preview.
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "dialogs/ChangePid_win32.h"
 #include "dialogs/EditWork_win32.h"
 #include "dialogs/Preview_win32.h"
 #include "dialogs/TagList_win32.h"
 #include "platform/FileSystem.h"
-#include "render/TagReference.h"
-#include "tests/config/dialog_driver_win32_test.h"
+#include "ui/TagReference.h"
+#include "tests/ui/dialog_driver_win32_test.h"
 #include "tests/ui/CaptionFit_win32.h"
 #include "tests/ui/RealInput_win32.h"
 #include "tests/ui/Screenshot_win32.h"

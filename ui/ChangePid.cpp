@@ -1,7 +1,7 @@
 // Start with Windows through the Run keys, and the settings dialog's outcome.
-#include "config/ChangePid.h"
-#include "config/EditWork.h"
-#include "config/EditWorkText.h"
+#include "ui/ChangePid.h"
+#include "ui/EditWork.h"
+#include "ui/EditWorkText.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 

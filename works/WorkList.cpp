@@ -1,6 +1,6 @@
 // The works list: shared pointers under one lock, so that a render holding its work never
 // reads a record that moved or was freed while the main thread sorted or deleted.
-#include "config/Settings.h"
+#include "works/WorkList.h"
 #include <algorithm>
 
 namespace kw {

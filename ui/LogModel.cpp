@@ -1,5 +1,5 @@
 // The log's entries.
-#include "shell/LogModel.h"
+#include "ui/LogModel.h"
 
 namespace kw {
 

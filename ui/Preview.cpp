@@ -1,5 +1,5 @@
 // The template preview.
-#include "render/Preview.h"
+#include "ui/Preview.h"
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
 #include "render/PageText.h"

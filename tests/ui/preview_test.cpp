@@ -3,7 +3,7 @@
 #include "platform/FileSystem.h"
 #include "render/CodePages.h"
 #include "render/PageText.h"
-#include "render/Preview.h"
+#include "ui/Preview.h"
 #include "render/RenderWork.h"
 #include "render/ValueEscaping.h"
 #include "tests/platform/TempFolder.h"

@@ -2,7 +2,7 @@
 // (`TEditWorkFields`), filling them from a work, the checks before saving in their fixed order,
 // the new section name of a new work and the copy of the controls into the work.
 #pragma once
-#include "config/Settings.h"
+#include "works/WorkList.h"
 #include <functional>
 #include <string>
 

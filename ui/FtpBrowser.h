@@ -5,7 +5,7 @@
 // worker thread while the view waits (WaitForServer), so the window thread never blocks on
 // the network.
 #pragma once
-#include "config/Settings.h"
+#include "config/WorkConfig.h"
 #include "delivery/ftp/FtpClient.h"
 #include "delivery/ftp/FtpListing.h"
 #include "delivery/ftp/FtpServerWork.h"

@@ -1,6 +1,6 @@
 // Start with Windows through the Run keys, against the platform's registry (in memory natively,
 // the real one under Wine).
-#include "config/ChangePid.h"
+#include "ui/ChangePid.h"
 #include "platform/Registry.h"
 #include <gtest/gtest.h>
 

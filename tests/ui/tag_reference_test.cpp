@@ -1,6 +1,6 @@
 // The tag reference: every tag with what it inserts now, and the search over it.
 #include "render/CodePages.h"
-#include "render/TagReference.h"
+#include "ui/TagReference.h"
 #include "render/ValueEscaping.h"
 #include <gtest/gtest.h>
 

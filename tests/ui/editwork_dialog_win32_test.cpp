@@ -2,11 +2,11 @@
 // (typing, clicks, keys), its message dialogs answered by a timer; the settings file checked as
 // the program would read it again.
 #include "dialogs/EditWork_win32.h"
-#include "config/EditWorkText.h"
+#include "ui/EditWorkText.h"
 #include "config/Password.h"
-#include "config/SettingsFile.h"
+#include "works/Settings.h"
 #include "platform/Profile.h"
-#include "tests/config/dialog_driver_win32_test.h"
+#include "tests/ui/dialog_driver_win32_test.h"
 #include "tests/ui/RealInput_win32.h"
 #include "tests/ui/Screenshot_win32.h"
 #include <fstream>

@@ -1,6 +1,6 @@
 // A new work enters the list with its settings: a reader pass that comes between the append
 // and the save finds a complete work, never an empty one without a template.
-#include "config/EditWork.h"
+#include "ui/EditWork.h"
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>

@@ -1,7 +1,7 @@
 // The works grid's contents and selection, apart from the grid control: the "Source" row with
 // the host link status, then one row per work (number, name, status).
 #pragma once
-#include "config/Settings.h"
+#include "works/WorkList.h"
 #include <array>
 #include <string>
 #include <vector>

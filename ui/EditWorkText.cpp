@@ -1,5 +1,5 @@
 // Text rules shared by the work editor and the settings dialog.
-#include "config/EditWorkText.h"
+#include "ui/EditWorkText.h"
 #include "platform/Cp1251.h"
 
 namespace kw {

@@ -1,8 +1,8 @@
 // The work editor's choice of target: each target's fields go through the editor into the
 // settings file and back unchanged, each target's own checks give their message, and a work
 // keeps only the chosen target's keys.
-#include "config/EditWork.h"
-#include "config/SettingsFile.h"
+#include "ui/EditWork.h"
+#include "works/Settings.h"
 #include "config/TargetChecks.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"

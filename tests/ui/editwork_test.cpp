@@ -1,6 +1,6 @@
 // The work editor's checks, new section names and the copy into the work.
-#include "config/EditWork.h"
-#include "config/EditWorkText.h"
+#include "ui/EditWork.h"
+#include "ui/EditWorkText.h"
 #include <gtest/gtest.h>
 #include <set>
 

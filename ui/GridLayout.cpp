@@ -1,5 +1,5 @@
 // Layout arithmetic of the main window.
-#include "shell/GridLayout.h"
+#include "ui/GridLayout.h"
 #include <cstddef>
 
 namespace kw {

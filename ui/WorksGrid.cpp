@@ -1,5 +1,5 @@
 // The works grid's rows and status colours.
-#include "shell/WorksGrid.h"
+#include "ui/WorksGrid.h"
 #include "render/StatusText.h"
 
 namespace kw {

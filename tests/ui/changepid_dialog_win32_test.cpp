@@ -1,11 +1,11 @@
 // The program settings dialog under Wine: language list and switch, the PID's limits, the
 // outcome of saving and of the close box, and start with Windows over the real (Wine) registry.
 #include "dialogs/ChangePid_win32.h"
-#include "config/EditWorkText.h"
-#include "config/SettingsFile.h"
+#include "ui/EditWorkText.h"
+#include "works/Settings.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
-#include "tests/config/dialog_driver_win32_test.h"
+#include "tests/ui/dialog_driver_win32_test.h"
 #include "tests/ui/Screenshot_win32.h"
 #include <algorithm>
 #include <fstream>

@@ -1,5 +1,5 @@
 // The tag reference.
-#include "render/TagReference.h"
+#include "ui/TagReference.h"
 #include "render/PageText.h"
 
 namespace kw {

@@ -1,5 +1,5 @@
 // Status cells: written by renders on their own threads, taken by the main timer.
-#include "config/Settings.h"
+#include "works/ShowCell.h"
 
 namespace kw {
 

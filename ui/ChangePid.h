@@ -2,7 +2,7 @@
 // keys, the program group number's limits and what the dialog's outcome changes in the
 // settings.
 #pragma once
-#include "config/Settings.h"
+#include "works/Settings.h"
 #include <string>
 
 namespace kw {

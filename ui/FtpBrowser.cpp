@@ -1,5 +1,5 @@
 // FTP folder browser: the exchanges and what the window shows.
-#include "delivery/ftp/FtpBrowser.h"
+#include "ui/FtpBrowser.h"
 #include "delivery/SecretMask.h"
 #include "platform/Cp1251.h"
 #include "platform/Regional.h"

@@ -1,6 +1,6 @@
 // The work editor's decisions: fill, check, new section, apply.
-#include "config/EditWork.h"
-#include "config/EditWorkText.h"
+#include "ui/EditWork.h"
+#include "ui/EditWorkText.h"
 #include "config/TargetChecks.h"
 #include "platform/FileSystem.h"
 #include "platform/Tls.h"

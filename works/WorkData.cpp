@@ -1,6 +1,6 @@
 // A work's persistent fields, guarded by the work's own lock so that a render's copy is never
 // torn by an edit on the main thread.
-#include "config/Settings.h"
+#include "works/WorkData.h"
 
 namespace kw {
 
@@ -22,21 +22,6 @@ std::string TWorkData::Name() const {
 std::string TWorkData::Section() const {
     std::lock_guard<std::mutex> lock(configLock_);
     return config_.Section;
-}
-
-} // namespace kw
-
-namespace kw {
-
-TTargetChoice TargetChoiceOf(const TWorkConfig& config) {
-    if (config.Target == tcHTTP || config.Target == tcTCP || config.Target == tcUDP)
-        return static_cast<TTargetChoice>(config.Target);
-    return config.FTP.Use ? tcFTP : tcFileOnly;
-}
-
-void SetTargetChoice(TWorkConfig& config, TTargetChoice choice) {
-    config.FTP.Use = choice == tcFTP;
-    config.Target = (choice == tcHTTP || choice == tcTCP || choice == tcUDP) ? choice : tcFileOnly;
 }
 
 } // namespace kw

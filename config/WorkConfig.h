@@ -1,0 +1,68 @@
+// A work's stored fields: what the settings file holds for one work and the editor edits. The
+// running work (status cell, render thread, due time, delivery state) is in works/.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace kw {
+
+// A work's FTP target (persistent part; the client connection is the FTP delivery's own state).
+struct TFTPUse {
+    bool Use = false;
+    std::string Server;
+    uint16_t Port = 21;
+    bool Passive = false;
+    bool UTF8 = false;
+    std::string Login;
+    std::string Password;  // plain in memory, scrambled in the file
+    std::string Folder = "/";
+    std::string RemoteName;
+    bool Tls = false;           // FTP over TLS (explicit, "AUTH TLS")
+    std::string TlsSha256;      // the one trusted certificate's SHA-256 (empty: the system's check)
+};
+
+// Where a work's page goes besides its output file. FTP keeps its own switch (TFTPUse::Use, the
+// key UseFTP of every settings file); the others are named by the key "Target".
+enum TTargetChoice : uint8_t { tcFileOnly = 0, tcFTP = 1, tcHTTP = 2, tcTCP = 3, tcUDP = 4 };
+inline constexpr uint8_t TargetChoiceCount = 5;
+
+enum THttpMethod : uint8_t { hmGET = 0, hmPOST = 1, hmPUT = 2 };
+inline constexpr uint8_t HttpMethodCount = 3;
+inline constexpr const char* HttpMethodNames[HttpMethodCount] = {"GET", "POST", "PUT"};
+
+// A work's HTTP(S) target.
+struct THTTPUse {
+    uint8_t Method = hmGET;   // THttpMethod
+    std::string URL;          // may hold tags, expanded and percent-encoded at each render
+    std::string Login;        // empty: no credentials are sent
+    std::string Password;     // plain in memory, scrambled in the file
+    std::string ContentType;  // empty: from the output file's extension and the code page
+    std::string CertSHA256;   // empty: the system's certificate check; else the one trusted certificate
+};
+
+// A work's TCP or UDP text target (an RDS encoder and the like).
+struct TTextUse {
+    std::string Host;
+    uint16_t Port = 0;
+};
+
+// A work's persistent fields, copied whole for each render.
+struct TWorkConfig {
+    std::string Section;
+    std::string Name;
+    std::string FileIn;
+    std::string FileOut;
+    int16_t Update = 60;
+    uint8_t CodePage = 0;
+    uint8_t Escaping = 0;  // of inserted values: 0 none, 1 HTML, 2 XML, 3 JSON, 4 URL (render/ValueEscaping.h)
+    TFTPUse FTP;
+    uint8_t Target = tcFileOnly;  // tcHTTP, tcTCP or tcUDP; FTP and "file only" are FTP.Use
+    THTTPUse HTTP;
+    TTextUse Text;
+};
+
+// The editor's one choice of target, and setting it (FTP.Use and Target together).
+TTargetChoice TargetChoiceOf(const TWorkConfig& config);
+void SetTargetChoice(TWorkConfig& config, TTargetChoice choice);
+
+} // namespace kw
