@@ -1,6 +1,7 @@
 // The work editor's decisions, kept apart from its window: the values of its controls
 // (`TEditWorkFields`), filling them from a work, the checks before saving in their fixed order,
-// the new section name of a new work and the copy of the controls into the work.
+// the new section name of a new work and the copy of the controls into the work. Each field's
+// part in these is described once, in the work-field table (config/WorkFields.h).
 #pragma once
 #include "config/Settings.h"
 #include <functional>
@@ -93,6 +94,10 @@ int GetNewSection(TWorkList& works, const TLocalStamp& now, TWorkConfig config =
 
 // `ApplySetting`: the controls copied into a work's settings (keeps its Section).
 TWorkConfig ApplySetting(const TEditWorkFields& fields, TWorkConfig config);
+
+// The FTP settings of the editor's fields, as a save with FTP chosen stores them: what the
+// folder button browses.
+TFTPUse FtpSettingsOf(const TEditWorkFields& fields);
 
 // Keeps a spin field's number within its limits.
 int ClampToRange(long long value, int low, int high);

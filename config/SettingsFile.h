@@ -28,8 +28,9 @@ TLoadSummary LoadSettings(TSettings& settings);
 // settings are never changed by a save. `error` (optional) receives the reason.
 [[nodiscard]] bool SaveProgramSettings(const TSettings& settings, std::string* error = nullptr);
 
-// Writes the section of the work at `index` (FTP keys only while FTP is on, deleted
-// otherwise). False when there is no such work or the file cannot be written.
+// Writes the section of the work at `index`: each key of the work-field table
+// (config/WorkFields.h) while it stands in the section, deleted otherwise (FTP keys only while
+// FTP is on, and so on). False when there is no such work or the file cannot be written.
 [[nodiscard]] bool SaveWork(const TSettings& settings, int index, std::string* error = nullptr);
 
 // Erases the work's section and then removes the work from the list. An index outside the
