@@ -318,9 +318,11 @@ TEST_F(SettingsFile, EveryTableFieldRoundTripsAndStandsOnlyWhileItsRuleSays) {
         SetTargetChoice(off, tcFileOnly);
         again.Works.At(i)->SetConfig(off);
         ASSERT_TRUE(SaveWork(again, i));
-        for (const TWorkField& field : WorkFields())
-            if (field.While != TWhile::Always)
+        for (const TWorkField& field : WorkFields()) {
+            if (field.While != TWhile::Always) {
                 EXPECT_EQ(Stored(off.Section, field.Key), "<none>") << off.Section << " " << field.Key;
+            }
+        }
     }
 }
 
@@ -330,8 +332,9 @@ TEST(WorkFieldTable, KeysControlsAndMessagesAreUniqueAndEachControlHasItsMember)
         SCOPED_TRACE(field.Key);
         EXPECT_TRUE(keys.insert(AnsiUpperCase(field.Key)).second);  // the file's keys ignore case
         EXPECT_TRUE(field.Get && field.Set);
-        if (field.Control)
+        if (field.Control) {
             EXPECT_TRUE(controls.insert(field.Control).second);
+        }
         EXPECT_EQ(field.Control != nullptr, field.Kind != TControlKind::None);
         const bool text = field.Kind == TControlKind::Edit || field.Kind == TControlKind::FileName;
         const bool number = field.Kind == TControlKind::Spin || field.Kind == TControlKind::List;
@@ -344,8 +347,9 @@ TEST(WorkFieldTable, KeysControlsAndMessagesAreUniqueAndEachControlHasItsMember)
                 EXPECT_TRUE(messages.insert(check.Message).second) << check.Message;
                 EXPECT_EQ(FieldOfMessage(check.Message), &field);
             }
-        if (field.Stored == TStored::Choice)
+        if (field.Stored == TStored::Choice) {
             EXPECT_TRUE(field.Names && field.NameCount > 0);
+        }
     }
     EXPECT_EQ(FieldOfMessage("NoSuchMessage"), nullptr);
 }
