@@ -45,7 +45,9 @@ TCheckResult CheckAgainst(const TEditWorkFields& f, const TWorkConfig& other) {
 
 // The fields of the target `target` alone (not those every work has).
 auto OfTarget(int target) {
-    return [target](const TWorkField& field) { return field.While != TWhile::Always && BelongsToTarget(field, target); };
+    return [target](const TWorkField& field) {
+        return field.While != TWhile::Always && BelongsToTarget(field, target);
+    };
 }
 
 } // namespace
@@ -53,8 +55,8 @@ auto OfTarget(int target) {
 TCheckResult CheckSttings(const TEditWorkFields& f, const TWorkList& works, int editIndex,
                           const TFileExists& fileExists) {
     const TCheckInput in{&fileExists, nullptr};
-    if (const std::string key = FirstFailure(f, in, [](const TWorkField& field) { return field.While == TWhile::Always; });
-        !key.empty())
+    const auto ofEveryWork = [](const TWorkField& field) { return field.While == TWhile::Always; };
+    if (const std::string key = FirstFailure(f, in, ofEveryWork); !key.empty())
         return Fail(key);
     if (const std::string key = CheckTargetFields(f); !key.empty())
         return Fail(key);
@@ -68,7 +70,9 @@ TCheckResult CheckSttings(const TEditWorkFields& f, const TWorkList& works, int 
     return {};
 }
 
-std::string CheckTargetFields(const TEditWorkFields& f) { return FirstFailure(f, TCheckInput{}, OfTarget(f.Target)); }
+std::string CheckTargetFields(const TEditWorkFields& f) {
+    return FirstFailure(f, TCheckInput{}, OfTarget(f.Target));
+}
 
 std::string CheckBrowseFields(const TEditWorkFields& f) { return FirstFailure(f, TCheckInput{}, OfTarget(tcFTP)); }
 

@@ -81,7 +81,8 @@ std::string StoredText(const TWorkField& field, const TFieldValue& v) {
     case TStored::Password: return ScramblePassword(v.Text);
     case TStored::Integer: return std::to_string(v.Number);
     case TStored::Boolean: return v.Number ? "1" : "0";
-    case TStored::Choice: return field.Names[v.Number >= 0 && v.Number < field.NameCount ? v.Number : field.DefaultNumber];
+    case TStored::Choice:
+        return field.Names[v.Number >= 0 && v.Number < field.NameCount ? v.Number : field.DefaultNumber];
     }
     return {};
 }

@@ -49,7 +49,8 @@ const TWorkField Table[] = {
      .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FileIn = v.Text; },
      .Control = "FEFileIn", .Kind = TControlKind::FileName, .TextField = &E::FileIn,
      .Checks = {{"SetFileIn", Field, [](const E& f, const I&) { return Blank(f.FileIn); }},
-                {"FileInNotEx", Field, [](const E& f, const I& in) { return !(*in.FileExists)(f.FileIn); }}}},
+                {"FileInNotEx", Field,
+                 [](const E& f, const I& in) { return in.FileExists && !(*in.FileExists)(f.FileIn); }}}},
     {.Key = "FileOut", .Stored = TStored::Text, .Max = TextCapacity,
      .Get = [](const TWorkConfig& c) { return Text(c.FileOut); },
      .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FileOut = v.Text; },
@@ -57,8 +58,10 @@ const TWorkField Table[] = {
      .Checks = {{"SetFileOut", Field, [](const E& f, const I&) { return Blank(f.FileOut); }},
                 {"SetInOutErr", Fields, [](const E& f, const I&) { return f.FileIn == f.FileOut; }},
                 // another work's template or output, in any letter case
-                {"OtherOut", OtherWork, [](const E& f, const I& in) { return SameOutput(f, in.Other->FileIn); }, true},
-                {"DblOut", OtherWork, [](const E& f, const I& in) { return SameOutput(f, in.Other->FileOut); }, true}}},
+                {"OtherOut", OtherWork, [](const E& f, const I& in) { return SameOutput(f, in.Other->FileIn); },
+                 true},
+                {"DblOut", OtherWork, [](const E& f, const I& in) { return SameOutput(f, in.Other->FileOut); },
+                 true}}},
     {.Key = "Update", .Stored = TStored::Integer, .DefaultNumber = DefaultUpdateSecs, .Min = INT16_MIN,
      .Max = INT16_MAX, .Get = [](const TWorkConfig& c) { return Number(c.Update); },
      // a stored period below the least is raised to it; the file has no upper bound
@@ -81,7 +84,8 @@ const TWorkField Table[] = {
     {.Key = "Escaping", .Stored = TStored::Integer, .OnlyWhenSet = true, .Min = 0, .Max = 255,
      .Get = [](const TWorkConfig& c) { return Number(c.Escaping); },
      .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Escaping = static_cast<uint8_t>(v.Number); },
-     .Control = "CBEscaping", .Kind = TControlKind::List, .NumberField = &E::Escaping, .Positions = EscapingModeCount},
+     .Control = "CBEscaping", .Kind = TControlKind::List, .NumberField = &E::Escaping,
+     .Positions = EscapingModeCount},
     {.Key = "Target", .Stored = TStored::Choice, .OnlyWhenSet = true, .DefaultNumber = tcFileOnly,
      .Names = TargetNames, .NameCount = TargetChoiceCount,
      .Get = [](const TWorkConfig& c) { return Number(c.Target); },
@@ -146,7 +150,9 @@ const TWorkField Table[] = {
      .Get = [](const TWorkConfig& c) { return Number(c.Text.Port); },
      .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Text.Port = static_cast<uint16_t>(v.Number); },
      .Control = "ETextPort", .Kind = TControlKind::Edit, .TextField = &E::TextPort,
-     .Fill = [](const TWorkConfig& c, E& f) { f.TextPort = c.Text.Port ? std::to_string(c.Text.Port) : std::string(); },
+     .Fill = [](const TWorkConfig& c, E& f) {
+         f.TextPort = c.Text.Port ? std::to_string(c.Text.Port) : std::string();
+     },
      .Apply = [](const E& f, TWorkConfig& c) {
          uint16_t port = 0;
          c.Text.Port = ParsePort(f.TextPort, port) ? port : 0;

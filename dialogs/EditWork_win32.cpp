@@ -378,7 +378,8 @@ TEditWorkFields TFEditWork::Fields() const {
     TEditWorkFields f;
     for (const TWorkField& field : WorkFields())
         if (const win::TControl* control = ControlNamed(*components_, field.Control))
-            TakeField(field, *control, SpinWithEdit<const win::TSpinField>(control->Hwnd(), {&eSecs_, &eFTPPort_}), f);
+            TakeField(field, *control, SpinWithEdit<const win::TSpinField>(control->Hwnd(), {&eSecs_, &eFTPPort_}),
+                      f);
     return f;
 }
 
