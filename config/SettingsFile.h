@@ -35,7 +35,8 @@ TWorkConfig ReadWork(const std::string& file, const std::string& section);
 // reason.
 [[nodiscard]] bool WriteProgramSettings(const std::string& file, const TProgramSettings& program,
                                         std::string* error = nullptr);
-// The work's section (FTP keys only while FTP is on, deleted otherwise).
+// The work's section: each key of the work-field table (config/WorkFields.h) while it stands
+// in the section, deleted otherwise (FTP keys only while FTP is on, and so on).
 [[nodiscard]] bool WriteWork(const std::string& file, const TWorkConfig& work, std::string* error = nullptr);
 [[nodiscard]] bool EraseWork(const std::string& file, const std::string& section, std::string* error = nullptr);
 

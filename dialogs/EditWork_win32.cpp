@@ -1,12 +1,12 @@
 // The work editor's window: its controls in the editor's tab order, translation by the section
 // "FEditWork", and the handlers over the editor's decisions in config/EditWork.h.
 #include "dialogs/EditWork_win32.h"
-#include "ui/EditWorkText.h"
+#include "config/EditWorkText.h"
 #include "works/Settings.h"
+#include "config/WorkFields.h"
 #include "dialogs/SelectFtpDir_win32.h"
 #include "dialogs/TagList_win32.h"
 #include "platform/Regional.h"
-#include "platform/Tls.h"
 #include "render/RenderWork.h"
 #include "render/ValueEscaping.h"
 #include "platform/FileSystem.h"
@@ -14,6 +14,7 @@
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
 #include <algorithm>
+#include <initializer_list>
 #include <commdlg.h>
 
 namespace kw {
@@ -62,6 +63,58 @@ BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
         return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "GetOpenFileNameW"))) : nullptr;
     }();
     return open ? open(&ofn) : FALSE;
+}
+
+// A work field's control, by the name the work-field table gives it; null when it has none.
+win::TControl* ControlNamed(win::TFormComponents& form, const char* name) {
+    for (int i = 0; name && i < form.ComponentCount(); ++i)
+        if (form.Control(i).Name() == name)
+            return &form.Control(i);
+    return nullptr;
+}
+
+// The spin field whose edit box is `edit`, or null.
+template <typename Spin>
+Spin* SpinWithEdit(HWND edit, std::initializer_list<Spin*> spins) {
+    for (Spin* spin : spins)
+        if (spin->Edit() == edit)
+            return spin;
+    return nullptr;
+}
+
+// A field's value shown in its control...
+void ShowField(const TWorkField& field, const TEditWorkFields& f, win::TControl& control, win::TSpinField* spin) {
+    switch (field.Kind) {
+    case TControlKind::Edit: control.SetText(f.*field.TextField); break;
+    case TControlKind::FileName: control.SetText(QuoteFileName(f.*field.TextField)); break;
+    case TControlKind::Check: win::SetChecked(control.Hwnd(), f.*field.FlagField); break;
+    case TControlKind::Spin:
+        if (spin)
+            spin->SetValue(f.*field.NumberField);
+        break;
+    case TControlKind::List: control.SetItemIndex(f.*field.NumberField); break;
+    case TControlKind::None: break;
+    }
+}
+
+// ...and taken from it: a list without a choice gives the field's default.
+void TakeField(const TWorkField& field, const win::TControl& control, const win::TSpinField* spin,
+               TEditWorkFields& f) {
+    switch (field.Kind) {
+    case TControlKind::Edit: f.*field.TextField = control.Text(); break;
+    case TControlKind::FileName: f.*field.TextField = UnquoteFileName(control.Text()); break;
+    case TControlKind::Check: f.*field.FlagField = win::IsChecked(control.Hwnd()); break;
+    case TControlKind::Spin:
+        if (spin)
+            f.*field.NumberField = spin->Value();
+        break;
+    case TControlKind::List: {
+        const int position = control.ItemIndex();
+        f.*field.NumberField = position >= 0 ? position : field.DefaultNumber;
+        break;
+    }
+    case TControlKind::None: break;
+    }
 }
 
 // Moves a control without painting: the form is painted once, when the whole layout is done.
@@ -315,64 +368,18 @@ void TFEditWork::FillData(int index) {
     // A position outside the list cannot be edited: the form then makes a new work.
     editIndex_ = index >= 0 && static_cast<size_t>(index) < settings_.Works.Count() ? index : -1;
     const TEditWorkFields f = kw::FillData(settings_.Works, editIndex_);
-    win::SetText(eName_, f.Name);
-    SetFileField(feFileIn_, f.FileIn);
-    SetFileField(feFileOut_, f.FileOut);
-    eSecs_.SetValue(f.Secs);
-    cbCodePage_->SetItemIndex(f.CodePage);
-    cbEscaping_->SetItemIndex(f.Escaping);
-    cbTarget_->SetItemIndex(f.Target);
-    win::SetText(eFTPServer_, f.FTPServer);
-    eFTPPort_.SetValue(f.FTPPort);
-    win::SetChecked(cbFTPPassive_, f.FTPPassive);
-    win::SetChecked(cbFTPUTF8_, f.FTPUTF8);
-    win::SetText(eFTPUser_, f.FTPUser);
-    win::SetText(eFTPPass_, f.FTPPass);
-    win::SetText(eFTPPath_, f.FTPPath);
-    win::SetText(eFTPFileName_, f.FTPFileName);
-    cbHTTPMethod_->SetItemIndex(f.HTTPMethod);
-    win::SetText(eHTTPURL_, f.HTTPURL);
-    win::SetText(eHTTPUser_, f.HTTPUser);
-    win::SetText(eHTTPPass_, f.HTTPPass);
-    win::SetText(eHTTPType_, f.HTTPType);
-    win::SetText(eHTTPCert_, f.HTTPCert);
-    win::SetText(eTextHost_, f.TextHost);
-    win::SetText(eTextPort_, f.TextPort);
-    win::SetChecked(cbFTPTLS_, f.FTPTLS);
-    win::SetText(eFTPCert_, f.FTPTLSCert);
+    for (const TWorkField& field : WorkFields())
+        if (win::TControl* control = ControlNamed(*components_, field.Control))
+            ShowField(field, f, *control, SpinWithEdit<win::TSpinField>(control->Hwnd(), {&eSecs_, &eFTPPort_}));
     CBTargetChange();
 }
 
 TEditWorkFields TFEditWork::Fields() const {
     TEditWorkFields f;
-    f.Name = win::GetText(eName_);
-    f.FileIn = FileField(feFileIn_);
-    f.FileOut = FileField(feFileOut_);
-    f.Secs = eSecs_.Value();
-    const int cp = cbCodePage_->ItemIndex();
-    f.CodePage = cp >= 0 && cp < CodePageCount ? cp : 0;
-    const int esc = cbEscaping_->ItemIndex();
-    f.Escaping = esc >= 0 && esc < EscapingModeCount ? esc : 0;
-    f.Target = TargetIndex();
-    f.FTPServer = win::GetText(eFTPServer_);
-    f.FTPPort = eFTPPort_.Value();
-    f.FTPPassive = win::IsChecked(cbFTPPassive_);
-    f.FTPUTF8 = win::IsChecked(cbFTPUTF8_);
-    f.FTPUser = win::GetText(eFTPUser_);
-    f.FTPPass = win::GetText(eFTPPass_);
-    f.FTPPath = win::GetText(eFTPPath_);
-    f.FTPFileName = win::GetText(eFTPFileName_);
-    const int method = cbHTTPMethod_->ItemIndex();
-    f.HTTPMethod = method >= 0 && method < HttpMethodCount ? method : static_cast<int>(hmGET);
-    f.HTTPURL = win::GetText(eHTTPURL_);
-    f.HTTPUser = win::GetText(eHTTPUser_);
-    f.HTTPPass = win::GetText(eHTTPPass_);
-    f.HTTPType = win::GetText(eHTTPType_);
-    f.HTTPCert = win::GetText(eHTTPCert_);
-    f.TextHost = win::GetText(eTextHost_);
-    f.TextPort = win::GetText(eTextPort_);
-    f.FTPTLS = win::IsChecked(cbFTPTLS_);
-    f.FTPTLSCert = win::GetText(eFTPCert_);
+    for (const TWorkField& field : WorkFields())
+        if (const win::TControl* control = ControlNamed(*components_, field.Control))
+            TakeField(field, *control, SpinWithEdit<const win::TSpinField>(control->Hwnd(), {&eSecs_, &eFTPPort_}),
+                      f);
     return f;
 }
 
@@ -487,17 +494,8 @@ void TFEditWork::SBSelectDirClick() {
         ShowError(TCheckResult{false, key, false, {}});
         return;
     }
-    TFTPUse ftp;
-    ftp.Server = TrimText(f.FTPServer);
-    ftp.Port = static_cast<uint16_t>(f.FTPPort);
-    ftp.Passive = f.FTPPassive;
-    ftp.UTF8 = f.FTPUTF8;
-    ftp.Tls = f.FTPTLS;
-    ftp.TlsSha256 = f.FTPTLS ? net::NormalizeSha256Text(TrimText(f.FTPTLSCert)) : std::string();
-    ftp.Login = TrimText(f.FTPUser);
-    ftp.Password = f.FTPPass;
-    ftp.Folder = f.FTPPath;
-    std::string folder = ftp.Folder.empty() ? "/" : ftp.Folder;
+    const TFTPUse ftp = FtpSettingsOf(f);  // what a save would store
+    std::string folder = ftp.Folder;
     if (SelectFtpFolderHook)
         folder = SelectFtpFolderHook(Hwnd(), ftp);
     win::SetText(eFTPPath_, folder);
@@ -536,20 +534,9 @@ void TFEditWork::ShowError(const TCheckResult& failure) {
                                 lang::mbOKOnly);
     else
         language_.ShowDialog(failure.MessageKey, lang::TMsgDlgType::Error, list_.get(), lang::mbOKOnly);
-    const std::string& k = failure.MessageKey;
-    HWND field = k == "SetShape" || k == "DblShape"       ? eName_
-                 : k == "SetFileIn" || k == "FileInNotEx" ? feFileIn_
-                 : k == "SetFTPServ"                      ? eFTPServer_
-                 : k == "SetFTPUser"                      ? eFTPUser_
-                 : k == "SetFTPPass"                      ? eFTPPass_
-                 : k == "BadFTPCert"                      ? eFTPCert_
-                 : k == "NoHTTPURL"                       ? eHTTPURL_
-                 : k == "BadHTTPType"                     ? eHTTPType_
-                 : k == "BadCertSHA256"                   ? eHTTPCert_
-                 : k == "NoTextHost"                      ? eTextHost_
-                 : k == "BadTextPort"                     ? eTextPort_
-                                                          : feFileOut_;
-    SetFocus(field);
+    const TWorkField* field = FieldOfMessage(failure.MessageKey);
+    const win::TControl* control = field ? ControlNamed(*components_, field->Control) : nullptr;
+    SetFocus(control ? control->Hwnd() : feFileOut_);
 }
 
 void TFEditWork::Command(int id, int code) {

@@ -8,6 +8,7 @@
 #include "ui/win32/Controls.h"
 #include "ui/win32/SpinField.h"
 #include "ui/win32/Tooltips.h"
+#include "works/Settings.h"
 #include <memory>
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 // Start with Windows through the Run keys, and the settings dialog's outcome.
 #include "ui/ChangePid.h"
 #include "ui/EditWork.h"
-#include "ui/EditWorkText.h"
+#include "config/EditWorkText.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 

@@ -1,6 +1,7 @@
 // FTP folder browser: the exchanges and what the window shows.
 #include "ui/FtpBrowser.h"
 #include "delivery/SecretMask.h"
+#include "delivery/ftp/FtpSettings.h"
 #include "platform/Cp1251.h"
 #include "platform/Regional.h"
 #include <chrono>
@@ -53,15 +54,7 @@ std::string TFtpFolderBrowser::Get8(const std::string& text) const {
 void TFtpFolderBrowser::Run(const TFTPUse& ftp) noexcept {
     try {
         utf8Names_ = ftp.UTF8;
-        TFtpClient& client = session_->Client;  // no exchange runs yet
-        client.Passive = ftp.Passive;
-        client.Host = ftp.Server;
-        client.Port = ftp.Port;
-        client.Username = ftp.Login;
-        client.Password = ftp.Password;
-        client.UseTls = ftp.Tls;
-        client.TrustedSha256 = ftp.TlsSha256;
-        client.Timeouts = DefaultFtpTimeouts();
+        UseFtpSettings(session_->Client, ftp);  // no exchange runs yet
         const std::string folder = Set8(ftp.Folder);
         OnServer([folder](TFtpClient& c, TFtpServerWork& found) {
             c.Connect();

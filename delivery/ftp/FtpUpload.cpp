@@ -1,6 +1,7 @@
 // Upload of the output file over FTP, on the render's thread.
 #include "delivery/ftp/FtpUpload.h"
 #include "delivery/ftp/FtpClient.h"
+#include "delivery/ftp/FtpSettings.h"
 #include "platform/Cp1251.h"
 
 namespace kw {
@@ -25,15 +26,7 @@ void PrepareUpload(TWorkData& work, const TWorkConfig& config) {
     } else {
         FtpClientOf(work) = std::make_shared<TFtpClient>();
     }
-    TFtpClient& c = *FtpClientOf(work);
-    c.Host = config.FTP.Server;
-    c.Port = config.FTP.Port;
-    c.Passive = config.FTP.Passive;
-    c.Username = config.FTP.Login;
-    c.Password = config.FTP.Password;
-    c.UseTls = config.FTP.Tls;
-    c.TrustedSha256 = config.FTP.TlsSha256;
-    c.Timeouts = DefaultFtpTimeouts();
+    UseFtpSettings(*FtpClientOf(work), config.FTP);
 }
 
 namespace {

@@ -1,9 +1,11 @@
 // The settings file: defaults, clamps, the work-section rule, round trips, deletion, the
 // 129th work and writes that fail. Runs natively and under Wine against the real profile
 // functions.
+#include "config/EditWorkText.h"
 #include "config/IniValues.h"
 #include "config/Password.h"
 #include "works/Settings.h"
+#include "config/WorkFields.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
@@ -256,6 +258,100 @@ TEST_F(SettingsFile, AFileThatCannotBeWrittenIsReportedAndMemoryStaysIntact) {
     settings.Works.At(0)->SetConfig(c);
     EXPECT_FALSE(SaveWork(settings, 0));
     EXPECT_EQ(dir.Read("KWPAGE.ini"), "[File1]\r\nName=A\r\n");
+}
+
+// The work-field table: each field's key stands in a saved section exactly while its rule says,
+// and a value other than the default comes back unchanged from the file.
+TWorkConfig WhereFieldStands(const TWorkField& field) {
+    TWorkConfig c;
+    c.Section = std::string("File") + field.Key;
+    c.FTP.Use = field.While == TWhile::Ftp || field.While == TWhile::Ftps;
+    c.FTP.Tls = field.While == TWhile::Ftps;
+    c.Target = field.While == TWhile::Http ? tcHTTP : field.While == TWhile::Text ? tcTCP : tcFileOnly;
+    return c;
+}
+
+TFieldValue NotTheDefault(const TWorkField& field) {
+    switch (field.Stored) {
+    case TStored::Text: return {0, std::string("v\xE0 ") + field.Key};
+    case TStored::Password: return {0, "p\xE0ss QVXZ"};
+    case TStored::Boolean: return {1, {}};
+    case TStored::Integer: return {field.DefaultNumber < field.Max ? field.DefaultNumber + 1 : field.Min, {}};
+    case TStored::Choice: return {field.NameCount - 1, {}};
+    }
+    return {};
+}
+
+TEST_F(SettingsFile, EveryTableFieldRoundTripsAndStandsOnlyWhileItsRuleSays) {
+    LoadSettings(settings);
+    for (const TWorkField& field : WorkFields()) {
+        SCOPED_TRACE(field.Key);
+        TWorkConfig c = WhereFieldStands(field);
+        const TFieldValue value = NotTheDefault(field);
+        field.Set(c, value);
+        TWorkConfig plain = WhereFieldStands(field);
+        plain.Section += "Default";
+        ASSERT_TRUE(settings.Works.Append(std::make_shared<TWorkData>(c)));
+        ASSERT_TRUE(settings.Works.Append(std::make_shared<TWorkData>(plain)));
+    }
+    for (int i = 0; i < static_cast<int>(settings.Works.Count()); ++i)
+        ASSERT_TRUE(SaveWork(settings, i));
+    TSettings again;
+    LoadSettings(again);
+    ASSERT_EQ(again.Works.Count(), settings.Works.Count());
+    int index = 0;
+    for (const TWorkField& field : WorkFields()) {
+        SCOPED_TRACE(field.Key);
+        const TFieldValue value = NotTheDefault(field);
+        const TFieldValue back = field.Get(again.Works.At(index)->Config());
+        EXPECT_EQ(back.Number, value.Number);
+        EXPECT_EQ(back.Text, value.Text);
+        EXPECT_NE(Stored(again.Works.At(index)->Section(), field.Key), "<none>");
+        // at its default, a field written only when set leaves no key
+        const bool stands = Stored(again.Works.At(index + 1)->Section(), field.Key) != "<none>";
+        EXPECT_EQ(stands, !field.OnlyWhenSet);
+        index += 2;
+    }
+    // Switched to the file only, a work keeps no key of a target.
+    for (int i = 0; i < static_cast<int>(again.Works.Count()); ++i) {
+        TWorkConfig off = again.Works.At(i)->Config();
+        SetTargetChoice(off, tcFileOnly);
+        again.Works.At(i)->SetConfig(off);
+        ASSERT_TRUE(SaveWork(again, i));
+        for (const TWorkField& field : WorkFields()) {
+            if (field.While != TWhile::Always) {
+                EXPECT_EQ(Stored(off.Section, field.Key), "<none>") << off.Section << " " << field.Key;
+            }
+        }
+    }
+}
+
+TEST(WorkFieldTable, KeysControlsAndMessagesAreUniqueAndEachControlHasItsMember) {
+    std::set<std::string> keys, controls, messages;
+    for (const TWorkField& field : WorkFields()) {
+        SCOPED_TRACE(field.Key);
+        EXPECT_TRUE(keys.insert(AnsiUpperCase(field.Key)).second);  // the file's keys ignore case
+        EXPECT_TRUE(field.Get && field.Set);
+        if (field.Control) {
+            EXPECT_TRUE(controls.insert(field.Control).second);
+        }
+        EXPECT_EQ(field.Control != nullptr, field.Kind != TControlKind::None);
+        const bool text = field.Kind == TControlKind::Edit || field.Kind == TControlKind::FileName;
+        const bool number = field.Kind == TControlKind::Spin || field.Kind == TControlKind::List;
+        EXPECT_EQ(field.TextField != nullptr, text);
+        EXPECT_EQ(field.NumberField != nullptr, number);
+        EXPECT_EQ(field.FlagField != nullptr, field.Kind == TControlKind::Check);
+        for (const TFieldCheck& check : field.Checks)
+            if (check.Message) {
+                EXPECT_TRUE(check.Fails) << check.Message;
+                EXPECT_TRUE(messages.insert(check.Message).second) << check.Message;
+                EXPECT_EQ(FieldOfMessage(check.Message), &field);
+            }
+        if (field.Stored == TStored::Choice) {
+            EXPECT_TRUE(field.Names && field.NameCount > 0);
+        }
+    }
+    EXPECT_EQ(FieldOfMessage("NoSuchMessage"), nullptr);
 }
 
 TEST(Password, ScramblingMatchesTheStoredForm) {

@@ -1,7 +1,7 @@
 // The program settings dialog under Wine: language list and switch, the PID's limits, the
 // outcome of saving and of the close box, and start with Windows over the real (Wine) registry.
 #include "dialogs/ChangePid_win32.h"
-#include "ui/EditWorkText.h"
+#include "config/EditWorkText.h"
 #include "works/Settings.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"

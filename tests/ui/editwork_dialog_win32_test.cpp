@@ -2,7 +2,7 @@
 // (typing, clicks, keys), its message dialogs answered by a timer; the settings file checked as
 // the program would read it again.
 #include "dialogs/EditWork_win32.h"
-#include "ui/EditWorkText.h"
+#include "config/EditWorkText.h"
 #include "config/Password.h"
 #include "works/Settings.h"
 #include "platform/Profile.h"
@@ -347,7 +347,7 @@ TEST_F(EditWorkDialog, FtpOnWithoutRemoteNameUploadsUnderTheOutputFilesName) {
     const TWorkConfig w = settings.Works.At(1)->Config();
     EXPECT_EQ(w.FTP.RemoteName, "site now.html");
     EXPECT_EQ(w.FTP.Folder, "/");
-    EXPECT_EQ(w.FTP.Server, " 127.0.0.1 ");  // the server is taken as entered
+    EXPECT_EQ(w.FTP.Server, "127.0.0.1");  // trimmed, as every FTP connection takes it
     EXPECT_EQ(w.FTP.Login, "kw");
     EXPECT_EQ(w.FTP.Password, " p w ");
     EXPECT_TRUE(w.FTP.Passive);

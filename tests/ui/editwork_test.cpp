@@ -1,6 +1,6 @@
 // The work editor's checks, new section names and the copy into the work.
 #include "ui/EditWork.h"
-#include "ui/EditWorkText.h"
+#include "config/EditWorkText.h"
 #include <gtest/gtest.h>
 #include <set>
 
@@ -159,8 +159,15 @@ TEST(EditWorkApply, CopiesTrimsAndFillsFtpDefaults) {
     EXPECT_EQ(c.FileIn, " c:\\t.tpl");
     EXPECT_EQ(c.Update, 120);
     EXPECT_EQ(c.CodePage, 4);
-    EXPECT_EQ(c.FTP.Server, " srv ");
+    EXPECT_EQ(c.FTP.Server, "srv");  // as every FTP connection takes it
     EXPECT_EQ(c.FTP.Port, 2121);
+    f.FTPPort = 70000;  // the port within 1..65535 wherever FTP settings are built
+    EXPECT_EQ(ApplySetting(f, before).FTP.Port, 65535);
+    EXPECT_EQ(FtpSettingsOf(f).Port, 65535);
+    f.FTPPort = 0;
+    EXPECT_EQ(FtpSettingsOf(f).Port, 1);
+    EXPECT_EQ(FtpSettingsOf(f).Server, "srv");
+    f.FTPPort = 2121;
     EXPECT_EQ(c.FTP.Login, "user");
     EXPECT_EQ(c.FTP.Password, " pw ");
     EXPECT_EQ(c.FTP.Folder, "/");

@@ -1,5 +1,5 @@
 // Text rules shared by the work editor and the settings dialog.
-#include "ui/EditWorkText.h"
+#include "config/EditWorkText.h"
 #include "platform/Cp1251.h"
 
 namespace kw {

@@ -1,0 +1,304 @@
+// The table of a work's fields.
+#include "config/WorkFields.h"
+#include "config/EditWorkText.h"
+#include "config/TargetChecks.h"
+#include "platform/FileSystem.h"
+#include "platform/Tls.h"
+#include <algorithm>
+
+namespace kw {
+
+namespace {
+
+constexpr int32_t TextCapacity = 255;
+// A URL holds tags and a query: longer than the other fields.
+constexpr int32_t UrlCapacity = UrlFieldCapacity;
+constexpr int16_t MinStoredUpdate = 15;
+
+// "file only" and FTP have no name: FTP keeps its own switch (UseFTP), so a file from before the
+// other targets existed reads and writes as it always did.
+const char* const TargetNames[TargetChoiceCount] = {"", "", "HTTP", "TCP", "UDP"};
+
+TFieldValue Number(int32_t n) { return TFieldValue{n, {}}; }
+TFieldValue Text(std::string s) { return TFieldValue{0, std::move(s)}; }
+
+bool Blank(const std::string& text) { return TrimText(text).empty(); }
+
+// The output, trimmed, names `file` in any letter case.
+bool SameOutput(const TEditWorkFields& f, const std::string& file) {
+    return AnsiUpperCase(TrimText(f.FileOut)) == AnsiUpperCase(file);
+}
+
+constexpr TCheckScope Field = TCheckScope::Field;
+constexpr TCheckScope Fields = TCheckScope::Fields;
+constexpr TCheckScope OtherWork = TCheckScope::OtherWork;
+using E = TEditWorkFields;
+using I = TCheckInput;
+
+const TWorkField Table[] = {
+    // Every work.
+    {.Key = "Name", .Stored = TStored::Text, .DefaultText = nullptr, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.Name); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Name = v.Text; },
+     .Control = "EName", .Kind = TControlKind::Edit, .TextField = &E::Name, .Trimmed = true,
+     .Checks = {{"SetShape", Field, [](const E& f, const I&) { return Blank(f.Name); }},
+                {"DblShape", OtherWork, [](const E& f, const I& in) { return TrimText(f.Name) == in.Other->Name; }}}},
+    // file names are taken as entered
+    {.Key = "FileIn", .Stored = TStored::Text, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.FileIn); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FileIn = v.Text; },
+     .Control = "FEFileIn", .Kind = TControlKind::FileName, .TextField = &E::FileIn,
+     .Checks = {{"SetFileIn", Field, [](const E& f, const I&) { return Blank(f.FileIn); }},
+                {"FileInNotEx", Field,
+                 [](const E& f, const I& in) { return in.FileExists && !(*in.FileExists)(f.FileIn); }}}},
+    {.Key = "FileOut", .Stored = TStored::Text, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.FileOut); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FileOut = v.Text; },
+     .Control = "FEFileOut", .Kind = TControlKind::FileName, .TextField = &E::FileOut,
+     .Checks = {{"SetFileOut", Field, [](const E& f, const I&) { return Blank(f.FileOut); }},
+                {"SetInOutErr", Fields, [](const E& f, const I&) { return f.FileIn == f.FileOut; }},
+                // another work's template or output, in any letter case
+                {"OtherOut", OtherWork, [](const E& f, const I& in) { return SameOutput(f, in.Other->FileIn); },
+                 true},
+                {"DblOut", OtherWork, [](const E& f, const I& in) { return SameOutput(f, in.Other->FileOut); },
+                 true}}},
+    {.Key = "Update", .Stored = TStored::Integer, .DefaultNumber = DefaultUpdateSecs, .Min = INT16_MIN,
+     .Max = INT16_MAX, .Get = [](const TWorkConfig& c) { return Number(c.Update); },
+     // a stored period below the least is raised to it; the file has no upper bound
+     .Set = [](TWorkConfig& c, const TFieldValue& v) {
+         c.Update = static_cast<int16_t>(std::max<int32_t>(v.Number, MinStoredUpdate));
+     },
+     .Control = "ESecs", .Kind = TControlKind::Spin, .NumberField = &E::Secs,
+     .Apply = [](const E& f, TWorkConfig& c) {
+         c.Update = static_cast<int16_t>(ClampToRange(f.Secs, MinUpdateSecs, MaxUpdateSecs));
+     }},
+    {.Key = "CodePage", .Stored = TStored::Integer, .Min = 0, .Max = 255,
+     .Get = [](const TWorkConfig& c) { return Number(c.CodePage); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.CodePage = static_cast<uint8_t>(v.Number); },
+     .Control = "CBCodePage", .Kind = TControlKind::List, .NumberField = &E::CodePage, .Positions = CodePageCount},
+    // FTP's switch; the editor shows it within the choice of target (the key Target below)
+    {.Key = "UseFTP", .Stored = TStored::Boolean,
+     .Get = [](const TWorkConfig& c) { return Number(c.FTP.Use); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.Use = v.Number != 0; }},
+    // a later program's mode is kept in the file; the editor shows it as none
+    {.Key = "Escaping", .Stored = TStored::Integer, .OnlyWhenSet = true, .Min = 0, .Max = 255,
+     .Get = [](const TWorkConfig& c) { return Number(c.Escaping); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Escaping = static_cast<uint8_t>(v.Number); },
+     .Control = "CBEscaping", .Kind = TControlKind::List, .NumberField = &E::Escaping,
+     .Positions = EscapingModeCount},
+    {.Key = "Target", .Stored = TStored::Choice, .OnlyWhenSet = true, .DefaultNumber = tcFileOnly,
+     .Names = TargetNames, .NameCount = TargetChoiceCount,
+     .Get = [](const TWorkConfig& c) { return Number(c.Target); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Target = static_cast<uint8_t>(v.Number); },
+     .Control = "CBTarget", .Kind = TControlKind::List, .NumberField = &E::Target, .Positions = TargetChoiceCount,
+     .Fill = [](const TWorkConfig& c, E& f) { f.Target = TargetChoiceOf(c); },
+     .Apply = [](const E& f, TWorkConfig& c) {
+         SetTargetChoice(c, static_cast<TTargetChoice>(ClampToRange(f.Target, 0, TargetChoiceCount - 1)));
+     }},
+
+    // The HTTP(S) target.
+    {.Key = "HTTPMethod", .Stored = TStored::Choice, .While = TWhile::Http, .DefaultNumber = hmGET,
+     .Names = HttpMethodNames, .NameCount = HttpMethodCount,
+     .Get = [](const TWorkConfig& c) { return Number(c.HTTP.Method); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.HTTP.Method = static_cast<uint8_t>(v.Number); },
+     .Control = "CBHTTPMethod", .Kind = TControlKind::List, .NumberField = &E::HTTPMethod,
+     .Positions = HttpMethodCount},
+    // may hold tags, but never in the scheme, host or port: a value must not choose the server
+    {.Key = "HTTPURL", .Stored = TStored::Text, .While = TWhile::Http, .Max = UrlCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.HTTP.URL); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.HTTP.URL = v.Text; },
+     .Control = "EHTTPURL", .Kind = TControlKind::Edit, .TextField = &E::HTTPURL, .Trimmed = true,
+     .Checks = {{"NoHTTPURL", Field, [](const E& f, const I&) {
+                     TUrlParts parts;
+                     const std::string url = TrimText(f.HTTPURL);
+                     return !SplitUrl(url, parts) || !TagFreeOrigin(url);
+                 }}}},
+    // empty: no credentials are sent
+    {.Key = "HTTPLogin", .Stored = TStored::Text, .While = TWhile::Http, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.HTTP.Login); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.HTTP.Login = v.Text; },
+     .Control = "EHTTPUser", .Kind = TControlKind::Edit, .TextField = &E::HTTPUser, .Trimmed = true},
+    // a password is taken as typed
+    {.Key = "HTTPPass", .Stored = TStored::Password, .While = TWhile::Http, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.HTTP.Password); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.HTTP.Password = v.Text; },
+     .Control = "EHTTPPass", .Kind = TControlKind::Edit, .TextField = &E::HTTPPass},
+    // empty: from the output file's extension and the code page
+    {.Key = "HTTPType", .Stored = TStored::Text, .While = TWhile::Http, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.HTTP.ContentType); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.HTTP.ContentType = v.Text; },
+     .Control = "EHTTPType", .Kind = TControlKind::Edit, .TextField = &E::HTTPType, .Trimmed = true,
+     .Checks = {{"BadHTTPType", Field, [](const E& f, const I&) { return !SafeHeaderValue(TrimText(f.HTTPType)); }}}},
+    // empty: the system's certificate check; else the one trusted certificate's SHA-256
+    {.Key = "HTTPCert", .Stored = TStored::Text, .While = TWhile::Http, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.HTTP.CertSHA256); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.HTTP.CertSHA256 = v.Text; },
+     .Control = "EHTTPCert", .Kind = TControlKind::Edit, .TextField = &E::HTTPCert, .Trimmed = true,
+     .Checks = {{"BadCertSHA256", Field, [](const E& f, const I&) {
+                     std::string fingerprint;
+                     return !Blank(f.HTTPCert) && !NormaliseFingerprint(TrimText(f.HTTPCert), fingerprint);
+                 }}}},
+
+    // The TCP and UDP text targets.
+    {.Key = "TextHost", .Stored = TStored::Text, .While = TWhile::Text, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.Text.Host); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Text.Host = v.Text; },
+     .Control = "ETextHost", .Kind = TControlKind::Edit, .TextField = &E::TextHost, .Trimmed = true,
+     .Checks = {{"NoTextHost", Field, [](const E& f, const I&) { return Blank(f.TextHost); }}}},
+    // the editor holds the port as typed, so a wrong one can be told
+    {.Key = "TextPort", .Stored = TStored::Integer, .While = TWhile::Text, .Min = 0, .Max = 65535,
+     .Get = [](const TWorkConfig& c) { return Number(c.Text.Port); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Text.Port = static_cast<uint16_t>(v.Number); },
+     .Control = "ETextPort", .Kind = TControlKind::Edit, .TextField = &E::TextPort,
+     .Fill = [](const TWorkConfig& c, E& f) {
+         f.TextPort = c.Text.Port ? std::to_string(c.Text.Port) : std::string();
+     },
+     .Apply = [](const E& f, TWorkConfig& c) {
+         uint16_t port = 0;
+         c.Text.Port = ParsePort(f.TextPort, port) ? port : 0;
+     },
+     .Checks = {{"BadTextPort", Field, [](const E& f, const I&) {
+                     uint16_t port = 0;
+                     return !ParsePort(f.TextPort, port);
+                 }}}},
+
+    // FTP over TLS: explicit ("AUTH TLS") on the control and data connections.
+    {.Key = "FTPTLS", .Stored = TStored::Boolean, .While = TWhile::Ftp, .OnlyWhenSet = true,
+     .Get = [](const TWorkConfig& c) { return Number(c.FTP.Tls); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.Tls = v.Number != 0; },
+     .Control = "CBFTPTLS", .Kind = TControlKind::Check, .FlagField = &E::FTPTLS},
+    // empty: the system's check; else the one trusted certificate's SHA-256, stored in one form
+    {.Key = "FTPTLSCert", .Stored = TStored::Text, .While = TWhile::Ftps, .OnlyWhenSet = true, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.FTP.TlsSha256); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.TlsSha256 = v.Text; },
+     .Control = "EFTPCert", .Kind = TControlKind::Edit, .TextField = &E::FTPTLSCert,
+     .Apply = [](const E& f, TWorkConfig& c) {
+         c.FTP.TlsSha256 = f.FTPTLS ? net::NormalizeSha256Text(TrimText(f.FTPTLSCert)) : std::string();
+     },
+     // only while TLS is on: a stale fingerprint of a plain connection blocks nothing
+     .Checks = {{"BadFTPCert", Fields, [](const E& f, const I&) {
+                     return f.FTPTLS && !Blank(f.FTPTLSCert) &&
+                            net::NormalizeSha256Text(TrimText(f.FTPTLSCert)).empty();
+                 }}}},
+
+    // The FTP target.
+    {.Key = "FTPServer", .Stored = TStored::Text, .While = TWhile::Ftp, .Max = 0,
+     .Get = [](const TWorkConfig& c) { return Text(c.FTP.Server); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.Server = v.Text; },
+     .Control = "EFTPServer", .Kind = TControlKind::Edit, .TextField = &E::FTPServer,
+     .Apply = [](const E& f, TWorkConfig& c) { c.FTP.Server = FtpAddress(f.FTPServer, f.FTPPort).Server; },
+     .Checks = {{"SetFTPServ", Field, [](const E& f, const I&) { return Blank(f.FTPServer); }}}},
+    {.Key = "FTPPort", .Stored = TStored::Integer, .While = TWhile::Ftp, .DefaultNumber = DefaultFtpPort, .Min = 0,
+     .Max = 65535, .Get = [](const TWorkConfig& c) { return Number(c.FTP.Port); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.Port = static_cast<uint16_t>(v.Number); },
+     .Control = "EFTPPort", .Kind = TControlKind::Spin, .NumberField = &E::FTPPort,
+     .Apply = [](const E& f, TWorkConfig& c) { c.FTP.Port = FtpAddress(f.FTPServer, f.FTPPort).Port; }},
+    {.Key = "FTPPassive", .Stored = TStored::Boolean, .While = TWhile::Ftp,
+     .Get = [](const TWorkConfig& c) { return Number(c.FTP.Passive); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.Passive = v.Number != 0; },
+     .Control = "CBFTPPassive", .Kind = TControlKind::Check, .FlagField = &E::FTPPassive},
+    // the server keeps its names in UTF-8
+    {.Key = "FTPUTF8", .Stored = TStored::Boolean, .While = TWhile::Ftp,
+     .Get = [](const TWorkConfig& c) { return Number(c.FTP.UTF8); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.UTF8 = v.Number != 0; },
+     .Control = "CBFTPUTF8", .Kind = TControlKind::Check, .FlagField = &E::FTPUTF8},
+    {.Key = "FTPLogin", .Stored = TStored::Text, .While = TWhile::Ftp, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.FTP.Login); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.Login = v.Text; },
+     .Control = "EFTPUser", .Kind = TControlKind::Edit, .TextField = &E::FTPUser, .Trimmed = true,
+     .Checks = {{"SetFTPUser", Field, [](const E& f, const I&) { return Blank(f.FTPUser); }}}},
+    // a password is taken as typed
+    {.Key = "FTPPass", .Stored = TStored::Password, .While = TWhile::Ftp, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.FTP.Password); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.Password = v.Text; },
+     .Control = "EFTPPass", .Kind = TControlKind::Edit, .TextField = &E::FTPPass,
+     .Checks = {{"SetFTPPass", Field, [](const E& f, const I&) { return Blank(f.FTPPass); }}}},
+    {.Key = "FTPPath", .Stored = TStored::Text, .While = TWhile::Ftp, .DefaultText = "/", .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.FTP.Folder); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.Folder = v.Text; },
+     .Control = "EFTPPath", .Kind = TControlKind::Edit, .TextField = &E::FTPPath,
+     .Apply = [](const E& f, TWorkConfig& c) { c.FTP.Folder = f.FTPPath.empty() ? "/" : f.FTPPath; }},
+    // spelled so in every settings file; empty in the editor: the output file's own name
+    {.Key = "FIPFile", .Stored = TStored::Text, .While = TWhile::Ftp, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.FTP.RemoteName); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FTP.RemoteName = v.Text; },
+     .Control = "EFTPFileName", .Kind = TControlKind::Edit, .TextField = &E::FTPFileName,
+     .Apply = [](const E& f, TWorkConfig& c) {
+         c.FTP.RemoteName = f.FTPFileName.empty() ? fs::ExtractFileName(f.FileOut) : f.FTPFileName;
+     }},
+};
+
+} // namespace
+
+std::span<const TWorkField> WorkFields() { return Table; }
+
+void FillField(const TWorkField& field, const TWorkConfig& c, TEditWorkFields& f) {
+    if (field.Fill) {
+        field.Fill(c, f);
+        return;
+    }
+    if (!field.Get)
+        return;
+    const TFieldValue v = field.Get(c);
+    if (field.TextField)
+        f.*field.TextField = v.Text;
+    if (field.NumberField) {
+        const bool offered = !field.Positions || (v.Number >= 0 && v.Number < field.Positions);
+        f.*field.NumberField = offered ? v.Number : field.DefaultNumber;
+    }
+    if (field.FlagField)
+        f.*field.FlagField = v.Number != 0;
+}
+
+void ApplyField(const TWorkField& field, const TEditWorkFields& f, TWorkConfig& c) {
+    if (field.Apply) {
+        field.Apply(f, c);
+        return;
+    }
+    if (!field.Set)
+        return;
+    if (field.TextField)
+        field.Set(c, Text(field.Trimmed ? TrimText(f.*field.TextField) : f.*field.TextField));
+    if (field.NumberField) {
+        const int n = f.*field.NumberField;
+        field.Set(c, Number(field.Positions ? ClampToRange(n, 0, field.Positions - 1) : n));
+    }
+    if (field.FlagField)
+        field.Set(c, Number(f.*field.FlagField ? 1 : 0));
+}
+
+bool StandsInSection(const TWorkField& field, const TWorkConfig& c) {
+    switch (field.While) {
+    case TWhile::Always: return true;
+    case TWhile::Ftp: return c.FTP.Use;
+    case TWhile::Ftps: return c.FTP.Use && c.FTP.Tls;
+    case TWhile::Http: return c.Target == tcHTTP;
+    case TWhile::Text: return c.Target == tcTCP || c.Target == tcUDP;
+    }
+    return false;
+}
+
+bool BelongsToTarget(const TWorkField& field, int target) {
+    switch (field.While) {
+    case TWhile::Always: return true;
+    case TWhile::Ftp:
+    case TWhile::Ftps: return target == tcFTP;
+    case TWhile::Http: return target == tcHTTP;
+    case TWhile::Text: return target == tcTCP || target == tcUDP;
+    }
+    return false;
+}
+
+const TWorkField* FieldOfMessage(const std::string& key) {
+    for (const TWorkField& field : Table)
+        for (const TFieldCheck& check : field.Checks)
+            if (check.Message && key == check.Message)
+                return &field;
+    return nullptr;
+}
+
+TFtpAddress FtpAddress(const std::string& server, long long port) {
+    return TFtpAddress{TrimText(server), static_cast<uint16_t>(ClampToRange(port, MinFtpPort, MaxFtpPort))};
+}
+
+} // namespace kw
