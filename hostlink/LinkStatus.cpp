@@ -11,11 +11,11 @@ std::string TLinkStatus::MainText(const std::string& key) const {
 void TLinkStatus::SetLinkStatus(TDateTime value) {
     const double whole = std::trunc(value);
     if (whole == 0)
-        Set(MainText("Wait"), clRed, LinkWaiting);
+        Set(MainText("Wait"), TStatusTone::Failure, LinkWaiting);
     else if (whole == 1)
-        Set(MainText("Connected"), clGreen, LinkConnected);
+        Set(MainText("Connected"), TStatusTone::Connected, LinkConnected);
     else
-        Set(FormatStatusStamp(value), NormalColor(), LinkDataReceived);
+        Set(FormatStatusStamp(value), TStatusTone::Normal, LinkDataReceived);
 }
 
 bool TLinkStatus::DataDecoded(TDateTime value) {
@@ -23,14 +23,14 @@ bool TLinkStatus::DataDecoded(TDateTime value) {
     std::lock_guard<std::mutex> hold(change_);
     if (LinkState.load() == LinkWaiting)
         return false;
-    SetShowCell(SourceStatus, stamp, NormalColor(), false, false);
+    SetShowCell(SourceStatus, stamp, TStatusTone::Normal, false, false);
     LinkState.store(LinkDataReceived);
     return true;
 }
 
-void TLinkStatus::Set(const std::string& text, uint32_t color, uint8_t state) {
+void TLinkStatus::Set(const std::string& text, TStatusTone tone, uint8_t state) {
     std::lock_guard<std::mutex> hold(change_);
-    SetShowCell(SourceStatus, text, color, false, false);
+    SetShowCell(SourceStatus, text, tone, false, false);
     LinkState.store(state);
 }
 

@@ -38,7 +38,7 @@ public:
 
 private:
     std::string MainText(const std::string& key) const;
-    void Set(const std::string& text, uint32_t color, uint8_t state);
+    void Set(const std::string& text, TStatusTone tone, uint8_t state);
 
     TMainText mainText_;
     // Keeps LinkState and the cell in step between the main thread (link events) and the

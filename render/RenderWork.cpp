@@ -22,7 +22,7 @@ private:
     bool ReadTemplate(std::unique_ptr<TTemplateLines>& lines);
     void Deliver(const std::string& bytes, const TPageState& page);
     void Fail(const char* key, const std::string& message);
-    void Report(const std::string& text, uint32_t color, bool logIt);
+    void Report(const std::string& text, TStatusTone tone, bool logIt);
     std::string Text(const char* key) const;
     int Position() const;
 
@@ -49,7 +49,7 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
         Fail(KeyExceptWR, error);
         return;
     }
-    Report(FormatStatusStamp(context_.LocalTime()), NormalColor(), false);
+    Report(FormatStatusStamp(context_.LocalTime()), TStatusTone::Normal, false);
     Deliver(text, page);
 }
 
@@ -61,7 +61,7 @@ bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
     }
     // Only an existing file is a template; a folder of that name counts as missing.
     if (config_.FileIn.empty() || !fs::FileExists(config_.FileIn)) {
-        Report(Text(KeyNoFileIn), clRed, true);
+        Report(Text(KeyNoFileIn), TStatusTone::Failure, true);
         return false;
     }
     std::string bytes, error;
@@ -95,16 +95,16 @@ void TRender::Deliver(const std::string& bytes, const TPageState& page) {
         const std::string label = target->Label();
         if (result.Ok)
             Report(FormatStatusStamp(context_.LocalTime()) + " (" + (result.Label.empty() ? label : result.Label) + ")",
-                   NormalColor(), false);
+                   TStatusTone::Normal, false);
         else
-            Report(std::to_string(Position()) + " " + label + ": " + result.Message, clRed, true);
+            Report(std::to_string(Position()) + " " + label + ": " + result.Message, TStatusTone::Failure, true);
     }
 }
 
-void TRender::Fail(const char* key, const std::string& message) { Report(Text(key) + " " + message, clRed, true); }
+void TRender::Fail(const char* key, const std::string& message) { Report(Text(key) + " " + message, TStatusTone::Failure, true); }
 
-void TRender::Report(const std::string& text, uint32_t color, bool logIt) {
-    SetShowCell(work_.Show, BoundedStatusText(text), color, logIt, false);
+void TRender::Report(const std::string& text, TStatusTone tone, bool logIt) {
+    SetShowCell(work_.Show, BoundedStatusText(text), tone, logIt, false);
 }
 
 std::string TRender::Text(const char* key) const {

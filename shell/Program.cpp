@@ -69,11 +69,7 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     host.SetThreadLocale(Language->StartupLocale());                   // 8
     MainSection = std::make_unique<lang::TSectionList>();              // 9
     host.Language_Change();
-    const uint32_t background = host.WorksGridColor();                 // 10
-    GridBackgroundColor.store(background);
-    for (const TWorkPtr& work : Settings.Works.Snapshot())
-        work->Show.SetColor(background);
-    host.ShowWorks();                                                  // 11
+    host.ShowWorks();  // 10, 11: the grid colours each status by its tone itself
     Broadcast.Publish(std::make_shared<const TBroadcastState>());      // 12: empty lists
     NowTicks.store(GetTicks64());                                      // 13
     CreateLink();                                                      // 14

@@ -36,7 +36,6 @@ public:
     virtual void RequestTerminate() = 0;                               // step 7 without a language
     virtual void SetThreadLocale(int locale) = 0;                      // step 8
     virtual void Language_Change() = 0;                                // step 9
-    virtual uint32_t WorksGridColor() = 0;                             // step 10
     virtual void ShowWorks() = 0;                                      // step 11
     virtual TWindowHandle OwnHandle() = 0;                             // step 14
     virtual void StartLinkPoll(TWinMSG& link) = 0;                     // step 14

@@ -11,7 +11,7 @@ TStatusFeed TakeStatusUpdates(const std::vector<TWorkPtr>& works, TShowCell& sou
         TShowCell::TTaken t = works[i]->Show.Take();
         t.Text = StatusTextForRow(t.Text, static_cast<int>(i) + 1);  // the number the grid shows
         if (t.Changed) {
-            feed.Cells.push_back({WorkRow(static_cast<int>(i)), t.Text, t.Color});
+            feed.Cells.push_back({WorkRow(static_cast<int>(i)), t.Text, t.Tone});
             feed.GridChanged = true;
         }
         if (t.LogIt) {
@@ -25,7 +25,7 @@ TStatusFeed TakeStatusUpdates(const std::vector<TWorkPtr>& works, TShowCell& sou
     }
     const TShowCell::TTaken s = sourceStatus.Take();
     if (s.Changed) {
-        feed.Cells.push_back({SourceRow(), s.Text, s.Color});
+        feed.Cells.push_back({SourceRow(), s.Text, s.Tone});
         feed.GridChanged = true;
     }
     if (s.LogIt)

@@ -12,7 +12,7 @@ struct TStatusFeed {
     struct TCell {
         int Row = 0;  // grid row (with the fixed row)
         std::string Text;
-        uint32_t Color = 0;
+        TStatusTone Tone = TStatusTone::Normal;
     };
     std::vector<TCell> Cells;
     std::vector<std::string> LogLines;  // in the order in which they are to be logged

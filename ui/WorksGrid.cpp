@@ -19,18 +19,22 @@ std::vector<TWorksRow> ShowWorksRows(TWorkList& works, const std::string& source
     return rows;
 }
 
-std::vector<uint32_t> WorkStatusColors(const TWorkList& works) {
-    std::vector<uint32_t> colors;
+std::vector<TStatusTone> WorkStatusTones(const TWorkList& works) {
+    std::vector<TStatusTone> tones;
     for (const TWorkPtr& work : works.Snapshot())
-        colors.push_back(work->Show.Text().empty() ? NormalColor() : work->Show.Color());
-    return colors;
+        tones.push_back(work->Show.Text().empty() ? TStatusTone::Normal : work->Show.Tone());
+    return tones;
 }
 
-TCellPaint StatusCellPaint(uint32_t cellColor, uint32_t gridBackground) {
-    if (cellColor == gridBackground)
-        return {};
+TCellPaint StatusCellPaint(TStatusTone tone) {
+    constexpr uint32_t red = 0x000000FF, green = 0x00008000, white = 0x00FFFFFF;
     // White text on the status colour reads well for both red and green.
-    return TCellPaint{true, cellColor & 0x00FFFFFF, 0x00FFFFFF};
+    switch (tone) {
+    case TStatusTone::Failure: return TCellPaint{true, red, white};
+    case TStatusTone::Connected: return TCellPaint{true, green, white};
+    case TStatusTone::Normal: break;
+    }
+    return {};
 }
 
 } // namespace kw

@@ -21,21 +21,21 @@ constexpr int WorkRow(int index) { return WorksFixedRows + 1 + index; }
 // status that names its work carries the work's new number.
 std::vector<TWorksRow> ShowWorksRows(TWorkList& works, const std::string& sourceCaption,
                                      const std::string& sourceStatus);
-// The colour each work's status is drawn in after that refill, in the rows' order; a work
-// without a status has the normal colour.
-std::vector<uint32_t> WorkStatusColors(const TWorkList& works);
+// The tone each work's status is drawn in after that refill, in the rows' order; a work
+// without a status has the normal tone.
+std::vector<TStatusTone> WorkStatusTones(const TWorkList& works);
 
 // `SGWorkClick`: the work of the selection's top row; -1 for the "Source" row or none.
 constexpr int SelectedWorkFromRow(int topRow) { return topRow < 0 ? -1 : topRow - WorksFixedRows - 1; }
 constexpr bool WorkButtonsEnabled(int selectedWork) { return selectedWork >= 0; }
 
-// The colour a status cell is drawn in: failures red and a connected link green stand out;
-// the grid's own background (the normal state) draws the cell as every other cell.
+// The colour a status cell is drawn in (0x00BBGGRR): failures red and a connected link green
+// stand out; the normal state draws the cell as every other cell.
 struct TCellPaint {
     bool Custom = false;
     uint32_t Background = 0;
     uint32_t Text = 0;
 };
-TCellPaint StatusCellPaint(uint32_t cellColor, uint32_t gridBackground);
+TCellPaint StatusCellPaint(TStatusTone tone);
 
 } // namespace kw

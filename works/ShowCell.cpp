@@ -3,24 +3,17 @@
 
 namespace kw {
 
-// The Win32 layer replaces this with the grid's real background colour at start-up.
-std::atomic<uint32_t> GridBackgroundColor{0x00FFFFFF};
-
-uint32_t NormalColor() {
-    return GridBackgroundColor.load(std::memory_order_relaxed);
-}
-
 namespace {
 std::atomic<uint64_t> publications{0};
 }
 
-void TShowCell::Set(const std::string& text, uint32_t color, bool logIt, bool force) {
+void TShowCell::Set(const std::string& text, TStatusTone tone, bool logIt, bool force) {
     {
         std::lock_guard<std::mutex> lock(lock_);
-        if (!force && text == text_ && color == color_)
+        if (!force && text == text_ && tone == tone_)
             return;
         text_ = text;
-        color_ = color;
+        tone_ = tone;
         logIt_ = logIt;
         changed_ = true;
     }
@@ -36,7 +29,7 @@ TShowCell::TTaken TShowCell::Take() {
     taken.Changed = changed_;
     taken.LogIt = changed_ && logIt_;
     taken.Text = text_;
-    taken.Color = color_;
+    taken.Tone = tone_;
     changed_ = false;
     logIt_ = false;
     return taken;
@@ -47,18 +40,13 @@ std::string TShowCell::Text() const {
     return text_;
 }
 
-uint32_t TShowCell::Color() const {
+TStatusTone TShowCell::Tone() const {
     std::lock_guard<std::mutex> lock(lock_);
-    return color_;
+    return tone_;
 }
 
-void TShowCell::SetColor(uint32_t color) {
-    std::lock_guard<std::mutex> lock(lock_);
-    color_ = color;
-}
-
-void SetShowCell(TShowCell& cell, const std::string& text, uint32_t color, bool logIt, bool force) {
-    cell.Set(text, color, logIt, force);
+void SetShowCell(TShowCell& cell, const std::string& text, TStatusTone tone, bool logIt, bool force) {
+    cell.Set(text, tone, logIt, force);
 }
 
 } // namespace kw

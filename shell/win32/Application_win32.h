@@ -32,7 +32,6 @@ private:
     void RequestTerminate() override { terminateRequested_ = true; }
     void SetThreadLocale(int locale) override;
     void Language_Change() override { page_.Language_Change(); }
-    uint32_t WorksGridColor() override { return page_.WorksGridColor(); }
     void ShowWorks() override { page_.ShowWorks(); }
     TWindowHandle OwnHandle() override { return WindowKey(page_.Hwnd()); }
     void StartLinkPoll(TWinMSG& link) override { poll_ = std::make_unique<TLinkPollTimer>(link); }

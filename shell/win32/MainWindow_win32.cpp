@@ -269,12 +269,12 @@ void TKW_PAGE::ShowWorks() {
     if (ListView_GetItemCount(sgWork_) > 0)
         status = win::TGridControl("", "", sgWork_).Cell(2, SourceRow());
     const auto rows = ShowWorksRows(settings_.Works, source, status);
-    const uint32_t sourceColor = cellColors_.empty() ? NormalColor() : cellColors_[0];
+    const TStatusTone sourceTone = cellTones_.empty() ? TStatusTone::Normal : cellTones_[0];
     SendMessageW(sgWork_, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(sgWork_);
-    cellColors_ = WorkStatusColors(settings_.Works);
-    cellColors_.insert(cellColors_.begin(), sourceColor);
-    cellColors_.resize(rows.size(), NormalColor());
+    cellTones_ = WorkStatusTones(settings_.Works);
+    cellTones_.insert(cellTones_.begin(), sourceTone);
+    cellTones_.resize(rows.size(), TStatusTone::Normal);
     for (size_t i = 0; i < rows.size(); ++i)
         win::LvInsertRow(sgWork_, static_cast<int>(i), {rows[i][0], rows[i][1], rows[i][2]});
     SendMessageW(sgWork_, WM_SETREDRAW, TRUE, 0);
@@ -380,7 +380,7 @@ void TKW_PAGE::TimerTick() {
             if (cell.Row - WorksFixedRows >= ListView_GetItemCount(sgWork_))
                 continue;  // a work added since the last refill shows at the next ShowWorks
             SetWorkCell(cell.Row, 2, cell.Text);
-            cellColors_[static_cast<size_t>(cell.Row - WorksFixedRows)] = cell.Color;
+            cellTones_[static_cast<size_t>(cell.Row - WorksFixedRows)] = cell.Tone;
         }
         for (const auto& line : feed.LogLines)
             OutLog(line);
@@ -431,9 +431,8 @@ LRESULT TKW_PAGE::WorksCustomDraw(NMLVCUSTOMDRAW& cd) {
         return CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
         const size_t item = cd.nmcd.dwItemSpec;
-        const uint32_t background = GridBackgroundColor.load();
-        const TCellPaint paint = cd.iSubItem == 2 && item < cellColors_.size()
-                                     ? StatusCellPaint(cellColors_[item], background)
+        const TCellPaint paint = cd.iSubItem == 2 && item < cellTones_.size()
+                                     ? StatusCellPaint(cellTones_[item])
                                      : TCellPaint{};
         cd.clrTextBk = paint.Custom ? paint.Background : CLR_DEFAULT;
         cd.clrText = paint.Custom ? paint.Text : CLR_DEFAULT;
@@ -464,11 +463,6 @@ void TKW_PAGE::Command(int id) {
     case IDC_SBPID: SBPidClick(); break;
     case IDC_SBSENDNOW: SBSendNowClick(); break;
     }
-}
-
-uint32_t TKW_PAGE::WorksGridColor() const {
-    const COLORREF c = ListView_GetBkColor(sgWork_);
-    return c == CLR_NONE ? GetSysColor(COLOR_WINDOW) : c;
 }
 
 LRESULT TKW_PAGE::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -53,7 +53,6 @@ public:
     void ShareClosingStage(std::atomic<uint8_t>& stage) { closing_.ShareStage(&stage); }
     void AttachMinimizeHooks() { minimizeHooks_ = true; }
     void SetTrayIcon(HICON icon) { icon_ = icon; }
-    uint32_t WorksGridColor() const;
 
     int SelectedWork() const { return selectedWork_; }
     const TClosingSequence& Closing() const { return closing_; }
@@ -125,7 +124,7 @@ private:
     win::TControl* miSendNow_ = nullptr;  // the tray menu's item: its text, translated with the window
     TClosingSequence closing_;
     TLogModel log_;
-    std::vector<uint32_t> cellColors_;  // status colour per works grid item
+    std::vector<TStatusTone> cellTones_;  // status tone per works grid item
     uint64_t statusSeen_ = ~uint64_t{0};  // the status cells' publication count at the last take
     int selectedWork_ = -1;
     bool quitOnDestroy_ = false;

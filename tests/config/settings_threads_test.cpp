@@ -18,11 +18,12 @@ TWorkConfig Numbered(int n) {
     return c;
 }
 
-// Every status text the render writes has a colour of its own ("Name7" and "Name7*" too), so a
-// text shown with the colour of another is seen.
-uint32_t ColourOf(const std::string& text) {
-    const uint32_t base = 0x010101u * static_cast<uint32_t>(std::stoi(text.substr(4)) % 128);
-    return text.back() == '*' ? base | 0x800000u : base;
+// Consecutive status texts the render writes ("Name7", then "Name7*") have tones of their own,
+// so a text shown with the tone of the write before or after it is seen.
+TStatusTone ToneOf(const std::string& text) {
+    if (text.back() == '*')
+        return TStatusTone::Failure;
+    return std::stoi(text.substr(4)) % 2 ? TStatusTone::Connected : TStatusTone::Normal;
 }
 
 TEST(WorkSharing, RendersSeeWholeSettingsWhileTheMainThreadEditsSortsAndDeletes) {
@@ -40,7 +41,7 @@ TEST(WorkSharing, RendersSeeWholeSettingsWhileTheMainThreadEditsSortsAndDeletes)
                 ++torn;
             // The text changes on every write, so the cell is rewritten all the time.
             const std::string text = (odd = !odd) ? c.Name + "*" : c.Name;
-            SetShowCell(held->Show, text, ColourOf(text), true, false);
+            SetShowCell(held->Show, text, ToneOf(text), true, false);
             for (const TWorkPtr& w : list.Snapshot())
                 (void)w->Name();
         }
@@ -55,7 +56,7 @@ TEST(WorkSharing, RendersSeeWholeSettingsWhileTheMainThreadEditsSortsAndDeletes)
             const TShowCell::TTaken t = held->Show.Take();
             if (t.Changed) {
                 ++shown;
-                EXPECT_EQ(t.Color, ColourOf(t.Text)) << t.Text;
+                EXPECT_EQ(t.Tone, ToneOf(t.Text)) << t.Text;
             }
         }
         if (round % 100 == 99 && list.Count() > 1)
@@ -84,18 +85,18 @@ TEST(WorkSharing, ExchangeSortByNameIsByteWiseWithShorterPrefixesFirst) {
 
 TEST(WorkSharing, AStatusCellChangesOnlyWhenTextOrColourDiffersOrWhenForced) {
     TShowCell cell;
-    SetShowCell(cell, "12:00:00", clRed, true, false);
+    SetShowCell(cell, "12:00:00", TStatusTone::Failure, true, false);
     TShowCell::TTaken t = cell.Take();
     EXPECT_TRUE(t.Changed);
     EXPECT_TRUE(t.LogIt);
     EXPECT_FALSE(cell.Take().Changed); // the take cleared it
-    SetShowCell(cell, "12:00:00", clRed, true, false);
+    SetShowCell(cell, "12:00:00", TStatusTone::Failure, true, false);
     EXPECT_FALSE(cell.Take().Changed); // same failure again: shown and logged once
-    SetShowCell(cell, "12:00:00", clRed, false, true);
+    SetShowCell(cell, "12:00:00", TStatusTone::Failure, false, true);
     t = cell.Take();
     EXPECT_TRUE(t.Changed);
     EXPECT_FALSE(t.LogIt);
-    SetShowCell(cell, "12:00:00", NormalColor(), false, false);
+    SetShowCell(cell, "12:00:00", TStatusTone::Normal, false, false);
     EXPECT_TRUE(cell.Take().Changed);
 }
 

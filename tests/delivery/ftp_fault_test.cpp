@@ -94,7 +94,7 @@ TEST_F(FtpFaultTest, SendsTheExactCommandSequenceWithoutQuit) {
                                                "CWD /www", "PASV", "STOR page.html"};
     EXPECT_EQ(server.Commands(), expected);
     EXPECT_EQ(received, "<html>page</html>\r\n");
-    EXPECT_EQ(work->Show.Color(), NormalColor());
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal);
     EXPECT_FALSE(FtpClientOf(*work));  // released after the upload
 }
 
@@ -130,10 +130,10 @@ TEST_F(FtpFaultTest, RootFolderSendsNoCwdAndEmptyNameSendsStou) {
 TEST_F(FtpFaultTest, AbortedTransferIsAFailureEvenWhenA226Follows) {
     for (const char* abort : {"426 Connection closed; transfer aborted.\r\n226 closing\r\n", "450 busy\r\n"}) {
         TFakeFtpServer server([&](TFakeSession& s) { ServePassiveStore(s, abort); });
-        work->Show.Set("", 0, false, true);
+        work->Show.Set("", TStatusTone::Normal, false, true);
         EXPECT_EQ(Upload(Config(server.Port()), 2).rfind("2 FTP: Transfer aborted by the server: 4", 0), 0u)
             << work->Show.Text();
-        EXPECT_EQ(work->Show.Color(), clRed);
+        EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
         EXPECT_TRUE(work->Show.Take().LogIt);
     }
 }
@@ -381,7 +381,7 @@ TEST_F(FtpFaultTest, StalledOrDroppedDataConnectionFailsTheUpload) {
         c.FileIn = TempFile("big.tpl", big);
         const std::string text = Upload(c);
         EXPECT_EQ(text.rfind("0 FTP: ", 0), 0u) << text;
-        EXPECT_EQ(work->Show.Color(), clRed);
+        EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
     }
 }
 

@@ -105,7 +105,7 @@ protected:
         ASSERT_GE(text.size(), 21u);
         EXPECT_EQ(text.substr(8, 2), "  ");  // "HH:NN:SS  DD.MM (FTP)"
         EXPECT_EQ(text.substr(text.size() - 6), " (FTP)") << text;
-        EXPECT_EQ(work->Show.Color(), NormalColor());
+        EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal);
         EXPECT_FALSE(work->Show.Take().LogIt);
         EXPECT_FALSE(FtpClientOf(*work));
     }
@@ -192,7 +192,7 @@ TEST_F(RealServerTest, PyftpdlibFailuresAreRedLoggedAndRetried) {
     TWorkConfig c = Config(s, false);
     c.FTP.Password = "wrong";
     EXPECT_EQ(render.Render(work, c).rfind("0 FTP: 530 ", 0), 0u) << work->Show.Text();
-    EXPECT_EQ(work->Show.Color(), clRed);
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
     EXPECT_TRUE(work->Show.Take().LogIt);
     ASSERT_TRUE(FtpClientOf(*work));
     EXPECT_FALSE(FtpClientOf(*work)->Connected());

@@ -94,12 +94,12 @@ protected:
         const std::string text = render.Render(work, c);
         ASSERT_GE(text.size(), 22u);
         EXPECT_EQ(text.substr(text.size() - 7), " (FTPS)") << text;
-        EXPECT_EQ(work->Show.Color(), NormalColor());
+        EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal);
     }
     // Renders and expects a red status; its text.
     std::string ExpectRefused(const TWorkConfig& c) {
         const std::string text = render.Render(work, c);
-        EXPECT_NE(work->Show.Color(), NormalColor()) << text;
+        EXPECT_NE(work->Show.Tone(), TStatusTone::Normal) << text;
         return text;
     }
 

@@ -77,14 +77,14 @@ protected:
     std::string Render(const TWorkConfig& c) { return render.Render(work, c); }
     void ExpectOk(const std::string& status, const char* label = "(HTTP 200)") {
         EXPECT_EQ(status.substr(16), label) << status;
-        EXPECT_EQ(work->Show.Color(), NormalColor());
+        EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal);
     }
     void ExpectRed(const std::string& status) {
         EXPECT_EQ(status.rfind("0 HTTP: ", 0), 0u) << status;
         // No form of the password: as it is, percent-encoded, or in "source:hackme-secret" Base64.
         for (const char* secret : {"hackme-secret", "hackme%2Dsecret", "c291cmNlOmhhY2ttZS1zZWNyZXQ"})
             EXPECT_EQ(status.find(secret), std::string::npos) << status;
-        EXPECT_EQ(work->Show.Color(), clRed);
+        EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
         EXPECT_TRUE(work->Show.Take().LogIt);
     }
 

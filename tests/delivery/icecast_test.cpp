@@ -113,7 +113,7 @@ TEST(Icecast, TheSongBecomesTheStreamTitleAndWrongCredentialsAreRed) {
     const std::string refused = render.Render(work, c);
     EXPECT_EQ(refused.rfind("0 HTTP: HTTP/1.0 401 ", 0), 0u) << refused;
     EXPECT_EQ(refused.find("wrong-password"), std::string::npos);
-    EXPECT_EQ(work->Show.Color(), clRed);
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
 }
 
 } // namespace

@@ -69,7 +69,7 @@ TEST_F(TextTargets, TcpDeliversThePageByteForByteAndCloses) {
     EXPECT_EQ(Page().substr(0, 4), "RT1=");
     EXPECT_EQ(status.size(), 21u) << status;  // "HH:NN:SS  DD.MM (TCP)"
     EXPECT_EQ(status.substr(status.size() - 6), " (TCP)") << status;
-    EXPECT_EQ(work->Show.Color(), NormalColor());
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal);
 }
 
 TEST_F(TextTargets, UdpSendsOneDatagramPerLine) {
@@ -80,7 +80,7 @@ TEST_F(TextTargets, UdpSendsOneDatagramPerLine) {
     test::TRenderedUpload render(std::make_shared<TUdpTextDelivery>());
     const std::string status = render.Render(work, Config(tcUDP, at.Port));
     EXPECT_EQ(status.substr(status.size() - 6), " (UDP)") << status;
-    EXPECT_EQ(work->Show.Color(), NormalColor());
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal);
 
     std::vector<std::string> datagrams;
     char buf[70000];
@@ -129,13 +129,13 @@ TEST_F(TextTargets, RefusedAndUnaddressedAreRedWithTheReason) {
     const std::string refused = render.Render(work, Config(tcTCP, closedPort), 2);
     EXPECT_EQ(refused.rfind("2 TCP: 127.0.0.1:" + std::to_string(closedPort) + ": ", 0), 0u) << refused;
     EXPECT_GT(refused.size(), 30u) << "the system's text is missing: " << refused;
-    EXPECT_EQ(work->Show.Color(), clRed);
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
     EXPECT_TRUE(work->Show.Take().LogIt);
 
     TWorkConfig c = Config(tcUDP, 0);
     test::TRenderedUpload udp(std::make_shared<TUdpTextDelivery>());
     EXPECT_EQ(udp.Render(work, c), "0 UDP: No host or port is set.");
-    EXPECT_EQ(work->Show.Color(), clRed);
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
 }
 
 TEST_F(TextTargets, OnlyTheChosenTargetSends) {

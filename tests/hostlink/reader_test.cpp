@@ -89,7 +89,7 @@ TEST_F(ReaderTest, StateMessageShowsItsTimeAsLinkStatus) {
     EXPECT_TRUE(cell.Changed);
     EXPECT_FALSE(cell.LogIt);
     EXPECT_EQ(cell.Text, "14:05:09  06.12");
-    EXPECT_EQ(cell.Color, NormalColor());
+    EXPECT_EQ(cell.Tone, TStatusTone::Normal);
     EXPECT_EQ(status.LinkState.load(), LinkDataReceived);
     EXPECT_DOUBLE_EQ(store.Current()->LastDataTime, decodedAt);
     EXPECT_TRUE(store.Current()->PlayerOn);
@@ -118,11 +118,11 @@ TEST(LinkStatusRows, WaitConnectedAndData) {
     status.SetLinkStatus(0);
     TShowCell::TTaken cell = status.SourceStatus.Take();
     EXPECT_EQ(cell.Text, "Ожидание");
-    EXPECT_EQ(cell.Color, clRed);
+    EXPECT_EQ(cell.Tone, TStatusTone::Failure);
     EXPECT_EQ(status.LinkState.load(), LinkWaiting);
     status.SetLinkStatus(1.9);  // the whole part selects the row
     cell = status.SourceStatus.Take();
-    EXPECT_EQ(cell.Color, clGreen);
+    EXPECT_EQ(cell.Tone, TStatusTone::Connected);
     EXPECT_EQ(status.LinkState.load(), LinkConnected);
     status.SetLinkStatus(-0.5);
     EXPECT_EQ(status.LinkState.load(), LinkWaiting);

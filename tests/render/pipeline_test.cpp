@@ -286,7 +286,7 @@ TEST_F(Pipeline, FailingRenderIsRetriedEachPeriodAndLoggedOnce) {
     auto shown = Work(0)->Show.Take();
     EXPECT_EQ(shown.Text, "NoFileIn");
     EXPECT_TRUE(shown.LogIt);
-    EXPECT_EQ(shown.Color, clRed);
+    EXPECT_EQ(shown.Tone, TStatusTone::Failure);
     Tick(150);
     ASSERT_TRUE(WaitFor([&] { return CleanedUp(0); }));  // tried again, due a period later
     EXPECT_FALSE(Work(0)->Show.Take().Changed);  // the same text is not shown or logged again

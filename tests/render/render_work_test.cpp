@@ -158,7 +158,7 @@ TEST_F(RenderWorkTest, WritesThePageWithCrLfAndReportsTheTime) {
     EXPECT_TRUE(shown.Changed);
     EXPECT_FALSE(shown.LogIt);
     EXPECT_EQ(shown.Text, stamp);
-    EXPECT_EQ(shown.Color, NormalColor());
+    EXPECT_EQ(shown.Tone, TStatusTone::Normal);
     EXPECT_EQ(target->Calls, 0);  // FTP off
     EXPECT_EQ(StrayFiles(), 0);
 }
@@ -200,7 +200,7 @@ TEST_F(RenderWorkTest, MissingTemplateIsReportedOnceAndLeavesThePage) {
     config.FTP.Use = true;
     auto shown = Render();
     EXPECT_EQ(shown.Text, "<NoFileIn>");
-    EXPECT_EQ(shown.Color, clRed);
+    EXPECT_EQ(shown.Tone, TStatusTone::Failure);
     EXPECT_TRUE(shown.LogIt);
     EXPECT_EQ(ReadFile(config.FileOut), "old page");
     EXPECT_EQ(target->Calls, 0);
@@ -227,7 +227,7 @@ TEST_F(RenderWorkTest, UnwritableOutputsReportExceptWrAndLeaveNoTemporary) {
         const auto shown = Render();
         EXPECT_EQ(shown.Text.rfind("<ExceptWR> ", 0), 0u) << out << ": " << shown.Text;
         EXPECT_GT(shown.Text.size(), 11u);  // the system's message follows
-        EXPECT_EQ(shown.Color, clRed);
+        EXPECT_EQ(shown.Tone, TStatusTone::Failure);
         EXPECT_TRUE(shown.LogIt);
         EXPECT_EQ(StrayFiles(), 0) << out;
         EXPECT_TRUE(stdfs::is_directory(dir / "sub"));
@@ -288,7 +288,7 @@ TEST_F(RenderWorkTest, DeliveryReportsWithLabelAndPosition) {
     target->Result = {false, "530 Login incorrect."};
     shown = Render();
     EXPECT_EQ(shown.Text, "1 FTP: 530 Login incorrect.");  // position 1 in the list, from 0
-    EXPECT_EQ(shown.Color, clRed);
+    EXPECT_EQ(shown.Tone, TStatusTone::Failure);
     EXPECT_TRUE(shown.LogIt);
 }
 

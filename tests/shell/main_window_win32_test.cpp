@@ -316,8 +316,8 @@ TEST_F(MainWindow, LogKeeps254NewestAndStatusCellsArriveByTheTimer) {
     EXPECT_EQ(log.Cell(1, 254), "line 45");
     EXPECT_EQ(log.Cell(0, 1).size(), 14u);  // HH:NN:SS DD.MM
 
-    SetShowCell(settings.Works.At(3)->Show, "failed", clRed, true, false);
-    SetShowCell(services.source, "Wait", clRed, false, false);
+    SetShowCell(settings.Works.At(3)->Show, "failed", TStatusTone::Failure, true, false);
+    SetShowCell(services.source, "Wait", TStatusTone::Failure, false, false);
     page->TimerTick();
     EXPECT_EQ(Cell(2, 5), "failed");
     EXPECT_EQ(Cell(2, 1), "Wait");
@@ -429,9 +429,9 @@ TEST_F(MainWindow, SendNowFromTheToolBarAndTheTrayMenuAsksForTheSelectedWork) {
 
 TEST_F(MainWindow, Screenshot) {
     page->OutLog("Run");
-    SetShowCell(settings.Works.At(0)->Show, "19:27:26  07.12", NormalColor(), false, false);
-    SetShowCell(settings.Works.At(1)->Show, "0 FTP: 530 Login incorrect.", clRed, true, false);
-    SetShowCell(services.source, "Connected", clGreen, false, false);
+    SetShowCell(settings.Works.At(0)->Show, "19:27:26  07.12", TStatusTone::Normal, false, false);
+    SetShowCell(settings.Works.At(1)->Show, "0 FTP: 530 Login incorrect.", TStatusTone::Failure, true, false);
+    SetShowCell(services.source, "Connected", TStatusTone::Connected, false, false);
     page->TimerTick();
     Select(1);
     ASSERT_TRUE(test::Shoot(page->Hwnd(), "main-100"));
@@ -525,10 +525,10 @@ TEST_F(MainWindowInALanguage, DeleteAsksWithNoAsTheDefaultAndKeepsTheOtherStates
     }
     Speak("Russian");
     page->ShowWorks();  // A, a, b, Абв
-    SetShowCell(settings.Works.At(0)->Show, "19:27:26  07.12 (FTP)", NormalColor(), false, false);
+    SetShowCell(settings.Works.At(0)->Show, "19:27:26  07.12 (FTP)", TStatusTone::Normal, false, false);
     // a render that failed while "b" stood at another place in the list
-    SetShowCell(settings.Works.At(2)->Show, "7 TCP: connection refused", clRed, true, false);
-    SetShowCell(settings.Works.At(3)->Show, "19:27:27  07.12", NormalColor(), false, false);
+    SetShowCell(settings.Works.At(2)->Show, "7 TCP: connection refused", TStatusTone::Failure, true, false);
+    SetShowCell(settings.Works.At(3)->Show, "19:27:27  07.12", TStatusTone::Normal, false, false);
     page->TimerTick();
     EXPECT_EQ(Cell(2, 4), "3 TCP: connection refused");  // "b" is number 3
     EXPECT_EQ(win::TGridControl("", "", page->SGLog()).Cell(1, 1), "[3] 3 TCP: connection refused");

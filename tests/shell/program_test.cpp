@@ -81,7 +81,6 @@ struct THost : IStartupHost {
         program->TranslateMain(form);
         calls.push_back("translate");
     }
-    uint32_t WorksGridColor() override { calls.push_back("colour"); return 0x00F0F0F0; }
     void ShowWorks() override { calls.push_back("works"); }
     TWindowHandle OwnHandle() override { return OwnWindow; }
     void StartLinkPoll(TWinMSG&) override { calls.push_back("link"); }
@@ -216,17 +215,16 @@ TEST_F(ProgramRun, StartsInOrderRendersWhatTheHostPlaysAndShutsDownInStages) {
                             "\nUpdate=900\nCodePage=1\n");
     ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
     const std::vector<std::string> expected{"caption KWPAGE 1.0.0", "title KWPAGE 1.0.0", "locale", "translate",
-                                            "colour", "works", "link", "hooks", "log", "timer"};
+                                            "works", "link", "hooks", "log", "timer"};
     EXPECT_EQ(host.calls, expected);
     EXPECT_EQ(host.locale, 1049);
     EXPECT_EQ(program->Title, "KWPAGE 1.0.0");
-    EXPECT_EQ(GridBackgroundColor.load(), 0x00F0F0F0u);
     ASSERT_EQ(program->Settings.Works.Count(), 1u);
-    EXPECT_EQ(program->Settings.Works.At(0)->Show.Color(), 0x00F0F0F0u);
+    EXPECT_EQ(program->Settings.Works.At(0)->Show.Tone(), TStatusTone::Normal);
     EXPECT_EQ(host.log, std::vector<std::string>{"\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xE7\xE0\xEF\xF3\xF9\xE5\xED\xE0"});
     TShowCell::TTaken source = program->SourceStatus().Take();
     EXPECT_TRUE(source.Changed);
-    EXPECT_EQ(source.Color, clRed);  // "Wait"
+    EXPECT_EQ(source.Tone, TStatusTone::Failure);  // "Wait"
     ASSERT_NE(program->Reader, nullptr);
 
     // The host links itself; its element ("Кино" in Windows-1251) is rendered into UTF-8.

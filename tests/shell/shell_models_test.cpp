@@ -24,14 +24,14 @@ TEST(StatusFeed, TheTakeIsSkippedUntilACellPublishes) {
     uint64_t seen = ~uint64_t{0};
     EXPECT_TRUE(StatusPublishedSince(seen));  // the first tick always takes
     EXPECT_FALSE(StatusPublishedSince(seen));
-    SetShowCell(cell, "12:00:00", 0, false, false);
+    SetShowCell(cell, "12:00:00", TStatusTone::Normal, false, false);
     EXPECT_TRUE(StatusPublishedSince(seen));
     EXPECT_FALSE(StatusPublishedSince(seen));
-    SetShowCell(cell, "12:00:00", 0, false, false);  // the same text: nothing published
+    SetShowCell(cell, "12:00:00", TStatusTone::Normal, false, false);  // the same text: nothing published
     EXPECT_FALSE(StatusPublishedSince(seen));
     std::thread([] {
         TShowCell other;
-        SetShowCell(other, "failed", clRed, true, false);
+        SetShowCell(other, "failed", TStatusTone::Failure, true, false);
     }).join();
     EXPECT_TRUE(StatusPublishedSince(seen));
 }
@@ -41,9 +41,9 @@ TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
     for (int i = 0; i < 12; ++i)
         works.push_back(Named(std::string("w").append(std::to_string(i))));  // gcc 12 -Wrestrict
     TShowCell source;
-    SetShowCell(works[11]->Show, "first", clRed, true, false);
-    SetShowCell(works[11]->Show, "second", clRed, false, false);
-    SetShowCell(works[11]->Show, "third", 0, false, false);
+    SetShowCell(works[11]->Show, "first", TStatusTone::Failure, true, false);
+    SetShowCell(works[11]->Show, "second", TStatusTone::Failure, false, false);
+    SetShowCell(works[11]->Show, "third", TStatusTone::Normal, false, false);
     TStatusFeed f = TakeStatusUpdates(works, source);
     ASSERT_EQ(f.Cells.size(), 1u);
     EXPECT_EQ(f.Cells[0].Row, WorkRow(11));
@@ -51,7 +51,7 @@ TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
     // the last update asked for no log line, so there is none
     EXPECT_TRUE(f.LogLines.empty());
     EXPECT_TRUE(f.GridChanged);
-    SetShowCell(works[11]->Show, "failed", clRed, true, false);
+    SetShowCell(works[11]->Show, "failed", TStatusTone::Failure, true, false);
     f = TakeStatusUpdates(works, source);
     EXPECT_EQ(f.LogLines, std::vector<std::string>{"[12] failed"});
 
@@ -59,7 +59,7 @@ TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
     EXPECT_FALSE(f.GridChanged);
     EXPECT_TRUE(f.LogLines.empty());
 
-    SetShowCell(source, "Wait", clRed, true, false);
+    SetShowCell(source, "Wait", TStatusTone::Failure, true, false);
     f = TakeStatusUpdates(works, source);
     ASSERT_EQ(f.Cells.size(), 1u);
     EXPECT_EQ(f.Cells[0].Row, SourceRow());
@@ -74,8 +74,8 @@ TEST(StatusFeed, AStateNamesTheWorkByTheNumberTheGridShows) {
     for (const char* n : {"a", "b", "c"})
         ASSERT_TRUE(works.Append(Named(n)));
     TShowCell source;
-    SetShowCell(works.At(2)->Show, "7 TCP: connection refused", clRed, true, false);
-    SetShowCell(works.At(0)->Show, "19:27:26  07.12 (FTP)", 0x00FFFFFF, false, false);
+    SetShowCell(works.At(2)->Show, "7 TCP: connection refused", TStatusTone::Failure, true, false);
+    SetShowCell(works.At(0)->Show, "19:27:26  07.12 (FTP)", TStatusTone::Normal, false, false);
     TStatusFeed f = TakeStatusUpdates(works.Snapshot(), source);
     ASSERT_EQ(f.Cells.size(), 2u);
     EXPECT_EQ(f.Cells[1].Text, "3 TCP: connection refused");
@@ -84,7 +84,7 @@ TEST(StatusFeed, AStateNamesTheWorkByTheNumberTheGridShows) {
     const auto rows = ShowWorksRows(works, "Source", "");
     EXPECT_EQ(rows[1][2], "19:27:26  07.12 (FTP)");
     EXPECT_EQ(rows[2][2], "2 TCP: connection refused");
-    EXPECT_EQ(WorkStatusColors(works), (std::vector<uint32_t>{0x00FFFFFF, clRed}));
+    EXPECT_EQ(WorkStatusTones(works), (std::vector<TStatusTone>{TStatusTone::Normal, TStatusTone::Failure}));
     // texts that name no work stay as they are
     for (const char* text : {"19:27:26  07.12", "12:00:00  01.01 (HTTP)", "1 2 3", "404 Not Found", "5 tcp: x", ""})
         EXPECT_EQ(StatusTextForRow(text, 9), text);

@@ -47,10 +47,11 @@ TEST(WorksGrid, DeleteRenumbersAndSelectionFollowsRows) {
 }
 
 TEST(WorksGrid, StatusColours) {
-    EXPECT_FALSE(StatusCellPaint(0x00FFFFFF, 0x00FFFFFF).Custom);
-    const TCellPaint red = StatusCellPaint(clRed, 0x00FFFFFF);
+    EXPECT_FALSE(StatusCellPaint(TStatusTone::Normal).Custom);
+    const TCellPaint red = StatusCellPaint(TStatusTone::Failure);
     EXPECT_TRUE(red.Custom);
-    EXPECT_EQ(red.Background, clRed);
+    EXPECT_EQ(red.Background, 0x000000FFu);
+    EXPECT_EQ(StatusCellPaint(TStatusTone::Connected).Background, 0x00008000u);
 }
 
 TEST(LogModel, FirstEntryFillsTheDesignRowAndTheLogKeeps254) {
