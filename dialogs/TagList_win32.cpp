@@ -1,6 +1,7 @@
 // The tag reference's window: the search field, the list of tags (tag, value, live) and the
 // button bar with Copy and Close.
 #include "dialogs/TagList_win32.h"
+#include "lang/BuiltinTexts.h"
 #include "ui/win32/ListView.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
@@ -10,7 +11,6 @@ namespace kw {
 
 namespace {
 
-using win::AnsiFromUtf8;
 
 constexpr int FormWidth = 560;
 constexpr int ListTop = 40, ListH = 340;
@@ -86,9 +86,10 @@ TFTagList::~TFTagList() { lang::TLanguage::FreeSection(list_, true); }
 
 bool TFTagList::Create(HWND owner) {
     owner_ = owner;
-    if (!CreateForm(owner, AnsiFromUtf8("Теги"), FormWidth, 460, ICC_LISTVIEW_CLASSES))
+    if (!CreateForm(owner, "", FormWidth, 460, ICC_LISTVIEW_CLASSES))
         return false;
     CreateControls();
+    lang::ShowBuiltinTexts(*components_, components_->Name());
     language_.LoadAndTranslate(*components_, list_);
     win::LvFitHeaders(lvTags_, 1);  // the titles as translated, whole; the value column gives
     hints_.SetFromForm(Hwnd(), *components_);
@@ -99,20 +100,20 @@ bool TFTagList::Create(HWND owner) {
 
 void TFTagList::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("FTagList", Hwnd());
-    lSearch_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Поиск"), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    lSearch_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LSearch", "TLabel", lSearch_);
     eSearch_ = win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 0, 0, 1, 1, IDC_ESEARCH,
                               WS_EX_CLIENTEDGE);
     SendMessageW(eSearch_, EM_SETLIMITTEXT, 255, 0);
     components_->Add("ESearch", "TEdit", eSearch_);
     lvTags_ = win::MakeReportList(Hwnd(), IDC_LVTAGS,
-                                  {{AnsiFromUtf8("Тег"), ColumnWidths[0]}, {AnsiFromUtf8("Значение"), ColumnWidths[1]},
-                                   {AnsiFromUtf8("Живой"), ColumnWidths[2]}},
+                                  {{"", ColumnWidths[0]}, {"", ColumnWidths[1]},
+                                   {"", ColumnWidths[2]}},
                                   Dpi(), LVS_SINGLESEL | LVS_NOSORTHEADER);
     components_->Add<TColumnTitles>("LVTags", "TListBox", lvTags_);
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
-    sbCopy_ = panB_.AddButton(IDC_SBCOPY, AnsiFromUtf8("Копировать тег"));
-    sbClose_ = panB_.AddButton(IDC_SBCLOSE, AnsiFromUtf8("Закрыть"));
+    sbCopy_ = panB_.AddButton(IDC_SBCOPY, "");
+    sbClose_ = panB_.AddButton(IDC_SBCLOSE, "");
     components_->Add("SBCopy", "TSpeedButton", sbCopy_);
     components_->Add("SBClose", "TSpeedButton", sbClose_);
     components_->Add("PanB", "TPanel", panB_.Hwnd());

@@ -393,7 +393,7 @@ TEST_F(EditWorkDialog, ShowPasswordSwitchesTheMask) {
 }
 
 std::string g_server, g_login, g_folder;
-std::string FakeBrowser(HWND, const TFTPUse& ftp) {
+std::string FakeBrowser(HWND, const TFTPUse& ftp, const lang::TLanguage*) {
     g_server = ftp.Server, g_login = ftp.Login, g_folder = ftp.Folder;
     return "/pub/www";
 }
