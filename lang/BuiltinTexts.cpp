@@ -2,7 +2,6 @@
 #include "lang/BuiltinTexts.h"
 #include "lang/TextExpansion.h"
 #include <map>
-#include <vector>
 
 namespace kw::lang {
 
@@ -49,6 +48,13 @@ const TSections& Sections() {
 const TSectionData& BuiltinSection(const std::string& section) {
     const auto found = Sections().find(UpperAscii(section));
     return found == Sections().end() ? *EmptySection() : *found->second;
+}
+
+std::vector<std::string> BuiltinSectionNames() {
+    std::vector<std::string> names;
+    for (const auto& section : Sections())
+        names.push_back(section.first);
+    return names;
 }
 
 std::string BuiltinText(const std::string& section, const std::string& key) {

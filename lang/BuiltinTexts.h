@@ -5,11 +5,15 @@
 #include "lang/Component.h"
 #include "lang/SectionList.h"
 #include <string>
+#include <vector>
 
 namespace kw::lang {
 
 // The built-in section of that name (names without regard to case); empty when there is none.
 const TSectionData& BuiltinSection(const std::string& section);
+
+// The names of the built-in sections, upper-cased.
+std::vector<std::string> BuiltinSectionNames();
 
 // The built-in text of `key` in `section`, escapes decoded; empty when there is none.
 std::string BuiltinText(const std::string& section, const std::string& key);
