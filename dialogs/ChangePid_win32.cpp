@@ -4,6 +4,7 @@
 #include "lang/BuiltinTexts.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/DropDown.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
 #include <vector>
@@ -12,9 +13,7 @@ namespace kw {
 
 namespace {
 
-
 constexpr int FormWidth = 260;
-constexpr int RowH = 22;
 
 } // namespace
 
@@ -57,18 +56,17 @@ void TFChangePID::CreateControls() {
 }
 
 void TFChangePID::Layout() {
-    const int x = S(12), w = S(FormWidth - 24);
-    MoveWindow(lLanguage_, x, S(12), w, S(16), TRUE);
-    MoveWindow(cbLanguage_->Hwnd(), x, S(30), w, S(200), TRUE);
-    MoveWindow(lSetPID_, x, S(64), w, S(16), TRUE);
-    ePid_.Move(x, S(82), S(100), S(RowH));
-    MoveWindow(cbAutoStart_, x, S(114), w, S(RowH), TRUE);
-    MoveWindow(cbTray_, x, S(138), w, S(RowH), TRUE);
-    const int barY = S(172);
-    panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(105);
-    panB_.Place(sbSave_, (S(FormWidth) - bw) / 2, bw);
-    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+    win::TLayout l(*this, FormWidth);
+    const int x = 12, w = FormWidth - 24;
+    l.Put(lLanguage_, {x, 12, w, win::LabelHeight});
+    l.DropDown(cbLanguage_->Hwnd(), x, 30, w);
+    l.Put(lSetPID_, {x, 64, w, win::LabelHeight});
+    l.Put(ePid_, {x, 82, 100, win::RowHeight});
+    l.Put(cbAutoStart_, {x, 114, w, win::RowHeight});
+    l.Put(cbTray_, {x, 138, w, win::RowHeight});
+    l.Bar(panB_, 172);
+    l.BarCentre({sbSave_, 105});
+    l.SizeAndCentreForm();
 }
 
 void TFChangePID::DpiChanged(int dpi, const RECT*) {

@@ -63,11 +63,6 @@ BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
     return open ? open(&ofn) : FALSE;
 }
 
-// Moves a control without painting: the form is painted once, when the whole layout is done.
-void Put(HWND control, int x, int y, int w, int h) {
-    SetWindowPos(control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-}
-
 } // namespace
 
 TFEditWork::~TFEditWork() { FormClose(); }
@@ -84,7 +79,7 @@ bool TFEditWork::Create(HWND owner) {
 }
 
 HWND TFEditWork::Place(HWND control, int x, int y, int w, int h) {
-    placed_.push_back(TPlaced{control, RECT{x, y, x + w, y + h}});
+    placed_.push_back(TPlaced{control, win::TBox{x, y, w, h}});
     return control;
 }
 
@@ -125,7 +120,7 @@ HWND TFEditWork::AddGroup(const char* name, int id, int height) {
 
 win::TComboControl* TFEditWork::AddList(const char* name, int id, int x, int y, int w) {
     HWND h = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1, id);
-    placed_.push_back(TPlaced{h, RECT{x, y, x + w, y + 200}});  // the height of the open list
+    placed_.push_back(TPlaced{h, win::TBox{x, y, w, 200}});  // the height of the open list
     return &components_->Add<win::TComboControl>(name, "TComboBox", h);
 }
 
@@ -270,25 +265,22 @@ int TFEditWork::TargetIndex() const {
 // The code page row and the button bar follow the chosen target's group (directly under the
 // target's row for "file only"), so the form has no empty hole; it stays centred on the screen.
 void TFEditWork::Layout() {
+    win::TLayout l(*this, FormWidth, false);  // the form is painted once, when the whole layout is done
     for (const TPlaced& p : placed_)
-        Put(p.Hwnd, S(p.At.left), S(p.At.top), S(p.At.right - p.At.left), S(p.At.bottom - p.At.top));
-    eSecs_.Move(S(FieldX), S(102), S(80), S(RowH));
-    eFTPPort_.Move(S(306), S(GroupTop + 24), S(70), S(RowH));
+        l.Put(p.Hwnd, p.At);
+    l.Put(eSecs_, {FieldX, 102, 80, RowH});
+    l.Put(eFTPPort_, {306, GroupTop + 24, 70, RowH});
     const int group = GroupHeight();
     const int rowY = group ? GroupTop + group + 10 : GroupTop + 4;
-    Put(lCodepage_, S(LabelX), S(rowY + 3), S(LabelW), S(16));
-    Put(cbCodePage_->Hwnd(), S(FieldX), S(rowY), S(244), S(200));
+    l.Label(lCodepage_, LabelX, rowY, LabelW);
+    l.DropDown(cbCodePage_->Hwnd(), FieldX, rowY, 244);
     const int escY = rowY + RowH + 8;
-    Put(lEscaping_, S(LabelX), S(escY + 3), S(LabelW), S(16));
-    Put(cbEscaping_->Hwnd(), S(FieldX), S(escY), S(244), S(200));
-    const int barY = S(escY + RowH + 14);
-    panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(105), tw = S(86);
-    panB_.Place(sbPreview_, S(3), tw);
-    panB_.Place(sbTags_, S(3) + tw + S(3), tw);
-    panB_.Place(sbSave_, S(FormWidth) - 2 * bw - S(6), bw);
-    panB_.Place(sbCancel_, S(FormWidth) - bw - S(3), bw);
-    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+    l.Label(lEscaping_, LabelX, escY, LabelW);
+    l.DropDown(cbEscaping_->Hwnd(), FieldX, escY, 244);
+    l.Bar(panB_, escY + RowH + 14);
+    l.BarLeft({{sbPreview_, 86}, {sbTags_, 86}});
+    l.BarRight({{sbSave_, 105}, {sbCancel_, 105}});
+    l.SizeAndCentreForm();
 }
 
 void TFEditWork::DpiChanged(int dpi, const RECT*) {

@@ -6,6 +6,7 @@
 #include "lang/Language.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/SpinField.h"
 #include "ui/win32/Tooltips.h"
 #include <memory>
@@ -83,7 +84,7 @@ private:
     // A control's place at 96 DPI; Layout scales it.
     struct TPlaced {
         HWND Hwnd;
-        RECT At;
+        win::TBox At;
     };
     void CreateControls();
     HWND Place(HWND control, int x, int y, int w, int h);

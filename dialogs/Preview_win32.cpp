@@ -3,6 +3,7 @@
 #include "dialogs/Preview_win32.h"
 #include "lang/BuiltinTexts.h"
 #include "lang/Format.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/ListView.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
@@ -131,21 +132,20 @@ void TFPreview::Fill() {
 }
 
 void TFPreview::Layout() {
-    const int x = S(8), w = S(FormWidth - 16);
-    MoveWindow(lvPage_, x, S(PageTop), w, S(PageH), TRUE);
+    win::TLayout l(*this, FormWidth);
+    const int w = FormWidth - 16;
+    l.Put(lvPage_, {8, PageTop, w, PageH});
     // the text column takes the width the number column leaves
     const int numberW = S(40);
     ListView_SetColumnWidth(lvPage_, 0, numberW);
-    ListView_SetColumnWidth(lvPage_, 1, w - numberW - GetSystemMetrics(SM_CXVSCROLL) - S(4));
+    ListView_SetColumnWidth(lvPage_, 1, S(w) - numberW - GetSystemMetrics(SM_CXVSCROLL) - S(4));
     const int problemsTop = PageTop + PageH + 8;
-    MoveWindow(lProblems_, x, S(problemsTop), w, S(16), TRUE);
-    MoveWindow(lbProblems_, x, S(problemsTop + 18), w, S(ProblemsH), TRUE);
-    const int barY = S(problemsTop + 18 + ProblemsH + 10);
-    panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(150), cw = S(105);
-    panB_.Place(sbOpenBrowser_, S(3), bw);
-    panB_.Place(sbClose_, S(FormWidth) - cw - S(3), cw);
-    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+    l.Put(lProblems_, {8, problemsTop, w, win::LabelHeight});
+    l.Put(lbProblems_, {8, problemsTop + 18, w, ProblemsH});
+    l.Bar(panB_, problemsTop + 18 + ProblemsH + 10);
+    l.BarLeft({{sbOpenBrowser_, 150}});
+    l.BarRight({{sbClose_, 105}});
+    l.SizeAndCentreForm();
 }
 
 void TFPreview::DpiChanged(int dpi, const RECT*) {

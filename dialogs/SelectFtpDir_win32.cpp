@@ -1,6 +1,7 @@
 // The FTP folder browser's window: layout, drawing, keyboard and the modal run.
 #include "dialogs/SelectFtpDir_win32.h"
 #include "lang/BuiltinTexts.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/ListView.h"
 
 namespace kw {
@@ -119,13 +120,14 @@ void TFSelectFTPDir::FormCreate() {
     ShowFiles({TFtpFileRow{}});
 }
 
-RECT TFSelectFTPDir::CentreRect() const {
+// The rows: the top bar with the current folder, the folders and files, the button bar.
+std::vector<RECT> TFSelectFTPDir::Rows() const {
     RECT r;
     GetClientRect(Hwnd(), &r);
-    r.top = S(PanTHeight);
-    r.bottom = r.bottom - panB_.Height() > r.top ? r.bottom - panB_.Height() : r.top;
-    return r;
+    return win::StackRows(r, {S(PanTHeight), win::Fill, panB_.Height()});
 }
+
+RECT TFSelectFTPDir::CentreRect() const { return Rows()[1]; }
 
 void TFSelectFTPDir::Layout() {
     RECT r;
@@ -133,7 +135,7 @@ void TFSelectFTPDir::Layout() {
     MoveWindow(lCurrentFolder_, S(6), S(5), r.right > S(12) ? r.right - S(12) : 0, S(PanTHeight - 9), TRUE);
     MoveWindow(progress_, r.right - S(ProgressWidth + 6), S(6), S(ProgressWidth), S(PanTHeight - 11), TRUE);
     PanCResize();
-    panB_.Move(0, r.bottom - panB_.Height(), r.right);
+    panB_.Move(0, Rows()[2].top, r.right);
     PanBResize();
     FitColumns({100, 0, 0});
     InvalidateRect(Hwnd(), nullptr, FALSE);

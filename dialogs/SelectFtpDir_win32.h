@@ -77,6 +77,7 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     void ShowWaiting(bool waiting);
     void Command(int id, int code);
     void PaintBars();
+    std::vector<RECT> Rows() const;
     RECT CentreRect() const;
 
     const lang::TLanguage* language_;

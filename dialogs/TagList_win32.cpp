@@ -2,6 +2,7 @@
 // button bar with Copy and Close.
 #include "dialogs/TagList_win32.h"
 #include "lang/BuiltinTexts.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/ListView.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
@@ -145,16 +146,14 @@ bool TFTagList::SBCopyClick() {
 }
 
 void TFTagList::Layout() {
-    const int x = S(8), w = S(FormWidth - 16);
-    MoveWindow(lSearch_, x, S(12), S(80), S(16), TRUE);
-    MoveWindow(eSearch_, S(92), S(9), S(FormWidth - 100), S(22), TRUE);
-    MoveWindow(lvTags_, x, S(ListTop), w, S(ListH), TRUE);
-    const int barY = S(ListTop + ListH + 10);
-    panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(150), cw = S(105);
-    panB_.Place(sbCopy_, S(3), bw);
-    panB_.Place(sbClose_, S(FormWidth) - cw - S(3), cw);
-    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+    win::TLayout l(*this, FormWidth);
+    l.Put(lSearch_, {8, 12, 80, win::LabelHeight});
+    l.Put(eSearch_, {92, 9, FormWidth - 100, win::RowHeight});
+    l.Put(lvTags_, {8, ListTop, FormWidth - 16, ListH});
+    l.Bar(panB_, ListTop + ListH + 10);
+    l.BarLeft({{sbCopy_, 150}});
+    l.BarRight({{sbClose_, 105}});
+    l.SizeAndCentreForm();
 }
 
 void TFTagList::DpiChanged(int dpi, const RECT*) {

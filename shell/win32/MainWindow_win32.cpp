@@ -1,6 +1,7 @@
 // The main window TKW_PAGE.
 #include "shell/win32/MainWindow_win32.h"
 #include "lang/BuiltinTexts.h"
+#include "ui/win32/Layout.h"
 #include "platform/Clock.h"
 #include "platform/Regional.h"
 #include "hostlink/HostWindow_win32.h"
@@ -231,11 +232,10 @@ void TKW_PAGE::PanLogResize() { FitGrid(sgLog_, {0, 100}); }
 void TKW_PAGE::Layout() {
     RECT r;
     GetClientRect(Hwnd(), &r);
+    const auto rows = win::StackRows(r, {panT_.Height(), win::Fill, S(PanLogHeight)});
     panT_.Move(0, 0, r.right);
-    const int top = panT_.Height();
-    const int logTop = r.bottom - S(PanLogHeight);
-    MoveWindow(sgWork_, 0, top, r.right, logTop - top, TRUE);
-    MoveWindow(sgLog_, 0, logTop, r.right, S(PanLogHeight), TRUE);
+    win::MoveTo(sgWork_, rows[1]);
+    win::MoveTo(sgLog_, rows[2]);
     PanTResize();
     PanWorkResize();
     PanLogResize();
