@@ -7,6 +7,7 @@
 #include "lang/RequiredKeys.h"
 #include "platform/Cp1251.h"
 #include "platform/Profile.h"
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -71,9 +72,12 @@ TEST_P(ShippedFile, HoldsEveryKeyOfTheBuiltInEnglish) {
     for (const std::string& section : names) {
         const auto shipped = TSectionData::FromLines(profile::ReadSectionLines(path, section));
         const TSectionData& builtin = BuiltinSection(section);
-        for (size_t i = 0; i < builtin.Count(); ++i)
-            EXPECT_NE(shipped->Find(builtin.Entry(i).Key), nullptr)
-                << GetParam() << ": [" << section << "] " << builtin.Entry(i).Key;
+        for (size_t i = 0; i < builtin.Count(); ++i) {
+            const TTextEntry& e = builtin.Entry(i);
+            EXPECT_NE(shipped->Find(e.Key), nullptr) << GetParam() << ": [" << section << "] " << e.Key;
+            // compiled in from the UTF-8 source and shown as the system's code page: ASCII only
+            EXPECT_TRUE(std::all_of(e.Value.begin(), e.Value.end(), [](char c) { return c > 0; })) << e.Key;
+        }
     }
 }
 
