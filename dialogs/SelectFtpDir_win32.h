@@ -61,6 +61,7 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     HWND SBSave() const { return sbSave_; }
     HWND SBCancel() const { return sbCancel_; }
     HWND Progress() const { return progress_; } // moving bar in the top bar while the server works
+    win::TFormComponents& Components() { return *components_; }
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void Destroyed() override; // after WM_NCDESTROY

@@ -7,6 +7,7 @@
 #include "dialogs/ChangePid_win32.h"
 #include "dialogs/EditWork_win32.h"
 #include "dialogs/Preview_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 #include "dialogs/TagList_win32.h"
 #include "lang/BuiltinTexts.h"
 #include "platform/FileSystem.h"
@@ -288,8 +289,8 @@ std::vector<std::string> TextFaults(win::TFormComponents& form, const lang::TLan
     return faults;
 }
 
-// Every caption of the editor (each target's group), the settings dialog, the tag list and the
-// preview shows whole at 100, 125, 150 and 200 % in each shipped language, and none is missing
+// Every caption of the editor (each target's group), the settings dialog, the tag list, the
+// preview and the FTP folder browser shows whole at 100, 125, 150 and 200 % in each shipped language, and none is missing
 // or left in another language.
 TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
     int total = 0;
@@ -345,6 +346,14 @@ TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
             kw::test::ChangeDpi(preview.Hwnd(), dpi);
             kw::test::Settle(50);
             for (const auto& c : kw::test::CutCaptions(preview.Hwnd(), dpi))
+                cut.push_back(c);
+            TFSelectFTPDir ftpFolder(language.get());  // before it asks the server anything
+            ASSERT_TRUE(ftpFolder.Create(nullptr));
+            if (dpi == 96)
+                texts(ftpFolder.Components());
+            kw::test::ChangeDpi(ftpFolder.Hwnd(), dpi);
+            kw::test::Settle(50);
+            for (const auto& c : kw::test::CutCaptions(ftpFolder.Hwnd(), dpi))
                 cut.push_back(c);
             std::printf("captions cut: %-9s %3d dpi: %zu\n", lang, dpi, cut.size());
             for (const std::string& f : faults)
