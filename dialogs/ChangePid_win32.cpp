@@ -1,8 +1,10 @@
 // The program settings dialog's window and the main window's settings button.
 #include "dialogs/ChangePid_win32.h"
 #include "works/Settings.h"
+#include "lang/BuiltinTexts.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/DropDown.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
 #include <vector>
@@ -11,10 +13,7 @@ namespace kw {
 
 namespace {
 
-using win::AnsiFromUtf8;
-
 constexpr int FormWidth = 260;
-constexpr int RowH = 22;
 
 } // namespace
 
@@ -22,7 +21,7 @@ TFChangePID::~TFChangePID() = default;
 
 bool TFChangePID::Create(HWND owner, int pid) {
     owner_ = owner;
-    if (!CreateForm(owner, AnsiFromUtf8("Установить PID"), FormWidth, 220, ICC_UPDOWN_CLASS))
+    if (!CreateForm(owner, "", FormWidth, 220, ICC_UPDOWN_CLASS))
         return false;
     CreateControls();
     ePid_.SetValue(pid);
@@ -32,43 +31,42 @@ bool TFChangePID::Create(HWND owner, int pid) {
 
 void TFChangePID::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("FChangePID", Hwnd());
-    lLanguage_ = win::MakeChild(Hwnd(), L"STATIC", "Language", SS_CENTER | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    lLanguage_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_CENTER | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LLanguage", "TLabel", lLanguage_);
     HWND cb = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1,
                              IDC_CBLANGUAGE);
     cbLanguage_ = &components_->Add<win::TComboControl>("CBLanguage", "TComboBox", cb);
-    lSetPID_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Укажите группу программ (PID)"), SS_LEFT | SS_NOPREFIX,
+    lSetPID_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX,
                               0, 0, 1, 1, 0);
     components_->Add("LSetPID", "TLabel", lSetPID_);
     ePid_.Create(Hwnd(), IDC_EPID, MinPid, MaxPid, MinPid);
     components_->Add("EPid", "TSpinEdit", ePid_.Edit());
-    cbAutoStart_ = win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Автозапуск c Windows"),
+    cbAutoStart_ = win::MakeChild(Hwnd(), L"BUTTON", "",
                                   WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 1, 1, IDC_CBAUTOSTART);
     components_->Add("CBAutoStart", "TCheckBox", cbAutoStart_);
-    cbTray_ = win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Спрятать в Tray"), WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0,
+    cbTray_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0,
                              1, 1, IDC_CBTRAY);
     components_->Add("CBTray", "TCheckBox", cbTray_);
 
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
-    sbSave_ = panB_.AddButton(IDC_SBSAVE, AnsiFromUtf8("Сохранить"));
+    sbSave_ = panB_.AddButton(IDC_SBSAVE, "");
     components_->Add("SBSave", "TSpeedButton", sbSave_);
     components_->Add("PanB", "TPanel", panB_.Hwnd());
     Layout();
 }
 
 void TFChangePID::Layout() {
-    const int x = S(12), w = S(FormWidth - 24);
-    MoveWindow(lLanguage_, x, S(12), w, S(16), TRUE);
-    MoveWindow(cbLanguage_->Hwnd(), x, S(30), w, S(200), TRUE);
-    MoveWindow(lSetPID_, x, S(64), w, S(16), TRUE);
-    ePid_.Move(x, S(82), S(100), S(RowH));
-    MoveWindow(cbAutoStart_, x, S(114), w, S(RowH), TRUE);
-    MoveWindow(cbTray_, x, S(138), w, S(RowH), TRUE);
-    const int barY = S(172);
-    panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(105);
-    panB_.Place(sbSave_, (S(FormWidth) - bw) / 2, bw);
-    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+    win::TLayout l(*this, FormWidth);
+    const int x = 12, w = FormWidth - 24;
+    l.Put(lLanguage_, {x, 12, w, win::LabelHeight});
+    l.DropDown(cbLanguage_->Hwnd(), x, 30, w);
+    l.Put(lSetPID_, {x, 64, w, win::LabelHeight});
+    l.Put(ePid_, {x, 82, 100, win::RowHeight});
+    l.Put(cbAutoStart_, {x, 114, w, win::RowHeight});
+    l.Put(cbTray_, {x, 138, w, win::RowHeight});
+    l.Bar(panB_, 172);
+    l.BarCentre({sbSave_, 105});
+    l.SizeAndCentreForm();
 }
 
 void TFChangePID::DpiChanged(int dpi, const RECT*) {
@@ -99,7 +97,9 @@ void TFChangePID::FormCreate() {
     win::SetChecked(cbTray_, settings_.Hide);
 }
 
+// The built-in texts first: a key the new language lacks shows in English, not in the old one.
 void TFChangePID::Translate() {
+    lang::ShowBuiltinTexts(*components_, components_->Name());
     language_.TranslateOnce(*components_);
     hints_.SetFromForm(Hwnd(), *components_);
 }

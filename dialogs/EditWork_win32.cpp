@@ -4,6 +4,7 @@
 #include "config/EditWorkText.h"
 #include "works/Settings.h"
 #include "config/WorkFields.h"
+#include "lang/BuiltinTexts.h"
 #include "dialogs/SelectFtpDir_win32.h"
 #include "dialogs/TagList_win32.h"
 #include "platform/Regional.h"
@@ -23,16 +24,14 @@ TSelectFtpFolderFn SelectFtpFolderHook = &SelectFtpFolderDialog;
 
 namespace {
 
-using win::AnsiFromUtf8;
-
 constexpr int FormWidth = 400;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
 constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84;
 constexpr int TextCapacity = 255;  // what a work's text fields can hold
 
 const char* const CodePageItems[CodePageCount] = {"Windows-1251", "UTF-8", "KOI8-R", "KOI8-U", "CP866 (DOS)"};
-// "file only" is the language's words; the protocols keep their names
-const char* const TargetItems[TargetChoiceCount] = {"только файл", "FTP", "HTTP(S)", "TCP", "UDP"};
+// "file only" is the language's words (FormCreate); the protocols keep their names
+const char* const TargetItems[TargetChoiceCount] = {"", "FTP", "HTTP(S)", "TCP", "UDP"};
 
 TLocalStamp LocalStamp() {
     SYSTEMTIME t;
@@ -117,11 +116,6 @@ void TakeField(const TWorkField& field, const win::TControl& control, const win:
     }
 }
 
-// Moves a control without painting: the form is painted once, when the whole layout is done.
-void Put(HWND control, int x, int y, int w, int h) {
-    SetWindowPos(control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-}
-
 } // namespace
 
 TFEditWork::~TFEditWork() { FormClose(); }
@@ -129,7 +123,7 @@ TFEditWork::~TFEditWork() { FormClose(); }
 bool TFEditWork::Create(HWND owner) {
     owner_ = owner;
     // No WS_CLIPCHILDREN: the group box draws only its frame and relies on the form's background.
-    if (!CreateForm(owner, AnsiFromUtf8("Настройки шаблона"), FormWidth, 300, ICC_UPDOWN_CLASS, 0))
+    if (!CreateForm(owner, "", FormWidth, 300, ICC_UPDOWN_CLASS, 0))
         return false;
     CreateControls();
     FormCreate();
@@ -138,12 +132,12 @@ bool TFEditWork::Create(HWND owner) {
 }
 
 HWND TFEditWork::Place(HWND control, int x, int y, int w, int h) {
-    placed_.push_back(TPlaced{control, RECT{x, y, x + w, y + h}});
+    placed_.push_back(TPlaced{control, win::TBox{x, y, w, h}});
     return control;
 }
 
-HWND TFEditWork::AddLabel(const char* name, const char* caption, int x, int y, int w) {
-    HWND h = Place(win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8(caption), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0), x,
+HWND TFEditWork::AddLabel(const char* name, int x, int y, int w) {
+    HWND h = Place(win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0), x,
                    y + 3, w, 16);
     components_->Add(name, "TLabel", h);
     return h;
@@ -158,8 +152,8 @@ HWND TFEditWork::AddEdit(const char* name, const char* className, int id, int x,
     return h;
 }
 
-HWND TFEditWork::AddCheck(const char* name, const char* caption, int id, int x, int y, int w) {
-    HWND h = Place(win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8(caption), WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 1, 1,
+HWND TFEditWork::AddCheck(const char* name, int id, int x, int y, int w) {
+    HWND h = Place(win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 1, 1,
                                   id),
                    x, y, w, RowH);
     components_->Add(name, "TCheckBox", h);
@@ -170,8 +164,8 @@ HWND TFEditWork::AddBrowse(int id, int x, int y) {
     return Place(win::MakeChild(Hwnd(), L"BUTTON", "...", WS_TABSTOP, 0, 0, 1, 1, id), x, y, 24, RowH);
 }
 
-HWND TFEditWork::AddGroup(const char* name, const char* caption, int id, int height) {
-    HWND group = Place(win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8(caption), BS_GROUPBOX, 0, 0, 1, 1, id), LabelX,
+HWND TFEditWork::AddGroup(const char* name, int id, int height) {
+    HWND group = Place(win::MakeChild(Hwnd(), L"BUTTON", "", BS_GROUPBOX, 0, 0, 1, 1, id), LabelX,
                        GroupTop, FormWidth - 2 * LabelX, height);
     components_->Add(name, "TGroupBox", group);
     return group;
@@ -179,31 +173,31 @@ HWND TFEditWork::AddGroup(const char* name, const char* caption, int id, int hei
 
 win::TComboControl* TFEditWork::AddList(const char* name, int id, int x, int y, int w) {
     HWND h = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1, id);
-    placed_.push_back(TPlaced{h, RECT{x, y, x + w, y + 200}});  // the height of the open list
+    placed_.push_back(TPlaced{h, win::TBox{x, y, w, 200}});  // the height of the open list
     return &components_->Add<win::TComboControl>(name, "TComboBox", h);
 }
 
 // The HTTP(S) group: method, address, credentials, content type, trusted certificate.
 void TFEditWork::CreateHttpGroup() {
     const int first = components_->ComponentCount();
-    AddGroup("GBHTTP", "Настройки HTTP(S)", IDC_GBHTTP, HttpGroupH);
+    AddGroup("GBHTTP", IDC_GBHTTP, HttpGroupH);
     const int g = GroupTop, gx = LabelX + 12, gl = 100, fx = 128, fw = 248;
-    AddLabel("LHTTPMethod", "Метод", gx, g + 24, gl);
+    AddLabel("LHTTPMethod", gx, g + 24, gl);
     cbHTTPMethod_ = AddList("CBHTTPMethod", IDC_CBHTTPMETHOD, fx, g + 24, 90);
     for (const char* method : HttpMethodNames)
         cbHTTPMethod_->AddItem(method);
     cbHTTPMethod_->SetItemIndex(hmGET);
-    AddLabel("LHTTPURL", "Адрес (URL)", gx, g + 52, gl);
+    AddLabel("LHTTPURL", gx, g + 52, gl);
     eHTTPURL_ = AddEdit("EHTTPURL", "TEdit", IDC_EHTTPURL, fx, g + 52, fw);
     SendMessageW(eHTTPURL_, EM_SETLIMITTEXT, UrlFieldCapacity, 0);
-    AddLabel("LHTTPUser", "Пользователь", gx, g + 80, gl);
+    AddLabel("LHTTPUser", gx, g + 80, gl);
     eHTTPUser_ = AddEdit("EHTTPUser", "TEdit", IDC_EHTTPUSER, fx, g + 80, fw);
-    AddLabel("LHTTPPass", "Пароль", gx, g + 108, gl);
+    AddLabel("LHTTPPass", gx, g + 108, gl);
     eHTTPPass_ = AddEdit("EHTTPPass", "TEdit", IDC_EHTTPPASS, fx, g + 108, fw, ES_PASSWORD);
     SendMessageW(eHTTPPass_, EM_SETPASSWORDCHAR, L'*', 0);
-    AddLabel("LHTTPType", "Тип MIME", gx, g + 136, gl);
+    AddLabel("LHTTPType", gx, g + 136, gl);
     eHTTPType_ = AddEdit("EHTTPType", "TEdit", IDC_EHTTPTYPE, fx, g + 136, fw);
-    AddLabel("LHTTPCert", "Сертификат", gx, g + 164, gl);
+    AddLabel("LHTTPCert", gx, g + 164, gl);
     eHTTPCert_ = AddEdit("EHTTPCert", "TEdit", IDC_EHTTPCERT, fx, g + 164, fw);
     for (int i = first; i < components_->ComponentCount(); ++i)
         httpControls_.push_back(components_->Control(i).Hwnd());
@@ -212,11 +206,11 @@ void TFEditWork::CreateHttpGroup() {
 // The TCP/UDP group: where an RDS encoder or the like listens.
 void TFEditWork::CreateTextGroup() {
     const int first = components_->ComponentCount();
-    AddGroup("GBText", "Настройки TCP/UDP", IDC_GBTEXT, TextGroupH);
+    AddGroup("GBText", IDC_GBTEXT, TextGroupH);
     const int g = GroupTop, gx = LabelX + 12, gl = 100, fx = 128;
-    AddLabel("LTextHost", "Сервер", gx, g + 24, gl);
+    AddLabel("LTextHost", gx, g + 24, gl);
     eTextHost_ = AddEdit("ETextHost", "TEdit", IDC_ETEXTHOST, fx, g + 24, 248);
-    AddLabel("LTextPort", "Порт", gx, g + 52, gl);
+    AddLabel("LTextPort", gx, g + 52, gl);
     eTextPort_ = AddEdit("ETextPort", "TEdit", IDC_ETEXTPORT, fx, g + 52, 70);
     SendMessageW(eTextPort_, EM_SETLIMITTEXT, 5, 0);
     for (int i = first; i < components_->ComponentCount(); ++i)
@@ -226,50 +220,47 @@ void TFEditWork::CreateTextGroup() {
 // Created in the tab order of the editor; each group's controls follow its group box.
 void TFEditWork::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("FEditWork", Hwnd());
-    AddLabel("LName", "Наименование", LabelX, 12, LabelW);
+    AddLabel("LName", LabelX, 12, LabelW);
     eName_ = AddEdit("EName", "TEdit", IDC_ENAME, FieldX, 12, 244);
-    AddLabel("LShape", "Файл шаблона", LabelX, 42, LabelW);
+    AddLabel("LShape", LabelX, 42, LabelW);
     feFileIn_ = AddEdit("FEFileIn", "TFilenameEdit", IDC_FEFILEIN, FieldX, 42, 218);
     AddBrowse(IDC_FEFILEIN_BROWSE, FieldX + 220, 42);
-    AddLabel("LFileOut", "Файл вывода", LabelX, 72, LabelW);
+    AddLabel("LFileOut", LabelX, 72, LabelW);
     feFileOut_ = AddEdit("FEFileOut", "TFilenameEdit", IDC_FEFILEOUT, FieldX, 72, 218);
     AddBrowse(IDC_FEFILEOUT_BROWSE, FieldX + 220, 72);
-    AddLabel("LUpdate", "Обновлять (сек.)", LabelX, 102, LabelW);
+    AddLabel("LUpdate", LabelX, 102, LabelW);
     eSecs_.Create(Hwnd(), IDC_ESECS, MinUpdateSecs, MaxUpdateSecs, DefaultUpdateSecs);
     components_->Add("ESecs", "TSpinEdit", eSecs_.Edit());
-    AddLabel("LTarget", "Отправлять", LabelX, 130, LabelW);
+    AddLabel("LTarget", LabelX, 130, LabelW);
     cbTarget_ = AddList("CBTarget", IDC_CBTARGET, FieldX, 130, 244);
     for (const char* item : TargetItems)
-        cbTarget_->AddItem(AnsiFromUtf8(item));
+        cbTarget_->AddItem(item);
     cbTarget_->SetItemIndex(tcFileOnly);
 
     const int g = GroupTop;
-    HWND group = Place(win::MakeChild(Hwnd(), L"BUTTON", AnsiFromUtf8("Настройки FTP"), BS_GROUPBOX, 0, 0, 1, 1,
-                                      IDC_GBFTP),
-                       LabelX, g, FormWidth - 2 * LabelX, GroupH);
-    components_->Add("GBFTP", "TGroupBox", group);
+    AddGroup("GBFTP", IDC_GBFTP, GroupH);
     const size_t firstFtp = static_cast<size_t>(components_->ComponentCount()) - 1;
-    const int gx = LabelX + 12, fx = 108, gl = 84;  // "Пользователь" whole at every scale
-    AddLabel("LServer", "Сервер", gx, g + 24, gl);
+    const int gx = LabelX + 12, fx = 108, gl = 84;  // the Russian "User" whole at every scale
+    AddLabel("LServer", gx, g + 24, gl);
     eFTPServer_ = AddEdit("EFTPServer", "TEdit", IDC_EFTPSERVER, fx, g + 24, 150);
-    AddLabel("LPort", "Порт", 266, g + 24, 38);
+    AddLabel("LPort", 266, g + 24, 38);
     eFTPPort_.Create(Hwnd(), IDC_EFTPPORT, MinFtpPort, MaxFtpPort, DefaultFtpPort);
     components_->Add("EFTPPort", "TSpinEdit", eFTPPort_.Edit());
-    cbFTPPassive_ = AddCheck("CBFTPPassive", "Passive", IDC_CBFTPPASSIVE, fx, g + 52, 90);
-    cbFTPUTF8_ = AddCheck("CBFTPUTF8", "UTF8", IDC_CBFTPUTF8, fx + 98, g + 52, 90);
-    cbFTPTLS_ = AddCheck("CBFTPTLS", "TLS", IDC_CBFTPTLS, fx + 196, g + 52, 72);
-    AddLabel("LUser", "Пользователь", gx, g + 78, gl);
+    cbFTPPassive_ = AddCheck("CBFTPPassive", IDC_CBFTPPASSIVE, fx, g + 52, 90);
+    cbFTPUTF8_ = AddCheck("CBFTPUTF8", IDC_CBFTPUTF8, fx + 98, g + 52, 90);
+    cbFTPTLS_ = AddCheck("CBFTPTLS", IDC_CBFTPTLS, fx + 196, g + 52, 72);
+    AddLabel("LUser", gx, g + 78, gl);
     eFTPUser_ = AddEdit("EFTPUser", "TEdit", IDC_EFTPUSER, fx, g + 78, 268);
-    AddLabel("LPass", "Пароль", gx, g + 106, gl);
+    AddLabel("LPass", gx, g + 106, gl);
     eFTPPass_ = AddEdit("EFTPPass", "TEdit", IDC_EFTPPASS, fx, g + 106, 180, ES_PASSWORD);
     SendMessageW(eFTPPass_, EM_SETPASSWORDCHAR, L'*', 0);
-    cbShowPass_ = AddCheck("CBShowPass", "Показать", IDC_CBSHOWPASS, fx + 188, g + 106, 80);
-    AddLabel("LFolder", "Папка", gx, g + 134, gl);
+    cbShowPass_ = AddCheck("CBShowPass", IDC_CBSHOWPASS, fx + 188, g + 106, 80);
+    AddLabel("LFolder", gx, g + 134, gl);
     eFTPPath_ = AddEdit("EFTPPath", "TEdit", IDC_EFTPPATH, fx, g + 134, 240);
     components_->Add("SBSelectDir", "TSpeedButton", AddBrowse(IDC_SBSELECTDIR, fx + 244, g + 134));
-    AddLabel("LFTPFile", "Файл", gx, g + 162, gl);
+    AddLabel("LFTPFile", gx, g + 162, gl);
     eFTPFileName_ = AddEdit("EFTPFileName", "TEdit", IDC_EFTPFILENAME, fx, g + 162, 268);
-    AddLabel("LFTPCert", "Сертификат", gx, g + 190, gl);
+    AddLabel("LFTPCert", gx, g + 190, gl);
     eFTPCert_ = AddEdit("EFTPCert", "TEdit", IDC_EFTPCERT, fx, g + 190, 268);
     for (size_t i = firstFtp; i < static_cast<size_t>(components_->ComponentCount()); ++i)
         ftpControls_.push_back(components_->Control(static_cast<int>(i)).Hwnd());
@@ -277,7 +268,7 @@ void TFEditWork::CreateControls() {
     CreateHttpGroup();
     CreateTextGroup();
 
-    lCodepage_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Кодировка"), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    lCodepage_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LCodepage", "TLabel", lCodepage_);
     HWND cp = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1,
                              IDC_CBCODEPAGE);
@@ -285,22 +276,22 @@ void TFEditWork::CreateControls() {
     for (const char* item : CodePageItems)
         cbCodePage_->AddItem(item);
     cbCodePage_->SetItemIndex(0);
-    lEscaping_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Экранирование"), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    lEscaping_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LEscaping", "TLabel", lEscaping_);
     HWND esc = win::MakeChild(Hwnd(), L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 1, 1,
                               IDC_CBESCAPING);
     cbEscaping_ = &components_->Add<win::TComboControl>("CBEscaping", "TComboBox", esc);
-    cbEscaping_->AddItem(AnsiFromUtf8("нет"));  // "none" is the language's word; the formats keep their names
+    cbEscaping_->AddItem("");  // "none" is the language's word (FormCreate); the formats keep their names
     for (int i = 1; i < EscapingModeCount; ++i)
         cbEscaping_->AddItem(EscapingNames[i]);
     cbEscaping_->SetItemIndex(0);
 
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
     // left to right, which is also the order Tab walks them in
-    sbPreview_ = panB_.AddButton(IDC_SBPREVIEW, AnsiFromUtf8("Просмотр"));
-    sbTags_ = panB_.AddButton(IDC_SBTAGS, AnsiFromUtf8("Теги"));
-    sbSave_ = panB_.AddButton(IDC_SBSAVE, AnsiFromUtf8("Сохранить"));
-    sbCancel_ = panB_.AddButton(IDC_SBCANCEL, AnsiFromUtf8("Отмена"));
+    sbPreview_ = panB_.AddButton(IDC_SBPREVIEW, "");
+    sbTags_ = panB_.AddButton(IDC_SBTAGS, "");
+    sbSave_ = panB_.AddButton(IDC_SBSAVE, "");
+    sbCancel_ = panB_.AddButton(IDC_SBCANCEL, "");
     components_->Add("SBSave", "TSpeedButton", sbSave_);
     components_->Add("SBCancel", "TSpeedButton", sbCancel_);
     components_->Add("SBPreview", "TSpeedButton", sbPreview_);
@@ -327,25 +318,22 @@ int TFEditWork::TargetIndex() const {
 // The code page row and the button bar follow the chosen target's group (directly under the
 // target's row for "file only"), so the form has no empty hole; it stays centred on the screen.
 void TFEditWork::Layout() {
+    win::TLayout l(*this, FormWidth, false);  // the form is painted once, when the whole layout is done
     for (const TPlaced& p : placed_)
-        Put(p.Hwnd, S(p.At.left), S(p.At.top), S(p.At.right - p.At.left), S(p.At.bottom - p.At.top));
-    eSecs_.Move(S(FieldX), S(102), S(80), S(RowH));
-    eFTPPort_.Move(S(306), S(GroupTop + 24), S(70), S(RowH));
+        l.Put(p.Hwnd, p.At);
+    l.Put(eSecs_, {FieldX, 102, 80, RowH});
+    l.Put(eFTPPort_, {306, GroupTop + 24, 70, RowH});
     const int group = GroupHeight();
     const int rowY = group ? GroupTop + group + 10 : GroupTop + 4;
-    Put(lCodepage_, S(LabelX), S(rowY + 3), S(LabelW), S(16));
-    Put(cbCodePage_->Hwnd(), S(FieldX), S(rowY), S(244), S(200));
+    l.Label(lCodepage_, LabelX, rowY, LabelW);
+    l.DropDown(cbCodePage_->Hwnd(), FieldX, rowY, 244);
     const int escY = rowY + RowH + 8;
-    Put(lEscaping_, S(LabelX), S(escY + 3), S(LabelW), S(16));
-    Put(cbEscaping_->Hwnd(), S(FieldX), S(escY), S(244), S(200));
-    const int barY = S(escY + RowH + 14);
-    panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(105), tw = S(86);
-    panB_.Place(sbPreview_, S(3), tw);
-    panB_.Place(sbTags_, S(3) + tw + S(3), tw);
-    panB_.Place(sbSave_, S(FormWidth) - 2 * bw - S(6), bw);
-    panB_.Place(sbCancel_, S(FormWidth) - bw - S(3), bw);
-    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+    l.Label(lEscaping_, LabelX, escY, LabelW);
+    l.DropDown(cbEscaping_->Hwnd(), FieldX, escY, 244);
+    l.Bar(panB_, escY + RowH + 14);
+    l.BarLeft({{sbPreview_, 86}, {sbTags_, 86}});
+    l.BarRight({{sbSave_, 105}, {sbCancel_, 105}});
+    l.SizeAndCentreForm();
 }
 
 void TFEditWork::DpiChanged(int dpi, const RECT*) {
@@ -356,9 +344,14 @@ void TFEditWork::DpiChanged(int dpi, const RECT*) {
 }
 
 void TFEditWork::FormCreate() {
+    lang::ShowBuiltinTexts(*components_, components_->Name());
     language_.LoadAndTranslate(*components_, list_);
-    cbEscaping_->SetItem(escNone, language_.Lookup("CBEscaping.None", list_.get(), cbEscaping_->Item(escNone)));
-    cbTarget_->SetItem(tcFileOnly, language_.Lookup("CBTarget.FileOnly", list_.get(), cbTarget_->Item(tcFileOnly)));
+    // the one item of each list that is a word of the language
+    auto itemText = [this](const char* key) {
+        return language_.Lookup(key, list_.get(), lang::BuiltinText(components_->Name(), key));
+    };
+    cbEscaping_->SetItem(escNone, itemText("CBEscaping.None"));
+    cbTarget_->SetItem(tcFileOnly, itemText("CBTarget.FileOnly"));
     hints_.SetFromForm(Hwnd(), *components_);
 }
 
@@ -497,7 +490,7 @@ void TFEditWork::SBSelectDirClick() {
     const TFTPUse ftp = FtpSettingsOf(f);  // what a save would store
     std::string folder = ftp.Folder;
     if (SelectFtpFolderHook)
-        folder = SelectFtpFolderHook(Hwnd(), ftp);
+        folder = SelectFtpFolderHook(Hwnd(), ftp, &language_);
     win::SetText(eFTPPath_, folder);
 }
 

@@ -6,6 +6,7 @@
 #include "lang/Language.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/SpinField.h"
 #include "ui/win32/Tooltips.h"
 #include "works/Settings.h"
@@ -15,9 +16,10 @@
 
 namespace kw {
 
-// The FTP folder browser the editor opens: returns the folder chosen on the server of `ftp`,
-// or the old folder ("/" when empty) when the browser was cancelled or failed.
-using TSelectFtpFolderFn = std::string (*)(HWND owner, const TFTPUse& ftp);
+// The FTP folder browser the editor opens, in the editor's language: returns the folder chosen
+// on the server of `ftp`, or the old folder ("/" when empty) when the browser was cancelled or
+// failed.
+using TSelectFtpFolderFn = std::string (*)(HWND owner, const TFTPUse& ftp, const lang::TLanguage* language);
 // It is the FTP folder browser window (delivery/ftp/SelectFtpDir_win32.h); tests put a stand-in
 // here. While it is null the folder button leaves the folder as it is.
 extern TSelectFtpFolderFn SelectFtpFolderHook;
@@ -83,15 +85,15 @@ private:
     // A control's place at 96 DPI; Layout scales it.
     struct TPlaced {
         HWND Hwnd;
-        RECT At;
+        win::TBox At;
     };
     void CreateControls();
     HWND Place(HWND control, int x, int y, int w, int h);
-    HWND AddLabel(const char* name, const char* caption, int x, int y, int w);
+    HWND AddLabel(const char* name, int x, int y, int w);
     HWND AddEdit(const char* name, const char* className, int id, int x, int y, int w, DWORD style = 0);
-    HWND AddCheck(const char* name, const char* caption, int id, int x, int y, int w);
+    HWND AddCheck(const char* name, int id, int x, int y, int w);
     HWND AddBrowse(int id, int x, int y);
-    HWND AddGroup(const char* name, const char* caption, int id, int height);
+    HWND AddGroup(const char* name, int id, int height);
     win::TComboControl* AddList(const char* name, int id, int x, int y, int w);
     void CreateHttpGroup();
     void CreateTextGroup();

@@ -1,7 +1,9 @@
 // The template preview's window: the page's lines in a list (one row per line, its number
 // first), what could not be read in a list below, Open in browser and Close in the button bar.
 #include "dialogs/Preview_win32.h"
+#include "lang/BuiltinTexts.h"
 #include "lang/Format.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/ListView.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
@@ -11,7 +13,6 @@ namespace kw {
 
 namespace {
 
-using win::AnsiFromUtf8;
 
 constexpr int FormWidth = 600;
 constexpr int PageTop = 8, PageH = 300, ProblemsH = 84;
@@ -53,9 +54,10 @@ TFPreview::~TFPreview() {
 
 bool TFPreview::Create(HWND owner) {
     owner_ = owner;
-    if (!CreateForm(owner, AnsiFromUtf8("Просмотр"), FormWidth, 480, ICC_LISTVIEW_CLASSES))
+    if (!CreateForm(owner, "", FormWidth, 480, ICC_LISTVIEW_CLASSES))
         return false;
     CreateControls();
+    lang::ShowBuiltinTexts(*components_, components_->Name());
     language_.LoadAndTranslate(*components_, list_);
     language_.LoadSection("Main", mainList_);  // the texts of a template that cannot be read
     hints_.SetFromForm(Hwnd(), *components_);
@@ -69,15 +71,15 @@ void TFPreview::CreateControls() {
     lvPage_ = win::MakeReportList(Hwnd(), IDC_LVPAGE, {{"", 40}, {"", 520}}, Dpi(),
                                   LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_NOSORTHEADER);
     components_->Add("LVPage", "TListView", lvPage_);
-    lProblems_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Не удалось прочитать"), SS_LEFT | SS_NOPREFIX, 0, 0,
+    lProblems_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0,
                                 1, 1, 0);
     components_->Add("LProblems", "TLabel", lProblems_);
     lbProblems_ = win::MakeChild(Hwnd(), L"LISTBOX", "", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
                                  0, 0, 1, 1, IDC_LBPROBLEMS, WS_EX_CLIENTEDGE);
     components_->Add("LBProblems", "TListBox", lbProblems_);
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
-    sbOpenBrowser_ = panB_.AddButton(IDC_SBOPENBROWSER, AnsiFromUtf8("Открыть в браузере"));
-    sbClose_ = panB_.AddButton(IDC_SBCLOSE, AnsiFromUtf8("Закрыть"));
+    sbOpenBrowser_ = panB_.AddButton(IDC_SBOPENBROWSER, "");
+    sbClose_ = panB_.AddButton(IDC_SBCLOSE, "");
     components_->Add("SBOpenBrowser", "TSpeedButton", sbOpenBrowser_);
     components_->Add("SBClose", "TSpeedButton", sbClose_);
     components_->Add("PanB", "TPanel", panB_.Hwnd());
@@ -130,21 +132,20 @@ void TFPreview::Fill() {
 }
 
 void TFPreview::Layout() {
-    const int x = S(8), w = S(FormWidth - 16);
-    MoveWindow(lvPage_, x, S(PageTop), w, S(PageH), TRUE);
+    win::TLayout l(*this, FormWidth);
+    const int w = FormWidth - 16;
+    l.Put(lvPage_, {8, PageTop, w, PageH});
     // the text column takes the width the number column leaves
     const int numberW = S(40);
     ListView_SetColumnWidth(lvPage_, 0, numberW);
-    ListView_SetColumnWidth(lvPage_, 1, w - numberW - GetSystemMetrics(SM_CXVSCROLL) - S(4));
+    ListView_SetColumnWidth(lvPage_, 1, S(w) - numberW - GetSystemMetrics(SM_CXVSCROLL) - S(4));
     const int problemsTop = PageTop + PageH + 8;
-    MoveWindow(lProblems_, x, S(problemsTop), w, S(16), TRUE);
-    MoveWindow(lbProblems_, x, S(problemsTop + 18), w, S(ProblemsH), TRUE);
-    const int barY = S(problemsTop + 18 + ProblemsH + 10);
-    panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(150), cw = S(105);
-    panB_.Place(sbOpenBrowser_, S(3), bw);
-    panB_.Place(sbClose_, S(FormWidth) - cw - S(3), cw);
-    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+    l.Put(lProblems_, {8, problemsTop, w, win::LabelHeight});
+    l.Put(lbProblems_, {8, problemsTop + 18, w, ProblemsH});
+    l.Bar(panB_, problemsTop + 18 + ProblemsH + 10);
+    l.BarLeft({{sbOpenBrowser_, 150}});
+    l.BarRight({{sbClose_, 105}});
+    l.SizeAndCentreForm();
 }
 
 void TFPreview::DpiChanged(int dpi, const RECT*) {

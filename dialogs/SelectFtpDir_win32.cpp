@@ -1,5 +1,7 @@
 // The FTP folder browser's window: layout, drawing, keyboard and the modal run.
 #include "dialogs/SelectFtpDir_win32.h"
+#include "lang/BuiltinTexts.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/ListView.h"
 
 namespace kw {
@@ -16,10 +18,17 @@ constexpr int MinClientHeight = 200;
 constexpr int ProgressWidth = 120;
 constexpr UINT WM_SERVERWORKDONE = WM_APP + 1; // posted by the worker; only wakes the loop
 
-const char* const CaptionUtf8 = "Выбор папки FTP";
+const char* const Section = "FSelectFTPDir";
 
-std::wstring Caption() {
-    return win::Wide(CaptionUtf8, CP_UTF8);
+// A text of the dialog's section in `language`, the built-in one where it has none.
+std::wstring Text(const lang::TLanguage* language, const std::string& key) {
+    std::string text = lang::BuiltinText(Section, key);
+    if (language) {
+        std::unique_ptr<lang::TSectionList> list;
+        language->LoadSection(Section, list);
+        text = language->Lookup(key, list.get(), text);
+    }
+    return win::Wide(text);
 }
 
 // The dialog's window style: a sizeable frame and a caption without title-bar buttons.
@@ -63,7 +72,7 @@ bool TFSelectFTPDir::Create(HWND owner) {
     const int dpi = win::DpiOf(owner);
     const SIZE size = OuterSize(win::Scale(ClientWidth, dpi), win::Scale(ClientHeight, dpi));
     const POINT at = win::CentredOrigin(owner, size);
-    if (!CreateWin(FormExStyle, Caption(), FormStyle, at.x, at.y, size.cx, size.cy, owner))
+    if (!CreateWin(FormExStyle, L"", FormStyle, at.x, at.y, size.cx, size.cy, owner))
         return false;
     owner_ = owner;
     CreateControls();
@@ -78,7 +87,7 @@ bool TFSelectFTPDir::Create(HWND owner) {
 
 void TFSelectFTPDir::CreateControls() {
     lCurrentFolder_ =
-        win::MakeChild(Hwnd(), L"STATIC", "Current Folder", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 0, 10,
+        win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 0, 10,
                        10, IDC_LCURRENTFOLDER);
     lbFolders_ = win::MakeChild(Hwnd(), L"LISTBOX", "",
                                 WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0,
@@ -93,26 +102,32 @@ void TFSelectFTPDir::CreateControls() {
                                 win::Instance(), nullptr);
 
     panB_.Create(Hwnd(), 0, 0, S(ClientWidth));
-    sbSave_ = panB_.AddButton(IDC_SBSAVE, win::AnsiFromUtf8("Выбрать текущую папку"));
-    sbCancel_ = panB_.AddButton(IDC_SBCANCEL, win::AnsiFromUtf8("Отмена"));
+    sbSave_ = panB_.AddButton(IDC_SBSAVE, "");
+    sbCancel_ = panB_.AddButton(IDC_SBCANCEL, "");
+    components_ = std::make_unique<win::TFormComponents>(Section, Hwnd());
+    components_->Add("LCurrentFolder", "TLabel", lCurrentFolder_);
+    components_->Add<win::TGridControl>("SGFiles", "TStringGrid", sgFiles_);
+    components_->Add("SBSave", "TSpeedButton", sbSave_);
+    components_->Add("SBCancel", "TSpeedButton", sbCancel_);
     // Nothing to choose until the server has named a folder.
     EnableWindow(sbSave_, FALSE);
 }
 
 void TFSelectFTPDir::FormCreate() {
-    win::LvSetColumnText(sgFiles_, 0, "FileName");
-    win::LvSetColumnText(sgFiles_, 1, "Size");
-    win::LvSetColumnText(sgFiles_, 2, "Date");
+    lang::ShowBuiltinTexts(*components_, Section);
+    if (language_)
+        language_->TranslateOnce(*components_);
     ShowFiles({TFtpFileRow{}});
 }
 
-RECT TFSelectFTPDir::CentreRect() const {
+// The rows: the top bar with the current folder, the folders and files, the button bar.
+std::vector<RECT> TFSelectFTPDir::Rows() const {
     RECT r;
     GetClientRect(Hwnd(), &r);
-    r.top = S(PanTHeight);
-    r.bottom = r.bottom - panB_.Height() > r.top ? r.bottom - panB_.Height() : r.top;
-    return r;
+    return win::StackRows(r, {S(PanTHeight), win::Fill, panB_.Height()});
 }
+
+RECT TFSelectFTPDir::CentreRect() const { return Rows()[1]; }
 
 void TFSelectFTPDir::Layout() {
     RECT r;
@@ -120,7 +135,7 @@ void TFSelectFTPDir::Layout() {
     MoveWindow(lCurrentFolder_, S(6), S(5), r.right > S(12) ? r.right - S(12) : 0, S(PanTHeight - 9), TRUE);
     MoveWindow(progress_, r.right - S(ProgressWidth + 6), S(6), S(ProgressWidth), S(PanTHeight - 11), TRUE);
     PanCResize();
-    panB_.Move(0, r.bottom - panB_.Height(), r.right);
+    panB_.Move(0, Rows()[2].top, r.right);
     PanBResize();
     FitColumns({100, 0, 0});
     InvalidateRect(Hwnd(), nullptr, FALSE);
@@ -230,7 +245,7 @@ bool TFSelectFTPDir::SelectedFolder(std::string& text) {
 }
 
 void TFSelectFTPDir::ShowError(const std::string& text) {
-    MessageBoxW(Hwnd() ? Hwnd() : owner_, win::Wide(BoundedMessage(text)).c_str(), Caption().c_str(),
+    MessageBoxW(Hwnd() ? Hwnd() : owner_, win::Wide(BoundedMessage(text)).c_str(), Text(language_, "Caption").c_str(),
                 MB_OK | MB_ICONERROR);
 }
 
@@ -367,11 +382,11 @@ LRESULT TFSelectFTPDir::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return Default(msg, wp, lp);
 }
 
-std::string SelectFtpFolderDialog(HWND owner, const TFTPUse& ftp) noexcept {
+std::string SelectFtpFolderDialog(HWND owner, const TFTPUse& ftp, const lang::TLanguage* language) noexcept {
     try {
-        TFSelectFTPDir dialog;
+        TFSelectFTPDir dialog(language);
         if (!dialog.Create(owner)) {
-            MessageBoxW(owner, L"The FTP folder window could not be opened.", Caption().c_str(),
+            MessageBoxW(owner, Text(language, "Dialog.NotOpened").c_str(), Text(language, "Caption").c_str(),
                         MB_OK | MB_ICONERROR);
             return ftp.Folder.empty() ? std::string(1, '/') : ftp.Folder;
         }

@@ -1,9 +1,10 @@
 // TFSelectFTPDir: the window of the FTP folder browser. It shows the server's current folder,
 // its subfolders and its files, and hands double clicks to the browser logic
-// (TFtpFolderBrowser), which decides everything it shows. Fixed Russian and English captions:
-// this dialog is not translated by the language files.
+// (TFtpFolderBrowser), which decides everything it shows. Its captions are those of the section
+// "FSelectFTPDir" of the editor's language (the built-in English without one).
 #pragma once
 #include "ui/FtpBrowser.h"
+#include "lang/Language.h"
 #include "ui/win32/ButtonBar.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/ListView.h"
@@ -28,7 +29,7 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     static constexpr int SplitterWidth = 4;
     static constexpr int GridRowHeight = 18;  // sizes at 96 DPI
 
-    TFSelectFTPDir() = default;
+    explicit TFSelectFTPDir(const lang::TLanguage* language = nullptr) : language_(language) {}
     ~TFSelectFTPDir() override;
 
     // Creates the dialog centred over `owner`, shows it and disables the owner until the
@@ -60,6 +61,7 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     HWND SBSave() const { return sbSave_; }
     HWND SBCancel() const { return sbCancel_; }
     HWND Progress() const { return progress_; } // moving bar in the top bar while the server works
+    win::TFormComponents& Components() { return *components_; }
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void Destroyed() override; // after WM_NCDESTROY
@@ -76,8 +78,11 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
     void ShowWaiting(bool waiting);
     void Command(int id, int code);
     void PaintBars();
+    std::vector<RECT> Rows() const;
     RECT CentreRect() const;
 
+    const lang::TLanguage* language_;
+    std::unique_ptr<win::TFormComponents> components_;  // what translation sees
     HWND owner_ = nullptr;
     std::unique_ptr<win::TDisabledOwner> modal_; // the owner, disabled while the dialog is open
     HWND lCurrentFolder_ = nullptr, lbFolders_ = nullptr, sgFiles_ = nullptr;
@@ -92,7 +97,8 @@ class TFSelectFTPDir : public win::TWindowBase<TFSelectFTPDir>, public IFtpFolde
 
 // The work editor's entry: lets the user walk the folders of the server in `ftp` (the editor's
 // current values) over `owner` and returns the chosen folder, as the server reports it, or the
-// old folder ("/" when it was empty) when the user cancels. Never throws.
-std::string SelectFtpFolderDialog(HWND owner, const TFTPUse& ftp) noexcept;
+// old folder ("/" when it was empty) when the user cancels. `language` may be null (built-in
+// English). Never throws.
+std::string SelectFtpFolderDialog(HWND owner, const TFTPUse& ftp, const lang::TLanguage* language) noexcept;
 
 } // namespace kw

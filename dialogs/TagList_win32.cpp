@@ -1,6 +1,8 @@
 // The tag reference's window: the search field, the list of tags (tag, value, live) and the
 // button bar with Copy and Close.
 #include "dialogs/TagList_win32.h"
+#include "lang/BuiltinTexts.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/ListView.h"
 #include "ui/win32/ModalForm.h"
 #include <commctrl.h>
@@ -10,7 +12,6 @@ namespace kw {
 
 namespace {
 
-using win::AnsiFromUtf8;
 
 constexpr int FormWidth = 560;
 constexpr int ListTop = 40, ListH = 340;
@@ -86,9 +87,10 @@ TFTagList::~TFTagList() { lang::TLanguage::FreeSection(list_, true); }
 
 bool TFTagList::Create(HWND owner) {
     owner_ = owner;
-    if (!CreateForm(owner, AnsiFromUtf8("Теги"), FormWidth, 460, ICC_LISTVIEW_CLASSES))
+    if (!CreateForm(owner, "", FormWidth, 460, ICC_LISTVIEW_CLASSES))
         return false;
     CreateControls();
+    lang::ShowBuiltinTexts(*components_, components_->Name());
     language_.LoadAndTranslate(*components_, list_);
     win::LvFitHeaders(lvTags_, 1);  // the titles as translated, whole; the value column gives
     hints_.SetFromForm(Hwnd(), *components_);
@@ -99,20 +101,20 @@ bool TFTagList::Create(HWND owner) {
 
 void TFTagList::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("FTagList", Hwnd());
-    lSearch_ = win::MakeChild(Hwnd(), L"STATIC", AnsiFromUtf8("Поиск"), SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    lSearch_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LSearch", "TLabel", lSearch_);
     eSearch_ = win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 0, 0, 1, 1, IDC_ESEARCH,
                               WS_EX_CLIENTEDGE);
     SendMessageW(eSearch_, EM_SETLIMITTEXT, 255, 0);
     components_->Add("ESearch", "TEdit", eSearch_);
     lvTags_ = win::MakeReportList(Hwnd(), IDC_LVTAGS,
-                                  {{AnsiFromUtf8("Тег"), ColumnWidths[0]}, {AnsiFromUtf8("Значение"), ColumnWidths[1]},
-                                   {AnsiFromUtf8("Живой"), ColumnWidths[2]}},
+                                  {{"", ColumnWidths[0]}, {"", ColumnWidths[1]},
+                                   {"", ColumnWidths[2]}},
                                   Dpi(), LVS_SINGLESEL | LVS_NOSORTHEADER);
     components_->Add<TColumnTitles>("LVTags", "TListBox", lvTags_);
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
-    sbCopy_ = panB_.AddButton(IDC_SBCOPY, AnsiFromUtf8("Копировать тег"));
-    sbClose_ = panB_.AddButton(IDC_SBCLOSE, AnsiFromUtf8("Закрыть"));
+    sbCopy_ = panB_.AddButton(IDC_SBCOPY, "");
+    sbClose_ = panB_.AddButton(IDC_SBCLOSE, "");
     components_->Add("SBCopy", "TSpeedButton", sbCopy_);
     components_->Add("SBClose", "TSpeedButton", sbClose_);
     components_->Add("PanB", "TPanel", panB_.Hwnd());
@@ -144,16 +146,14 @@ bool TFTagList::SBCopyClick() {
 }
 
 void TFTagList::Layout() {
-    const int x = S(8), w = S(FormWidth - 16);
-    MoveWindow(lSearch_, x, S(12), S(80), S(16), TRUE);
-    MoveWindow(eSearch_, S(92), S(9), S(FormWidth - 100), S(22), TRUE);
-    MoveWindow(lvTags_, x, S(ListTop), w, S(ListH), TRUE);
-    const int barY = S(ListTop + ListH + 10);
-    panB_.Move(0, barY, S(FormWidth));
-    const int bw = S(150), cw = S(105);
-    panB_.Place(sbCopy_, S(3), bw);
-    panB_.Place(sbClose_, S(FormWidth) - cw - S(3), cw);
-    win::SizeAndCentre(Hwnd(), S(FormWidth), barY + panB_.Height());
+    win::TLayout l(*this, FormWidth);
+    l.Put(lSearch_, {8, 12, 80, win::LabelHeight});
+    l.Put(eSearch_, {92, 9, FormWidth - 100, win::RowHeight});
+    l.Put(lvTags_, {8, ListTop, FormWidth - 16, ListH});
+    l.Bar(panB_, ListTop + ListH + 10);
+    l.BarLeft({{sbCopy_, 150}});
+    l.BarRight({{sbClose_, 105}});
+    l.SizeAndCentreForm();
 }
 
 void TFTagList::DpiChanged(int dpi, const RECT*) {

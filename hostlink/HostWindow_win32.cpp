@@ -62,8 +62,6 @@ private:
     TIsHungAppWindow isHung_ = nullptr;
 };
 
-const char PollClassName[] = "KWPAGE.LinkPoll";
-
 } // namespace
 
 std::unique_ptr<IWindowEnum> CreateDesktopWindowEnum() {
@@ -71,14 +69,7 @@ std::unique_ptr<IWindowEnum> CreateDesktopWindowEnum() {
 }
 
 TLinkPollTimer::TLinkPollTimer(TWinMSG& link, UINT intervalMs) : link_(link), intervalMs_(intervalMs) {
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA cls = {};
-    cls.lpfnWndProc = &TLinkPollTimer::WindowProc;
-    cls.hInstance = instance;
-    cls.lpszClassName = PollClassName;
-    RegisterClassA(&cls);  // fails harmlessly when already registered
-    window_ = CreateWindowExA(0, PollClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
-    if (!window_)
+    if (!Register() || !CreateWin(0, L"", 0, 0, 0, 0, 0, HWND_MESSAGE))
         return;
     link_.OnPollWork = [this] { Resume(); };
     if (link_.HasPollWork())
@@ -86,18 +77,17 @@ TLinkPollTimer::TLinkPollTimer(TWinMSG& link, UINT intervalMs) : link_(link), in
 }
 
 TLinkPollTimer::~TLinkPollTimer() {
-    if (window_) {
+    if (Hwnd()) {
         link_.OnPollWork = nullptr;
-        KillTimer(window_, 1);
-        DestroyWindow(window_);
-    }
+        KillTimer(Hwnd(), 1);
+    }  // the window base destroys the window
 }
 
 void TLinkPollTimer::Resume() {
     // Set only when resting: setting a running timer again would start its interval anew, and
     // requests that keep coming would put the poll off.
     if (!ticking_)
-        ticking_ = SetTimer(window_, 1, intervalMs_, nullptr) != 0;  // failed: the next request tries again
+        ticking_ = SetTimer(Hwnd(), 1, intervalMs_, nullptr) != 0;  // failed: the next request tries again
 }
 
 void TLinkPollTimer::Tick() {
@@ -108,21 +98,17 @@ void TLinkPollTimer::Tick() {
     }
     // Not from a tick nested in a poll's message pump: the outer poll may be between its lists.
     if (!link_.Busy && !link_.HasPollWork() && ticking_) {
-        KillTimer(window_, 1);
+        KillTimer(Hwnd(), 1);
         ticking_ = false;
     }
 }
 
-LRESULT CALLBACK TLinkPollTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    } else if (message == WM_TIMER) {
-        if (auto* self = reinterpret_cast<TLinkPollTimer*>(GetWindowLongPtrA(window, GWLP_USERDATA)))
-            self->Tick();
+LRESULT TLinkPollTimer::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_TIMER) {
+        Tick();
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return Default(msg, wp, lp);
 }
 
 bool HandleHostMessage(TInbox& inbox, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {

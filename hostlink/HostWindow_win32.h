@@ -5,6 +5,7 @@
 #include "hostlink/Inbox.h"
 #include "hostlink/WinMSG.h"
 #include "hostlink/WindowEnum.h"
+#include "ui/win32/Window.h"
 #include <memory>
 #include <windows.h>
 
@@ -28,22 +29,22 @@ std::unique_ptr<IWindowEnum> CreateDesktopWindowEnum();
 // creates it (the main thread). Nothing thrown by the poll or its events escapes the tick.
 // While the link has nothing to poll (no request, no linked window) the timer rests, so that a
 // station without its host pays for no tick; a request starts it again.
-class TLinkPollTimer {
+class TLinkPollTimer : public win::TWindowBase<TLinkPollTimer> {
 public:
+    static const wchar_t* ClassName() { return L"KWPAGE.LinkPoll"; }
+
     explicit TLinkPollTimer(TWinMSG& link, UINT intervalMs = 100);
-    ~TLinkPollTimer();
-    TLinkPollTimer(const TLinkPollTimer&) = delete;
-    TLinkPollTimer& operator=(const TLinkPollTimer&) = delete;
-    bool Running() const { return window_ != nullptr; }
+    ~TLinkPollTimer() override;
+    bool Running() const { return Hwnd() != nullptr; }
     bool Ticking() const { return ticking_; }
 
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Tick();
     void Resume();
     TWinMSG& link_;
     UINT intervalMs_;
-    HWND window_ = nullptr;
     bool ticking_ = false;
 };
 

@@ -100,7 +100,6 @@ private:
     std::shared_ptr<const TSectionData> ConstantsFor(const TSectionData& list) const;
     std::string MessageTextIn(const TSectionData& list, const TSectionData& constants, const std::string& name) const;
     bool CanTranslate() const;
-    void TranslateComponent(IComponent& component, const TSectionData& list, const TSectionData& constants) const;
 
     std::string filePrefix_;
     TClassKinds classKinds_;

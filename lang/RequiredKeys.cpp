@@ -1,4 +1,5 @@
-// The keys of the main window, the work editor, the settings dialog and the constants.
+// The keys of the main window, the work editor, the settings dialog, the preview, the tag list,
+// the FTP folder browser and the constants.
 //
 // The main window's own "Caption" is deliberately not asked for: the window shows its design
 // caption with the program's version, and a "Caption" key would replace both.
@@ -33,6 +34,9 @@ std::vector<TRequiredKey> BuildKeys() {
     Add(keys, "FTagList",
         {"Caption", "LSearch", "LVTags.1", "LVTags.2", "LVTags.3", "SBCopy", "SBCopy.Hint", "SBClose"});
     Add(keys, "FChangePID", {"Caption", "LLanguage", "LSetPID", "CBAutoStart", "CBTray", "SBSave"});
+    Add(keys, "FSelectFTPDir",
+        {"Caption", "LCurrentFolder", "SGFiles.1.1", "SGFiles.2.1", "SGFiles.3.1", "SBSave", "SBCancel",
+         "Dialog.NotOpened"});
     Add(keys, "Constants",
         {"Language", "Locale", "Dialog.Warning", "Dialog.Error", "Dialog.Information", "Dialog.Confirm",
          "Dialog.Custom", "Button.OK", "Button.Cancel", "Button.Yes", "Button.No", "Button.Help", "Button.Ignore",

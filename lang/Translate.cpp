@@ -1,4 +1,5 @@
 // Translation of a window's components by their class, from a loaded section list.
+#include "lang/BuiltinTexts.h"
 #include "lang/Language.h"
 #include "lang/TextExpansion.h"
 #include "platform/FileSystem.h"
@@ -7,10 +8,12 @@ namespace kw::lang {
 
 namespace {
 // Looks up the texts of one component, each with the component's current text as default.
+// With `foundOnly` a text the list has no key for stays exactly as it is (the built-in texts
+// are laid under a window's own, which must not pass through expansion twice).
 class TComponentTranslator {
 public:
-    TComponentTranslator(IComponent& c, const TSectionData& list, const TSectionData& constants)
-        : c_(c), name_(c.Name()), list_(list), constants_(constants) {}
+    TComponentTranslator(IComponent& c, const TSectionData& list, const TSectionData& constants, bool foundOnly)
+        : c_(c), name_(c.Name()), list_(list), constants_(constants), foundOnly_(foundOnly) {}
 
     std::string Main(const std::string& def) const { return Look(name_, def); }
     std::string Property(const std::string& property, const std::string& def) const {
@@ -49,6 +52,8 @@ public:
 
 private:
     std::string Look(const std::string& key, const std::string& def) const {
+        if (foundOnly_ && !list_.Find(key))
+            return def;
         return LookupText(&list_, constants_, key, def);
     }
 
@@ -56,6 +61,7 @@ private:
     const std::string name_;
     const TSectionData& list_;
     const TSectionData& constants_;
+    const bool foundOnly_;
 };
 } // namespace
 
@@ -64,12 +70,13 @@ bool TLanguage::CanTranslate() const {
     return !file.empty() && fs::FileExists(file);
 }
 
-void TLanguage::TranslateComponent(IComponent& component, const TSectionData& list,
-                                   const TSectionData& constants) const {
-    const TClassKindEntry* entry = classKinds_.Find(component.ClassName());
+namespace {
+void TranslateComponent(const TClassKinds& kinds, IComponent& component, const TSectionData& list,
+                        const TSectionData& constants, bool foundOnly) {
+    const TClassKindEntry* entry = kinds.Find(component.ClassName());
     if (!entry)
         return;
-    TComponentTranslator t(component, list, constants);
+    TComponentTranslator t(component, list, constants, foundOnly);
     using K = TClassKind;
     switch (entry->Kind) {
     case K::Edit:
@@ -128,6 +135,17 @@ void TLanguage::TranslateComponent(IComponent& component, const TSectionData& li
         break;
     }
 }
+} // namespace
+
+void ShowBuiltinTexts(IForm& form, const std::string& section) {
+    static const TClassKinds kinds;
+    const TSectionData& list = BuiltinSection(section);
+    const TSectionData& constants = BuiltinSection("Constants");
+    if (!form.IsFrame() && list.Find("Caption"))
+        form.SetCaption(LookupText(&list, constants, "Caption", {}));
+    for (int i = 0; i < form.ComponentCount(); ++i)
+        TranslateComponent(kinds, form.Component(i), list, constants, true);
+}
 
 void TLanguage::TranslateForm(IForm& form, const TSectionList* list) const {
     if (!list || !CanTranslate())
@@ -137,7 +155,7 @@ void TLanguage::TranslateForm(IForm& form, const TSectionList* list) const {
     if (!form.IsFrame())
         form.SetCaption(LookupText(data.get(), *constants, "Caption", form.Caption()));
     for (int i = 0; i < form.ComponentCount(); ++i)
-        TranslateComponent(form.Component(i), *data, *constants);
+        TranslateComponent(classKinds_, form.Component(i), *data, *constants, false);
 }
 
 void TLanguage::LoadAndTranslate(IForm& form, std::unique_ptr<TSectionList>& list) const {

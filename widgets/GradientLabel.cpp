@@ -122,29 +122,9 @@ void TGradientLabelModel::SetBoundLines(TBoundLines lines) {
     ContentChanged();
 }
 
-void TGradientLabelModel::SetBoundColor(TColor c) {
-    boundColor_ = c;
-    Changed();
-}
-
 void TGradientLabelModel::SetGlyphMode(TGlyphMode m) {
     glyphMode_ = m;
     Changed();
-}
-
-void TGradientLabelModel::SetMargin(uint8_t m) {
-    margin_ = m;
-    ContentChanged();
-}
-
-void TGradientLabelModel::SetNumGlyphs(int n) {
-    numGlyphs_ = std::clamp(n, 1, 4);
-    Changed();
-}
-
-void TGradientLabelModel::SetSpacing(uint8_t s) {
-    spacing_ = s;
-    ContentChanged();
 }
 
 void TGradientLabelModel::SetRoundBit(int bits) {

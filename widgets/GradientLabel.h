@@ -79,17 +79,11 @@ public:
     TBoundLines BoundLines() const { return boundLines_; }
     void SetBoundLines(TBoundLines lines);
     TColor BoundColor() const { return boundColor_; }
-    void SetBoundColor(TColor c);
-    bool FormMove() const { return formMove_; }
-    void SetFormMove(bool on) { formMove_ = on; }
     TGlyphMode GlyphMode() const { return glyphMode_; }
     void SetGlyphMode(TGlyphMode m);
     uint8_t Margin() const { return margin_; }
-    void SetMargin(uint8_t m);
     int NumGlyphs() const { return numGlyphs_; }
-    void SetNumGlyphs(int n);
     uint8_t Spacing() const { return spacing_; }
-    void SetSpacing(uint8_t s);
     int RoundBit() const { return roundBit_; }
     void SetRoundBit(int bits);
     const std::string& Caption() const { return caption_; }
@@ -126,7 +120,6 @@ private:
     bool autoBounds_ = true;
     TBoundLines boundLines_ = 0;
     TColor boundColor_ = clGray;
-    bool formMove_ = false;
     TGlyphMode glyphMode_ = TGlyphMode::gmNormal;
     uint8_t margin_ = 2;
     int numGlyphs_ = 1;

@@ -33,16 +33,7 @@ public:
     // the stored ones, and the four numbers are always recomputed from FileVersion.
     virtual void ReadVersionInfo(const std::string& fileName);
 
-    std::string CompanyName() const { return GetInfoString(TVersionType::vtCompanyName); }
-    std::string FileDescription() const { return GetInfoString(TVersionType::vtFileDescription); }
     std::string FileVersion() const { return GetInfoString(TVersionType::vtFileVersion); }
-    std::string InternalName() const { return GetInfoString(TVersionType::vtInternalName); }
-    std::string LegalCopyright() const { return GetInfoString(TVersionType::vtLegalCopyright); }
-    std::string LegalTradeMark() const { return GetInfoString(TVersionType::vtLegalTradeMark); }
-    std::string OriginalFileName() const { return GetInfoString(TVersionType::vtOriginalFileName); }
-    std::string ProductName() const { return GetInfoString(TVersionType::vtProductName); }
-    std::string ProductVersion() const { return GetInfoString(TVersionType::vtProductVersion); }
-    std::string Comments() const { return GetInfoString(TVersionType::vtComments); }
 
     int32_t Major() const { return numbers_[0]; }
     int32_t Minor() const { return numbers_[1]; }

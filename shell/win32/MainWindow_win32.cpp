@@ -1,5 +1,7 @@
 // The main window TKW_PAGE.
 #include "shell/win32/MainWindow_win32.h"
+#include "lang/BuiltinTexts.h"
+#include "ui/win32/Layout.h"
 #include "platform/Clock.h"
 #include "platform/Regional.h"
 #include "hostlink/HostWindow_win32.h"
@@ -113,34 +115,32 @@ void TKW_PAGE::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("KW_PAGE", Hwnd());
     panT_.Create(Hwnd(), 0, 0, S(475), 2);
     panT_.SetGlyphPainter(&DrawGlyph);
-    struct TB { int id; const char* name; const char* caption; win::TControl** field; };
-    const TB buttons[] = {{IDC_SBADD, "SBAdd", "Добавить", &sbAdd_}, {IDC_SBEDIT, "SBEdit", "Редактировать", &sbEdit_},
-                          {IDC_SBDELETE, "SBDelete", "Удалить", &sbDelete_},
-                          {IDC_SBSENDNOW, "SBSendNow", "Отправить", &sbSendNow_}, {IDC_SBPID, "SBPid", "", &sbPid_}};
+    struct TB { int id; const char* name; win::TControl** field; };
+    const TB buttons[] = {{IDC_SBADD, "SBAdd", &sbAdd_}, {IDC_SBEDIT, "SBEdit", &sbEdit_},
+                          {IDC_SBDELETE, "SBDelete", &sbDelete_}, {IDC_SBSENDNOW, "SBSendNow", &sbSendNow_},
+                          {IDC_SBPID, "SBPid", &sbPid_}};
     for (const TB& b : buttons) {
-        *b.field = &components_->Add(b.name, "TSpeedButton", panT_.AddButton(b.id, win::AnsiFromUtf8(b.caption)));
+        *b.field = &components_->Add(b.name, "TSpeedButton", panT_.AddButton(b.id, ""));
         (*b.field)->SetShowHint(true);
     }
-    sbPid_->SetHint(win::AnsiFromUtf8("Настройки"));
     const TToolBarLayout design;
     auto place = [this](win::TControl* b, const TToolButton& t) { panT_.Place(b->Hwnd(), S(t.Left), S(t.Width)); };
     place(sbAdd_, design.Add), place(sbEdit_, design.Edit), place(sbDelete_, design.Delete), place(sbPid_, design.Pid);
     place(sbSendNow_, design.SendNow);
     components_->Add("PanT", "TPanel", panT_.Hwnd());
     miSendNow_ = &components_->Add<TTextItem>("MISendNow", "TMenuItem", nullptr);
-    miSendNow_->SetCaption(win::AnsiFromUtf8("Отправить сейчас"));
     sgWork_ = win::MakeReportList(Hwnd(), IDC_SGWORK,
-                                  {{win::AnsiFromUtf8("№"), 27}, {win::AnsiFromUtf8("Наименование"), 276},
-                                   {win::AnsiFromUtf8("Состояние"), StatusColumnWidth}},
+                                  {{"", 27}, {"", 276}, {"", StatusColumnWidth}},
                                   Dpi(), LVS_SINGLESEL | LVS_NOSORTHEADER);
     sgLog_ = win::MakeReportList(Hwnd(), IDC_SGLOG,
-                                 {{win::AnsiFromUtf8("Время"), 93}, {win::AnsiFromUtf8("Событие"), 313}}, Dpi(),
+                                 {{"", 93}, {"", 313}}, Dpi(),
                                  LVS_SINGLESEL | LVS_NOSORTHEADER);
     win::LvSetRowHeight(sgWork_, GridRowHeight());
     win::LvSetRowHeight(sgLog_, GridRowHeight());
     components_->Add<win::TGridControl>("SGWork", "TStringGrid", sgWork_);
     components_->Add<win::TGridControl>("SGLog", "TStringGrid", sgLog_);
     win::LvInsertRow(sgLog_, 0, {"", ""});  // the empty design row the first entry goes into
+    lang::ShowBuiltinTexts(*components_, "Main");
     ShowHints();
 }
 
@@ -232,11 +232,10 @@ void TKW_PAGE::PanLogResize() { FitGrid(sgLog_, {0, 100}); }
 void TKW_PAGE::Layout() {
     RECT r;
     GetClientRect(Hwnd(), &r);
+    const auto rows = win::StackRows(r, {panT_.Height(), win::Fill, S(PanLogHeight)});
     panT_.Move(0, 0, r.right);
-    const int top = panT_.Height();
-    const int logTop = r.bottom - S(PanLogHeight);
-    MoveWindow(sgWork_, 0, top, r.right, logTop - top, TRUE);
-    MoveWindow(sgLog_, 0, logTop, r.right, S(PanLogHeight), TRUE);
+    win::MoveTo(sgWork_, rows[1]);
+    win::MoveTo(sgLog_, rows[2]);
     PanTResize();
     PanWorkResize();
     PanLogResize();
@@ -353,6 +352,7 @@ void TKW_PAGE::OutLog(const std::string& text) {
 }
 
 void TKW_PAGE::Language_Change() {
+    lang::ShowBuiltinTexts(*components_, "Main");  // a key the new language lacks shows in English
     services_.TranslateMain(*components_);
     if (ListView_GetItemCount(sgWork_) > 0)
         SetWorkCell(SourceRow(), 1, services_.MainText("Source"));

@@ -179,7 +179,7 @@ struct TDriver {
     std::string Run(HWND owner, const TFTPUse& ftp) {
         Current() = this;
         const UINT_PTR timer = SetTimer(nullptr, 0, 30, &TDriver::Tick);
-        const std::string folder = SelectFtpFolderDialog(owner, ftp);
+        const std::string folder = SelectFtpFolderDialog(owner, ftp, nullptr);
         KillTimer(nullptr, timer);
         Current() = nullptr;
         EXPECT_EQ(next, steps.size()) << "not every step ran";
@@ -228,7 +228,7 @@ TEST_F(SelectFtpDir, FormLayoutAndResizeArithmetic) {
     HWND w = dialog->Hwnd();
     EXPECT_FALSE(IsWindowEnabled(owner)) << "the dialog is modal to the editor";
     EXPECT_EQ(GetWindow(w, GW_OWNER), owner);
-    EXPECT_EQ(win::GetText(w), win::AnsiFromUtf8("Выбор папки FTP"));
+    EXPECT_EQ(win::GetText(w), "FTP folder");  // the built-in English: no language given
     const LONG style = GetWindowLongW(w, GWL_STYLE);
     EXPECT_TRUE(style & WS_THICKFRAME);
     EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) << "no title-bar buttons";
@@ -237,12 +237,12 @@ TEST_F(SelectFtpDir, FormLayoutAndResizeArithmetic) {
     EXPECT_EQ(c.right, 771);
     EXPECT_EQ(c.bottom, 500);
 
-    EXPECT_EQ(win::GetText(dialog->LCurrentFolder()), "Current Folder");
-    EXPECT_EQ(win::GetText(dialog->SBSave()), win::AnsiFromUtf8("Выбрать текущую папку"));
-    EXPECT_EQ(win::GetText(dialog->SBCancel()), win::AnsiFromUtf8("Отмена"));
+    EXPECT_EQ(win::GetText(dialog->LCurrentFolder()), "Current folder");
+    EXPECT_EQ(win::GetText(dialog->SBSave()), "Choose the current folder");
+    EXPECT_EQ(win::GetText(dialog->SBCancel()), "Cancel");
     EXPECT_FALSE(IsWindowEnabled(dialog->SBSave())) << "nothing to choose before the server named a folder";
     win::TGridControl grid("SGFiles", "TStringGrid", dialog->SGFiles());
-    EXPECT_EQ(grid.Cell(0, 0), "FileName");
+    EXPECT_EQ(grid.Cell(0, 0), "File name");
     EXPECT_EQ(grid.Cell(1, 0), "Size");
     EXPECT_EQ(grid.Cell(2, 0), "Date");
     EXPECT_EQ(Rows(dialog->SGFiles()), (std::vector<std::vector<std::string>>{{"", "", ""}}));
@@ -412,7 +412,7 @@ TEST_F(SelectFtpDir, LoginFailureShowsTheServerTextAndLeavesOnlyCancel) {
     ftp.Password = "wrong";
     TDriver d;
     d.steps = {[&](TFSelectFTPDir& f) {
-                   EXPECT_EQ(win::GetText(f.LCurrentFolder()), "Current Folder");
+                   EXPECT_EQ(win::GetText(f.LCurrentFolder()), "Current folder");
                    EXPECT_FALSE(IsWindowEnabled(f.SBSave()));
                    Click(f.SBSave());
                    PressKey(f.SGFiles(), VK_RETURN); // neither may take an empty folder for the work

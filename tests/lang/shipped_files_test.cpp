@@ -1,11 +1,13 @@
 // The language files shipped in dist/: every key the program asks for, Windows-1251 text with
 // CR LF line ends, and message texts that format with the arguments the program passes.
 #include "LangFixture.h"
+#include "lang/BuiltinTexts.h"
 #include "lang/Format.h"
 #include "lang/Language.h"
 #include "lang/RequiredKeys.h"
 #include "platform/Cp1251.h"
 #include "platform/Profile.h"
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -58,6 +60,24 @@ TEST_P(ShippedFile, HasEveryKeyTheProgramAsksFor) {
         if (!s)
             s = TSectionData::FromLines(profile::ReadSectionLines(path, k.Section));
         EXPECT_NE(s->Find(k.Key), nullptr) << GetParam() << ": [" << k.Section << "] " << k.Key;
+    }
+}
+
+// A key of the built-in English that a language file lacks shows in English in that language's
+// windows: every shipped file holds every key of every built-in section.
+TEST_P(ShippedFile, HoldsEveryKeyOfTheBuiltInEnglish) {
+    const std::string path = DistPath(GetParam());
+    const auto names = BuiltinSectionNames();
+    EXPECT_GE(names.size(), 7u);
+    for (const std::string& section : names) {
+        const auto shipped = TSectionData::FromLines(profile::ReadSectionLines(path, section));
+        const TSectionData& builtin = BuiltinSection(section);
+        for (size_t i = 0; i < builtin.Count(); ++i) {
+            const TTextEntry& e = builtin.Entry(i);
+            EXPECT_NE(shipped->Find(e.Key), nullptr) << GetParam() << ": [" << section << "] " << e.Key;
+            // compiled in from the UTF-8 source and shown as the system's code page: ASCII only
+            EXPECT_TRUE(std::all_of(e.Value.begin(), e.Value.end(), [](char c) { return c > 0; })) << e.Key;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // Translation of a window's components by class, with stand-in components.
 #include "LangFixture.h"
+#include "lang/BuiltinTexts.h"
 #include "lang/Language.h"
 #include <gtest/gtest.h>
 
@@ -156,6 +157,36 @@ TEST_F(TranslateTest, FramesKeepTheirCaptionAndANullListTranslatesNothing) {
     form.caption = "Design";
     language->TranslateForm(form, nullptr);
     EXPECT_EQ(form.caption, "Design");
+}
+
+// The built-in English lies under the language file: a key the file lacks shows in English, a
+// text the built-in section lacks too stays as it was, untouched by expansion, and a window
+// shown again after a switch keeps nothing of the language it showed before.
+TEST_F(TranslateTest, BuiltinEnglishShowsWhereTheFileHasNoKey) {
+    dir.WriteLines("Prog.Test.lng", {"[FTagList]", "SBClose=Schliessen", "LVTags.2=Wert"});
+    TStandInForm tags("FTagList");
+    auto& close = tags.Add("SBClose", "TSpeedButton");
+    auto& search = tags.Add("LSearch", "TLabel");
+    auto& titles = tags.Add("LVTags", "TListBox");
+    titles.items = {"", "", ""};
+    auto& none = tags.Add("NoKeys", "TLabel");
+    none.caption = "Name.Language";
+    ShowBuiltinTexts(tags, tags.Name());
+    EXPECT_EQ(none.caption, "Name.Language");
+    language->TranslateOnce(tags);
+    EXPECT_EQ(tags.caption, "Tags");
+    EXPECT_EQ(close.caption, "Schliessen");
+    EXPECT_EQ(search.caption, "Search");
+    EXPECT_EQ(titles.items, (std::vector<std::string>{"Tag", "Wert", "Live"}));
+    EXPECT_EQ(BuiltinText("ftaglist", "SBCopy.Hint"), "Copy the selected tag to the clipboard");
+    EXPECT_EQ(BuiltinText("FTagList", "NoKeys"), "");
+
+    dir.WriteLines("Prog.Test.lng", {"[FTagList]", "LSearch=Suche"});
+    ShowBuiltinTexts(tags, tags.Name());
+    language->TranslateOnce(tags);
+    EXPECT_EQ(close.caption, "Close");
+    EXPECT_EQ(search.caption, "Suche");
+    EXPECT_EQ(titles.items, (std::vector<std::string>{"Tag", "Value", "Live"}));
 }
 
 } // namespace

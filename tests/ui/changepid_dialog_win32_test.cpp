@@ -89,8 +89,8 @@ TEST_F(ChangePidDialog, OpensWithTheLanguagesThePidAndBuiltInCaptions) {
     EXPECT_EQ(list.Item(0), "English");
     EXPECT_EQ(list.Item(1), U("Русский"));
     EXPECT_EQ(list.ItemIndex(), 1);  // "Russian" found by its base name
-    EXPECT_EQ(win::GetText(form->Hwnd()), U("Установить PID"));
-    EXPECT_EQ(Text("LSetPID"), U("Укажите группу программ (PID)"));
+    EXPECT_EQ(win::GetText(form->Hwnd()), "Set PID");  // keys the Russian file lacks: built-in English
+    EXPECT_EQ(Text("LSetPID"), "Program group (PID)");
     EXPECT_EQ(Text("CBTray"), U("В трей"));
     EXPECT_EQ(Text("EPid"), "7");
     EXPECT_FALSE(GetWindowLongPtrW(form->Hwnd(), GWL_STYLE) & WS_THICKFRAME);
@@ -163,6 +163,18 @@ TEST_F(ChangePidDialog, ChoosingALanguageSwitchesAndRetranslatesAtOnce) {
     EXPECT_EQ(Text("LSetPID"), "Program group");
     EXPECT_EQ(Text("CBTray"), "Hide to the tray");
     EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
+    // and back: what the Russian file lacks is the built-in text, not the English file's
+    Click(list);
+    test::PressKey(VK_END);
+    test::PressKey(VK_RETURN);
+    test::Settle();
+    EXPECT_EQ(Text("LSetPID"), "Program group (PID)");
+    EXPECT_EQ(Text("CBTray"), U("В трей"));
+    Click(list);
+    test::PressKey(VK_HOME);
+    test::PressKey(VK_RETURN);
+    test::Settle();
+    EXPECT_EQ(Text("LSetPID"), "Program group");
     EXPECT_EQ(settings.Language, "Russian");  // stored only on saving
     Click(C("CBTray"));
     Click(C("SBSave"));

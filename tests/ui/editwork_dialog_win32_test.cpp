@@ -96,9 +96,9 @@ struct EditWorkDialog : ::testing::Test {
 
 TEST_F(EditWorkDialog, OpensWithTheDefaultsOfANewWorkTranslatedAndCentred) {
     Open(-1);
-    EXPECT_EQ(win::GetText(form->Hwnd()), U("Настройки шаблона"));  // no Caption key: built-in
+    EXPECT_EQ(win::GetText(form->Hwnd()), "Template settings");  // no Caption key: built-in English
     EXPECT_EQ(Text("LName"), "Title");
-    EXPECT_EQ(Text("LShape"), U("Файл шаблона"));
+    EXPECT_EQ(Text("LShape"), "Template file");
     EXPECT_EQ(Text("ESecs"), "60");
     EXPECT_EQ(Text("EFTPPort"), "21");
     EXPECT_EQ(Text("EFTPPath"), "/");
@@ -393,7 +393,7 @@ TEST_F(EditWorkDialog, ShowPasswordSwitchesTheMask) {
 }
 
 std::string g_server, g_login, g_folder;
-std::string FakeBrowser(HWND, const TFTPUse& ftp) {
+std::string FakeBrowser(HWND, const TFTPUse& ftp, const lang::TLanguage*) {
     g_server = ftp.Server, g_login = ftp.Login, g_folder = ftp.Folder;
     return "/pub/www";
 }

@@ -7,7 +7,9 @@
 #include "dialogs/ChangePid_win32.h"
 #include "dialogs/EditWork_win32.h"
 #include "dialogs/Preview_win32.h"
+#include "dialogs/SelectFtpDir_win32.h"
 #include "dialogs/TagList_win32.h"
+#include "lang/BuiltinTexts.h"
 #include "platform/FileSystem.h"
 #include "ui/TagReference.h"
 #include "tests/ui/dialog_driver_win32_test.h"
@@ -259,8 +261,37 @@ TEST_F(Dialogs, TargetSwitchesInEveryOrderLeaveNoGhosts) {
     }
 }
 
-// Every caption of the editor (each target's group), the settings dialog, the tag list and the
-// preview shows whole at 100, 125, 150 and 200 % in each shipped language.
+// A text a person would find missing or in another language: a caption, hint or list item
+// the built-in English has a key for that shows empty, that shows a Cyrillic letter in the
+// English program, or whose key the chosen file lacks (the built-in English shows instead).
+std::vector<std::string> TextFaults(win::TFormComponents& form, const lang::TLanguage& language, bool english) {
+    std::unique_ptr<lang::TSectionList> list;
+    language.LoadSection(form.Name(), list);
+    const auto file = list->Snapshot();
+    std::vector<std::string> faults;
+    auto check = [&](const std::string& key, const std::string& shown) {
+        const bool cyrillic = std::any_of(shown.begin(), shown.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0xC0;
+        });
+        // a text without a built-in key is the control's own (a number, "..."): only its letters count
+        const bool language = !lang::BuiltinText(form.Name(), key).empty();
+        if ((english && cyrillic) || (language && (shown.empty() || !file->Find(key))))
+            faults.push_back(form.Name() + "." + key + ": \"" + shown + "\"");
+    };
+    check("Caption", form.Caption());
+    for (int i = 0; i < form.ComponentCount(); ++i) {
+        win::TControl& c = form.Control(i);
+        check(c.Name(), c.Caption());
+        check(c.Name() + ".Hint", c.Hint());
+        for (int item = 0; item < c.ItemCount(); ++item)
+            check(c.Name() + "." + std::to_string(item + 1), c.Item(item));
+    }
+    return faults;
+}
+
+// Every caption of the editor (each target's group), the settings dialog, the tag list, the
+// preview and the FTP folder browser shows whole at 100, 125, 150 and 200 % in each shipped language, and none is missing
+// or left in another language.
 TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
     int total = 0;
     for (const char* lang : Languages) {
@@ -268,6 +299,13 @@ TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
         for (int dpi : {96, 120, 144, 192}) {
             std::vector<kw::test::TCutCaption> cut;
             Open();
+            std::vector<std::string> faults;
+            auto texts = [&](win::TFormComponents& f) {
+                for (const std::string& t : TextFaults(f, *language, std::string(lang) == "English"))
+                    faults.push_back(t);
+            };
+            if (dpi == 96)
+                texts(form->Components());
             kw::test::ChangeDpi(form->Hwnd(), dpi);
             for (int t = 0; t < TargetChoiceCount; ++t) {
                 SendMessageW(C("CBTarget"), CB_SETCURSEL, static_cast<WPARAM>(t), 0);
@@ -283,6 +321,8 @@ TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
             TFChangePID pid(settings, *language);
             ASSERT_TRUE(pid.Create(nullptr, 7));
             ShowWindow(pid.Hwnd(), SW_SHOW);
+            if (dpi == 96)
+                texts(pid.Components());
             kw::test::ChangeDpi(pid.Hwnd(), dpi);
             kw::test::Settle(50);
             for (const auto& c : kw::test::CutCaptions(pid.Hwnd(), dpi))
@@ -290,6 +330,8 @@ TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
             TFTagList tags(*language, TagReference(TPageState{}, 0, 0));
             ASSERT_TRUE(tags.Create(nullptr));
             ShowWindow(tags.Hwnd(), SW_SHOW);
+            if (dpi == 96)
+                texts(tags.Components());
             kw::test::ChangeDpi(tags.Hwnd(), dpi);
             kw::test::Settle(50);
             for (const auto& c : kw::test::CutCaptions(tags.Hwnd(), dpi))
@@ -299,11 +341,24 @@ TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
             TFPreview preview(*language, TPreview{});
             ASSERT_TRUE(preview.Create(nullptr));
             ShowWindow(preview.Hwnd(), SW_SHOW);
+            if (dpi == 96)
+                texts(preview.Components());
             kw::test::ChangeDpi(preview.Hwnd(), dpi);
             kw::test::Settle(50);
             for (const auto& c : kw::test::CutCaptions(preview.Hwnd(), dpi))
                 cut.push_back(c);
+            TFSelectFTPDir ftpFolder(language.get());  // before it asks the server anything
+            ASSERT_TRUE(ftpFolder.Create(nullptr));
+            if (dpi == 96)
+                texts(ftpFolder.Components());
+            kw::test::ChangeDpi(ftpFolder.Hwnd(), dpi);
+            kw::test::Settle(50);
+            for (const auto& c : kw::test::CutCaptions(ftpFolder.Hwnd(), dpi))
+                cut.push_back(c);
             std::printf("captions cut: %-9s %3d dpi: %zu\n", lang, dpi, cut.size());
+            for (const std::string& f : faults)
+                ADD_FAILURE() << lang << ": missing or in another language: " << f;
+            total += static_cast<int>(faults.size());
             for (const auto& c : cut)
                 ADD_FAILURE() << lang << " at " << dpi << " dpi: \"" << c.Text << "\" needs " << c.Need << ", has "
                               << c.Room;

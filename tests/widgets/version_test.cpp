@@ -24,15 +24,15 @@ TEST(VersionInfo, ReadsTheProgramsOwnResource) {
     TVersionInfo info;
 #ifdef _WIN32
     EXPECT_EQ(info.FileVersion(), "1.0.0.0");
-    EXPECT_EQ(info.ProductName(), "KWPAGE");
-    EXPECT_EQ(info.InternalName(), "widgets_version_test");
-    EXPECT_EQ(info.OriginalFileName(), "widgets_version_test.exe");
-    EXPECT_EQ(info.Comments(), "");
+    EXPECT_EQ(info.GetInfoString(TVersionType::vtProductName), "KWPAGE");
+    EXPECT_EQ(info.GetInfoString(TVersionType::vtInternalName), "widgets_version_test");
+    EXPECT_EQ(info.GetInfoString(TVersionType::vtOriginalFileName), "widgets_version_test.exe");
+    EXPECT_EQ(info.GetInfoString(TVersionType::vtComments), "");
     EXPECT_EQ((N{info.Major(), info.Minor(), info.Release(), info.Build()}), (N{1, 0, 0, 0}));
 #else
     // No version resources here: empty strings and zeros.
     EXPECT_EQ(info.FileVersion(), "");
-    EXPECT_EQ(info.CompanyName(), "");
+    EXPECT_EQ(info.GetInfoString(TVersionType::vtCompanyName), "");
     EXPECT_EQ((N{info.Major(), info.Minor(), info.Release(), info.Build()}), (N{0, 0, 0, 0}));
 #endif
 }

@@ -1,6 +1,5 @@
 // Painting and mouse handling of the gradient caption label.
 #include "ui/win32/GradientLabel.h"
-#include <windowsx.h>
 
 namespace kw {
 
@@ -36,17 +35,6 @@ HFONT SubCaptionFont(const TSubCaption& s, int dpi) {
                   dpi);
 }
 
-// TransparentBlt, from msimg32 loaded when a glyph is first drawn: no window of the program
-// gives its label a glyph, so most starts never need the library.
-BOOL TransparentCopy(HDC dc, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, UINT key) {
-    using Fn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
-    static const Fn copy = [] {
-        HMODULE dll = LoadLibraryW(L"msimg32.dll");
-        return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "TransparentBlt"))) : nullptr;
-    }();
-    return copy ? copy(dc, x, y, w, h, src, sx, sy, sw, sh, key) : FALSE;
-}
-
 } // namespace
 
 bool TGradientHeadLabel::Create(HWND parent, int x, int y, int w, int h, bool fill) {
@@ -76,25 +64,6 @@ void TGradientHeadLabel::ConfigureAsButtonBar() {
     SetAutoBounds(false);
     SetBoundLines(0);
     SetGradient(TGradient{64, clSilver, clWhite, TGradientStyle::gsTop});
-}
-
-void TGradientHeadLabel::SetGlyph(HBITMAP glyph) {
-    glyph_.Reset(glyph);
-    BITMAP bm{};
-    if (glyph && GetObjectW(glyph, sizeof bm, &bm))
-        SetGlyphSize(bm.bmWidth, bm.bmHeight);
-    else
-        SetGlyphSize(0, 0);
-}
-
-void TGradientHeadLabel::SetFont(HFONT font) {
-    LOGFONTW lf{};
-    if (font && GetObjectW(font, sizeof lf, &lf)) {
-        lf.lfHeight = MulDiv(lf.lfHeight, win::BaseDpi, Dpi());
-        fontAt96_ = lf;
-        MakeFont();
-    }
-    ContentChanged();
 }
 
 void TGradientHeadLabel::Changed() {
@@ -148,27 +117,7 @@ void TGradientHeadLabel::PaintTo(HDC dc, int width, int height) {
         win::FillSolid(dc, RECT{width - 1, 0, width, height}, edge);
     if (lines & blBottom)
         win::FillSolid(dc, RECT{0, height - 1, width, height}, edge);
-    DrawGlyph(dc, height);
     DrawCaptions(dc, width, height);
-}
-
-void TGradientHeadLabel::DrawGlyph(HDC dc, int height) {
-    if (!HasGlyph())
-        return;
-    // A frame larger than the label is shrunk to fit within a pixel of its edges.
-    int w = GlyphFrameWidth(), h = GlyphHeight();
-    if (h > height - 2 && height > 2) {
-        w = w * (height - 2) / h;
-        h = height - 2;
-    }
-    HDC mem = CreateCompatibleDC(dc);
-    {
-        win::TSelect s(mem, glyph_.Get());
-        // The bottom-left pixel's colour is the transparent one, as with button glyphs.
-        const COLORREF transparent = GetPixel(mem, 0, GlyphHeight() - 1);
-        TransparentCopy(dc, Margin(), (height - h) / 2, w, h, mem, 0, 0, GlyphFrameWidth(), GlyphHeight(), transparent);
-    }
-    DeleteDC(mem);
 }
 
 void TGradientHeadLabel::DrawCaptions(HDC dc, int width, int height) {
@@ -228,16 +177,6 @@ void TGradientHeadLabel::Paint() {
     DeleteDC(mem);
 }
 
-void TGradientHeadLabel::Press(int x, bool dbl) {
-    if (!dbl && FormMove()) {
-        ReleaseCapture();
-        SendMessageW(GetAncestor(Hwnd(), GA_ROOT), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
-    }
-    const auto& handler = HitsGlyph(x) ? (dbl ? OnGlyphDblClick : OnGlyphClick) : (dbl ? OnDblClick : OnClick);
-    if (handler)
-        handler();
-}
-
 LRESULT TGradientHeadLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT:
@@ -247,12 +186,6 @@ LRESULT TGradientHeadLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     case WM_SIZE:
         Changed();
-        return 0;
-    case WM_LBUTTONDOWN:
-        Press(GET_X_LPARAM(lp), false);
-        return 0;
-    case WM_LBUTTONDBLCLK:
-        Press(GET_X_LPARAM(lp), true);
         return 0;
     case WM_NCHITTEST:
         // Presses over the bar go to the label only; buttons above it get theirs first.

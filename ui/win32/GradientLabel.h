@@ -1,5 +1,5 @@
-// The gradient caption label as a window: paints the gradient bands, edge lines, glyph,
-// caption and sub-caption, sizes itself, and reports presses (or moves its window).
+// The gradient caption label as a window: paints the gradient bands, edge lines, caption and
+// sub-caption, and sizes itself.
 #pragma once
 #include "ui/win32/Window.h"
 #include "widgets/GradientLabel.h"
@@ -16,11 +16,6 @@ public:
     // The configuration of every button bar: white to silver from the top in 64 bands.
     void ConfigureAsButtonBar();
 
-    void SetGlyph(HBITMAP glyph);  // the label owns it
-    void SetFont(HFONT font);      // copied into the label's own font
-
-    std::function<void()> OnClick, OnDblClick, OnGlyphClick, OnGlyphDblClick;
-
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
     // Paints the label into any DC (also used by the flat buttons drawn over it).
@@ -34,13 +29,10 @@ protected:
 private:
     void Paint();
     void DrawCaptions(HDC dc, int width, int height);
-    void DrawGlyph(HDC dc, int height);
     void ApplyAutoBounds();
-    void Press(int x, bool dbl);
 
     void MakeFont();
 
-    win::TGdi<HBITMAP> glyph_;
     win::TGdi<HFONT> font_;
     LOGFONTW fontAt96_{};  // the caption's font as set, at 96 DPI
 };
