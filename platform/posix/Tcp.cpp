@@ -85,7 +85,7 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
     const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &list);
     if (rc != 0 || list == nullptr) {
         std::string text = rc == EAI_SYSTEM ? SocketErrorText(errno) : gai_strerror(rc);
-        return {TNetStatus::Failed, rc, "Host " + host + ": " + text};
+        return {TNetStatus::Failed, rc, host + ": " + text};
     }
     out = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(list->ai_addr));
     freeaddrinfo(list);

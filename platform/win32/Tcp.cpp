@@ -109,7 +109,7 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
     addrinfo* list = nullptr;
     const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &list);
     if (rc != 0 || list == nullptr)
-        return {TNetStatus::Failed, rc, "Host " + host + ": " + SocketErrorText(rc)};
+        return {TNetStatus::Failed, rc, host + ": " + SocketErrorText(rc)};
     out = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(list->ai_addr));
     freeaddrinfo(list);
     return {};
