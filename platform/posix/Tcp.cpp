@@ -96,6 +96,10 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
 
 namespace sock {
 
+void Start() {}
+TNetStatus Failure(int error) { return net::Failure(error); }
+TNetStatus LastFailure() { return net::LastFailure(); }
+
 TNetStatus Wait(intptr_t handle, TWaitFor what, int timeoutMs) {
     return WaitReady(static_cast<int>(handle), what == TWaitFor::Read ? POLLIN : POLLOUT, timeoutMs);
 }

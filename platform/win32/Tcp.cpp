@@ -119,6 +119,10 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
 
 namespace sock {
 
+void Start() { EnsureWinsock(); }
+TNetStatus Failure(int error) { return net::Failure(error); }
+TNetStatus LastFailure() { return net::LastFailure(); }
+
 TNetStatus Wait(intptr_t handle, TWaitFor what, int timeoutMs) { return WaitReady(AsSocket(handle), what, timeoutMs); }
 
 TNetStatus NotOpen() { return Failure(WSAENOTSOCK); }
