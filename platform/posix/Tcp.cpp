@@ -74,7 +74,7 @@ std::string SocketErrorText(int error) {
             return buf;
     };
     std::string text = pick(strerror_r(error, buf, sizeof buf));
-    return text.empty() ? "Socket error " + std::to_string(error) : text;
+    return text.empty() ? TextOf(TMessage::Of("SocketError", {std::to_string(error)})) : text;
 }
 
 TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {

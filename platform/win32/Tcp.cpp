@@ -98,7 +98,7 @@ std::string SocketErrorText(int error) {
         LocalFree(msg);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
         text.pop_back();
-    return text.empty() ? "Socket error " + std::to_string(error) : text;
+    return text.empty() ? TextOf(TMessage::Of("SocketError", {std::to_string(error)})) : text;
 }
 
 TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
