@@ -2,6 +2,7 @@
 #include "render/RenderWork.h"
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
+#include "platform/Message.h"
 #include "render/StatusText.h"
 #include "render/TemplateEngine.h"
 #include "render/ValueEscaping.h"
