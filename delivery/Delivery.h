@@ -3,6 +3,7 @@
 // work's status cell, so every target reads the same in the grid and the log.
 #pragma once
 #include "works/WorkData.h"
+#include "platform/Message.h"
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,11 +13,11 @@ namespace kw {
 
 struct TDeliveryResult {
     TDeliveryResult() = default;
-    TDeliveryResult(bool ok, std::string message, std::string label = {})
+    TDeliveryResult(bool ok, TMessage message, std::string label = {})
         : Ok(ok), Message(std::move(message)), Label(std::move(label)) {}
 
     bool Ok = false;
-    std::string Message;  // the failure's text (server reply, socket error, time-out)
+    TMessage Message;     // the failure, in the program's language when shown (TextOf)
     std::string Label;    // for a success, when it says more than the target's label ("HTTP 200")
 };
 

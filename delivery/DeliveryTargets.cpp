@@ -19,10 +19,10 @@ public:
     TDeliveryResult Deliver(TWorkData& work, const TWorkConfig& config, const TDeliveryPage& page) noexcept override {
         TDeliveryResult result = target_->Deliver(work, config, page);
         try {
-            result.Message = WithoutWorkSecrets(config, std::move(result.Message));
+            EditTexts(result.Message, [&](std::string text) { return WithoutWorkSecrets(config, std::move(text)); });
             result.Label = WithoutWorkSecrets(config, std::move(result.Label));
         } catch (...) {
-            return {false, "Out of memory."};
+            return {false, TMessage::Of("OutOfMemory")};
         }
         return result;
     }

@@ -66,7 +66,26 @@ const std::vector<TDialogMessage>& DialogMessages() {
 }
 
 const std::vector<TLogMessage>& LogMessages() {
-    static const std::vector<TLogMessage> messages = {{"WorkNotLoaded", 2}};  // section name, limit
+    // The work that was not loaded (its section name and the limit), then the failures of the
+    // deliveries and their causes, each with its number of string arguments.
+    static const std::vector<TLogMessage> messages = {
+        {"WorkNotLoaded", 2},
+        {"Seconds", 1}, {"Milliseconds", 1}, {"OutOfMemory", 0}, {"TimedOut", 0}, {"ConnectTimedOut", 0},
+        {"ServerClosed", 0}, {"InvalidFileName", 1}, {"TemplateTooLarge", 1}, {"CannotOpenFile", 2},
+        {"CannotReadFile", 2}, {"LookupFailed", 1}, {"SocketError", 1}, {"SystemError", 1}, {"BadFingerprint", 0},
+        {"CertificateRefused", 1}, {"CertificateNotPinned", 0}, {"CertificateNotTrusted", 0},
+        {"CertificateFingerprint", 2}, {"TlsClosedInHandshake", 0}, {"TlsNoCertificate", 0}, {"TlsTooOld", 1},
+        {"TlsVersionUnknown", 0}, {"TlsHandshakeTimedOut", 1}, {"FtpUploadTooLong", 1}, {"FtpExchangeTooLong", 1},
+        {"FtpNoTls", 1}, {"FtpBeforeHandshake", 0}, {"FtpDataTlsTimedOut", 1}, {"FtpDataConnection", 1},
+        {"FtpNotConnected", 0}, {"FtpLineBreakInName", 0}, {"FtpCommandTimedOut", 1}, {"FtpReplyTimedOut", 1},
+        {"FtpNoCurrentFolder", 1}, {"FtpBadPasv", 1}, {"FtpTransferAborted", 1}, {"FtpPassiveTimedOut", 2},
+        {"FtpPassiveFailed", 2}, {"FtpActiveTimedOut", 1}, {"FtpSendStalled", 1}, {"FtpReceiveStalled", 1},
+        {"FtpDataFailed", 1}, {"FtpListingTooLarge", 1}, {"FtpReplyLineTooLong", 0}, {"FtpMalformedReply", 1},
+        {"FtpReplyTooManyLines", 0}, {"UploadFailed", 0}, {"FtpError", 0}, {"PeerFailure", 2}, {"PeerClosed", 0},
+        {"NoTextAddress", 0}, {"PeerTookNoData", 0}, {"LookupTimedOut", 0}, {"SendTimedOut", 0},
+        {"DatagramTooLong", 3}, {"SendingFailed", 0}, {"HttpNoAnswerWithin", 1}, {"HttpNoAnswer", 0},
+        {"HttpBadContentType", 0}, {"HttpBadAddress", 0}, {"HttpNoStatusLine", 0}, {"HttpTooManyRedirects", 1},
+        {"HttpRedirectNotHttp", 1}, {"HttpRedirectLeavesHttps", 2}, {"HttpFailed", 0}, {"HttpTagInOrigin", 0}};
     return messages;
 }
 

@@ -3,6 +3,7 @@
 // status line and headers (at most MaxResponseHeadBytes), the body is never read. TLS 1.2 or
 // newer. WinHTTP on Windows (the system's own proxies and TLS), libcurl elsewhere.
 #pragma once
+#include "platform/Message.h"
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,7 +33,7 @@ struct THttpResponse {
     bool Answered = false;   // a status line came back; otherwise Error says why not
     std::string StatusLine;  // as the server sent it, without its line end
     std::string Location;    // the Location header, when there was one
-    std::string Error;       // the system's text of a failure (refused, TLS, time-out)
+    TMessage Error;          // why not (refused, TLS, time-out): the system's text or our message
 };
 
 THttpResponse HttpExchange(const THttpRequest& request);

@@ -67,7 +67,7 @@ TNetStatus LookUpWithin(const std::string& host, TIpv4Endpoint& out, int timeout
             try {
                 status = lookup(host, found);
             } catch (...) {
-                status = {TNetStatus::Failed, 0, "Host " + host + ": the lookup failed"};
+                status = {TNetStatus::Failed, 0, host, "LookupFailed"};
             }
             std::lock_guard<std::mutex> hold(pending->lock);
             pending->status = std::move(status);

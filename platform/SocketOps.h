@@ -1,5 +1,5 @@
-// What each TCP implementation provides to the shared part (platform/Tcp.cpp) and to the TLS
-// streams: the socket calls whose waits and error codes differ between BSD sockets and Winsock.
+// What each TCP implementation provides to the shared part (platform/Tcp.cpp), the TLS streams
+// and UDP: the socket calls whose waits and error codes differ between BSD sockets and Winsock.
 // Not for use outside platform/.
 #pragma once
 #include "platform/Tcp.h"
@@ -9,6 +9,13 @@
 namespace kw::net::sock {
 
 enum class TWaitFor { Read, Write, Connect };
+
+// Starts the system's sockets once for the whole run (Winsock); nothing to do elsewhere.
+void Start();
+// The status of a call that failed with the system's error number `error`.
+TNetStatus Failure(int error);
+// The status of the socket call that has just failed (errno, WSAGetLastError()).
+TNetStatus LastFailure();
 
 // Waits until the socket is ready or `timeoutMs` has passed.
 TNetStatus Wait(intptr_t handle, TWaitFor what, int timeoutMs);

@@ -3,8 +3,10 @@
 // that stops answering. Winsock on Windows (started once, on first use), BSD sockets elsewhere.
 #pragma once
 #include <cstddef>
+#include "platform/Message.h"
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace kw::net {
 
@@ -16,15 +18,27 @@ struct TIpv4Endpoint {
     std::string HostText() const;  // dotted form
 };
 
-// The outcome of a socket call. Text is the system's message for Error, or a fixed text for
-// a time-out or a closed peer.
+// The outcome of a socket call. Text is the system's message for Error; where the failure is
+// ours to word (a refused certificate, a lookup), Key names its message and Text, when set, is
+// its one argument.
 struct TNetStatus {
     enum TKind { Ok, TimedOut, Closed, Failed };
+    TNetStatus() = default;
+    TNetStatus(TKind kind, int error = 0, std::string text = {}, std::string key = {})
+        : Kind(kind), Error(error), Text(std::move(text)), Key(std::move(key)) {}
+
     TKind Kind = Ok;
     int Error = 0;     // errno or WSAGetLastError() value for Failed
     std::string Text;
+    std::string Key;
 
     bool ok() const noexcept { return Kind == Ok; }
+    // What the station reads of a failure.
+    TMessage Message() const {
+        if (Key.empty())
+            return TMessage(Text);
+        return Text.empty() ? TMessage::Of(Key) : TMessage::Of(Key, {Text});
+    }
 };
 
 // The system's text for a socket error number (strerror / FormatMessage).

@@ -2,6 +2,7 @@
 #include "render/RenderWork.h"
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
+#include "platform/Message.h"
 #include "render/StatusText.h"
 #include "render/TemplateEngine.h"
 #include "render/ValueEscaping.h"
@@ -56,7 +57,7 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
 bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
     // A name the system cannot take at all: it would name another file, cut at the zero byte.
     if (config_.FileIn.find('\0') != std::string::npos) {
-        Fail(KeyExceptSH, config_.FileIn.c_str() + std::string(": invalid file name"));
+        Fail(KeyExceptSH, TextOf(TMessage::Of("InvalidFileName", {config_.FileIn.c_str()})));
         return false;
     }
     // Only an existing file is a template; a folder of that name counts as missing.
@@ -72,7 +73,7 @@ bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
             return false;
         }
     } catch (const std::bad_alloc&) {
-        Fail(KeyExceptRD, config_.FileIn + ": not enough memory to read the template");
+        Fail(KeyExceptRD, TextOf(TMessage::Of("TemplateTooLarge", {config_.FileIn})));
         return false;
     }
     lines = std::make_unique<TTemplateLines>(std::move(bytes));
@@ -97,7 +98,7 @@ void TRender::Deliver(const std::string& bytes, const TPageState& page) {
             Report(FormatStatusStamp(context_.LocalTime()) + " (" + (result.Label.empty() ? label : result.Label) + ")",
                    TStatusTone::Normal, false);
         else
-            Report(std::to_string(Position()) + " " + label + ": " + result.Message, TStatusTone::Failure, true);
+            Report(std::to_string(Position()) + " " + label + ": " + TextOf(result.Message), TStatusTone::Failure, true);
     }
 }
 

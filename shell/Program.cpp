@@ -5,6 +5,7 @@
 #include "delivery/DeliveryTargets.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/Message.h"
 #include "lang/Format.h"
 #include "render/SendNow.h"
 #include <cstdio>
@@ -15,6 +16,7 @@ namespace {
 constexpr const char* DesignCaption = "KWPAGE";
 constexpr const char* MainSectionName = "Main";
 constexpr const char* SettingsSection = "Settings";
+constexpr const char* EnglishFileName = "English.lng";
 } // namespace
 
 std::string MainCaption(const std::string& designCaption, int major, int minor, int release) {
@@ -40,6 +42,8 @@ TProgram::~TProgram() {
     Inbox.SetWake(nullptr);
     Reader.reset();
     Link.reset();  // before the desktop it polls
+    if (Language)
+        SetMessageFormat(nullptr);
 }
 
 std::string TProgram::ProgramFilePrefix() const {
@@ -68,6 +72,7 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     }
     host.SetThreadLocale(Language->StartupLocale());                   // 8
     MainSection = std::make_unique<lang::TSectionList>();              // 9
+    InstallMessageWords();
     host.Language_Change();
     host.ShowWorks();  // 10, 11: the grid colours each status by its tone itself
     Broadcast.Publish(std::make_shared<const TBroadcastState>());      // 12: empty lists
@@ -223,8 +228,37 @@ void TProgram::FreeLongLivedObjects() {
         host_->StopLinkPoll();
     Link.reset();  // raises no event
     Broadcast.Publish(std::make_shared<const TBroadcastState>());
+    SetMessageFormat(nullptr);
     lang::TLanguage::FreeSection(MainSection, true);
     Language.reset();
+    lang::TLanguage::FreeSection(EnglishMain, true);
+    English.reset();
+}
+
+void TProgram::InstallMessageWords() {
+    English = std::make_unique<lang::TLanguage>(ProgramFilePrefix());
+    if (English->LoadLanguageFile(EnglishFileName))
+        English->LoadSection(MainSectionName, EnglishMain);
+    SetMessageFormat([this](const std::string& key, const std::vector<std::string>& args) {
+        return MessageWords(key, args);
+    });
+}
+
+// The chosen language's text, else the English file's; a text that does not take the
+// arguments is passed over like a missing one (TextOf then shows the key and its arguments).
+std::string TProgram::MessageWords(const std::string& key, const std::vector<std::string>& args) {
+    const lang::TFormatArgs formatArgs(args.begin(), args.end());
+    const std::string texts[] = {MainText(key), English ? English->MessageText(key, EnglishMain.get()) : std::string()};
+    for (const std::string& text : texts) {
+        if (text.empty())
+            continue;
+        try {
+            return lang::Format(text, formatArgs);
+        } catch (const lang::EFormatError&) {
+            // a language file's faulty text: the next one, or the bare key
+        }
+    }
+    return {};
 }
 
 } // namespace kw

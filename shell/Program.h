@@ -85,6 +85,9 @@ public:
     TInbox Inbox;
     std::unique_ptr<lang::TLanguage> Language;
     std::unique_ptr<lang::TSectionList> MainSection;
+    // The English file's section "Main": the words of a message the chosen language lacks.
+    std::unique_ptr<lang::TLanguage> English;
+    std::unique_ptr<lang::TSectionList> EnglishMain;
     // Declared so that they are destroyed in the order shutdown frees them: the reader (it
     // calls the scheduler), the link, then the scheduler, which waits for renders that still
     // read the context, the language and the broadcast state.
@@ -107,6 +110,9 @@ private:
     // The log line for a work the list had no room for, in the language's words.
     std::string WorkNotLoadedText(const std::string& section);
     void RemoveWriteLeftovers();
+    // Messages (failures of the deliveries, the folder browser) in the language's words.
+    void InstallMessageWords();
+    std::string MessageWords(const std::string& key, const std::vector<std::string>& args);
 
     std::unique_ptr<IWindowEnum> windows_;
     IStartupHost* host_ = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Regional.h"
 #include <chrono>
+#include <new>
 #include <thread>
 
 namespace kw {
@@ -16,9 +17,12 @@ namespace {
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // A server's reply may echo the password (a "530" with it): the error box never shows it.
-void ShowErrorSafely(IFtpFolderView& view, const char* text, const TFtpClient& client) noexcept {
+void ShowErrorSafely(IFtpFolderView& view, const std::exception* e, const TFtpClient& client) noexcept {
     try {
-        view.ShowError(text && *text ? WithoutSecret(text, client.Username, client.Password) : "FTP error.");
+        const auto* ftp = dynamic_cast<const TFtpError*>(e);
+        TMessage message = ftp ? ftp->Message() : TMessage::Of(dynamic_cast<const std::bad_alloc*>(e) ? "OutOfMemory" : "FtpError");
+        EditTexts(message, [&](std::string text) { return WithoutSecret(text, client.Username, client.Password); });
+        view.ShowError(TextOf(message));
     } catch (...) {
         // The window could not show its error box; nothing else can be done from here.
     }
@@ -64,14 +68,10 @@ void TFtpFolderBrowser::Run(const TFTPUse& ftp) noexcept {
             ListCurrentDir(c, found);
         });
     } catch (const std::exception& e) {
-        ShowErrorSafely(view_, e.what(), session_->Client);
+        ShowErrorSafely(view_, &e, session_->Client);
     } catch (...) {
         ShowErrorSafely(view_, nullptr, session_->Client);
     }
-}
-
-void TFtpFolderBrowser::ShowCurrentDir() {
-    OnServer(ListCurrentDir);
 }
 
 bool TFtpFolderBrowser::OnServer(TFtpServerWork::TExchange exchange) {
@@ -142,7 +142,7 @@ void TFtpFolderBrowser::LBFoldersListBoxDblClick() noexcept {
             ListCurrentDir(c, found);
         });
     } catch (const std::exception& e) {
-        ShowErrorSafely(view_, e.what(), session_->Client);
+        ShowErrorSafely(view_, &e, session_->Client);
     } catch (...) {
         ShowErrorSafely(view_, nullptr, session_->Client);
     }

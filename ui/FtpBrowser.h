@@ -53,9 +53,6 @@ public:
     // Connects with `ftp`, changes to its folder and shows it; a failure is shown in an error
     // box and leaves the display as far as it was filled.
     void Run(const TFTPUse& ftp) noexcept;
-    // "PWD" and "LIST", then fills the label, the folder list and the file grid. Throws TFtpError.
-    // Cancelled by the user: nothing changes.
-    void ShowCurrentDir();
     // Changes to the selected folder (a name relative to the current one, or "..") and shows it.
     void LBFoldersListBoxDblClick() noexcept;
 

@@ -2,6 +2,7 @@
 #include "ui/Preview.h"
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
+#include "platform/Message.h"
 #include "render/PageText.h"
 #include "render/RenderWork.h"
 #include <algorithm>
@@ -62,7 +63,7 @@ void FindInLine(std::string_view line, int lineNumber, uint8_t codePage, std::ve
 bool ReadTemplate(const std::string& fileIn, std::string& bytes, TPreview& preview) {
     if (fileIn.find('\0') != std::string::npos) {
         preview.FailureKey = KeyExceptSH;
-        preview.FailureMessage = fileIn.c_str() + std::string(": invalid file name");
+        preview.FailureMessage = TextOf(TMessage::Of("InvalidFileName", {fileIn.c_str()}));
         return false;
     }
     if (fileIn.empty() || !fs::FileExists(fileIn)) {
@@ -78,7 +79,7 @@ bool ReadTemplate(const std::string& fileIn, std::string& bytes, TPreview& previ
         preview.FailureMessage = error;
     } catch (const std::bad_alloc&) {
         preview.FailureKey = KeyExceptRD;
-        preview.FailureMessage = fileIn + ": not enough memory to read the template";
+        preview.FailureMessage = TextOf(TMessage::Of("TemplateTooLarge", {fileIn}));
     }
     return false;
 }

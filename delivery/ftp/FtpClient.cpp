@@ -14,10 +14,6 @@ namespace {
 std::mutex g_timeoutsLock;
 TFtpTimeouts g_timeouts;
 
-std::string DurationText(int ms) {
-    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
-}
-
 bool Accepted(int code, std::initializer_list<int> accepted) {
     return std::find(accepted.begin(), accepted.end(), code) != accepted.end();
 }
@@ -48,23 +44,23 @@ public:
     std::unique_ptr<ftp::IFtpStream> Connection;
 };
 
-void TFtpClient::SetDeadline(int totalMs, const char* what) {
+void TFtpClient::SetDeadline(int totalMs, const char* whatKey) {
     deadline_ = net::TDeadline::In(totalMs);
     deadlineMs_ = totalMs;
-    deadlineWhat_ = what;
+    deadlineWhat_ = whatKey;
 }
 
 // A wait that ran out: its own limit, or the whole upload's (or browser exchange's).
-std::string TFtpClient::TimedOut(const std::string& waitText) const {
+TMessage TFtpClient::TimedOut(TMessage wait) const {
     // A wait cut to the deadline ends on it to the millisecond, or a hair before.
     if (deadline_.Bounded() && deadline_.MsLeft() <= 20)
-        return std::string("The ") + deadlineWhat_ + " did not finish within " + DurationText(deadlineMs_) + ".";
-    return waitText;
+        return TMessage::Of(deadlineWhat_, {DurationMessage(deadlineMs_)});
+    return wait;
 }
 
-void TFtpClient::Fail(const std::string& message) {
+void TFtpClient::Fail(TMessage message) {
     Disconnect();
-    throw TFtpError(message);
+    throw TFtpError(std::move(message));
 }
 
 void TFtpClient::Disconnect() noexcept {
@@ -78,11 +74,11 @@ void TFtpClient::Connect() {
     control_ = Streams();
     net::TNetStatus s = control_->Connect(Host, Port, Limit(Timeouts.ConnectMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        Fail(TimedOut("Connect timed out."));
+        Fail(TimedOut(TMessage::Of("ConnectTimedOut")));
     if (s.ok())
         s = control_->PeerEndpoint(controlPeer_);
     if (!s.ok())
-        Fail(s.Text);
+        Fail(s.Message());
     try {
         ReadReply({220});
         if (UseTls)
@@ -100,10 +96,11 @@ void TFtpClient::Connect() {
 
 namespace {
 
-std::string CertificateRefusal(const net::TNetStatus& s, const std::string& fingerprint) {
-    if (fingerprint.empty() || s.Text.find("certificate") == std::string::npos)
-        return s.Text;
-    return s.Text + " SHA-256 fingerprint of the server's certificate: " + fingerprint;
+// A refused certificate names the one the server showed, so it can be trusted on purpose.
+TMessage CertificateRefusal(const net::TNetStatus& s, const std::string& fingerprint) {
+    if (fingerprint.empty() || s.Key.find("Certificate") == std::string::npos)
+        return s.Message();
+    return TMessage::Of("CertificateFingerprint", {s.Message(), fingerprint});
 }
 
 } // namespace
@@ -114,15 +111,14 @@ void TFtpClient::StartTls() {
     try {
         reply = SendCmd("AUTH TLS", {234});
     } catch (const TFtpRefusal& refused) {
-        Fail(std::string("The server does not offer TLS: ") + refused.what());
+        Fail(TMessage::Of("FtpNoTls", {refused.Message()}));
     }
     // Bytes after the 234 came before the handshake, in clear: nobody may slip replies in there.
     if (reader_.Pending())
-        Fail("The server sent more than its reply to AUTH TLS before the TLS handshake.");
+        Fail(TMessage::Of("FtpBeforeHandshake"));
     const net::TNetStatus s = control_->StartTls({Host, TrustedSha256}, Limit(Timeouts.ReplyMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        Fail(TimedOut("TLS handshake timed out: the server did not finish it within " + DurationText(Timeouts.ReplyMs) +
-                      "."));
+        Fail(TimedOut(TMessage::Of("TlsHandshakeTimedOut", {DurationMessage(Timeouts.ReplyMs)})));
     if (!s.ok())
         Fail(CertificateRefusal(s, control_->PeerSha256()));
     SendCmd("PBSZ 0", {200});
@@ -136,51 +132,50 @@ void TFtpClient::SecureData(TDataChannel& data) {
         return;
     const net::TNetStatus s = data.Connection->StartTls({Host, TrustedSha256}, Limit(Timeouts.DataMs), control_.get());
     if (s.Kind == net::TNetStatus::TimedOut)
-        throw TFtpError(
-            TimedOut("TLS handshake on the data connection timed out after " + DurationText(Timeouts.DataMs) + "."));
+        throw TFtpError(TimedOut(TMessage::Of("FtpDataTlsTimedOut", {DurationMessage(Timeouts.DataMs)})));
     if (!s.ok())
-        throw TFtpError("Data connection: " + CertificateRefusal(s, data.Connection->PeerSha256()));
+        throw TFtpError(TMessage::Of("FtpDataConnection", {CertificateRefusal(s, data.Connection->PeerSha256())}));
 }
 
 void TFtpClient::SendLine(const std::string& command) {
     if (!Connected())
-        Fail("Not connected.");
+        Fail(TMessage::Of("FtpNotConnected"));
     if (!SafeForCommand(command))
-        Fail("A line break in a name or folder cannot be sent to the server.");
+        Fail(TMessage::Of("FtpLineBreakInName"));
     const std::string line = command + "\r\n";
     const net::TNetStatus s = control_->SendAll(line.data(), line.size(), Limit(Timeouts.ReplyMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        Fail(TimedOut("Write timed out: the server took no command for " + DurationText(Timeouts.ReplyMs) + "."));
+        Fail(TimedOut(TMessage::Of("FtpCommandTimedOut", {DurationMessage(Timeouts.ReplyMs)})));
     if (!s.ok())
-        Fail(s.Text);
+        Fail(s.Message());
 }
 
 ftp::TFtpReply TFtpClient::ReadReply(std::initializer_list<int> accepted) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(Limit(Timeouts.ReplyMs));
     ftp::TFtpReply reply;
-    std::string error;
+    TMessage error;
     char buf[4096];
     for (;;) {
         const auto state = reader_.Take(reply, error);
         if (state == ftp::TFtpReplyReader::TState::Complete)
             break;
         if (state == ftp::TFtpReplyReader::TState::Malformed)
-            Fail(error);
+            Fail(std::move(error));
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         size_t got = 0;
         const net::TNetStatus s = left > 0 ? control_->Receive(buf, sizeof buf, got, static_cast<int>(left))
                                            : net::TNetStatus{net::TNetStatus::TimedOut, 0, {}};
         if (s.Kind == net::TNetStatus::TimedOut)
-            Fail(TimedOut("Read timed out: no reply from the server within " + DurationText(Timeouts.ReplyMs) + "."));
+            Fail(TimedOut(TMessage::Of("FtpReplyTimedOut", {DurationMessage(Timeouts.ReplyMs)})));
         if (s.Kind == net::TNetStatus::Closed)
-            Fail("Connection closed by the server.");
+            Fail(TMessage::Of("ServerClosed"));
         if (!s.ok())
-            Fail(s.Text);
+            Fail(s.Message());
         reader_.Append(buf, got);
     }
     if (!Accepted(reply.Code, accepted))
-        throw TFtpRefusal(reply.Text());
+        throw TFtpRefusal(TMessage(reply.Text()));
     return reply;
 }
 
@@ -197,7 +192,7 @@ std::string TFtpClient::PrintWorkingDir() {
     const size_t open = line.find('"');
     const size_t close = open == std::string::npos ? open : line.find('"', open + 1);
     if (close == std::string::npos)
-        throw TFtpError("The server did not name its current folder: " + reply.Text());
+        throw TFtpError(TMessage::Of("FtpNoCurrentFolder", {reply.Text()}));
     return line.substr(open + 1, close - open - 1);
 }
 
@@ -213,7 +208,7 @@ void TFtpClient::OpenData(TDataChannel& data) {
         const ftp::TFtpReply reply = SendCmd("PASV", {227});
         net::TIpv4Endpoint named;
         if (!ftp::ParsePasvAddress(reply.FirstLine(), named))
-            Fail("Malformed PASV reply: " + reply.Text());
+            Fail(TMessage::Of("FtpBadPasv", {reply.Text()}));
         data.PassiveTarget = controlPeer_;
         data.PassiveTarget.Port = named.Port;
         return;
@@ -225,7 +220,7 @@ void TFtpClient::OpenData(TDataChannel& data) {
         s = data.Connection->Listen(local, local);
     }
     if (!s.ok())
-        Fail(s.Text);
+        Fail(s.Message());
     SendCmd("PORT " + ftp::FormatPortArgument(local), {200});
 }
 
@@ -233,106 +228,96 @@ void TFtpClient::FinishTransfer() {
     const ftp::TFtpReply reply = ReadReply({225, 226, 250, 426, 450});
     // 426 and 450 say the server dropped the transfer: the file is not (wholly) there.
     if (reply.Code == 426 || reply.Code == 450)
-        Fail("Transfer aborted by the server: " + reply.Text());
+        Fail(TMessage::Of("FtpTransferAborted", {reply.Text()}));
 }
 
 void TFtpClient::ConnectPassive(TDataChannel& data) {
     const net::TIpv4Endpoint& to = data.PassiveTarget;
+    const std::string peer = to.HostText() + ":" + std::to_string(to.Port);
     const net::TNetStatus s = data.Connection->Connect(to, Limit(Timeouts.DataMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        throw TFtpError(TimedOut("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) +
-                                 " not opened within " + DurationText(Timeouts.DataMs) + "."));
+        throw TFtpError(TimedOut(TMessage::Of("FtpPassiveTimedOut", {peer, DurationMessage(Timeouts.DataMs)})));
     if (!s.ok())
-        throw TFtpError("Data connection to " + to.HostText() + ":" + std::to_string(to.Port) + ": " + s.Text);
+        throw TFtpError(TMessage::Of("FtpPassiveFailed", {peer, s.Message()}));
 }
 
 void TFtpClient::AcceptActive(TDataChannel& data) {
     const net::TNetStatus s = data.Connection->AcceptFrom(controlPeer_, Limit(Timeouts.DataMs));
     if (s.Kind == net::TNetStatus::TimedOut)
-        throw TFtpError(TimedOut("The server did not open the data connection within " +
-                                 DurationText(Timeouts.DataMs) + "."));
+        throw TFtpError(TimedOut(TMessage::Of("FtpActiveTimedOut", {DurationMessage(Timeouts.DataMs)})));
     if (!s.ok())
-        throw TFtpError("Data connection: " + s.Text);
+        throw TFtpError(TMessage::Of("FtpDataConnection", {s.Message()}));
+}
+
+// One transfer: the data connection opened around `command` (which the server answers with
+// one of `opened`), `move` over it, and the server's closing reply. A refusal leaves the control
+// connection in step; any other failure gives it up, since the server's view of the transfer
+// is unknown then.
+void TFtpClient::Transfer(const std::string& command, std::initializer_list<int> opened,
+                          const std::function<void(ftp::IFtpStream& data)>& move) {
+    TDataChannel data;
+    OpenData(data);
+    try {
+        if (Passive) {
+            SendLine(command);
+            ConnectPassive(data);
+            ReadReply(opened);
+        } else {
+            SendCmd(command, opened);
+            AcceptActive(data);
+        }
+        SecureData(data);
+        move(*data.Connection);
+    } catch (const TFtpRefusal&) {
+        throw;
+    } catch (const TFtpError&) {
+        Disconnect();
+        throw;
+    }
+    data.Connection->Close(Limit(1000));
+    FinishTransfer();
 }
 
 void TFtpClient::Put(const std::string& localFile, const std::string& remoteName) {
     ftp::TSharedReadFile file;
     if (!file.Open(localFile))
-        throw TFtpError(file.ErrorText());
-    TDataChannel data;
-    OpenData(data);
+        throw TFtpError(file.Error());
     const std::string command = remoteName.empty() ? "STOU" : "STOR " + remoteName;
-    try {
-        if (Passive) {
-            SendLine(command);
-            ConnectPassive(data);
-            ReadReply({110, 125, 150});
-        } else {
-            SendCmd(command, {125, 150});
-            AcceptActive(data);
-        }
-        SecureData(data);
+    Transfer(command, {110, 125, 150}, [&](ftp::IFtpStream& data) {
         std::vector<char> buf(64 * 1024);
         for (;;) {
             const size_t n = file.Read(buf.data(), buf.size());
             if (n == 0)
                 break;
-            const net::TNetStatus s = data.Connection->SendAll(buf.data(), n, Limit(Timeouts.DataMs));
+            const net::TNetStatus s = data.SendAll(buf.data(), n, Limit(Timeouts.DataMs));
             if (s.Kind == net::TNetStatus::TimedOut)
-                throw TFtpError(TimedOut("Data transfer stalled: the server took no data for " +
-                                         DurationText(Timeouts.DataMs) + "."));
+                throw TFtpError(TimedOut(TMessage::Of("FtpSendStalled", {DurationMessage(Timeouts.DataMs)})));
             if (!s.ok())
-                throw TFtpError("Data transfer failed: " + s.Text);
+                throw TFtpError(TMessage::Of("FtpDataFailed", {s.Message()}));
         }
         if (file.Failed())
-            throw TFtpError(file.ErrorText());
-    } catch (const TFtpRefusal&) {
-        throw;
-    } catch (const TFtpError&) {
-        // The server's view of the transfer is unknown now; the control connection is given up.
-        Disconnect();
-        throw;
-    }
-    data.Connection->Close(Limit(1000));
-    FinishTransfer();
+            throw TFtpError(file.Error());
+    });
 }
 
 std::string TFtpClient::List() {
-    TDataChannel data;
-    OpenData(data);
     std::string listing;
-    try {
-        if (Passive) {
-            ConnectPassive(data);
-            SendCmd("LIST", {125, 150, 154});
-        } else {
-            SendCmd("LIST", {125, 150, 154});
-            AcceptActive(data);
-        }
-        SecureData(data);
+    Transfer("LIST", {125, 150, 154}, [&](ftp::IFtpStream& data) {
         char buf[16 * 1024];
         for (;;) {
             size_t got = 0;
-            const net::TNetStatus s = data.Connection->Receive(buf, sizeof buf, got, Limit(Timeouts.DataMs));
+            const net::TNetStatus s = data.Receive(buf, sizeof buf, got, Limit(Timeouts.DataMs));
             if (s.Kind == net::TNetStatus::Closed)
                 break;
             if (s.Kind == net::TNetStatus::TimedOut)
-                throw TFtpError(TimedOut("Data transfer stalled: no data from the server for " +
-                                         DurationText(Timeouts.DataMs) + "."));
+                throw TFtpError(TimedOut(TMessage::Of("FtpReceiveStalled", {DurationMessage(Timeouts.DataMs)})));
             if (!s.ok())
-                throw TFtpError("Data transfer failed: " + s.Text);
+                throw TFtpError(TMessage::Of("FtpDataFailed", {s.Message()}));
             if (listing.size() + got > MaxListingBytes)
-                throw TFtpError("The folder listing is larger than " + std::to_string(MaxListingBytes >> 20) + " MB.");
+                throw TFtpError(TMessage::Of("FtpListingTooLarge", {std::to_string(MaxListingBytes >> 20)}));
             listing.append(buf, got);
         }
-    } catch (const TFtpRefusal&) {
-        throw;
-    } catch (const TFtpError&) {
-        Disconnect();
-        throw;
-    }
-    data.Connection->Close(Limit(1000));
-    FinishTransfer();
+    });
     return listing;
 }
 

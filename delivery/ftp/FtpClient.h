@@ -1,14 +1,16 @@
 // The FTP client connection of an upload or of the folder browser (RFC 959, client side):
 // one control connection, image transfer type, passive or active data connections.
 // Every wait is bounded (TFtpTimeouts); reaching a bound, a reply with a code outside the
-// accepted list, or a network failure throws TFtpError with the text for the status cell or
+// accepted list, or a network failure throws TFtpError with the message for the status cell or
 // the error box, and leaves the control connection closed. No QUIT is ever sent.
 #pragma once
 #include "delivery/ftp/FtpReply.h"
 #include "delivery/ftp/FtpStream.h"
 #include "platform/Deadline.h"
+#include "platform/Message.h"
 #include "platform/Tcp.h"
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -17,7 +19,7 @@
 namespace kw {
 
 struct TFtpTimeouts {
-    int ConnectMs = 10000;  // opening the control connection ("Connect timed out.")
+    int ConnectMs = 10000;  // opening the control connection
     int ReplyMs = 30000;    // from sending a command to the end of its reply
     int DataMs = 30000;     // opening a data connection, and each send or receive on it
     // The bound of one whole upload: connect, then everything else.
@@ -28,9 +30,15 @@ struct TFtpTimeouts {
 TFtpTimeouts DefaultFtpTimeouts();
 void SetDefaultFtpTimeouts(const TFtpTimeouts& timeouts);
 
+// What() holds the message's key (or its outside text); Message() is what the station reads.
 class TFtpError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit TFtpError(TMessage message)
+        : std::runtime_error(message.Key.empty() ? message.Text : message.Key), message_(std::move(message)) {}
+    const TMessage& Message() const noexcept { return message_; }
+
+private:
+    TMessage message_;
 };
 
 // The server answered with a code outside the accepted list; the control connection is still
@@ -58,8 +66,8 @@ public:
 
     // One bound for everything from now on (an upload's whole exchange): every wait takes the
     // smaller of its own limit and what is left of it. Without one, each wait has its own limit.
-    // `what` names the whole in the text of a wait cut by the deadline ("upload", "exchange").
-    void SetDeadline(int totalMs, const char* what = "upload");
+    // `whatKey` is the message of a wait cut by the deadline, with the bound as its argument.
+    void SetDeadline(int totalMs, const char* whatKey = "FtpUploadTooLong");
     void ClearDeadline() noexcept { deadline_ = {}; }
 
     bool Connected() const noexcept { return control_ && control_->IsOpen(); }
@@ -93,11 +101,13 @@ private:
     void SendLine(const std::string& command);
     void OpenData(TDataChannel& data);
     void FinishTransfer();
+    void Transfer(const std::string& command, std::initializer_list<int> opened,
+                  const std::function<void(ftp::IFtpStream& data)>& move);
     void StartTls();
     void SecureData(TDataChannel& data);
-    [[noreturn]] void Fail(const std::string& message);
+    [[noreturn]] void Fail(TMessage message);
     int Limit(int waitMs) const noexcept { return deadline_.Cap(waitMs); }
-    std::string TimedOut(const std::string& waitText) const;
+    TMessage TimedOut(TMessage wait) const;
     void ConnectPassive(TDataChannel& data);
     void AcceptActive(TDataChannel& data);
 
@@ -105,7 +115,7 @@ private:
     net::TIpv4Endpoint controlPeer_;
     net::TDeadline deadline_;
     int deadlineMs_ = 0;
-    const char* deadlineWhat_ = "upload";
+    const char* deadlineWhat_ = "FtpUploadTooLong";
     ftp::TFtpReplyReader reader_;
 };
 

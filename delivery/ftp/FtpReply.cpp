@@ -76,11 +76,11 @@ bool TFtpReplyReader::NextLine(std::string& line) {
     return true;
 }
 
-TFtpReplyReader::TState TFtpReplyReader::Take(TFtpReply& reply, std::string& error) {
+TFtpReplyReader::TState TFtpReplyReader::Take(TFtpReply& reply, TMessage& error) {
     std::string line;
     while (NextLine(line)) {
         if (line.size() > MaxLineLength) {
-            error = "Reply line from the server is too long.";
+            error = TMessage::Of("FtpReplyLineTooLong");
             return TState::Malformed;
         }
         int code = 0;
@@ -88,7 +88,7 @@ TFtpReplyReader::TState TFtpReplyReader::Take(TFtpReply& reply, std::string& err
         const bool coded = HasCode(line, code, sep);
         if (!inMulti_) {
             if (!coded) {
-                error = "Malformed reply from the server: " + Printable(line);
+                error = TMessage::Of("FtpMalformedReply", {Printable(line)});
                 return TState::Malformed;
             }
             partial_ = TFtpReply();
@@ -103,7 +103,7 @@ TFtpReplyReader::TState TFtpReplyReader::Take(TFtpReply& reply, std::string& err
             continue;
         }
         if (partial_.Lines.size() >= MaxLines) {
-            error = "Reply from the server has too many lines.";
+            error = TMessage::Of("FtpReplyTooManyLines");
             return TState::Malformed;
         }
         partial_.Lines.push_back(line);
@@ -115,7 +115,7 @@ TFtpReplyReader::TState TFtpReplyReader::Take(TFtpReply& reply, std::string& err
         }
     }
     if (Pending() > MaxLineLength) {
-        error = "Reply line from the server is too long.";
+        error = TMessage::Of("FtpReplyLineTooLong");
         return TState::Malformed;
     }
     // Drop consumed bytes so the buffer never holds more than one partial line.

@@ -4,6 +4,7 @@
 // it keeps bytes that follow a reply for the next one, and bounds what a server can make it
 // hold (line length, line count).
 #pragma once
+#include "platform/Message.h"
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -29,7 +30,7 @@ public:
     void Append(const char* data, size_t size);
     // Takes one reply when its last line has arrived. Malformed: the server broke the reply
     // format or a bound; `error` says how, and the connection should be given up.
-    TState Take(TFtpReply& reply, std::string& error);
+    TState Take(TFtpReply& reply, TMessage& error);
     // Bytes that have arrived but are not yet part of a taken reply.
     size_t Pending() const noexcept { return buffer_.size() - start_; }
     void Reset();

@@ -18,7 +18,7 @@ void TFtpServerWork::Run(const TExchange& exchange) noexcept {
     // One bound for the whole exchange, as for an upload: a server that trickles its replies
     // keeps the browser (and a cancelled worker) no longer than connect + reply time.
     TFtpClient& client = session_->Client;
-    client.SetDeadline(client.Timeouts.UploadMs(), "exchange");
+    client.SetDeadline(client.Timeouts.UploadMs(), "FtpExchangeTooLong");
     try {
         exchange(client, *this);
     } catch (...) {

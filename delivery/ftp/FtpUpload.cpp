@@ -3,6 +3,7 @@
 #include "delivery/ftp/FtpClient.h"
 #include "delivery/ftp/FtpSettings.h"
 #include "platform/Cp1251.h"
+#include <new>
 
 namespace kw {
 
@@ -45,9 +46,12 @@ void StoreOutput(TFtpClient& client, const TWorkConfig& config) {
     client.Put(config.FileOut, ServerName(config.FTP, config.FTP.RemoteName));
 }
 
-TDeliveryResult Failure(const char* text) {
-    const std::string message = text && *text ? text : "Upload failed.";
-    return {false, message};
+TDeliveryResult Failure(const std::exception* e) {
+    if (const auto* ftp = dynamic_cast<const TFtpError*>(e))
+        return {false, ftp->Message()};
+    if (dynamic_cast<const std::bad_alloc*>(e))
+        return {false, TMessage::Of("OutOfMemory")};
+    return {false, TMessage::Of("UploadFailed")};
 }
 
 } // namespace
@@ -63,20 +67,20 @@ TDeliveryResult RunUpload(TWorkData& work, const TWorkConfig& config) noexcept {
         try {
             client->Connect();
         } catch (const std::exception& e) {
-            return Failure(e.what());  // the closed client stays for the next upload
+            return Failure(&e);  // the closed client stays for the next upload
         }
         TDeliveryResult result{true, {}, config.FTP.Tls ? "FTPS" : ""};
         try {
             StoreOutput(*client, config);
         } catch (const std::exception& e) {
-            result = Failure(e.what());
+            result = Failure(&e);
         }
         client->Disconnect();
         FtpClientOf(work).reset();
         return result;
     } catch (const std::exception& e) {
         FtpClientOf(work).reset();
-        return Failure(e.what());
+        return Failure(&e);
     } catch (...) {
         FtpClientOf(work).reset();
         return Failure(nullptr);
@@ -87,7 +91,7 @@ TDeliveryResult TFtpDelivery::Deliver(TWorkData& work, const TWorkConfig& config
     try {
         PrepareUpload(work, config);
     } catch (...) {
-        return {false, "Out of memory."};
+        return {false, TMessage::Of("OutOfMemory")};
     }
     return RunUpload(work, config);
 }

@@ -22,7 +22,7 @@ bool TSharedReadFile::Open(const std::string& path) {
     file_ = std::fopen(path.c_str(), "rb");
 #endif
     if (!file_) {
-        error_ = "Cannot open " + path + ": " + std::strerror(errno);
+        error_ = TMessage::Of("CannotOpenFile", {path, std::strerror(errno)});
         return false;
     }
     return true;
@@ -33,7 +33,7 @@ size_t TSharedReadFile::Read(char* buffer, size_t capacity) {
         return 0;
     const size_t n = std::fread(buffer, 1, capacity, file_);
     if (n == 0 && std::ferror(file_))
-        error_ = "Cannot read " + path_ + ": " + std::strerror(errno);
+        error_ = TMessage::Of("CannotReadFile", {path_, std::strerror(errno)});
     return n;
 }
 

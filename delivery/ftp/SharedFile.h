@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdio>
+#include "platform/Message.h"
 #include <string>
 
 namespace kw::ftp {
@@ -15,17 +16,17 @@ public:
     TSharedReadFile& operator=(const TSharedReadFile&) = delete;
     ~TSharedReadFile();
 
-    // False with ErrorText() set when the file cannot be opened.
+    // False with Error() set when the file cannot be opened.
     bool Open(const std::string& path);
     // Up to `capacity` bytes; 0 at the end of the file or on a read error (see Failed()).
     size_t Read(char* buffer, size_t capacity);
     bool Failed() const;
-    const std::string& ErrorText() const noexcept { return error_; }
+    const TMessage& Error() const noexcept { return error_; }
 
 private:
     std::FILE* file_ = nullptr;
     std::string path_;
-    std::string error_;
+    TMessage error_;
 };
 
 } // namespace kw::ftp

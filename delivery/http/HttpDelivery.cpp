@@ -7,6 +7,7 @@
 #include "platform/Http.h"
 #include <cctype>
 #include <exception>
+#include <new>
 
 namespace kw {
 
@@ -35,11 +36,14 @@ public:
     TDeliveryResult Run(std::string_view url);
 
 private:
-    TDeliveryResult Fail(const std::string& text) const { return {false, text}; }
+    TDeliveryResult Fail(TMessage message) const { return {false, std::move(message)}; }
+    TDeliveryResult Fail(const char* key, std::vector<TMessage> args = {}) const {
+        return {false, TMessage::Of(key, std::move(args))};
+    }
     net::THttpRequest Request(const TUrlParts& to, bool withCredentials) const;
-    std::string TimeUp() const {
-        return "No answer from the server within " + std::to_string((limits_.ConnectMs + limits_.RestMs + 999) / 1000) +
-               " s.";
+    TMessage TimeUp() const {
+        return TMessage::Of("HttpNoAnswerWithin",
+                            {DurationMessage((limits_.ConnectMs + limits_.RestMs + 999) / 1000 * 1000)});
     }
 
     const TWorkConfig& config_;
@@ -77,36 +81,38 @@ TDeliveryResult TExchange::Run(std::string_view url) {
     method_ = HttpMethodNames[method];
     body_ = method != hmGET;
     if (!config_.HTTP.CertSHA256.empty() && !NormaliseFingerprint(config_.HTTP.CertSHA256, pinned_))
-        return Fail("The trusted certificate's SHA-256 fingerprint must be 64 hexadecimal digits.");
+        return Fail("BadFingerprint");
     contentType_ = config_.HTTP.ContentType.empty() ? DefaultContentType(config_.FileOut, config_.CodePage)
                                                     : config_.HTTP.ContentType;
     if (body_ && !SafeHeaderValue(contentType_))
-        return Fail("The content type may not hold a line break or a control character.");
+        return Fail("HttpBadContentType");
     TUrlParts first, at;
     if (!SplitUrl(CleanUrl(url), first))
-        return Fail("The address must begin with http:// or https:// and name a host.");
+        return Fail("HttpBadAddress");
     at = first;
     for (int hop = 0;; ++hop) {
         if (deadline_.MsLeft() <= 0)
             return Fail(TimeUp());
         const net::THttpResponse reply = exchange_(Request(at, SameOrigin(at, first)));
         if (!reply.Answered)
-            return Fail(deadline_.Passed() ? TimeUp() : reply.Error.empty() ? "No answer from the server." : reply.Error);
+            return Fail(deadline_.Passed()     ? TimeUp()
+                        : reply.Error.Empty() ? TMessage::Of("HttpNoAnswer")
+                                              : reply.Error);
         THttpStatus status;
         if (!ParseStatusLine(reply.StatusLine, status))
-            return Fail("The server's answer is no HTTP status line.");
+            return Fail("HttpNoStatusLine");
         if (status.Code >= 200 && status.Code <= 299)
             return {true, {}, "HTTP " + std::to_string(status.Code)};
         if (!IsRedirect(status.Code) || reply.Location.empty())
-            return Fail(status.Line);
+            return Fail(TMessage(status.Line));
         if (hop >= limits_.MaxRedirects)
-            return Fail("Too many redirects: " + status.Line);
+            return Fail("HttpTooManyRedirects", {status.Line});
         TUrlParts next;
         if (!ResolveLocation(at, reply.Location, next))
-            return Fail(status.Line + " (to an address that is no http:// or https:// URL)");
+            return Fail("HttpRedirectNotHttp", {status.Line});
         // A secured exchange stays secured: the page and anything else would leave in clear.
         if (at.Scheme == "https" && next.Scheme != "https")
-            return Fail(status.Line + " (refused: the redirect leaves https for " + next.Scheme + ")");
+            return Fail("HttpRedirectLeavesHttps", {status.Line, next.Scheme});
         // As browsers do: 303 asks for a GET, and so do 301 and 302 after a POST.
         if (status.Code == 303 || (method_ == "POST" && (status.Code == 301 || status.Code == 302))) {
             method_ = "GET";
@@ -141,10 +147,10 @@ TDeliveryResult SendHttp(const TWorkConfig& config, std::string_view url, std::s
                          const THttpLimits& limits, const THttpExchange& exchange) noexcept {
     try {
         return TExchange(config, page, limits, exchange).Run(url);
-    } catch (const std::exception& e) {
-        return {false, e.what()};
+    } catch (const std::bad_alloc&) {
+        return {false, TMessage::Of("OutOfMemory")};
     } catch (...) {
-        return {false, "The HTTP request failed."};
+        return {false, TMessage::Of("HttpFailed")};
     }
 }
 
@@ -153,11 +159,11 @@ TDeliveryResult THttpDelivery::Deliver(TWorkData&, const TWorkConfig& config, co
         // Checked before the tags are filled in: a value may never pick the host (the editor
         // refuses such a URL too; this covers a settings file written by hand).
         if (!TagFreeOrigin(config.HTTP.URL))
-            return {false, "A tag in the address's scheme, host or port is not allowed."};
+            return {false, TMessage::Of("HttpTagInOrigin")};
         const std::string url = page.ExpandUrl ? page.ExpandUrl(config.HTTP.URL) : config.HTTP.URL;
         return SendHttp(config, url, page.Bytes, Limits);
     } catch (...) {
-        return {false, "Out of memory."};
+        return {false, TMessage::Of("OutOfMemory")};
     }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/Tcp.h"
 #include "platform/Udp.h"
 #include <exception>
+#include <new>
 
 namespace kw {
 
@@ -12,16 +13,20 @@ namespace {
 
 std::string Peer(const TTextUse& to) { return to.Host + ":" + std::to_string(to.Port); }
 
-TDeliveryResult Failure(const TTextUse& to, const net::TNetStatus& s, const char* whatTimedOut) {
-    const std::string text = s.Kind == net::TNetStatus::TimedOut ? std::string(whatTimedOut)
-                             : s.Kind == net::TNetStatus::Closed ? std::string("The peer closed the connection.")
-                                                                 : s.Text;
-    return {false, Peer(to) + ": " + text};
+TDeliveryResult Failure(const TTextUse& to, const net::TNetStatus& s, const char* timedOutKey) {
+    const TMessage cause = s.Kind == net::TNetStatus::TimedOut ? TMessage::Of(timedOutKey)
+                           : s.Kind == net::TNetStatus::Closed ? TMessage::Of("PeerClosed")
+                                                               : s.Message();
+    return {false, TMessage::Of("PeerFailure", {Peer(to), cause})};
+}
+
+TDeliveryResult Unexpected(const std::exception* e) {
+    return {false, TMessage::Of(dynamic_cast<const std::bad_alloc*>(e) ? "OutOfMemory" : "SendingFailed")};
 }
 
 // A target without a host or port has nowhere to go: said plainly rather than as a socket error.
 bool Addressed(const TTextUse& to) { return !to.Host.empty() && to.Port != 0; }
-TDeliveryResult NoAddress() { return {false, "No host or port is set."}; }
+TDeliveryResult NoAddress() { return {false, TMessage::Of("NoTextAddress")}; }
 
 } // namespace
 
@@ -48,10 +53,10 @@ TDeliveryResult SendTcpText(const TTextUse& to, std::string_view page, const TTe
         net::TTcpConnection c;
         net::TNetStatus s = c.Connect(to.Host, to.Port, limits.ConnectMs);
         if (!s.ok())
-            return Failure(to, s, "Connect timed out.");
+            return Failure(to, s, "ConnectTimedOut");
         s = c.SendAll(page.data(), page.size(), limits.SendMs);
         if (!s.ok())
-            return Failure(to, s, "Send timed out: the peer took no data.");
+            return Failure(to, s, "PeerTookNoData");
         // Whatever the device answered is read away before closing: closing with unread data
         // resets the connection, and a reset can cost the peer the end of the page.
         // Only what has arrived, and at most 64 KiB: a device that talks without end cannot hold
@@ -63,9 +68,9 @@ TDeliveryResult SendTcpText(const TTextUse& to, std::string_view page, const TTe
         c.Close();
         return {true, {}};
     } catch (const std::exception& e) {
-        return {false, e.what()};
+        return Unexpected(&e);
     } catch (...) {
-        return {false, "Sending failed."};
+        return Unexpected(nullptr);
     }
 }
 
@@ -76,30 +81,30 @@ TDeliveryResult SendUdpLines(const TTextUse& to, std::string_view page, const TT
         net::TIpv4Endpoint peer;
         net::TNetStatus s = net::LookUpWithin(to.Host, peer, limits.ConnectMs);
         if (!s.ok())
-            return Failure(to, s, "Name lookup timed out.");
+            return Failure(to, s, "LookupTimedOut");
         peer.Port = to.Port;
         // Every line is measured before the first leaves: a device gets the whole page or none.
         const std::vector<std::string_view> lines = SplitPageLines(page);
         for (size_t i = 0; i < lines.size(); ++i)
             if (lines[i].size() > MaxDatagramBytes)
-                return {false, Peer(to) + ": line " + std::to_string(i + 1) + " is " + std::to_string(lines[i].size()) +
-                                   " bytes long; a datagram holds at most " + std::to_string(MaxDatagramBytes) +
-                                   ". Nothing was sent."};
+                return {false, TMessage::Of("PeerFailure", {Peer(to), TMessage::Of("DatagramTooLong",
+                                                          {std::to_string(i + 1), std::to_string(lines[i].size()),
+                                                           std::to_string(MaxDatagramBytes)})})};
         net::TUdpSocket socket;
         s = socket.Open();
         if (!s.ok())
-            return Failure(to, s, "");
+            return Failure(to, s, "SendTimedOut");
         const net::TDeadline deadline = net::TDeadline::In(limits.SendMs);
         for (const std::string_view line : lines) {
             s = socket.SendTo(peer, line.data(), line.size(), deadline.MsLeft());
             if (!s.ok())
-                return Failure(to, s, "Send timed out.");
+                return Failure(to, s, "SendTimedOut");
         }
         return {true, {}};
     } catch (const std::exception& e) {
-        return {false, e.what()};
+        return Unexpected(&e);
     } catch (...) {
-        return {false, "Sending failed."};
+        return Unexpected(nullptr);
     }
 }
 

@@ -15,10 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         i += n;
         for (;;) {
             kw::ftp::TFtpReply reply;
-            std::string error;
+            kw::TMessage error;
             const auto state = reader.Take(reply, error);
-            if (state == kw::ftp::TFtpReplyReader::TState::Malformed)
+            if (state == kw::ftp::TFtpReplyReader::TState::Malformed) {
+                if (error.Empty() || kw::TextOf(error).empty())
+                    __builtin_trap();  // a malformed reply always says why
                 return 0;
+            }
             if (state == kw::ftp::TFtpReplyReader::TState::NeedMore)
                 break;
             if (reply.Code < 0 || reply.Code > 999 || reply.Lines.empty())

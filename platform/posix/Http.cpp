@@ -121,7 +121,7 @@ THttpResponse HttpExchange(const THttpRequest& request) {
     x.Request = &request;
     std::unique_ptr<CURL, TCurlFree> curl(curl_easy_init());
     if (!curl) {
-        x.Response.Error = "The HTTP library could not be started.";
+        x.Response.Error = TMessage::Of("HttpFailed");
         return x.Response;
     }
     CURL* c = curl.get();
@@ -169,9 +169,9 @@ THttpResponse HttpExchange(const THttpRequest& request) {
         return x.Response;  // stopped on purpose after the head
     if (rc != CURLE_OK) {
         x.Response.Answered = false;
-        x.Response.Error = x.CertificateRefused ? "The server's certificate does not have the trusted fingerprint."
-                           : *error                ? std::string(error)
-                                                   : std::string(curl_easy_strerror(rc));
+        x.Response.Error = x.CertificateRefused ? TMessage::Of("CertificateNotTrusted")
+                           : *error                ? TMessage(error)
+                                                   : TMessage(curl_easy_strerror(rc));
     }
     return x.Response;
 }

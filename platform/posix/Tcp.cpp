@@ -74,7 +74,7 @@ std::string SocketErrorText(int error) {
             return buf;
     };
     std::string text = pick(strerror_r(error, buf, sizeof buf));
-    return text.empty() ? "Socket error " + std::to_string(error) : text;
+    return text.empty() ? TextOf(TMessage::Of("SocketError", {std::to_string(error)})) : text;
 }
 
 TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
@@ -85,7 +85,7 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
     const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &list);
     if (rc != 0 || list == nullptr) {
         std::string text = rc == EAI_SYSTEM ? SocketErrorText(errno) : gai_strerror(rc);
-        return {TNetStatus::Failed, rc, "Host " + host + ": " + text};
+        return {TNetStatus::Failed, rc, host + ": " + text};
     }
     out = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(list->ai_addr));
     freeaddrinfo(list);
@@ -95,6 +95,10 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
 // --- socket calls for the shared part ---------------------------------------------------------
 
 namespace sock {
+
+void Start() {}
+TNetStatus Failure(int error) { return net::Failure(error); }
+TNetStatus LastFailure() { return net::LastFailure(); }
 
 TNetStatus Wait(intptr_t handle, TWaitFor what, int timeoutMs) {
     return WaitReady(static_cast<int>(handle), what == TWaitFor::Read ? POLLIN : POLLOUT, timeoutMs);

@@ -181,7 +181,7 @@ TNetStatus TTlsStream::Handshake(TTcpConnection&& tcp, const TTlsPeerCheck& chec
     const std::string pinned = NormalizeSha256Text(check.TrustedSha256);
     if (!check.TrustedSha256.empty() && pinned.empty()) {
         impl_->Free();
-        return {TNetStatus::Failed, 0, "The trusted certificate fingerprint is not 64 hexadecimal digits."};
+        return {TNetStatus::Failed, 0, {}, "BadFingerprint"};
     }
     SSL_CTX* ctx = ClientContext();
     impl_->Ssl = ctx ? SSL_new(ctx) : nullptr;
@@ -223,9 +223,9 @@ TNetStatus TTlsStream::Handshake(TTcpConnection&& tcp, const TTlsPeerCheck& chec
             continue;
         const long verify = SSL_get_verify_result(ssl);
         if (verify != X509_V_OK && s.Kind == TNetStatus::Failed)
-            s.Text = std::string("The server's certificate was refused: ") + X509_verify_cert_error_string(verify);
+            s = {TNetStatus::Failed, 0, X509_verify_cert_error_string(verify), "CertificateRefused"};
         else if (s.Kind == TNetStatus::Closed)
-            s = {TNetStatus::Failed, 0, "The server closed the connection during the TLS handshake."};
+            s = {TNetStatus::Failed, 0, {}, "TlsClosedInHandshake"};
         impl_->Free();
         return s;
     }
@@ -234,7 +234,7 @@ TNetStatus TTlsStream::Handshake(TTcpConnection&& tcp, const TTlsPeerCheck& chec
     X509_free(cert);
     if (!pinned.empty() && impl_->PeerSha256 != pinned) {
         impl_->Free();
-        return {TNetStatus::Failed, 0, "The server's certificate was refused: it is not the trusted certificate."};
+        return {TNetStatus::Failed, 0, {}, "CertificateNotPinned"};
     }
     impl_->Resumed = SSL_session_reused(ssl) == 1;
     return {};

@@ -1,5 +1,6 @@
 // Win32 file-system queries.
 #include "platform/FileSystem.h"
+#include "platform/Message.h"
 #include <mutex>
 #include <windows.h>
 
@@ -79,7 +80,8 @@ std::string LastErrorText() {
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
                                    nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = n && text ? std::string(text, n) : "System error " + std::to_string(code);
+    std::string result =
+        n && text ? std::string(text, n) : TextOf(TMessage::Of("SystemError", {std::to_string(code)}));
     if (text)
         LocalFree(text);
     while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' ' || result.back() == '.'))

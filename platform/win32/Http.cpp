@@ -40,7 +40,7 @@ std::string Narrow(const std::wstring& text) {
 }
 
 // The system's text for a WinHTTP or Winsock error number.
-std::string ErrorText(DWORD error) {
+TMessage ErrorText(DWORD error) {
     wchar_t* msg = nullptr;
     DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     HMODULE module = nullptr;
@@ -54,9 +54,10 @@ std::string ErrorText(DWORD error) {
         LocalFree(msg);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
+    // Wine has no text for some of WinHTTP's errors.
     if (error == ERROR_WINHTTP_TIMEOUT && text.empty())
-        text = "The operation timed out";
-    return (text.empty() ? "WinHTTP error" : text) + " (" + std::to_string(error) + ").";
+        return TMessage::Of("TimedOut");
+    return TMessage((text.empty() ? "WinHTTP" : text) + " (" + std::to_string(error) + ").");
 }
 
 class THandle {
@@ -282,7 +283,7 @@ THttpResponse Exchange(const THttpRequest& request, TCancel& cancel) {
     };
     const auto refused = [&] {
         out.Answered = false;
-        out.Error = "The server's certificate does not have the trusted fingerprint.";
+        out.Error = TMessage::Of("CertificateNotTrusted");
         return out;
     };
     // The system checks the certificate first. A trusted fingerprint comes in only when that
@@ -360,7 +361,7 @@ THttpResponse HttpExchange(const THttpRequest& request) {
             try {
                 response = Exchange(shared->Request, shared->Cancel);
             } catch (...) {
-                response.Error = "The HTTP request failed.";
+                response.Error = TMessage::Of("HttpFailed");
             }
             std::lock_guard<std::mutex> lock(shared->Lock);
             shared->Response = std::move(response);
@@ -374,13 +375,13 @@ THttpResponse HttpExchange(const THttpRequest& request) {
         shared->Cancel.CancelNow();
         lock.lock();
         shared->Done.wait_for(lock, std::chrono::seconds(1), [&] { return shared->Finished; });
-    } catch (const std::exception& e) {
+    } catch (const std::exception&) {
         THttpResponse failed;
-        failed.Error = e.what();
+        failed.Error = TMessage::Of("HttpFailed");
         return failed;
     }
     THttpResponse late;
-    late.Error = "No answer from the server within " + std::to_string((limitMs + 999) / 1000) + " s.";
+    late.Error = TMessage::Of("HttpNoAnswerWithin", {DurationMessage((limitMs + 999) / 1000 * 1000)});
     return late;
 }
 

@@ -98,7 +98,7 @@ std::string SocketErrorText(int error) {
         LocalFree(msg);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
         text.pop_back();
-    return text.empty() ? "Socket error " + std::to_string(error) : text;
+    return text.empty() ? TextOf(TMessage::Of("SocketError", {std::to_string(error)})) : text;
 }
 
 TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
@@ -109,7 +109,7 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
     addrinfo* list = nullptr;
     const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &list);
     if (rc != 0 || list == nullptr)
-        return {TNetStatus::Failed, rc, "Host " + host + ": " + SocketErrorText(rc)};
+        return {TNetStatus::Failed, rc, host + ": " + SocketErrorText(rc)};
     out = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(list->ai_addr));
     freeaddrinfo(list);
     return {};
@@ -118,6 +118,10 @@ TNetStatus SystemNameLookup(const std::string& host, TIpv4Endpoint& out) {
 // --- socket calls for the shared part ---------------------------------------------------------
 
 namespace sock {
+
+void Start() { EnsureWinsock(); }
+TNetStatus Failure(int error) { return net::Failure(error); }
+TNetStatus LastFailure() { return net::LastFailure(); }
 
 TNetStatus Wait(intptr_t handle, TWaitFor what, int timeoutMs) { return WaitReady(AsSocket(handle), what, timeoutMs); }
 

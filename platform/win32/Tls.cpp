@@ -97,10 +97,10 @@ std::string ChainRefusal(PCCERT_CONTEXT cert, const std::wstring& serverName) {
 TNetStatus ProtocolFloor(CtxtHandle& context) {
     SecPkgContext_ConnectionInfo info{};
     if (QueryContextAttributesW(&context, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK)
-        return {TNetStatus::Failed, 0, "The TLS version of the connection is unknown."};
+        return {TNetStatus::Failed, 0, {}, "TlsVersionUnknown"};
     constexpr DWORD tooOld = SP_PROT_SSL2_CLIENT | SP_PROT_SSL3_CLIENT | SP_PROT_TLS1_0_CLIENT | SP_PROT_TLS1_1_CLIENT;
     if (info.dwProtocol & tooOld)
-        return {TNetStatus::Failed, 0, "The server offers only TLS older than 1.2."};
+        return {TNetStatus::Failed, 0, "1.2", "TlsTooOld"};
     return {};
 }
 
@@ -186,7 +186,7 @@ struct TTlsStream::TImpl {
                 const TNetStatus s = ReceiveMore(deadline);
                 if (!s.ok())
                     return s.Kind == TNetStatus::Closed
-                               ? TNetStatus{TNetStatus::Failed, 0, "The server closed the connection during the TLS handshake."}
+                               ? TNetStatus{TNetStatus::Failed, 0, {}, "TlsClosedInHandshake"}
                                : s;
                 continue;
             }
@@ -208,7 +208,7 @@ struct TTlsStream::TImpl {
             if (Incoming.empty()) {
                 const TNetStatus s = ReceiveMore(deadline);
                 if (s.Kind == TNetStatus::Closed)
-                    return {TNetStatus::Failed, 0, "The server closed the connection during the TLS handshake."};
+                    return {TNetStatus::Failed, 0, {}, "TlsClosedInHandshake"};
                 if (!s.ok())
                     return s;
             }
@@ -218,18 +218,16 @@ struct TTlsStream::TImpl {
     TNetStatus CheckCertificate(const TTlsPeerCheck& check, const std::string& pinned) {
         PCCERT_CONTEXT cert = nullptr;
         if (QueryContextAttributesW(&Context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &cert) != SEC_E_OK || !cert)
-            return {TNetStatus::Failed, 0, "The server sent no certificate."};
+            return {TNetStatus::Failed, 0, {}, "TlsNoCertificate"};
         PeerSha256 = Sha256Hex(std::string_view(reinterpret_cast<const char*>(cert->pbCertEncoded), cert->cbCertEncoded));
-        std::string refusal;
         if (!pinned.empty()) {
-            if (PeerSha256 != pinned)
-                refusal = "it is not the trusted certificate.";
-        } else {
-            refusal = ChainRefusal(cert, Wide(check.ServerName));
+            CertFreeCertificateContext(cert);
+            return PeerSha256 == pinned ? TNetStatus{} : TNetStatus{TNetStatus::Failed, 0, {}, "CertificateNotPinned"};
         }
+        const std::string refusal = ChainRefusal(cert, Wide(check.ServerName));
         CertFreeCertificateContext(cert);
         if (!refusal.empty())
-            return {TNetStatus::Failed, 0, "The server's certificate was refused: " + refusal};
+            return {TNetStatus::Failed, 0, refusal, "CertificateRefused"};
         return {};
     }
 };
@@ -264,7 +262,7 @@ TNetStatus TTlsStream::Handshake(TTcpConnection&& tcp, const TTlsPeerCheck& chec
     const std::string pinned = NormalizeSha256Text(check.TrustedSha256);
     TNetStatus s;
     if (!check.TrustedSha256.empty() && pinned.empty())
-        s = {TNetStatus::Failed, 0, "The trusted certificate fingerprint is not 64 hexadecimal digits."};
+        s = {TNetStatus::Failed, 0, {}, "BadFingerprint"};
     else if (!impl_->Tcp.IsOpen())
         s = sock::NotOpen();
     if (s.ok())

@@ -1,8 +1,7 @@
-// UDP over Winsock: non-blocking, every wait through select() with the caller's limit.
+// UDP over Winsock: non-blocking, every wait through the TCP side's select() with the caller's
+// limit.
 #include "platform/Udp.h"
-#include <chrono>
-#include <cstring>
-#include <mutex>
+#include "platform/SocketOps.h"
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -11,50 +10,8 @@ namespace kw::net {
 
 namespace {
 
-// Winsock counts its users: this start is our own and, like TCP's, lasts the whole run.
-void EnsureWinsock() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    });
-}
-
-TNetStatus Failure(int error) { return {TNetStatus::Failed, error, SocketErrorText(error)}; }
-TNetStatus LastFailure() { return Failure(WSAGetLastError()); }
-
 SOCKET AsSocket(intptr_t h) { return static_cast<SOCKET>(h); }
-
-TNetStatus WaitReady(SOCKET s, bool forRead, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-    for (;;) {
-        auto left =
-            std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left < 0)
-            left = 0;
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(s, &set);
-        timeval tv;
-        tv.tv_sec = static_cast<long>(left / 1000000);
-        tv.tv_usec = static_cast<long>(left % 1000000);
-        const int n = select(0, forRead ? &set : nullptr, forRead ? nullptr : &set, nullptr, &tv);
-        if (n > 0)
-            return {};
-        if (n == 0)
-            return {TNetStatus::TimedOut, 0, {}};
-        if (WSAGetLastError() != WSAEINTR)
-            return LastFailure();
-    }
-}
-
-sockaddr_in ToSockaddr(const TIpv4Endpoint& e) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(e.Port);
-    std::memcpy(&a.sin_addr.s_addr, e.Host, 4);
-    return a;
-}
+sockaddr_in ToSockaddr(const TIpv4Endpoint& e) { return sock::ToSockaddrIn<sockaddr_in>(e, AF_INET); }
 
 } // namespace
 
@@ -68,15 +25,15 @@ void TUdpSocket::Close() noexcept {
 
 TNetStatus TUdpSocket::Open(const TIpv4Endpoint& local) {
     Close();
-    EnsureWinsock();
+    sock::Start();
     const SOCKET s = WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
-        return LastFailure();
+        return sock::LastFailure();
     handle_ = static_cast<intptr_t>(s);
     u_long on = 1;
     const sockaddr_in a = ToSockaddr(local);
     if (ioctlsocket(s, FIONBIO, &on) != 0 || bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-        const TNetStatus st = LastFailure();
+        const TNetStatus st = sock::LastFailure();
         Close();
         return st;
     }
@@ -84,22 +41,14 @@ TNetStatus TUdpSocket::Open(const TIpv4Endpoint& local) {
 }
 
 TNetStatus TUdpSocket::LocalEndpoint(TIpv4Endpoint& out) const {
-    if (!IsOpen())
-        return Failure(WSAENOTSOCK);
-    sockaddr_in a{};
-    int len = static_cast<int>(sizeof a);
-    if (getsockname(AsSocket(handle_), reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        return LastFailure();
-    std::memcpy(out.Host, &a.sin_addr.s_addr, 4);
-    out.Port = ntohs(a.sin_port);
-    return {};
+    return IsOpen() ? sock::LocalAddress(handle_, out) : sock::NotOpen();
 }
 
 TNetStatus TUdpSocket::SendTo(const TIpv4Endpoint& to, const void* data, size_t size, int timeoutMs) {
     if (!IsOpen())
-        return Failure(WSAENOTSOCK);
+        return sock::NotOpen();
     if (size > 65535)
-        return Failure(WSAEMSGSIZE);
+        return sock::Failure(WSAEMSGSIZE);
     const SOCKET s = AsSocket(handle_);
     const sockaddr_in a = ToSockaddr(to);
     for (;;) {
@@ -107,8 +56,8 @@ TNetStatus TUdpSocket::SendTo(const TIpv4Endpoint& to, const void* data, size_t 
                    sizeof a) != SOCKET_ERROR)
             return {};
         if (WSAGetLastError() != WSAEWOULDBLOCK)
-            return LastFailure();
-        const TNetStatus st = WaitReady(s, false, timeoutMs);
+            return sock::LastFailure();
+        const TNetStatus st = sock::Wait(handle_, sock::TWaitFor::Write, timeoutMs);
         if (!st.ok())
             return st;
     }
@@ -117,7 +66,7 @@ TNetStatus TUdpSocket::SendTo(const TIpv4Endpoint& to, const void* data, size_t 
 TNetStatus TUdpSocket::Receive(void* buffer, size_t capacity, size_t& received, int timeoutMs) {
     received = 0;
     if (!IsOpen())
-        return Failure(WSAENOTSOCK);
+        return sock::NotOpen();
     const SOCKET s = AsSocket(handle_);
     const int cap = capacity > 65535 ? 65535 : static_cast<int>(capacity);
     for (;;) {
@@ -132,8 +81,8 @@ TNetStatus TUdpSocket::Receive(void* buffer, size_t capacity, size_t& received, 
             return {};
         }
         if (WSAGetLastError() != WSAEWOULDBLOCK)
-            return LastFailure();
-        const TNetStatus st = WaitReady(s, true, timeoutMs);
+            return sock::LastFailure();
+        const TNetStatus st = sock::Wait(handle_, sock::TWaitFor::Read, timeoutMs);
         if (!st.ok())
             return st;
     }

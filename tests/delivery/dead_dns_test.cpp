@@ -86,8 +86,8 @@ TEST(DeadDns, FtpClientReportsAConnectTimeOut) {
     try {
         ftp.Connect();
         ADD_FAILURE() << "connected through a dead resolver";
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "Connect timed out.");
+    } catch (const TFtpError& e) {
+        EXPECT_EQ(e.Message().Key, "ConnectTimedOut");
     }
     EXPECT_LT(MsSince(start), 3000);
 }

@@ -6,10 +6,15 @@
 #include "delivery/ftp/FtpUpload.h"
 #include "ui/FtpBrowser.h"
 #include "delivery/ftp/FtpClient.h"
+#include "delivery/http/HttpDelivery.h"
+#include "delivery/text/TextDelivery.h"
+#include "lang/RequiredKeys.h"
 #include "RenderedUpload.h"
+#include "tests/support/ShippedMessages.h"
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -19,6 +24,9 @@ namespace {
 
 using test::TFakeFtpServer;
 using test::TFakeSession;
+
+// The failures read as the English program shows them.
+const auto* const kEnglish = ::testing::AddGlobalTestEnvironment(new kw::test::TEnglishMessages);
 
 // A file private to the running test: ctest runs the tests of this program side by side.
 std::filesystem::path TempPath(const std::string& name) {
@@ -188,8 +196,8 @@ TEST_F(FtpFaultTest, MultiLineRepliesAreReadWhole) {
 TEST_F(FtpFaultTest, HostileRepliesFailCleanly) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"2x0 garbage\r\n", "0 FTP: Malformed reply from the server: 2x0 garbage"},
-        {std::string(20000, 'x'), "0 FTP: Reply line from the server is too long."},
-        {"220-never ending\r\n" + std::string(3000, '\n'), "0 FTP: Reply from the server has too many lines."},
+        {std::string(20000, 'x'), "0 FTP: Reply line from the server is too long"},
+        {"220-never ending\r\n" + std::string(3000, '\n'), "0 FTP: Reply from the server has too many lines"},
     };
     for (const auto& [first, text] : cases) {
         const std::string greeting = first;
@@ -234,12 +242,12 @@ TEST_F(FtpFaultTest, EveryWaitIsBounded) {
             s.Command();
             s.Command();  // stays silent until the client closes
         });
-        EXPECT_EQ(Upload(Config(server.Port())), "0 FTP: Read timed out: no reply from the server within 1500 ms.");
+        EXPECT_EQ(Upload(Config(server.Port())), "0 FTP: Read timed out: no reply from the server within 1500 ms");
     }
     // No final reply after the data (a 426 that is never followed up behaves the same).
     {
         TFakeFtpServer server([](TFakeSession& s) { ServePassiveStore(s, ""); });
-        EXPECT_EQ(Upload(Config(server.Port())), "0 FTP: Read timed out: no reply from the server within 1500 ms.");
+        EXPECT_EQ(Upload(Config(server.Port())), "0 FTP: Read timed out: no reply from the server within 1500 ms");
     }
     // Active mode: the server never connects back.
     {
@@ -252,7 +260,7 @@ TEST_F(FtpFaultTest, EveryWaitIsBounded) {
             s.Command();
         });
         EXPECT_EQ(Upload(Config(server.Port(), false)),
-                  "0 FTP: The server did not open the data connection within 1500 ms.");
+                  "0 FTP: The server did not open the data connection within 1500 ms");
     }
 }
 
@@ -326,7 +334,7 @@ TEST_F(FtpFaultTest, ASlowServerHoldsTheRenderNoLongerThanTheUploadsBound) {
     const std::string status = Upload(Config(server.Port()));
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     std::printf("slow FTP server: upload ended after %lld ms, bound 3500 ms\n", static_cast<long long>(took.count()));
-    EXPECT_EQ(status, "0 FTP: The upload did not finish within 3500 ms.");
+    EXPECT_EQ(status, "0 FTP: The upload did not finish within 3500 ms");
     EXPECT_LT(took, std::chrono::milliseconds(3500 + 1000));
 }
 
@@ -360,7 +368,7 @@ TEST_F(FtpFaultTest, StalledOrDroppedDataConnectionFailsTheUpload) {
         });
         TWorkConfig c = Config(server.Port());
         c.FileIn = TempFile("big.tpl", big);
-        EXPECT_EQ(Upload(c), "0 FTP: Data transfer stalled: the server took no data for 1500 ms.");
+        EXPECT_EQ(Upload(c), "0 FTP: Data transfer stalled: the server took no data for 1500 ms");
     }
     // The server drops both connections in the middle of the transfer.
     {
@@ -411,7 +419,8 @@ TEST_F(FtpFaultTest, RefusedConnectionAndMissingFileAreReported) {
     c.FileOut = TempPath("missing").string();
     const TDeliveryResult missing = TFtpDelivery().Deliver(*work, c, TDeliveryPage{});
     EXPECT_FALSE(missing.Ok);
-    EXPECT_EQ(missing.Message.rfind("Cannot open ", 0), 0u) << missing.Message;
+    EXPECT_EQ(missing.Message.Key, "CannotOpenFile");
+    EXPECT_EQ(TextOf(missing.Message).rfind("Cannot open " + c.FileOut + ": ", 0), 0u) << TextOf(missing.Message);
 }
 
 TEST_F(FtpFaultTest, LineBreaksInNamesAreNotSent) {
@@ -421,7 +430,7 @@ TEST_F(FtpFaultTest, LineBreaksInNamesAreNotSent) {
     });
     TWorkConfig c = Config(server.Port());
     c.FTP.Folder = "www\r\nDELE index.html";
-    EXPECT_EQ(Upload(c), "0 FTP: A line break in a name or folder cannot be sent to the server.");
+    EXPECT_EQ(Upload(c), "0 FTP: A line break in a name or folder cannot be sent to the server");
     server.Join();
     EXPECT_EQ(server.Commands().size(), 4u);
 }
@@ -458,7 +467,7 @@ TEST_F(FtpFaultTest, BrowserListingThatStallsIsReported) {
     NullView view;
     EXPECT_EQ(SelectFtpFolder(ftp, view), "/pub");
     ASSERT_EQ(view.errors.size(), 1u);
-    EXPECT_EQ(view.errors[0], "Data transfer stalled: no data from the server for 1500 ms.");
+    EXPECT_EQ(view.errors[0], "Data transfer stalled: no data from the server for 1500 ms");
 }
 
 // The browser's exchanges have one bound each, as an upload has: a server that answers every
@@ -476,8 +485,153 @@ TEST_F(FtpFaultTest, ABrowserExchangeWithASlowServerEndsAtItsBound) {
     SelectFtpFolder(Config(server.Port()).FTP, view);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     ASSERT_FALSE(view.errors.empty());
-    EXPECT_EQ(view.errors[0], "The exchange did not finish within 3500 ms.");
+    EXPECT_EQ(view.errors[0], "The exchange with the server did not finish within 3500 ms");
     EXPECT_LT(took, std::chrono::milliseconds(3500 + 1000));
+}
+
+} // namespace
+} // namespace kw
+
+namespace kw {
+namespace {
+
+// The English file's own words for the deliveries' messages: every run of two or more words
+// between the arguments of a text.
+std::vector<std::string> EnglishPhrases() {
+    std::vector<std::string> phrases;
+    const std::string file = test::ShippedLanguageFile("English");
+    for (const lang::TLogMessage& m : lang::LogMessages()) {
+        const std::string text = profile::ReadString(file, "Main", "Dialog." + m.Name, "");
+        size_t start = 0;
+        for (size_t end = 0; end != std::string::npos; start = end + 2) {
+            end = text.find("%s", start);
+            std::string part = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            part.erase(0, part.find_first_not_of(" :;,.()"));
+            part.erase(part.find_last_not_of(" :;,.()") + 1);
+            if (part.find(' ') != std::string::npos)
+                phrases.push_back(part);
+        }
+    }
+    return phrases;
+}
+
+// A word like "FtpNoTls": a message key the language had no words for.
+bool HoldsAKey(const std::string& text) {
+    for (size_t i = 0; i + 2 < text.size(); ++i) {
+        const auto upper = [&](size_t k) { return std::isupper(static_cast<unsigned char>(text[k])) != 0; };
+        const auto lower = [&](size_t k) { return std::islower(static_cast<unsigned char>(text[k])) != 0; };
+        if ((i == 0 || text[i - 1] == ' ') && upper(i) && lower(i + 1)) {
+            size_t k = i + 1;
+            while (k < text.size() && lower(k))
+                ++k;
+            if (k + 1 < text.size() && upper(k) && lower(k + 1))
+                return true;
+        }
+    }
+    return false;
+}
+
+class TFailureCatalogue : public FtpFaultTest {
+protected:
+    // Every failure the targets, the render and the folder browser show, as the station reads
+    // it, each with the message it must be; real peers on loopback (a scripted FTP server for
+    // the faults a real one does not make on demand).
+    std::vector<std::pair<std::string, std::string>> ShowEveryFailure() {
+        std::vector<std::pair<std::string, std::string>> shown;
+        const auto ftp = [&](const char* key, TFakeFtpServer::TScript script, auto adjust) {
+            TFakeFtpServer server(std::move(script));
+            TWorkConfig c = Config(server.Port());
+            adjust(c);
+            shown.emplace_back(key, Upload(c));
+        };
+        const auto asIs = [](TWorkConfig&) {};
+        const auto waitOut = [](TFakeSession& s) { s.Command(); };
+        ftp("FtpMalformedReply", [](TFakeSession& s) { s.Send("2x0 garbage\r\n"); s.Command(); }, asIs);
+        ftp("FtpReplyLineTooLong", [](TFakeSession& s) { s.Send(std::string(20000, 'x')); s.Command(); }, asIs);
+        ftp("FtpReplyTimedOut", [](TFakeSession& s) { s.Reply("220 hello"); s.Command(); s.Command(); }, asIs);
+        ftp("ServerClosed", [](TFakeSession& s) { s.Reply("220 hello"); s.Command(); }, asIs);
+        ftp("FtpNoTls", [&](TFakeSession& s) { s.Reply("220 plain"); s.Command(); s.Reply("500 AUTH?"); waitOut(s); },
+            [](TWorkConfig& c) { c.FTP.Tls = true; });
+        ftp("FtpBeforeHandshake", [&](TFakeSession& s) { s.Reply("220 tls"); s.Command(); s.Send("234 go\r\n230 in\r\n"); waitOut(s); },
+            [](TWorkConfig& c) { c.FTP.Tls = true; });
+        ftp("FtpBadPasv", [&](TFakeSession& s) { s.Login(); s.Command(); s.Reply("227 Entering (1,2)"); waitOut(s); }, asIs);
+        ftp("FtpTransferAborted", [](TFakeSession& s) { ServePassiveStore(s, "426 aborted\r\n"); }, asIs);
+        ftp("FtpLineBreakInName", [&](TFakeSession& s) { s.Login(); waitOut(s); },
+            [](TWorkConfig& c) { c.FTP.Folder = "www\r\nDELE b"; });
+        {
+            TWorkConfig c = Config(ClosedPort());
+            shown.emplace_back("", Upload(c));  // the system's words for a refused connection
+        }
+        {
+            TFakeFtpServer server([](TFakeSession& s) { s.Send("2x0 garbage\r\n"); s.Command(); });
+            NullView view;
+            SelectFtpFolder(Config(server.Port()).FTP, view);
+            shown.emplace_back("FtpMalformedReply", view.errors.empty() ? std::string() : view.errors[0]);
+        }
+        const auto other = [&](const char* key, std::shared_ptr<IDelivery> target, TTargetChoice choice, auto adjust) {
+            test::TRenderedUpload render(WithMaskedFailures(std::move(target)));
+            TWorkConfig c = Config(0);
+            c.FTP.Use = false;
+            SetTargetChoice(c, choice);
+            c.HTTP.URL = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/page";
+            c.Text.Host = "127.0.0.1";
+            c.Text.Port = ClosedPort();
+            adjust(c);
+            shown.emplace_back(key, render.Render(work, c));
+        };
+        const auto http = std::make_shared<THttpDelivery>();
+        other("HttpBadAddress", http, tcHTTP, [](TWorkConfig& c) { c.HTTP.URL = "ftp://127.0.0.1/"; });
+        other("HttpTagInOrigin", http, tcHTTP, [](TWorkConfig& c) { c.HTTP.URL = "http://!KW!SongArtist/"; });
+        other("BadFingerprint", http, tcHTTP, [](TWorkConfig& c) { c.HTTP.CertSHA256 = "12:34"; });
+        other("HttpBadContentType", http, tcHTTP, [](TWorkConfig& c) {
+            c.HTTP.Method = hmPOST;
+            c.HTTP.ContentType = "text/html\r\nX: 1";
+        });
+        other("", http, tcHTTP, asIs);
+        other("PeerFailure", std::make_shared<TTcpTextDelivery>(), tcTCP, asIs);
+        other("NoTextAddress", std::make_shared<TTcpTextDelivery>(), tcTCP, [](TWorkConfig& c) { c.Text.Host.clear(); });
+        other("DatagramTooLong", std::make_shared<TUdpTextDelivery>(), tcUDP, [](TWorkConfig& c) {
+            c.FileIn = TempFile("big.tpl", std::string(MaxDatagramBytes + 1, 'x'));
+        });
+        other("InvalidFileName", http, tcHTTP, [](TWorkConfig& c) { c.FileIn.push_back('\0'); });
+        return shown;
+    }
+
+    static uint16_t ClosedPort() {
+        static const uint16_t port = [] {
+            net::TTcpListener l;
+            net::TIpv4Endpoint at;
+            if (!l.Listen({{127, 0, 0, 1}, 0}, 1).ok() || !l.LocalEndpoint(at).ok())
+                return uint16_t{1};
+            return at.Port;  // free again once the listener is gone
+        }();
+        return port;
+    }
+};
+
+// The program in Russian or Ukrainian shows no sentence of ours in English: every failure of
+// every target reads in the program's language, with the server's and the system's own words
+// as they came.
+TEST_F(TFailureCatalogue, EveryFailureOfEveryTargetReadsInTheProgramsLanguage) {
+    const std::vector<std::string> phrases = EnglishPhrases();
+    ASSERT_GT(phrases.size(), 40u);
+    for (const std::string language : {"English", "Russian", "Ukrainian"}) {
+        test::UseShippedMessages(language);
+        for (const auto& [key, text] : ShowEveryFailure()) {
+            EXPECT_FALSE(text.empty()) << language << " " << key;
+            EXPECT_FALSE(HoldsAKey(text)) << language << ": a message without words: " << text;
+            const std::string words = key.empty() ? std::string()
+                                                  : profile::ReadString(test::ShippedLanguageFile(language), "Main",
+                                                                        "Dialog." + key, "");
+            const std::string lead = words.substr(0, words.find("%s"));
+            EXPECT_NE(text.find(lead), std::string::npos) << language << " " << key << ": " << text;
+            if (language == "English")
+                continue;
+            for (const std::string& phrase : phrases)
+                EXPECT_EQ(text.find(phrase), std::string::npos) << language << ": \"" << phrase << "\" in " << text;
+        }
+    }
+    test::UseShippedMessages("English");
 }
 
 } // namespace

@@ -16,7 +16,7 @@ TEST(FtpReplyTest, RepliesSplitAnywhereAndPipelinedAreTakenInOrder) {
     for (size_t cut = 0; cut <= bytes.size(); ++cut) {
         TFtpReplyReader r;
         TFtpReply reply;
-        std::string error;
+        TMessage error;
         r.Append(bytes.data(), cut);
         State s = r.Take(reply, error);
         if (s != State::Complete) {
@@ -41,7 +41,7 @@ TEST(FtpReplyTest, MultiLineEndsOnlyAtTheSameCodeWithABlank) {
     const std::string bytes = "230-a\r\n231 other code\r\n230-dash again\r\n230\r\n";
     r.Append(bytes.data(), bytes.size());
     TFtpReply reply;
-    std::string error;
+    TMessage error;
     ASSERT_EQ(r.Take(reply, error), State::Complete);
     EXPECT_EQ(reply.Lines.size(), 4u);
     EXPECT_EQ(reply.FirstLine(), "230-a");
@@ -52,15 +52,15 @@ TEST(FtpReplyTest, GarbageAndOverlongInputIsMalformed) {
         TFtpReplyReader r;
         r.Append(bad.data(), bad.size());
         TFtpReply reply;
-        std::string error;
+        TMessage error;
         EXPECT_EQ(r.Take(reply, error), State::Malformed) << bad;
-        EXPECT_FALSE(error.empty());
+        EXPECT_FALSE(error.Empty());
     }
     TFtpReplyReader r;
     const std::string endless(TFtpReplyReader::MaxLineLength + 1, '2');
     r.Append(endless.data(), endless.size());
     TFtpReply reply;
-    std::string error;
+    TMessage error;
     EXPECT_EQ(r.Take(reply, error), State::Malformed);
 }
 

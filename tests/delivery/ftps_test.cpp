@@ -4,6 +4,7 @@
 #include "FakeFtpServer.h"
 #include "FtpTestServers.h"
 #include "RenderedUpload.h"
+#include "tests/support/ShippedMessages.h"
 #include "ui/FtpBrowser.h"
 #include "delivery/ftp/FtpClient.h"
 #include "platform/Cp1251.h"
@@ -17,6 +18,9 @@
 
 namespace kw {
 namespace {
+
+// The failures read as the English program shows them.
+const auto* const kEnglish = ::testing::AddGlobalTestEnvironment(new kw::test::TEnglishMessages);
 
 namespace fs = std::filesystem;
 using test::ReadWholeFile;
@@ -285,7 +289,9 @@ TEST_F(FtpsTest, ServerWithoutTlsIsAnErrorNeverClearText) {
         client.Connect();
         ADD_FAILURE() << "connected without TLS";
     } catch (const TFtpError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("The server does not offer TLS", 0), 0u) << e.what();
+        EXPECT_EQ(e.Message().Key, "FtpNoTls") << e.what();
+        ASSERT_EQ(e.Message().Args.size(), 1u);
+        EXPECT_EQ(e.Message().Args[0].Text.rfind("5", 0), 0u) << "the server's own reply";
     }
     EXPECT_FALSE(client.Connected());
     server.Join();
@@ -316,7 +322,7 @@ TEST_F(FtpsTest, StalledHandshakeAndSmuggledRepliesEndRedWithinTheBound) {
             client.Connect();
             ADD_FAILURE() << "connected through a stalled handshake";
         } catch (const TFtpError& e) {
-            EXPECT_NE(std::string(e.what()).find("timed out"), std::string::npos) << e.what();
+            EXPECT_EQ(e.Message().Key, "TlsHandshakeTimedOut") << e.what();
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));  // a bound
         EXPECT_FALSE(client.Connected());
@@ -336,7 +342,7 @@ TEST_F(FtpsTest, StalledHandshakeAndSmuggledRepliesEndRedWithinTheBound) {
             client.Connect();
             ADD_FAILURE() << "accepted a reply sent in clear";
         } catch (const TFtpError& e) {
-            EXPECT_NE(std::string(e.what()).find("AUTH TLS"), std::string::npos) << e.what();
+            EXPECT_EQ(e.Message().Key, "FtpBeforeHandshake") << e.what();
         }
         smuggle.Join();
         EXPECT_EQ(smuggle.Commands(), (std::vector<std::string>{"AUTH TLS"}));

@@ -10,6 +10,7 @@
 #include "render/CodePages.h"
 #include "tests/delivery/HttpTestServer.h"
 #include "tests/delivery/RenderedUpload.h"
+#include "tests/support/ShippedMessages.h"
 #include "tests/platform/TempFolder.h"
 #include <gtest/gtest.h>
 #include <filesystem>
@@ -23,6 +24,9 @@
 #include <cstdio>
 
 namespace {
+
+// The failures read as the English program shows them.
+const auto* const kEnglish = ::testing::AddGlobalTestEnvironment(new kw::test::TEnglishMessages);
 
 using namespace kw;
 

@@ -6,6 +6,7 @@
 #include "platform/Tcp.h"
 #include "platform/Udp.h"
 #include "tests/delivery/RenderedUpload.h"
+#include "tests/support/ShippedMessages.h"
 #include "tests/platform/TempFolder.h"
 #include <gtest/gtest.h>
 #include <future>
@@ -13,6 +14,9 @@
 #include <vector>
 
 namespace {
+
+// The failures read as the English program shows them.
+const auto* const kEnglish = ::testing::AddGlobalTestEnvironment(new kw::test::TEnglishMessages);
 
 using namespace kw;
 
@@ -108,7 +112,7 @@ TEST_F(TextTargets, UdpMeasuresEveryLineBeforeSendingAny) {
     const std::string page = "RT1=first\r\n" + std::string(MaxDatagramBytes, 'x') + "\r\nPS=last\r\n";
     const TDeliveryResult r = SendUdpLines(to, page, {});
     EXPECT_FALSE(r.Ok);
-    EXPECT_NE(r.Message.find("line 2 "), std::string::npos) << r.Message;
+    EXPECT_NE(TextOf(r.Message).find(": line 2 is "), std::string::npos) << TextOf(r.Message);
     char buf[16];
     size_t n = 0;
     EXPECT_EQ(listener.Receive(buf, sizeof buf, n, 500).Kind, net::TNetStatus::TimedOut) << "a line went out";
@@ -134,7 +138,7 @@ TEST_F(TextTargets, RefusedAndUnaddressedAreRedWithTheReason) {
 
     TWorkConfig c = Config(tcUDP, 0);
     test::TRenderedUpload udp(std::make_shared<TUdpTextDelivery>());
-    EXPECT_EQ(udp.Render(work, c), "0 UDP: No host or port is set.");
+    EXPECT_EQ(udp.Render(work, c), "0 UDP: No host or port is set");
     EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
 }
 

@@ -240,6 +240,31 @@ TEST(Road, AnFtpServerThatIsDownIsReportedInRedWithThePositionAndTriedAgainEachP
     EXPECT_EQ(station.Program().WaitExit(15000), 0u);
 }
 
+// A failure the program words reads in the station's language, with the server's own reply as
+// it came: FTP over TLS asked of a server that has no TLS.
+TEST(Road, AFailureOfOursReadsInTheStationsLanguage) {
+    test::TRealFtpServer server("pyftpdlib");
+    ASSERT_TRUE(server.Ok()) << "pyftpdlib fixture not running (KW_FTP_PYFTPDLIB_DIR)";
+    TStation station("wording");
+    ASSERT_TRUE(station.Ok());
+    WriteFile(station.Path("page.tpl"), "!KW!SystemTime\n");
+    TStationWork work = Work("plain", "page.tpl", "page.txt", 0, 15);
+    work.Ftp = true;
+    work.FtpPort = server.Port();
+    work.FtpFile = "page.txt";
+    work.Extra = "FTPTLS=1\r\n";
+    station.WriteSettings({work});
+    ASSERT_TRUE(station.Start());
+
+    const std::string expected = "1 FTP: Сервер не поддерживает TLS: 5";
+    EXPECT_TRUE(WaitFor([&] { return station.WorkStatus(0).compare(0, expected.size(), expected) == 0; }, 25000))
+        << station.WorkStatus(0);
+
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(station.Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_EQ(station.Program().WaitExit(15000), 0u);
+}
+
 } // namespace
 } // namespace kw::e2e
 

@@ -162,13 +162,19 @@ TEST_P(ShippedFile, PreviewProblemsFormatWithLineColumnAndMarker) {
     }
 }
 
-// The log lines take string arguments only (the limit comes as text): a "%d" would lose the line.
+// The log lines and the deliveries' failures take string arguments only (numbers come as text):
+// a "%d" would lose the line, and a text that leaves out an argument loses what it says.
 TEST_P(ShippedFile, LogLinesFormatWithTheProgramsArguments) {
     TShippedLanguage shipped(GetParam(), "Main");
     ASSERT_TRUE(shipped.Selected);
     for (const TLogMessage& m : LogMessages()) {
-        const std::string text = shipped.Formatted(m.Name, TFormatArgs(static_cast<size_t>(m.StringArgs), TFormatArg("File9")));
-        EXPECT_NE(text.find("File9"), std::string::npos) << m.Name << ": " << text;
+        TFormatArgs args;
+        for (int i = 1; i <= m.StringArgs; ++i)
+            args.emplace_back("File" + std::to_string(i));
+        const std::string text = shipped.Formatted(m.Name, args);
+        EXPECT_FALSE(text.empty()) << m.Name;
+        for (int i = 1; i <= m.StringArgs; ++i)
+            EXPECT_NE(text.find("File" + std::to_string(i)), std::string::npos) << m.Name << ": " << text;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Cp1251.h"
 #include "platform/FileSystem.h"
+#include "platform/Message.h"
 #include "shell/ClosingSequence.h"
 #include "shell/Program.h"
 #include <gtest/gtest.h>
@@ -365,6 +366,22 @@ TEST_F(ProgramRun, AFaultyWordingStillLogsTheWorkNotLoaded) {
     ASSERT_EQ(host.log.size(), 2u);
     EXPECT_EQ(host.log[1], "Work [File1128] not loaded: the list holds at most 128 works.");
     CloseStaged();
+}
+
+// The failures of the deliveries and the folder browser: in the chosen language's words; where
+// its file lacks a message or words it so that the arguments do not fit, in the English file's.
+TEST_F(ProgramRun, MessagesTheLanguageLacksReadInTheEnglishFilesWords) {
+    Write("KWPAGE.Russian.lng", "[Constants]\r\nLanguage=Russian\r\nLocale=1049\r\n[Main]\r\n"
+                                "Dialog.Seconds=%s sek\r\nDialog.FtpBadPasv=%d\r\n");
+    stdfs::copy_file(stdfs::path(KW_SOURCE_DIR) / "dist" / "KWPAGE.English.lng", folder / "KWPAGE.English.lng");
+    WriteWorks(0);
+    ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
+    EXPECT_EQ(TextOf(TMessage::Of("FtpReplyTimedOut", {DurationMessage(3000)})),
+              "Read timed out: no reply from the server within 3 sek");
+    EXPECT_EQ(TextOf(TMessage::Of("FtpBadPasv", {"227 x"})), "Malformed PASV reply: 227 x");
+    CloseStaged();
+    program.reset();
+    EXPECT_EQ(TextOf(TMessage::Of("FtpBadPasv", {"227 x"})), "FtpBadPasv 227 x") << "the words went with the program";
 }
 
 } // namespace
