@@ -2,6 +2,7 @@
 #include "render/RenderWork.h"
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
+#include "render/PublishRules.h"
 #include "render/StatusText.h"
 #include "render/TemplateEngine.h"
 #include "render/ValueEscaping.h"
@@ -23,6 +24,8 @@ private:
     void Deliver(const std::string& bytes, const TPageState& page);
     void Fail(const char* key, const std::string& message);
     void Report(const std::string& text, uint32_t color, bool logIt);
+    bool BeginPublishing(const std::string& text);
+    void EndPublishing(std::string text);
     std::string Text(const char* key) const;
     int Position() const;
 
@@ -30,12 +33,13 @@ private:
     TWorkData& work_;
     int8_t workIndex_;
     const TWorkConfig config_;  // one copy of the settings for the whole render
+    bool failed_ = false;       // a step reported a failure: the page is not published in full
 };
 
 void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
     // One snapshot of everything the tags read, so the whole page shows one state.
     TPageState page;
-    page.Broadcast = context_.Broadcast.Current();
+    page.Broadcast = context_.Broadcast.Delayed(work_.DelayMs());
     page.LinkState = context_.LinkState.load(std::memory_order_acquire);
     page.Now = context_.LocalTime();
 
@@ -43,6 +47,8 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
         return;
     std::string text = RenderPage(*lines, config_.CodePage, PageEscaping(config_.Escaping, TargetChoiceOf(config_)), page);
     lines.reset();  // the template is not needed while the page is written
+    if (!BeginPublishing(text))
+        return;
 
     std::string error;
     if (!fs::WriteFileReplacing(config_.FileOut, text, error)) {
@@ -51,6 +57,7 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
     }
     Report(FormatStatusStamp(context_.LocalTime()), NormalColor(), false);
     Deliver(text, page);
+    EndPublishing(std::move(text));
 }
 
 bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
@@ -104,7 +111,24 @@ void TRender::Deliver(const std::string& bytes, const TPageState& page) {
 void TRender::Fail(const char* key, const std::string& message) { Report(Text(key) + " " + message, clRed, true); }
 
 void TRender::Report(const std::string& text, uint32_t color, bool logIt) {
+    failed_ = failed_ || color == clRed;  // every failure is reported in red
     SetShowCell(work_.Show, BoundedStatusText(text), color, logIt, false);
+}
+
+// Publishing rules: an unchanged page is neither written nor delivered when the work asks so;
+// a page counts as published only once written and delivered everywhere.
+bool TRender::BeginPublishing(const std::string& text) {
+    const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
+    if (!PageIsDue(config_.Publish, work_.Published, text, now))
+        return false;
+    work_.Published.Valid = false;
+    return true;
+}
+
+void TRender::EndPublishing(std::string text) {
+    if (!config_.Publish.OnlyChanged || failed_)
+        return;
+    work_.Published = {true, std::move(text), context_.NowTicks.load(std::memory_order_acquire)};
 }
 
 std::string TRender::Text(const char* key) const {
