@@ -5,6 +5,7 @@
 #include "hostlink/StateHistory.h"
 #include "platform/Regional.h"
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -76,9 +77,9 @@ using TBroadcastSnapshot = std::shared_ptr<const TBroadcastState>;
 // renders were last made due.
 class TBroadcastStore {
 public:
-    using TClockMs = int64_t (*)();
+    using TClockMs = std::function<int64_t()>;
     // `clockMs`: the clock the history is kept by (the steady clock; tests pass their own).
-    explicit TBroadcastStore(TClockMs clockMs = SteadyMs) : clockMs_(clockMs) {
+    explicit TBroadcastStore(TClockMs clockMs = SteadyMs) : clockMs_(std::move(clockMs)) {
         history_.Record(clockMs_(), current_);
     }
 

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -36,12 +37,23 @@ class TCountingTarget : public IDelivery {
 public:
     const char* Label() const noexcept override { return "FTP"; }
     bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
-    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&, const TDeliveryPage&) noexcept override {
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig& config, const TDeliveryPage&) noexcept override {
         std::unique_lock<std::mutex> lock(mutex_);
         ++calls_;
+        ++callsOf_[config.Name];
         changed_.notify_all();
         changed_.wait_for(lock, 10s, [&] { return !hold_; });  // bounded, like every upload
+        if (failing_)
+            return {false, "refused"};
         return {true, {}};
+    }
+    int CallsOf(const std::string& work) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return callsOf_[work];
+    }
+    void Fail(bool on) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failing_ = on;
     }
     int Calls() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -57,7 +69,9 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     int calls_ = 0;
+    std::map<std::string, int> callsOf_;
     bool hold_ = false;
+    bool failing_ = false;
 };
 
 template <typename F>
@@ -128,6 +142,11 @@ protected:
     }
     std::string Page(int i = 0) { return ReadFile(dir / ("page" + std::to_string(i) + ".html")); }
     TWorkPtr Work(int i) { return settings.Works.At(i); }
+    void SetRules(int i, const TPublishRules& rules) {
+        TWorkConfig config = Work(i)->Config();
+        config.Publish = rules;
+        Work(i)->SetConfig(config);
+    }
     // The clean-up pass has freed the work's render (the clock stands still while we wait):
     // its period runs from now.
     bool CleanedUp(int i) { return Work(i)->NextUpdate.load() == clock.load() + 15000; }
@@ -143,7 +162,7 @@ protected:
     // The reader's hook: the scheduler's two passes, counted, after the host's pending "due".
     std::function<void()> CountedPasses() {
         return [this] {
-            settings.Works.ApplyAllDue();  // as the scheduler's own hook does (AfterDrain)
+            scheduler.ApplyHostDue();  // as the scheduler's own hook does (AfterDrain)
             scheduler.PassCleanup();
             const size_t before = scheduler.Running();
             scheduler.PassStart();
@@ -159,7 +178,7 @@ protected:
     TOneHostDesktop desktop;
     TWinMSG link{desktop, Own};
     TInboundRing ring;
-    TBroadcastStore store;
+    TBroadcastStore store{[this] { return clock.load(); }};
     TLinkStatus status{[](const std::string& key) { return key; }};
     std::atomic<uint8_t> closing{0};
     TInbox inbox{ring, settings, status, closing, clock};
@@ -303,6 +322,83 @@ TEST_F(Pipeline, AWorkDeletedWhileRenderingIsStillFreed) {
     target->Hold(false);
     // Freed by the scheduler on the reader thread, not left to its own render thread.
     EXPECT_TRUE(WaitFor([&] { return deleted.expired(); }));
+}
+
+// Publishing rules. A songs-only work without blocks renders after songs only; the other work
+// still renders on everything.
+TEST_F(Pipeline, SongsOnlyWorkRendersAfterSongsOnly) {
+    SetRules(1, {.Trigger = trSongs, .OnBlock = false});
+    SendElement("Jingle", "Station ID", 1);
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 1 && CleanedUp(0); }));
+    Send(MsgBlock, std::string{1, 0, 0, 0, 0} + "Ads");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 2 && CleanedUp(0); }));
+    Settle();
+    EXPECT_EQ(target->CallsOf("File1"), 0);
+    SendElement("Artist", "Song");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 1; }));
+    EXPECT_NE(Page(1).find("Artist - Song"), std::string::npos);
+    EXPECT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 3; }));
+}
+
+// A work 5 s behind: each page shows the song of 5 s before, also when the next one came in
+// between, and renders at the element's moment plus the delay.
+TEST_F(Pipeline, DelayedWorkShowsTheSongOfThatLongAgo) {
+    SetRules(1, {.DelaySecs = 5});
+    const int64_t start = clock.load();
+    SendElement("A", "One");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 1 && CleanedUp(0); }));
+    Tick(8);
+    SendElement("B", "Two");  // 1 s after A
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 2; }));
+    EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
+    while (clock.load() < start + 5100) {
+        Tick();
+        Settle();
+    }
+    EXPECT_EQ(target->CallsOf("File1"), 0);  // not before element + delay
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 1; }));
+    EXPECT_NE(Page(1).find("A - One"), std::string::npos) << Page(1);
+    while (clock.load() < start + 6200) {
+        Tick();
+        Settle();
+    }
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 2; }));
+    EXPECT_NE(Page(1).find("B - Two"), std::string::npos) << Page(1);
+    EXPECT_LE(store.HistorySize(), 4u);  // what 5 s reach, not every state since the start
+}
+
+// Only changed pages: one delivery per distinct page; a failed delivery is made again on the
+// next render although the page has not changed; "at least every N minutes" sends it anyway.
+TEST_F(Pipeline, OnlyChangedPagesGoOutAndAFailureIsRetried) {
+    SetRules(1, {.OnlyChanged = true, .RefreshMinutes = 1});
+    auto period = [&](int expected) {
+        Tick(150);
+        Settle();
+        EXPECT_TRUE(WaitFor([&] { return CleanedUp(1); }));
+        EXPECT_TRUE(WaitFor([&] { return target->CallsOf("File1") == expected; })) << target->CallsOf("File1");
+    };
+    SendElement("A", "One");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 1 && CleanedUp(1); }));
+    period(1);
+    period(1);
+    EXPECT_GE(target->CallsOf("File0"), 3);  // the other work delivers every render
+    target->Fail(true);
+    SendElement("B", "Two");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 2 && CleanedUp(1); }));
+    target->Fail(false);
+    period(3);  // unchanged, but the last one failed
+    period(3);
+    period(3);
+    period(3);
+    period(4);  // a minute since the last delivery
 }
 
 } // namespace
