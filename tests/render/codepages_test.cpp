@@ -199,7 +199,12 @@ TEST(Latin, UkrainianLettersByTheNationalRule) {
 TEST(Latin, MixedTextAndEveryByte) {
     EXPECT_EQ(Recode("DJ \xD9\xB8\xEB\xEA\xEE\xE2\xEE \x96 \xAB\xDE\xD0\xC8\xC9\xBB \xB9" "1", cpLatin),
               "DJ Shchelkovo - <IURII> N1");
-    EXPECT_EQ(Recode("\xC0\xA0\xA1\xE7", cpLatin), "A Uz");  // no-break space; Ў as its look-alike У
+    EXPECT_EQ(Recode("\xC0\xA0\xA1\xE7", cpLatin), "A Uz");
+    // the guide's examples
+    EXPECT_EQ(Recode("\xC1\xEE\xF0\xE8\xF1 \xC3\xF0\xE5\xE1\xE5\xED\xF9\xE8\xEA\xEE\xE2", cpLatin),
+              "Boris Grebenshchikov");
+    EXPECT_EQ(Recode("\xCE\xEA\xE5\xE0\xED \xC5\xEB\xFC\xE7\xE8 \x97 \xCE\xE1\xB3\xE9\xEC\xE8", cpLatin),
+              "Okean Elzy - Obiimy");  // no-break space; Ў as its look-alike У
     for (int b = 0; b < 256; ++b) {
         const std::string got = Recode(std::string(1, static_cast<char>(b)), cpLatin);
         for (const char c : got)
