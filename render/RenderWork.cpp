@@ -119,7 +119,8 @@ void TRender::Report(const std::string& text, uint32_t color, bool logIt) {
 // a page counts as published only once written and delivered everywhere.
 bool TRender::BeginPublishing(const std::string& text) {
     const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
-    if (!PageIsDue(config_.Publish, work_.Published, text, now))
+    const bool asked = work_.SendAnyway.exchange(false, std::memory_order_acq_rel);
+    if (!asked && !PageIsDue(config_.Publish, work_.Published, text, now))
         return false;
     work_.Published.Valid = false;
     return true;

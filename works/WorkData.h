@@ -58,6 +58,9 @@ public:
     // touches it, and a work has at most one render at a time.
     std::map<std::string, std::unique_ptr<TDeliveryState>, std::less<>> DeliveryStates;
     TPublishedPage Published;
+    // "Send now" asked for this work: its next page goes out even if unchanged (any thread sets
+    // it, the render takes it).
+    std::atomic<bool> SendAnyway{false};
     // The moments of the delayed renders the host's events asked for, oldest first (reader
     // thread only).
     std::deque<int64_t> DelayedDue;
