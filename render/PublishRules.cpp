@@ -6,7 +6,11 @@ namespace kw {
 
 namespace {
 
-bool LetterMatches(const std::string& letters, const THostEvents& events) {
+// The letters as the guide writes them, in capitals; "ms" is "MS" typed in a hurry.
+bool LetterMatches(std::string letters, const THostEvents& events) {
+    for (char& c : letters)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     for (unsigned type = 0; type < events.ElementTypes.size(); ++type)
         if (events.ElementTypes.test(type) &&
             letters.find(ElementTypeLetter(static_cast<uint8_t>(type))) != std::string::npos)

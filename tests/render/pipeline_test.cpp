@@ -137,8 +137,8 @@ protected:
     void Send(uint16_t kind, const std::string& payload) {
         inbox.WMCOPYDATA(Host, (uint64_t{1} << 16) | kind, payload.size(), payload.data());
     }
-    void SendElement(const std::string& artist, const std::string& title, uint8_t songMarker = 0) {
-        Send(MsgElement, std::string{static_cast<char>(songMarker), 9, '\x10', '\x27', 0, 0} + artist + "\r" + title);
+    void SendElement(const std::string& artist, const std::string& title, uint8_t songMarker = 0, char type = 9) {
+        Send(MsgElement, std::string{static_cast<char>(songMarker), type, '\x10', '\x27', 0, 0} + artist + "\r" + title);
     }
     std::string Page(int i = 0) { return ReadFile(dir / ("page" + std::to_string(i) + ".html")); }
     TWorkPtr Work(int i) { return settings.Works.At(i); }
@@ -324,9 +324,10 @@ TEST_F(Pipeline, AWorkDeletedWhileRenderingIsStillFreed) {
     EXPECT_TRUE(WaitFor([&] { return deleted.expired(); }));
 }
 
-// Publishing rules. A songs-only work without blocks renders after songs only; the other work
-// still renders on everything.
+// Publishing rules. A songs-only work without blocks renders after songs only; a work that
+// renders on the element type C (code 9, the letter in any case) and blocks does so.
 TEST_F(Pipeline, SongsOnlyWorkRendersAfterSongsOnly) {
+    SetRules(0, {.Trigger = trLetters, .Letters = "c"});
     SetRules(1, {.Trigger = trSongs, .OnBlock = false});
     SendElement("Jingle", "Station ID", 1);
     Tick(2);
@@ -340,7 +341,12 @@ TEST_F(Pipeline, SongsOnlyWorkRendersAfterSongsOnly) {
     Tick(2);
     ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 1; }));
     EXPECT_NE(Page(1).find("Artist - Song"), std::string::npos);
-    EXPECT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 3; }));
+    EXPECT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 3 && CleanedUp(0) && CleanedUp(1); }));
+    SendElement("Jingle", "J", 1, 5);  // type J: neither renders
+    Tick(3);
+    Settle();
+    EXPECT_EQ(Started(), 4);
+    EXPECT_EQ(target->CallsOf("File0"), 3);
 }
 
 // A work 5 s behind: each page shows the song of 5 s before, also when the next one came in
