@@ -94,6 +94,14 @@ void HistoryMemory(int perSecond) {
     }
 }
 
+TPublishRules OnlyChanged(TTrigger trigger, bool onBlock) {
+    TPublishRules rules;
+    rules.Trigger = trigger;
+    rules.OnBlock = onBlock;
+    rules.OnlyChanged = true;
+    return rules;
+}
+
 // A music hour: songs of 3.5 min, each after a jingle; an ad block at :20 and :50 with three
 // ads. Every element and block renders at once (today), and the period (60 s from the end of
 // the last render) renders in between.
@@ -157,8 +165,8 @@ void StationHour() {
         distinct += ev.Song;
     std::printf("station hour, 60 s period, %d songs: %d deliveries today, %d only when changed, %d songs only "
                 "and only when changed\n",
-                distinct, deliveries({}), deliveries({.OnlyChanged = true}),
-                deliveries({.Trigger = trSongs, .OnBlock = false, .OnlyChanged = true}));
+                distinct, deliveries(TPublishRules{}), deliveries(OnlyChanged(trEveryElement, true)),
+                deliveries(OnlyChanged(trSongs, false)));
 }
 
 } // namespace

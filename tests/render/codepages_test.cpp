@@ -209,8 +209,9 @@ TEST(Latin, MixedTextAndEveryByte) {
         const std::string got = Recode(std::string(1, static_cast<char>(b)), cpLatin);
         for (const char c : got)
             EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80) << std::hex << b;
-        if (b >= 0x20 && b < 0x80)
+        if (b >= 0x20 && b < 0x80) {
             EXPECT_EQ(got, std::string(1, static_cast<char>(b)));
+        }
     }
 }
 

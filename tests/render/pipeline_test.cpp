@@ -142,9 +142,10 @@ protected:
     }
     std::string Page(int i = 0) { return ReadFile(dir / ("page" + std::to_string(i) + ".html")); }
     TWorkPtr Work(int i) { return settings.Works.At(i); }
-    void SetRules(int i, const TPublishRules& rules) {
+    template <typename F>
+    void SetRules(int i, F set) {
         TWorkConfig config = Work(i)->Config();
-        config.Publish = rules;
+        set(config.Publish);
         Work(i)->SetConfig(config);
     }
     // The clean-up pass has freed the work's render (the clock stands still while we wait):
@@ -327,8 +328,8 @@ TEST_F(Pipeline, AWorkDeletedWhileRenderingIsStillFreed) {
 // Publishing rules. A songs-only work without blocks renders after songs only; a work that
 // renders on the element type C (code 9, the letter in any case) and blocks does so.
 TEST_F(Pipeline, SongsOnlyWorkRendersAfterSongsOnly) {
-    SetRules(0, {.Trigger = trLetters, .Letters = "c"});
-    SetRules(1, {.Trigger = trSongs, .OnBlock = false});
+    SetRules(0, [](TPublishRules& r) { r.Trigger = trLetters, r.Letters = "c"; });
+    SetRules(1, [](TPublishRules& r) { r.Trigger = trSongs, r.OnBlock = false; });
     SendElement("Jingle", "Station ID", 1);
     Tick(2);
     ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 1 && CleanedUp(0); }));
@@ -352,7 +353,7 @@ TEST_F(Pipeline, SongsOnlyWorkRendersAfterSongsOnly) {
 // A work 5 s behind: each page shows the song of 5 s before, also when the next one came in
 // between, and renders at the element's moment plus the delay.
 TEST_F(Pipeline, DelayedWorkShowsTheSongOfThatLongAgo) {
-    SetRules(1, {.DelaySecs = 5});
+    SetRules(1, [](TPublishRules& r) { r.DelaySecs = 5; });
     const int64_t start = clock.load();
     SendElement("A", "One");
     Tick(2);
@@ -382,7 +383,7 @@ TEST_F(Pipeline, DelayedWorkShowsTheSongOfThatLongAgo) {
 // Only changed pages: one delivery per distinct page; a failed delivery is made again on the
 // next render although the page has not changed; "at least every N minutes" sends it anyway.
 TEST_F(Pipeline, OnlyChangedPagesGoOutAndAFailureIsRetried) {
-    SetRules(1, {.OnlyChanged = true, .RefreshMinutes = 1});
+    SetRules(1, [](TPublishRules& r) { r.OnlyChanged = true, r.RefreshMinutes = 1; });
     auto period = [&](int expected) {
         Tick(150);
         Settle();
