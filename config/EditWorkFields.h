@@ -15,7 +15,7 @@ constexpr int DefaultUpdateSecs = 60;
 constexpr int MinFtpPort = 1;
 constexpr int MaxFtpPort = 65535;
 constexpr int DefaultFtpPort = 21;
-constexpr int CodePageCount = 5;  // Windows-1251, UTF-8, KOI8-R, KOI8-U, CP866
+constexpr int CodePageCount = 6;  // Windows-1251, UTF-8, KOI8-R, KOI8-U, CP866, Latin
 constexpr int EscapingModeCount = 5;  // none, HTML, XML, JSON, URL (render/ValueEscaping.h)
 constexpr int UrlFieldCapacity = 2048;  // an HTTP target's URL, tags included
 

@@ -46,6 +46,23 @@ struct TTextUse {
     uint16_t Port = 0;
 };
 
+// When a work publishes: which host events render it at once, how far behind the broadcast
+// its pages run, and whether an unchanged page goes out again. The defaults are the program's
+// behaviour before these options existed.
+enum TTrigger : uint8_t { trEveryElement = 0, trSongs = 1, trLetters = 2 };
+inline constexpr uint8_t TriggerCount = 3;
+inline constexpr int MaxDelaySecs = 600;
+inline constexpr int MaxRefreshMinutes = 1440;
+
+struct TPublishRules {
+    uint8_t Trigger = trEveryElement;  // TTrigger
+    std::string Letters;               // trLetters: the element type letters that render (e.g. "MS")
+    bool OnBlock = true;               // a new block renders at once
+    int16_t DelaySecs = 0;             // 0..MaxDelaySecs: the pages show the broadcast this long ago
+    bool OnlyChanged = false;          // write and deliver a page only when it differs from the last one
+    int16_t RefreshMinutes = 0;        // with OnlyChanged: deliver at least this often anyway (0: never)
+};
+
 // A work's persistent fields, copied whole for each render.
 struct TWorkConfig {
     std::string Section;
@@ -59,6 +76,7 @@ struct TWorkConfig {
     uint8_t Target = tcFileOnly;  // tcHTTP, tcTCP or tcUDP; FTP and "file only" are FTP.Use
     THTTPUse HTTP;
     TTextUse Text;
+    TPublishRules Publish;
 };
 
 // The editor's one choice of target, and setting it (FTP.Use and Target together).

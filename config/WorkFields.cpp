@@ -18,6 +18,8 @@ constexpr int16_t MinStoredUpdate = 15;
 // "file only" and FTP have no name: FTP keeps its own switch (UseFTP), so a file from before the
 // other targets existed reads and writes as it always did.
 const char* const TargetNames[TargetChoiceCount] = {"", "", "HTTP", "TCP", "UDP"};
+// Every element is the behaviour of a file without the key.
+const char* const TriggerNames[TriggerCount] = {"", "Songs", "Letters"};
 
 TFieldValue Number(int32_t n) { return TFieldValue{n, {}}; }
 TFieldValue Text(std::string s) { return TFieldValue{0, std::move(s)}; }
@@ -226,6 +228,30 @@ const TWorkField Table[] = {
      .Apply = [](const E& f, TWorkConfig& c) {
          c.FTP.RemoteName = f.FTPFileName.empty() ? fs::ExtractFileName(f.FileOut) : f.FTPFileName;
      }},
+
+    // Publishing: when a work renders at once, how far behind the broadcast, and whether an
+    // unchanged page goes out again. Every key stands only while it differs from the behaviour
+    // of a file without it; the editor has no controls for them yet.
+    {.Key = "Trigger", .Stored = TStored::Choice, .OnlyWhenSet = true, .DefaultNumber = trEveryElement,
+     .Names = TriggerNames, .NameCount = TriggerCount,
+     .Get = [](const TWorkConfig& c) { return Number(c.Publish.Trigger); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.Trigger = static_cast<uint8_t>(v.Number); }},
+    // the element type letters of the guide's table; other bytes never match a type
+    {.Key = "TriggerLetters", .Stored = TStored::Text, .OnlyWhenSet = true, .Max = 32,
+     .Get = [](const TWorkConfig& c) { return Text(c.Publish.Letters); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.Letters = v.Text; }},
+    {.Key = "TriggerBlock", .Stored = TStored::Boolean, .OnlyWhenSet = true, .DefaultNumber = 1,
+     .Get = [](const TWorkConfig& c) { return Number(c.Publish.OnBlock); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.OnBlock = v.Number != 0; }},
+    {.Key = "Delay", .Stored = TStored::Integer, .OnlyWhenSet = true, .Min = 0, .Max = MaxDelaySecs,
+     .Get = [](const TWorkConfig& c) { return Number(c.Publish.DelaySecs); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.DelaySecs = static_cast<int16_t>(v.Number); }},
+    {.Key = "OnlyChanged", .Stored = TStored::Boolean, .OnlyWhenSet = true,
+     .Get = [](const TWorkConfig& c) { return Number(c.Publish.OnlyChanged); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.OnlyChanged = v.Number != 0; }},
+    {.Key = "RefreshMinutes", .Stored = TStored::Integer, .OnlyWhenSet = true, .Min = 0, .Max = MaxRefreshMinutes,
+     .Get = [](const TWorkConfig& c) { return Number(c.Publish.RefreshMinutes); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.RefreshMinutes = static_cast<int16_t>(v.Number); }},
 };
 
 } // namespace

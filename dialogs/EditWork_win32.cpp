@@ -29,7 +29,9 @@ constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
 constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84;
 constexpr int TextCapacity = 255;  // what a work's text fields can hold
 
-const char* const CodePageItems[CodePageCount] = {"Windows-1251", "UTF-8", "KOI8-R", "KOI8-U", "CP866 (DOS)"};
+// The last item, Latin letters, is a word of the language (FormCreate).
+const char* const CodePageItems[CodePageCount] = {"Windows-1251", "UTF-8", "KOI8-R", "KOI8-U", "CP866 (DOS)", ""};
+constexpr int LatinCodePage = CodePageCount - 1;
 // "file only" is the language's words (FormCreate); the protocols keep their names
 const char* const TargetItems[TargetChoiceCount] = {"", "FTP", "HTTP(S)", "TCP", "UDP"};
 
@@ -351,6 +353,7 @@ void TFEditWork::FormCreate() {
         return language_.Lookup(key, list_.get(), lang::BuiltinText(components_->Name(), key));
     };
     cbEscaping_->SetItem(escNone, itemText("CBEscaping.None"));
+    cbCodePage_->SetItem(LatinCodePage, itemText("CBCodePage.Latin"));
     cbTarget_->SetItem(tcFileOnly, itemText("CBTarget.FileOnly"));
     hints_.SetFromForm(Hwnd(), *components_);
 }

@@ -1,11 +1,16 @@
 // Everything the KW host has reported, published by the reader thread as immutable snapshots:
 // a render takes one snapshot for its whole page, so every tag of a page comes from one state.
 #pragma once
+#include "hostlink/HostEvents.h"
+#include "hostlink/StateHistory.h"
 #include "platform/Regional.h"
+#include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kw {
@@ -67,22 +72,72 @@ struct TBroadcastState {
 
 using TBroadcastSnapshot = std::shared_ptr<const TBroadcastState>;
 
-// The current snapshot: written by the reader thread, read by renders.
+// The current snapshot and the recent ones: written by the reader thread, read by renders (a
+// work with a delay reads the state of that long ago). Also the host's events since the
+// renders were last made due.
 class TBroadcastStore {
 public:
+    using TClockMs = std::function<int64_t()>;
+    // `clockMs`: the clock the history is kept by (the steady clock; tests pass their own).
+    explicit TBroadcastStore(TClockMs clockMs = SteadyMs) : clockMs_(std::move(clockMs)) {
+        history_.Record(clockMs_(), current_);
+    }
+
     TBroadcastSnapshot Current() const {
         std::lock_guard<std::mutex> lock(lock_);
         return current_;
     }
+    // The state of `delayMs` ago (the current one for 0).
+    TBroadcastSnapshot Delayed(int64_t delayMs) const {
+        if (delayMs <= 0)
+            return Current();
+        std::lock_guard<std::mutex> lock(lock_);
+        return history_.At(clockMs_() - delayMs);
+    }
     void Publish(TBroadcastSnapshot next) {
         std::lock_guard<std::mutex> lock(lock_);
+        history_.Record(clockMs_(), next);
         current_.swap(next);
         // the old snapshot is released outside the lock when `next` goes out of scope
+    }
+    // Keeps the states of the last `spanMs` (the largest delay of any work).
+    void KeepFor(int64_t spanMs) {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (spanMs != history_.Span())
+            history_.KeepFor(spanMs, clockMs_());
+    }
+    size_t HistorySize() const {
+        std::lock_guard<std::mutex> lock(lock_);
+        return history_.Size();
+    }
+
+    // The reader: an element or block was decoded.
+    void NoteElement(uint8_t type, bool song) {
+        std::lock_guard<std::mutex> lock(lock_);
+        events_.NoteElement(type, song);
+    }
+    void NoteBlock() {
+        std::lock_guard<std::mutex> lock(lock_);
+        events_.Block = true;
+    }
+    // The scheduler: the events noted since the last take.
+    THostEvents TakeEvents() {
+        std::lock_guard<std::mutex> lock(lock_);
+        return std::exchange(events_, THostEvents{});
+    }
+
+    static int64_t SteadyMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     }
 
 private:
     mutable std::mutex lock_;
+    TClockMs clockMs_;
     TBroadcastSnapshot current_ = std::make_shared<const TBroadcastState>();
+    TStateHistory history_;
+    THostEvents events_;
 };
 
 } // namespace kw

@@ -121,7 +121,7 @@ void ApplyStateLine(TBroadcastState& state, const std::string& line) {
 } // namespace
 
 void DecodeElement(TBroadcastState& state, const uint8_t* data, size_t length, TDateTime now) {
-    if (!data || length < 6)
+    if (!data || length < ElementHeaderLength)
         return;
     const uint8_t songMarker = data[0];
     const std::string text = ZeroTerminated(data + 6, length - 6);
@@ -136,7 +136,7 @@ void DecodeElement(TBroadcastState& state, const uint8_t* data, size_t length, T
 }
 
 void DecodeBlock(TBroadcastState& state, const uint8_t* data, size_t length, TDateTime now) {
-    if (!data || length < 5)
+    if (!data || length < BlockHeaderLength)
         return;
     TBlockInfo& block = state.Block;
     block.Type = data[0];

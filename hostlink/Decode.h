@@ -17,6 +17,11 @@ constexpr size_t PlayedEntrySize = 143;
 constexpr size_t MaxEntryText = 64;  // element texts and entry texts keep at most this many bytes
 
 // Message decoders; `now` is the local time of decoding.
+// The shortest payloads the decoders take as an element (song marker, type, duration) and a
+// block (type, duration); shorter ones change nothing.
+constexpr size_t ElementHeaderLength = 6;
+constexpr size_t BlockHeaderLength = 5;
+
 void DecodeElement(TBroadcastState& state, const uint8_t* data, size_t length, TDateTime now);
 void DecodeBlock(TBroadcastState& state, const uint8_t* data, size_t length, TDateTime now);
 // Replaces the list whole; a length that is not a multiple of the entry size leaves it empty.

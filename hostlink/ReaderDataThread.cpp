@@ -82,9 +82,13 @@ void TReaderDataThread::Decode(const InboundMessage& message) {
     switch (message.Kind) {
     case MsgElement:
         DecodeElement(state_, data, length, now_());
+        if (length >= ElementHeaderLength)  // what the decoder takes as an element
+            store_.NoteElement(data[1], data[0] == 0);
         break;
     case MsgBlock:
         DecodeBlock(state_, data, length, now_());
+        if (length >= BlockHeaderLength)
+            store_.NoteBlock();
         break;
     case MsgPlaylist:
         DecodeEntryList(state_.Playlist, data, length);

@@ -21,7 +21,7 @@ std::vector<TRequiredKey> BuildKeys() {
     Add(keys, "FEditWork",
         {"Caption", "LName", "LShape", "LFileOut", "LUpdate", "GBFTP", "LServer", "LPort",
          "CBFTPPassive", "CBFTPUTF8", "LUser", "LPass", "CBShowPass", "LFolder", "SBSelectDir.Hint", "LFTPFile",
-         "LCodepage", "SBSave", "SBCancel", "LEscaping", "CBEscaping.None", "SBPreview", "SBPreview.Hint", "SBTags",
+         "LCodepage", "SBSave", "SBCancel", "LEscaping", "CBEscaping.None", "CBCodePage.Latin", "SBPreview", "SBPreview.Hint", "SBTags",
          "SBTags.Hint"});
     Add(keys, "FEditWork",
         {"LTarget", "CBTarget.FileOnly", "GBHTTP", "LHTTPMethod", "LHTTPURL", "LHTTPUser", "LHTTPPass", "LHTTPType",

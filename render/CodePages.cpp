@@ -2,6 +2,7 @@
 // the program's Windows-1251 table.
 #include "render/CodePages.h"
 #include "platform/Cp1251.h"
+#include "render/LatinText.h"
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -106,6 +107,10 @@ void RecodeAppend(std::string& out, std::string_view value, uint8_t index) {
         }
         return;
     }
+    if (index == cpLatin) {
+        AppendLatin(out, value);
+        return;
+    }
     const TByteTable* table = ByteTableFor(index);
     if (!table) {
         AppendAssigned(out, value);
@@ -119,6 +124,8 @@ void RecodeAppend(std::string& out, std::string_view value, uint8_t index) {
             out[i] = static_cast<char>((*table)[b - 0x80]);
     }
 }
+
+uint8_t Koi8RSubstitute(uint8_t b) { return b >= 0x80 && b < 0xC0 ? Koi8RHigh[b - 0x80] : static_cast<uint8_t>('_'); }
 
 std::string Recode(std::string_view value, uint8_t index) {
     std::string out;

@@ -29,6 +29,7 @@ enum TCodePage : uint8_t {
     cpKOI8R = 2,
     cpKOI8U = 3,
     cpCP866 = 4,
+    cpLatin = 5,  // Latin letters: Cyrillic transliterated (render/LatinText.h)
 };
 
 // The value converted into code page `index`; an unknown index copies the value unchanged.
@@ -36,5 +37,8 @@ std::string Recode(std::string_view value, uint8_t index);
 
 // As Recode, appending to `out` (the template engine builds a line in one buffer).
 void RecodeAppend(std::string& out, std::string_view value, uint8_t index);
+
+// The KOI8-R byte of Windows-1251 byte `b` (0x80..0xBF): the substitutes the code pages share.
+uint8_t Koi8RSubstitute(uint8_t b);
 
 } // namespace kw

@@ -2,9 +2,25 @@
 #include "render/RenderScheduler.h"
 #include "render/RecorderFileThread.h"
 #include "hostlink/ReaderDataThread.h"
+#include "render/PublishRules.h"
 #include <algorithm>
 
 namespace kw {
+
+namespace {
+
+// The earliest delayed render of `work` that has come by `now`, taken with every other one that
+// has come (one render shows them all); INT64_MAX when none has come or a render is running.
+int64_t TakeDelayedDue(TWorkData& work, int64_t now) {
+    if (work.Thread || work.DelayedDue.empty() || work.DelayedDue.front() > now)
+        return INT64_MAX;
+    const int64_t first = work.DelayedDue.front();
+    while (!work.DelayedDue.empty() && work.DelayedDue.front() <= now)
+        work.DelayedDue.pop_front();
+    return first;
+}
+
+} // namespace
 
 TRenderScheduler::~TRenderScheduler() {
     pool_.reset();  // runs what is posted and joins its threads
@@ -39,15 +55,33 @@ void TRenderScheduler::PassStart() {
         size_t Position;
     };
     std::vector<TDue> due;
+    int64_t keep = 0;  // the largest delay: how far back the broadcast states are kept
     for (size_t i = 0; i < works.size() && i < MaxWorks; ++i) {
-        const int64_t at = works[i]->NextUpdate.load(std::memory_order_acquire);
-        if (!works[i]->Thread && at <= now)
+        TWorkData& work = *works[i];
+        keep = std::max(keep, work.DelayMs());
+        const int64_t at = std::min(work.NextUpdate.load(std::memory_order_acquire), TakeDelayedDue(work, now));
+        if (!work.Thread && at <= now)
             due.push_back({at, i});
     }
+    context_.Broadcast.KeepFor(keep);
     // The pool takes them in this order: the longest due first, then in the list's order.
     std::stable_sort(due.begin(), due.end(), [](const TDue& a, const TDue& b) { return a.At < b.At; });
     for (const TDue& d : due)
         StartRender(works[d.Position], static_cast<int>(d.Position));
+}
+
+void TRenderScheduler::ApplyHostDue() {
+    if (context_.Works.PendingAllDue() == TWorkList::NoneDue) {
+        dueWaited_ = false;
+        return;
+    }
+    THostEvents events = context_.Broadcast.TakeEvents();
+    if (events.Empty() && !dueWaited_) {
+        dueWaited_ = true;
+        return;
+    }
+    dueWaited_ = false;
+    context_.Works.ApplyAllDue([&](TWorkData& work, int64_t due) { MakeDueByHost(work, due, events); });
 }
 
 int TRenderScheduler::IdleWait() const {
@@ -63,8 +97,11 @@ int TRenderScheduler::PlannedWait() const {
         return 0;
     const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
     int64_t next = now + MaxIdleSleep + WakeBeforeDue;
-    for (const TWorkPtr& work : context_.Works.Snapshot())
+    for (const TWorkPtr& work : context_.Works.Snapshot()) {
         next = std::min(next, work->NextUpdate.load(std::memory_order_acquire));
+        if (!work->DelayedDue.empty())
+            next = std::min(next, work->DelayedDue.front());
+    }
     return static_cast<int>(std::clamp<int64_t>(next - WakeBeforeDue - now, 0, MaxIdleSleep));
 }
 

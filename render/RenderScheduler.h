@@ -32,11 +32,16 @@ public:
         return [this] {
             if (context_.HostDue && context_.HostDue->TakeIfReached())
                 context_.Works.MakeAllDue(context_.NowTicks.load(std::memory_order_acquire));
-            context_.Works.ApplyAllDue();
+            ApplyHostDue();
             PassCleanup();
             PassStart();
         };
     }
+
+    // Hands a pending "every work due" of the host's handler to the works whose trigger the
+    // host's events since the last one match, each at its own delay. A "due" whose events the
+    // reader has not decoded yet waits one pass for them. Reader thread.
+    void ApplyHostDue();
 
     // Reader thread, after both passes: how long the reader may sleep before it must pass
     // again. 0 while a render runs (its end is noticed on the 20 ms cadence) or a host
@@ -64,6 +69,7 @@ private:
     // means a work deleted from the list while it renders is still freed by PassCleanup, on
     // the reader thread, and never by its own render thread.
     std::vector<TWorkPtr> busy_;
+    bool dueWaited_ = false;  // the pending "due" has waited a pass for its events
 };
 
 // The lowest period in seconds (the settings never hold less).

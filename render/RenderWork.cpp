@@ -3,6 +3,7 @@
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
 #include "platform/Message.h"
+#include "render/PublishRules.h"
 #include "render/StatusText.h"
 #include "render/TemplateEngine.h"
 #include "render/ValueEscaping.h"
@@ -24,6 +25,8 @@ private:
     void Deliver(const std::string& bytes, const TPageState& page);
     void Fail(const char* key, const std::string& message);
     void Report(const std::string& text, TStatusTone tone, bool logIt);
+    bool BeginPublishing(const std::string& text);
+    void EndPublishing(std::string text);
     std::string Text(const char* key) const;
     int Position() const;
 
@@ -31,12 +34,13 @@ private:
     TWorkData& work_;
     int8_t workIndex_;
     const TWorkConfig config_;  // one copy of the settings for the whole render
+    bool failed_ = false;       // a step reported a failure: the page is not published in full
 };
 
 void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
     // One snapshot of everything the tags read, so the whole page shows one state.
     TPageState page;
-    page.Broadcast = context_.Broadcast.Current();
+    page.Broadcast = context_.Broadcast.Delayed(work_.DelayMs());
     page.LinkState = context_.LinkState.load(std::memory_order_acquire);
     page.Now = context_.LocalTime();
 
@@ -44,6 +48,8 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
         return;
     std::string text = RenderPage(*lines, config_.CodePage, PageEscaping(config_.Escaping, TargetChoiceOf(config_)), page);
     lines.reset();  // the template is not needed while the page is written
+    if (!BeginPublishing(text))
+        return;
 
     std::string error;
     if (!fs::WriteFileReplacing(config_.FileOut, text, error)) {
@@ -52,6 +58,7 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
     }
     Report(FormatStatusStamp(context_.LocalTime()), TStatusTone::Normal, false);
     Deliver(text, page);
+    EndPublishing(std::move(text));
 }
 
 bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {
@@ -105,7 +112,25 @@ void TRender::Deliver(const std::string& bytes, const TPageState& page) {
 void TRender::Fail(const char* key, const std::string& message) { Report(Text(key) + " " + message, TStatusTone::Failure, true); }
 
 void TRender::Report(const std::string& text, TStatusTone tone, bool logIt) {
+    failed_ = failed_ || tone == TStatusTone::Failure;
     SetShowCell(work_.Show, BoundedStatusText(text), tone, logIt, false);
+}
+
+// Publishing rules: an unchanged page is neither written nor delivered when the work asks so;
+// a page counts as published only once written and delivered everywhere.
+bool TRender::BeginPublishing(const std::string& text) {
+    const int64_t now = context_.NowTicks.load(std::memory_order_acquire);
+    const bool asked = work_.SendAnyway.exchange(false, std::memory_order_acq_rel);
+    if (!asked && !PageIsDue(config_.Publish, work_.Published, text, now))
+        return false;
+    work_.Published.Valid = false;
+    return true;
+}
+
+void TRender::EndPublishing(std::string text) {
+    if (!config_.Publish.OnlyChanged || failed_)
+        return;
+    work_.Published = {true, std::move(text), context_.NowTicks.load(std::memory_order_acquire)};
 }
 
 std::string TRender::Text(const char* key) const {

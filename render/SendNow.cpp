@@ -11,6 +11,7 @@ TSendNowAnswer SendNow(const TWorkList& works, int index, const std::atomic<int6
     // request made now: say so instead of pretending to send.
     if (work->Rendering.load(std::memory_order_acquire))
         return TSendNowAnswer::AlreadyRunning;
+    work->SendAnyway.store(true, std::memory_order_release);  // also a page that has not changed
     work->NextUpdate.store(nowTicks.load(std::memory_order_acquire), std::memory_order_release);
     return TSendNowAnswer::Started;
 }

@@ -12,6 +12,7 @@ TWorkConfig TWorkData::Config() const {
 void TWorkData::SetConfig(TWorkConfig config) {
     std::lock_guard<std::mutex> lock(configLock_);
     config_ = std::move(config);
+    KeepDelay();
 }
 
 std::string TWorkData::Name() const {

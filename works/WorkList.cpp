@@ -72,12 +72,16 @@ void TWorkList::Clear() {
 }
 
 bool TWorkList::ApplyAllDue() {
+    return ApplyAllDue([](TWorkData& w, int64_t due) { w.NextUpdate.store(due, std::memory_order_release); });
+}
+
+bool TWorkList::ApplyAllDue(const std::function<void(TWorkData&, int64_t due)>& apply) {
     const int64_t due = allDue_.exchange(NoneDue, std::memory_order_acq_rel);
     if (due == NoneDue)
         return false;
     std::lock_guard<std::mutex> lock(lock_);
     for (const TWorkPtr& w : works_)
-        w->NextUpdate.store(due, std::memory_order_release);
+        apply(*w, due);
     return true;
 }
 

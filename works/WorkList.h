@@ -35,6 +35,9 @@ public:
     // Reader thread: writes a pending MakeAllDue into every work's NextUpdate; false when
     // none was pending.
     bool ApplyAllDue();
+    // As ApplyAllDue, handing the time to `apply` for each work instead (a work's own rules
+    // decide whether and when it renders).
+    bool ApplyAllDue(const std::function<void(TWorkData&, int64_t due)>& apply);
     static constexpr int64_t NoneDue = INT64_MIN;
     // Called after a work was appended (the reader is woken to schedule it). Set once before
     // the list is shared.

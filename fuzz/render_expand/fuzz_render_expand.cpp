@@ -53,7 +53,7 @@ size_t LongestValue(const kw::TBroadcastState& s) {
 
 // A line gives at most its own text plus, for every marker in it, the tag and the tags found
 // in inserted values after it (at most MaxReExpansions), each value recoded (UTF-8: at most
-// 3 bytes a character) and escaped.
+// 3 bytes a character; Latin: at most 4 letters, which no escaping grows) and escaped.
 size_t LineBound(std::string_view line, size_t longestValue) {
     size_t markers = 0;
     for (size_t at = line.find(kw::TagMarker); at != std::string_view::npos; at = line.find(kw::TagMarker, at + 1))

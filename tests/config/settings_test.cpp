@@ -275,7 +275,7 @@ TFieldValue NotTheDefault(const TWorkField& field) {
     switch (field.Stored) {
     case TStored::Text: return {0, std::string("v\xE0 ") + field.Key};
     case TStored::Password: return {0, "p\xE0ss QVXZ"};
-    case TStored::Boolean: return {1, {}};
+    case TStored::Boolean: return {field.DefaultNumber ? 0 : 1, {}};
     case TStored::Integer: return {field.DefaultNumber < field.Max ? field.DefaultNumber + 1 : field.Min, {}};
     case TStored::Choice: return {field.NameCount - 1, {}};
     }

@@ -5,10 +5,12 @@
 #include "delivery/text/TextDelivery.h"
 #include "platform/Tcp.h"
 #include "platform/Udp.h"
+#include "render/CodePages.h"
 #include "tests/delivery/RenderedUpload.h"
 #include "tests/support/ShippedMessages.h"
 #include "tests/platform/TempFolder.h"
 #include <gtest/gtest.h>
+#include <atomic>
 #include <future>
 #include <string>
 #include <vector>
@@ -140,6 +142,60 @@ TEST_F(TextTargets, RefusedAndUnaddressedAreRedWithTheReason) {
     test::TRenderedUpload udp(std::make_shared<TUdpTextDelivery>());
     EXPECT_EQ(udp.Render(work, c), "0 UDP: No host or port is set");
     EXPECT_EQ(work->Show.Tone(), TStatusTone::Failure);
+}
+
+// RDS in Latin letters, only changed pages: a TCP listener gets one connection per distinct
+// page however often the work renders, and after a failed delivery the unchanged page again.
+TEST_F(TextTargets, OnlyChangedLatinPagesReachTheListenerOnceEach) {
+    net::TTcpListener listener;
+    ASSERT_TRUE(listener.Listen({{127, 0, 0, 1}, 0}, 8).ok());
+    net::TIpv4Endpoint at;
+    ASSERT_TRUE(listener.LocalEndpoint(at).ok());
+    std::atomic<bool> stop{false};
+    auto received = std::async(std::launch::async, [&] {
+        std::vector<std::string> pages;
+        // after the renders, until the connections waiting in the backlog are taken
+        for (;;) {
+            net::TTcpConnection c;
+            if (!listener.Accept(c, 300).ok()) {
+                if (stop)
+                    break;
+                continue;
+            }
+            std::string bytes;
+            char buf[4096];
+            size_t n = 0;
+            while (c.Receive(buf, sizeof buf, n, 10000).ok() && n > 0)
+                bytes.append(buf, n);
+            pages.push_back(bytes);
+        }
+        return pages;
+    });
+    TWorkConfig c = Config(tcTCP, at.Port);
+    c.FileIn = dir.Write("song.tpl", "RT1=!KW!SongArtist - !KW!SongTitle\r\n");
+    c.CodePage = cpLatin;
+    c.Publish.OnlyChanged = true;
+    test::TRenderedUpload render(std::make_shared<TTcpTextDelivery>());
+    auto song = [&](const char* artist, const char* title) {
+        TBroadcastState s;
+        s.Song.Artist = artist;
+        s.Song.Title = title;
+        render.Publish(s);
+    };
+    song("\xCA\xE8\xED\xEE", "\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8");  // Кино, Группа крови
+    for (int i = 0; i < 3; ++i)
+        render.Render(work, c);
+    song("\xCE\xEA\xE5\xE0\xED \xC5\xEB\xFC\xE7\xE8", "\xCE\xE1\xB3\xE9\xEC\xE8");  // Океан Ельзи, Обійми
+    TWorkConfig refused = c;
+    refused.Text.Port = 1;  // nobody listens there
+    EXPECT_NE(render.Render(work, refused).find("TCP: "), std::string::npos);
+    for (int i = 0; i < 3; ++i)
+        render.Render(work, c);  // unchanged, but the last one failed: it goes out once
+    stop = true;
+    ASSERT_EQ(received.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    // each value is read on its own: the artist has no letter only Ukrainian has
+    const std::vector<std::string> expected{"RT1=Kino - Gruppa krovi\r\n", "RT1=Okean Elzi - Obiimy\r\n"};
+    EXPECT_EQ(received.get(), expected);
 }
 
 TEST_F(TextTargets, OnlyTheChosenTargetSends) {

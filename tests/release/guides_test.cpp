@@ -124,6 +124,7 @@ TWorkConfig EveryOptionSet(const std::string& section, TTargetChoice target) {
     w.FTP = {true, "ftp.example", 2121, true, true, "user", "secret", "/www", "page.htm", true, std::string(64, 'a')};
     w.HTTP = {hmPOST, "https://example.com/?a=!KW!SongArtist", "user", "secret", "text/plain", std::string(64, 'b')};
     w.Text = {"rds.example", 5000};
+    w.Publish = {trLetters, "MS", false, 20, true, 10};
     SetTargetChoice(w, target);
     return w;
 }

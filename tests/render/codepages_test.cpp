@@ -148,5 +148,72 @@ TEST(Recode, EveryHighByteAgainstPythonCodecs) {
 }
 #endif
 
+// The Latin page, letter by letter against the two standards' tables (typed here from them).
+// Russian: ICAO Doc 9303; Ukrainian: Resolution No. 55 of the Cabinet of Ministers of Ukraine
+// (a value with one of Є І Ї Ґ reads as Ukrainian).
+TEST(Latin, RussianLettersByIcao9303) {
+    const char* const icao[33] = {"a", "b", "v", "g", "d", "e", "zh", "z", "i", "i", "k", "l", "m", "n", "o", "p", "r",
+                                  "s", "t", "u", "f", "kh", "ts", "ch", "sh", "shch", "ie", "y", "", "e", "iu", "ia", "e"};
+    for (int i = 0; i < 33; ++i) {
+        const char small = static_cast<char>(i < 32 ? 0xE0 + i : 0xB8);  // а..я, ё
+        const char capital = static_cast<char>(i < 32 ? 0xC0 + i : 0xA8);
+        std::string word = icao[i];
+        EXPECT_EQ(Recode(std::string(1, small), cpLatin), word) << i;
+        if (!word.empty())
+            word[0] = static_cast<char>(word[0] - 'a' + 'A');
+        EXPECT_EQ(Recode(std::string(1, capital) + "\xE0", cpLatin), word + "a") << i;  // Жа: Zha
+    }
+}
+
+TEST(Latin, UkrainianLettersByTheNationalRule) {
+    struct TLetter {
+        char Small;
+        const char* Initial;  // at the start of a word
+        const char* Inside;
+    };
+    const TLetter ukrainian[] = {
+        {'\xE0', "a", "a"},   {'\xE1', "b", "b"},   {'\xE2', "v", "v"},     {'\xE3', "h", "h"},
+        {'\xB4', "g", "g"},   {'\xE4', "d", "d"},   {'\xE5', "e", "e"},     {'\xBA', "ye", "ie"},
+        {'\xE6', "zh", "zh"}, {'\xE7', "z", "z"},   {'\xE8', "y", "y"},     {'\xB3', "i", "i"},
+        {'\xBF', "yi", "i"},  {'\xE9', "y", "i"},   {'\xEA', "k", "k"},     {'\xEB', "l", "l"},
+        {'\xEC', "m", "m"},   {'\xED', "n", "n"},   {'\xEE', "o", "o"},     {'\xEF', "p", "p"},
+        {'\xF0', "r", "r"},   {'\xF1', "s", "s"},   {'\xF2', "t", "t"},     {'\xF3', "u", "u"},
+        {'\xF4', "f", "f"},   {'\xF5', "kh", "kh"}, {'\xF6', "ts", "ts"},   {'\xF7', "ch", "ch"},
+        {'\xF8', "sh", "sh"}, {'\xF9', "shch", "shch"}, {'\xFC', "", ""},   {'\xFE', "yu", "iu"},
+        {'\xFF', "ya", "ia"},
+    };
+    for (const TLetter& l : ukrainian) {
+        // "і" in front marks the value as Ukrainian; a blank puts the letter at a word's start
+        EXPECT_EQ(Recode(std::string("\xB3") + l.Small, cpLatin), std::string("i") + l.Inside) << l.Initial;
+        EXPECT_EQ(Recode(std::string("\xB3 ") + l.Small, cpLatin), std::string("i ") + l.Initial) << l.Initial;
+    }
+    // the standard's own examples
+    EXPECT_EQ(Recode("\xC7\xE3\xEE\xF0\xE0\xED\xE8 \xCA\xE8\xBF\xE2", cpLatin), "Zghorany Kyiv");
+    EXPECT_EQ(Recode("\xAA\xED\xE0\xEA\xB3\xBA\xE2\xE5", cpLatin), "Yenakiieve");
+    EXPECT_EQ(Recode("\xDE\xF0\xB3\xE9 \xD5\xE0\xF0\xEA\xB3\xE2", cpLatin), "Yurii Kharkiv");
+    EXPECT_EQ(Recode("\xEF'\xFF\xF2\xED\xE8\xF6\xFF \xB3", cpLatin), "piatnytsia i");  // the apostrophe goes
+}
+
+// Mixed text: ASCII as it is, a word of capitals in capitals, punctuation by the substitutes of
+// the other pages; nothing outside ASCII, whatever the byte.
+TEST(Latin, MixedTextAndEveryByte) {
+    EXPECT_EQ(Recode("DJ \xD9\xB8\xEB\xEA\xEE\xE2\xEE \x96 \xAB\xDE\xD0\xC8\xC9\xBB \xB9" "1", cpLatin),
+              "DJ Shchelkovo - <IURII> N1");
+    EXPECT_EQ(Recode("\xC0\xA0\xA1\xE7", cpLatin), "A Uz");
+    // the guide's examples
+    EXPECT_EQ(Recode("\xC1\xEE\xF0\xE8\xF1 \xC3\xF0\xE5\xE1\xE5\xED\xF9\xE8\xEA\xEE\xE2", cpLatin),
+              "Boris Grebenshchikov");
+    EXPECT_EQ(Recode("\xCE\xEA\xE5\xE0\xED \xC5\xEB\xFC\xE7\xE8 \x97 \xCE\xE1\xB3\xE9\xEC\xE8", cpLatin),
+              "Okean Elzy - Obiimy");  // no-break space; Ў as its look-alike У
+    for (int b = 0; b < 256; ++b) {
+        const std::string got = Recode(std::string(1, static_cast<char>(b)), cpLatin);
+        for (const char c : got)
+            EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80) << std::hex << b;
+        if (b >= 0x20 && b < 0x80) {
+            EXPECT_EQ(got, std::string(1, static_cast<char>(b)));
+        }
+    }
+}
+
 } // namespace
 } // namespace kw

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -36,12 +37,23 @@ class TCountingTarget : public IDelivery {
 public:
     const char* Label() const noexcept override { return "FTP"; }
     bool Wanted(const TWorkConfig& config) const noexcept override { return config.FTP.Use; }
-    TDeliveryResult Deliver(TWorkData&, const TWorkConfig&, const TDeliveryPage&) noexcept override {
+    TDeliveryResult Deliver(TWorkData&, const TWorkConfig& config, const TDeliveryPage&) noexcept override {
         std::unique_lock<std::mutex> lock(mutex_);
         ++calls_;
+        ++callsOf_[config.Name];
         changed_.notify_all();
         changed_.wait_for(lock, 10s, [&] { return !hold_; });  // bounded, like every upload
+        if (failing_)
+            return {false, "refused"};
         return {true, {}};
+    }
+    int CallsOf(const std::string& work) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return callsOf_[work];
+    }
+    void Fail(bool on) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failing_ = on;
     }
     int Calls() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -57,7 +69,9 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     int calls_ = 0;
+    std::map<std::string, int> callsOf_;
     bool hold_ = false;
+    bool failing_ = false;
 };
 
 template <typename F>
@@ -123,11 +137,18 @@ protected:
     void Send(uint16_t kind, const std::string& payload) {
         inbox.WMCOPYDATA(Host, (uint64_t{1} << 16) | kind, payload.size(), payload.data());
     }
-    void SendElement(const std::string& artist, const std::string& title, uint8_t songMarker = 0) {
-        Send(MsgElement, std::string{static_cast<char>(songMarker), 9, '\x10', '\x27', 0, 0} + artist + "\r" + title);
+    void SendElement(const std::string& artist, const std::string& title, uint8_t songMarker = 0, char type = 9) {
+        Send(MsgElement, std::string{static_cast<char>(songMarker), type, '\x10', '\x27', 0, 0} + artist + "\r" + title);
     }
     std::string Page(int i = 0) { return ReadFile(dir / ("page" + std::to_string(i) + ".html")); }
     TWorkPtr Work(int i) { return settings.Works.At(i); }
+    void ExpectDelayed(int delay);
+    template <typename F>
+    void SetRules(int i, F set) {
+        TWorkConfig config = Work(i)->Config();
+        set(config.Publish);
+        Work(i)->SetConfig(config);
+    }
     // The clean-up pass has freed the work's render (the clock stands still while we wait):
     // its period runs from now.
     bool CleanedUp(int i) { return Work(i)->NextUpdate.load() == clock.load() + 15000; }
@@ -143,7 +164,7 @@ protected:
     // The reader's hook: the scheduler's two passes, counted, after the host's pending "due".
     std::function<void()> CountedPasses() {
         return [this] {
-            settings.Works.ApplyAllDue();  // as the scheduler's own hook does (AfterDrain)
+            scheduler.ApplyHostDue();  // as the scheduler's own hook does (AfterDrain)
             scheduler.PassCleanup();
             const size_t before = scheduler.Running();
             scheduler.PassStart();
@@ -159,7 +180,7 @@ protected:
     TOneHostDesktop desktop;
     TWinMSG link{desktop, Own};
     TInboundRing ring;
-    TBroadcastStore store;
+    TBroadcastStore store{[this] { return clock.load(); }};
     TLinkStatus status{[](const std::string& key) { return key; }};
     std::atomic<uint8_t> closing{0};
     TInbox inbox{ring, settings, status, closing, clock};
@@ -303,6 +324,97 @@ TEST_F(Pipeline, AWorkDeletedWhileRenderingIsStillFreed) {
     target->Hold(false);
     // Freed by the scheduler on the reader thread, not left to its own render thread.
     EXPECT_TRUE(WaitFor([&] { return deleted.expired(); }));
+}
+
+// Publishing rules. A songs-only work without blocks renders after songs only; a work that
+// renders on the element type C (code 9, the letter in any case) and blocks does so.
+TEST_F(Pipeline, SongsOnlyWorkRendersAfterSongsOnly) {
+    SetRules(0, [](TPublishRules& r) { r.Trigger = trLetters, r.Letters = "c"; });
+    SetRules(1, [](TPublishRules& r) { r.Trigger = trSongs, r.OnBlock = false; });
+    SendElement("Jingle", "Station ID", 1);
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 1 && CleanedUp(0); }));
+    Send(MsgBlock, std::string{1, 0, 0, 0, 0} + "Ads");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 2 && CleanedUp(0); }));
+    Settle();
+    EXPECT_EQ(target->CallsOf("File1"), 0);
+    SendElement("Artist", "Song");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 1; }));
+    EXPECT_NE(Page(1).find("Artist - Song"), std::string::npos);
+    EXPECT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 3 && CleanedUp(0) && CleanedUp(1); }));
+    SendElement("Jingle", "J", 1, 5);  // type J: neither renders
+    Tick(3);
+    Settle();
+    EXPECT_EQ(Started(), 4);
+    EXPECT_EQ(target->CallsOf("File0"), 3);
+}
+
+// A work `delay` seconds behind: each page shows the song of that long before, also when the
+// next one came in between, and renders at the element's moment plus the delay (the host's
+// renders start two 100 ms steps after a message).
+void Pipeline::ExpectDelayed(int delay) {
+    SetRules(1, [&](TPublishRules& r) { r.DelaySecs = static_cast<int16_t>(delay); });
+    const int64_t start = clock.load(), ms = int64_t{delay} * 1000;
+    SendElement("A", "One");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 1 && CleanedUp(0); }));
+    Tick(8);
+    SendElement("B", "Two");  // 1 s after A
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File0") == 2; }));
+    EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
+    clock = start + ms + 100;
+    Settle();
+    EXPECT_EQ(target->CallsOf("File1"), 0);  // not before element + delay
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 1 && CleanedUp(1); }));
+    EXPECT_NE(Page(1).find("A - One"), std::string::npos) << Page(1);
+    clock = start + ms + 1100;
+    Settle();
+    EXPECT_EQ(target->CallsOf("File1"), 1);
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 2; }));
+    EXPECT_NE(Page(1).find("B - Two"), std::string::npos) << Page(1);
+    // A long run with a state a second: the history holds what the delay reaches, no more.
+    for (int second = 0; second < delay + 10; ++second) {
+        Send(MsgState, "SYSMSG=" + std::to_string(second));
+        clock += 1000;
+        Settle();
+    }
+    EXPECT_LE(store.HistorySize(), static_cast<size_t>(delay + 2));
+}
+
+TEST_F(Pipeline, FiveSecondsBehind) { ExpectDelayed(5); }
+TEST_F(Pipeline, TwentySecondsBehind) { ExpectDelayed(20); }
+
+// Only changed pages: one delivery per distinct page; a failed delivery is made again on the
+// next render although the page has not changed; "at least every N minutes" sends it anyway.
+TEST_F(Pipeline, OnlyChangedPagesGoOutAndAFailureIsRetried) {
+    SetRules(1, [](TPublishRules& r) { r.OnlyChanged = true, r.RefreshMinutes = 1; });
+    auto period = [&](int expected) {
+        Tick(150);
+        Settle();
+        EXPECT_TRUE(WaitFor([&] { return CleanedUp(1); }));
+        EXPECT_TRUE(WaitFor([&] { return target->CallsOf("File1") == expected; })) << target->CallsOf("File1");
+    };
+    SendElement("A", "One");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 1 && CleanedUp(1); }));
+    period(1);
+    period(1);
+    EXPECT_GE(target->CallsOf("File0"), 3);  // the other work delivers every render
+    target->Fail(true);
+    SendElement("B", "Two");
+    Tick(2);
+    ASSERT_TRUE(WaitFor([&] { return target->CallsOf("File1") == 2 && CleanedUp(1); }));
+    target->Fail(false);
+    period(3);  // unchanged, but the last one failed
+    period(3);
+    period(3);
+    period(3);
+    period(4);  // a minute since the last delivery
 }
 
 } // namespace

@@ -107,6 +107,21 @@ TEST_F(SendNowTest, RendersAndDeliversAtOnceOutsideThePeriod) {
     EXPECT_EQ(work->NextUpdate.load(), 1000 + 900 * 1000);
 }
 
+// A work that sends only changed pages still sends an unchanged one when asked: "send now" is how
+// a station pushes the page to a server that lost it.
+TEST_F(SendNowTest, SendsAnUnchangedPageOfAWorkThatSendsOnlyChangedOnes) {
+    TWorkConfig c = work->Config();
+    c.Publish.OnlyChanged = true;
+    work->SetConfig(c);
+    for (int calls = 1; calls <= 2; ++calls) {
+        ASSERT_EQ(SendNow(works, 0, now), TSendNowAnswer::Started);
+        ASSERT_TRUE(RunPassesUntil([&] { return target->Calls() == calls && scheduler.Running() == 0; }));
+    }
+    work->NextUpdate.store(now.load());  // its period: the same page stays home
+    ASSERT_TRUE(RunPassesUntil([&] { return work->NextUpdate.load() > now.load() && scheduler.Running() == 0; }));
+    EXPECT_EQ(target->Calls(), 2);
+}
+
 TEST_F(SendNowTest, WhileARenderRunsTheAnswerSaysSoAndNothingMoreStarts) {
     target->Hold(true);
     ASSERT_EQ(SendNow(works, 0, now), TSendNowAnswer::Started);
