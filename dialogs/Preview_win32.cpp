@@ -23,19 +23,6 @@ bool ShellOpen(const std::string& path) {
     return done > 32;
 }
 
-// UTF-8 text into a list view cell, without a detour through the ANSI code page (a UTF-8
-// page may hold characters Windows-1251 has no place for).
-void SetCellUtf8(HWND lv, int item, int col, const std::string& utf8) {
-    std::wstring w = win::Wide(utf8, CP_UTF8);
-    LVITEMW it{};
-    it.mask = LVIF_TEXT;
-    it.iItem = item;
-    it.iSubItem = col;
-    it.pszText = w.data();
-    SendMessageW(lv, col == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
-                 reinterpret_cast<LPARAM>(&it));
-}
-
 } // namespace
 
 TOpenPageFn OpenPreviewPageHook = &ShellOpen;
@@ -121,8 +108,8 @@ void TFPreview::Fill() {
     SendMessageW(lvPage_, WM_SETREDRAW, FALSE, 0);
     for (size_t i = 0; i < preview_.Lines.size(); ++i) {
         const int item = static_cast<int>(i);
-        SetCellUtf8(lvPage_, item, 0, std::to_string(i + 1));
-        SetCellUtf8(lvPage_, item, 1, preview_.Lines[i]);
+        win::LvSetCellUtf8(lvPage_, item, 0, std::to_string(i + 1));
+        win::LvSetCellUtf8(lvPage_, item, 1, preview_.Lines[i]);
     }
     SendMessageW(lvPage_, WM_SETREDRAW, TRUE, 0);
     for (const std::string& text : ProblemTexts())

@@ -35,17 +35,6 @@ public:
     void SetItem(int i, const std::string& text) override { win::LvSetColumnText(Hwnd(), i, text); }
 };
 
-void SetCellUtf8(HWND lv, int item, int col, const std::string& utf8) {
-    std::wstring w = win::Wide(utf8, CP_UTF8);
-    LVITEMW it{};
-    it.mask = LVIF_TEXT;
-    it.iItem = item;
-    it.iSubItem = col;
-    it.pszText = w.data();
-    SendMessageW(lv, col == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
-                 reinterpret_cast<LPARAM>(&it));
-}
-
 std::string Utf8(const std::wstring& wide) {
     const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
                                       nullptr);
@@ -128,9 +117,9 @@ void TFTagList::ESearchChange() {
     for (size_t i = 0; i < shown_.size(); ++i) {
         const TTagReferenceRow& row = rows_[shown_[i]];
         const int item = static_cast<int>(i);
-        SetCellUtf8(lvTags_, item, 0, row.Tag);
-        SetCellUtf8(lvTags_, item, 1, row.Value);
-        SetCellUtf8(lvTags_, item, 2, row.Live ? yes : std::string());
+        win::LvSetCellUtf8(lvTags_, item, 0, row.Tag);
+        win::LvSetCellUtf8(lvTags_, item, 1, row.Value);
+        win::LvSetCellUtf8(lvTags_, item, 2, row.Live ? yes : std::string());
     }
     if (!shown_.empty())
         ListView_SetItemState(lvTags_, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);

@@ -53,6 +53,17 @@ void LvInsertItem(HWND lv, int item, const std::string& text) {
     SendMessageW(lv, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
 }
 
+void LvSetCellUtf8(HWND lv, int item, int col, const std::string& utf8) {
+    std::wstring w = Wide(utf8, CP_UTF8);
+    LVITEMW it{};
+    it.mask = LVIF_TEXT;
+    it.iItem = item;
+    it.iSubItem = col;
+    it.pszText = w.data();
+    SendMessageW(lv, col == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
+                 reinterpret_cast<LPARAM>(&it));
+}
+
 void LvInsertRow(HWND lv, int item, const std::vector<std::string>& cells) {
     LvInsertItem(lv, item, cells.empty() ? std::string() : cells[0]);
     for (size_t c = 1; c < cells.size(); ++c)

@@ -16,6 +16,9 @@ void LvInsertColumn(HWND lv, int col, const std::string& text, int width);
 void LvSetColumnText(HWND lv, int col, const std::string& text);
 void LvSetItemText(HWND lv, int item, int col, const std::string& text);
 void LvInsertItem(HWND lv, int item, const std::string& text);
+// UTF-8 text into a cell (column 0 inserts the row), without a detour through the ANSI code
+// page: a UTF-8 page may hold characters Windows-1251 has no place for.
+void LvSetCellUtf8(HWND lv, int item, int col, const std::string& utf8);
 void LvInsertRow(HWND lv, int item, const std::vector<std::string>& cells);
 
 // Rows `height` pixels high (a list view takes its row height from its small image list).
