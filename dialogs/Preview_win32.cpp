@@ -154,7 +154,8 @@ void TFPreview::SBOpenBrowserClick() {
         return;
     std::string path, error;
     if (!folder_.Write(preview_, path, error)) {
-        language_.ShowTextDialog(error.empty() ? "%TEMP%" : error, lang::TMsgDlgType::Error, lang::mbOKOnly);
+        language_.ShowDialogFmt("PageNotWritten", lang::TMsgDlgType::Error, {error.empty() ? "%TEMP%" : error},
+                                list_.get(), lang::mbOKOnly);
         return;
     }
     if (OpenPreviewPageHook && !OpenPreviewPageHook(path))

@@ -28,7 +28,7 @@ std::vector<TRequiredKey> BuildKeys() {
          "LHTTPCert", "GBText", "LTextHost", "LTextPort"});
     Add(keys, "FEditWork", {"CBFTPTLS", "LFTPCert", "EFTPCert.Hint"});
     Add(keys, "FPreview",
-        {"Caption", "LProblems", "SBOpenBrowser", "SBClose", "Dialog.LiveEmpty", "Dialog.NoProblems"});
+        {"Caption", "LProblems", "SBOpenBrowser", "SBClose", "Dialog.LiveEmpty", "Dialog.NoProblems", "Dialog.PageNotWritten"});
     for (const TPreviewMessage& m : PreviewMessages())
         keys.push_back({"FPreview", "Dialog." + m.Name});
     Add(keys, "FTagList",

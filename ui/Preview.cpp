@@ -183,7 +183,7 @@ TLeftovers& Leftovers() {
 bool TPreviewFolder::Write(const TPreview& preview, std::string& path, std::string& error) {
     if (folder_.empty()) {
         if (root_.empty()) {
-            error = "no temporary folder";
+            error = "%TEMP%";  // the system gave no temporary folder
             return false;
         }
         const std::string folder = fs::IncludeTrailingSeparator(root_) + RandomPreviewFolderName();
