@@ -5,7 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/Regional.h"
 #include "hostlink/HostWindow_win32.h"
-#include "shell/StatusFeed.h"
+#include "ui/StatusFeed.h"
 #include "ui/WorksGrid.h"
 #include <windowsx.h>
 #include <algorithm>

@@ -1,9 +1,12 @@
-// The main window's models: works rows and sort, selection, log and layout arithmetic.
+// The main window's models: works rows and sort, selection, log and layout arithmetic, and the
+// main timer's take of the status cells.
 #include "ui/GridLayout.h"
 #include "ui/LogModel.h"
+#include "ui/StatusFeed.h"
 #include "ui/WorksGrid.h"
 #include "render/StatusText.h"
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -136,6 +139,81 @@ TEST(GridLayout, FitColumnsSharesTheFreeWidth) {
     g.RowCount = 11;  // 11 * 18 = 198 fits without the line pixels
     EXPECT_EQ(FitColumns(g, {0, 50}), (std::vector<int>{27, 215, 145}));
     EXPECT_EQ(FitColumns(g, {}), g.ColWidths);
+}
+
+// The timer skips its take while no cell has published; a change, from any thread's cell,
+// ends the skip once, and a repeat of the same text (not published) does not.
+TEST(StatusFeed, TheTakeIsSkippedUntilACellPublishes) {
+    TShowCell cell;
+    uint64_t seen = ~uint64_t{0};
+    EXPECT_TRUE(StatusPublishedSince(seen));  // the first tick always takes
+    EXPECT_FALSE(StatusPublishedSince(seen));
+    SetShowCell(cell, "12:00:00", TStatusTone::Normal, false, false);
+    EXPECT_TRUE(StatusPublishedSince(seen));
+    EXPECT_FALSE(StatusPublishedSince(seen));
+    SetShowCell(cell, "12:00:00", TStatusTone::Normal, false, false);  // the same text: nothing published
+    EXPECT_FALSE(StatusPublishedSince(seen));
+    std::thread([] {
+        TShowCell other;
+        SetShowCell(other, "failed", TStatusTone::Failure, true, false);
+    }).join();
+    EXPECT_TRUE(StatusPublishedSince(seen));
+}
+
+TEST(StatusFeed, ThreeChangesBetweenTicksShowTheLast) {
+    std::vector<TWorkPtr> works;
+    for (int i = 0; i < 12; ++i)
+        works.push_back(Named(std::string("w").append(std::to_string(i))));  // gcc 12 -Wrestrict
+    TShowCell source;
+    SetShowCell(works[11]->Show, "first", TStatusTone::Failure, true, false);
+    SetShowCell(works[11]->Show, "second", TStatusTone::Failure, false, false);
+    SetShowCell(works[11]->Show, "third", TStatusTone::Normal, false, false);
+    TStatusFeed f = TakeStatusUpdates(works, source);
+    ASSERT_EQ(f.Cells.size(), 1u);
+    EXPECT_EQ(f.Cells[0].Row, WorkRow(11));
+    EXPECT_EQ(f.Cells[0].Text, "third");
+    // the last update asked for no log line, so there is none
+    EXPECT_TRUE(f.LogLines.empty());
+    EXPECT_TRUE(f.GridChanged);
+    SetShowCell(works[11]->Show, "failed", TStatusTone::Failure, true, false);
+    f = TakeStatusUpdates(works, source);
+    EXPECT_EQ(f.LogLines, std::vector<std::string>{"[12] failed"});
+
+    f = TakeStatusUpdates(works, source);  // nothing new: nothing to repaint
+    EXPECT_FALSE(f.GridChanged);
+    EXPECT_TRUE(f.LogLines.empty());
+
+    SetShowCell(source, "Wait", TStatusTone::Failure, true, false);
+    f = TakeStatusUpdates(works, source);
+    ASSERT_EQ(f.Cells.size(), 1u);
+    EXPECT_EQ(f.Cells[0].Row, SourceRow());
+    EXPECT_EQ(f.LogLines, std::vector<std::string>{"Wait"});
+}
+
+// A delivery failure names its work by the position it had when it failed, counted from 0; the
+// grid and the log show the number of the row it stands in, also after the list changed, and
+// a refill keeps every work's state.
+TEST(StatusFeed, AStateNamesTheWorkByTheNumberTheGridShows) {
+    TWorkList works;
+    for (const char* n : {"a", "b", "c"})
+        ASSERT_TRUE(works.Append(Named(n)));
+    TShowCell source;
+    SetShowCell(works.At(2)->Show, "7 TCP: connection refused", TStatusTone::Failure, true, false);
+    SetShowCell(works.At(0)->Show, "19:27:26  07.12 (FTP)", TStatusTone::Normal, false, false);
+    TStatusFeed f = TakeStatusUpdates(works.Snapshot(), source);
+    ASSERT_EQ(f.Cells.size(), 2u);
+    EXPECT_EQ(f.Cells[1].Text, "3 TCP: connection refused");
+    EXPECT_EQ(f.LogLines, std::vector<std::string>{"[3] 3 TCP: connection refused"});
+    ASSERT_TRUE(works.RemoveAt(1));
+    const auto rows = ShowWorksRows(works, "Source", "");
+    EXPECT_EQ(rows[1][2], "19:27:26  07.12 (FTP)");
+    EXPECT_EQ(rows[2][2], "2 TCP: connection refused");
+    EXPECT_EQ(WorkStatusTones(works), (std::vector<TStatusTone>{TStatusTone::Normal, TStatusTone::Failure}));
+    // texts that name no work stay as they are
+    for (const char* text : {"19:27:26  07.12", "12:00:00  01.01 (HTTP)", "1 2 3", "404 Not Found", "5 tcp: x", ""})
+        EXPECT_EQ(StatusTextForRow(text, 9), text);
+    EXPECT_EQ(StatusTextForRow("0 FTP: 530 Login incorrect.", 1), "1 FTP: 530 Login incorrect.");
+    EXPECT_EQ(StatusTextForRow("127 HTTP: HTTP 500", 12), "12 HTTP: HTTP 500");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The main timer's take of the status cells.
-#include "shell/StatusFeed.h"
+#include "ui/StatusFeed.h"
 #include "ui/WorksGrid.h"
 #include "render/StatusText.h"
 
