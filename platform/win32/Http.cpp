@@ -29,13 +29,14 @@ std::wstring Wide(std::string_view text) {
     return out;
 }
 
-std::string Narrow(const std::wstring& text) {
+// Header values in UTF-8; the system's messages in the ANSI code page, as every status text is.
+std::string Narrow(const std::wstring& text, UINT codePage = CP_UTF8) {
     if (text.empty())
         return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
     if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
 
@@ -49,7 +50,7 @@ TMessage ErrorText(DWORD error) {
         flags |= FORMAT_MESSAGE_FROM_HMODULE;
     }
     const DWORD n = FormatMessageW(flags, module, error, 0, reinterpret_cast<LPWSTR>(&msg), 0, nullptr);
-    std::string text = n > 0 && msg ? Narrow(std::wstring(msg, n)) : std::string();
+    std::string text = n > 0 && msg ? Narrow(std::wstring(msg, n), CP_ACP) : std::string();
     if (msg)
         LocalFree(msg);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
