@@ -151,10 +151,17 @@ TEST_F(ChangePidDialog, EscapeClosesLikeTheCloseBox) {
     EXPECT_EQ(form->ModalResult(), 2);
 }
 
+// Opens the drop-down with the mouse and waits until it is down: a key meant for the open list
+// would otherwise reach the dialog, where Enter saves.
+void DropDown(HWND list) {
+    Click(list);
+    ASSERT_TRUE(test::WaitFor([list] { return SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0) != 0; }));
+}
+
 TEST_F(ChangePidDialog, ChoosingALanguageSwitchesAndRetranslatesAtOnce) {
     Open();
     HWND list = C("CBLanguage");
-    Click(list);  // the list drops down; the keyboard picks the first language
+    DropDown(list);  // the keyboard picks the first language
     test::PressKey(VK_HOME);
     test::PressKey(VK_RETURN);
     test::Settle();
@@ -164,13 +171,13 @@ TEST_F(ChangePidDialog, ChoosingALanguageSwitchesAndRetranslatesAtOnce) {
     EXPECT_EQ(Text("CBTray"), "Hide to the tray");
     EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
     // and back: what the Russian file lacks is the built-in text, not the English file's
-    Click(list);
+    DropDown(list);
     test::PressKey(VK_END);
     test::PressKey(VK_RETURN);
     test::Settle();
     EXPECT_EQ(Text("LSetPID"), "Program group (PID)");
     EXPECT_EQ(Text("CBTray"), U("В трей"));
-    Click(list);
+    DropDown(list);
     test::PressKey(VK_HOME);
     test::PressKey(VK_RETURN);
     test::Settle();
