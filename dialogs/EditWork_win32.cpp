@@ -236,11 +236,11 @@ void TFEditWork::CreatePublishGroup() {
     for (int i = 0; i < TriggerCount; ++i)
         cbTrigger_->AddItem("");
     cbTrigger_->SetItemIndex(trEveryElement);
-    AddLabel("LTriggerLetters", x, g + 66, 60);
+    lTriggerLetters_ = AddLabel("LTriggerLetters", x, g + 66, 60);
     eTriggerLetters_ = AddEdit("ETriggerLetters", "TEdit", IDC_ETRIGGERLETTERS, x + 64, g + 66, w - 64, ES_UPPERCASE);
     SendMessageW(eTriggerLetters_, EM_SETLIMITTEXT, TriggerLettersCapacity, 0);
     AddCheck("CBTriggerBlock", IDC_CBTRIGGERBLOCK, x, g + 94, w);
-    lDelay_ = AddLabel("LDelay", x, g + 122, lw);
+    AddLabel("LDelay", x, g + 122, lw);
     eDelay_.Create(Hwnd(), IDC_EDELAY, 0, MaxDelaySecs, 0);
     components_->Add("EDelay", "TSpinEdit", eDelay_.Edit());
     cbOnlyChanged_ = AddCheck("CBOnlyChanged", IDC_CBONLYCHANGED, x, g + 150, w);
@@ -431,6 +431,7 @@ const win::TSpinField* TFEditWork::SpinOf(HWND edit) const {
 
 void TFEditWork::EnablePublishFields() {
     const bool letters = cbTrigger_->ItemIndex() == trLetters;
+    EnableWindow(lTriggerLetters_, letters);
     EnableWindow(eTriggerLetters_, letters);
     const bool refresh = win::IsChecked(cbOnlyChanged_);
     EnableWindow(lRefresh_, refresh);

@@ -143,7 +143,7 @@ private:
     HWND eHTTPURL_ = nullptr, eHTTPUser_ = nullptr, eHTTPPass_ = nullptr, eHTTPType_ = nullptr, eHTTPCert_ = nullptr;
     HWND eTextHost_ = nullptr, eTextPort_ = nullptr;
     win::TComboControl* cbTrigger_ = nullptr;
-    HWND eTriggerLetters_ = nullptr, cbOnlyChanged_ = nullptr, lDelay_ = nullptr, lRefresh_ = nullptr;
+    HWND lTriggerLetters_ = nullptr, eTriggerLetters_ = nullptr, cbOnlyChanged_ = nullptr, lRefresh_ = nullptr;
     TPageSource pageSource_;
     std::vector<TPlaced> placed_;    // every control but the code page row and the button bar
     std::vector<HWND> ftpControls_;  // GBFTP and what it holds
