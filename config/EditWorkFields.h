@@ -18,6 +18,7 @@ constexpr int DefaultFtpPort = 21;
 constexpr int CodePageCount = 6;  // Windows-1251, UTF-8, KOI8-R, KOI8-U, CP866, Latin
 constexpr int EscapingModeCount = 5;  // none, HTML, XML, JSON, URL (render/ValueEscaping.h)
 constexpr int UrlFieldCapacity = 2048;  // an HTTP target's URL, tags included
+constexpr int TriggerLettersCapacity = 32;
 
 // The controls' contents as the user sees them. File names are the values taken from the
 // file-name fields, that is with the quotes of a name with blanks already dropped.
@@ -49,7 +50,18 @@ struct TEditWorkFields {
     std::string TextPort;
     bool FTPTLS = false;
     std::string FTPTLSCert;  // the trusted certificate's fingerprint as typed
+    // publishing: when the work renders at once, how far behind the air, unchanged pages
+    int Trigger = trEveryElement;  // TTrigger
+    std::string TriggerLetters;    // with trLetters: the element type letters as typed
+    bool TriggerBlock = true;
+    int Delay = 0;  // seconds, 0..MaxDelaySecs
+    bool OnlyChanged = false;
+    int RefreshMinutes = 0;  // with OnlyChanged; 0: never
 };
+
+// True when `letters` (blanks around them aside) are one or more of the element type letters,
+// in either case.
+bool ElementLettersValid(const std::string& letters);
 
 // Keeps a spin field's number within its limits.
 inline int ClampToRange(long long value, int low, int high) {

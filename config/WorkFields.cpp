@@ -231,27 +231,46 @@ const TWorkField Table[] = {
 
     // Publishing: when a work renders at once, how far behind the broadcast, and whether an
     // unchanged page goes out again. Every key stands only while it differs from the behaviour
-    // of a file without it; the editor has no controls for them yet.
+    // of a file without it.
     {.Key = "Trigger", .Stored = TStored::Choice, .OnlyWhenSet = true, .DefaultNumber = trEveryElement,
      .Names = TriggerNames, .NameCount = TriggerCount,
      .Get = [](const TWorkConfig& c) { return Number(c.Publish.Trigger); },
-     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.Trigger = static_cast<uint8_t>(v.Number); }},
-    // the element type letters of the guide's table; other bytes never match a type
-    {.Key = "TriggerLetters", .Stored = TStored::Text, .OnlyWhenSet = true, .Max = 32,
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.Trigger = static_cast<uint8_t>(v.Number); },
+     .Control = "CBTrigger", .Kind = TControlKind::List, .NumberField = &E::Trigger, .Positions = TriggerCount},
+    // the element type letters of the guide's table; other bytes never match a type. Kept only
+    // while letters are the trigger, so nothing unchecked reaches the file.
+    {.Key = "TriggerLetters", .Stored = TStored::Text, .OnlyWhenSet = true, .Max = TriggerLettersCapacity,
      .Get = [](const TWorkConfig& c) { return Text(c.Publish.Letters); },
-     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.Letters = v.Text; }},
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.Letters = v.Text; },
+     .Control = "ETriggerLetters", .Kind = TControlKind::Edit, .TextField = &E::TriggerLetters,
+     .Apply = [](const E& f, TWorkConfig& c) {
+         c.Publish.Letters = f.Trigger == trLetters ? AnsiUpperCase(TrimText(f.TriggerLetters)) : std::string();
+     },
+     .Checks = {{"BadTriggerLetters", Fields, [](const E& f, const I&) {
+                     return f.Trigger == trLetters && !ElementLettersValid(f.TriggerLetters);
+                 }}}},
     {.Key = "TriggerBlock", .Stored = TStored::Boolean, .OnlyWhenSet = true, .DefaultNumber = 1,
      .Get = [](const TWorkConfig& c) { return Number(c.Publish.OnBlock); },
-     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.OnBlock = v.Number != 0; }},
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.OnBlock = v.Number != 0; },
+     .Control = "CBTriggerBlock", .Kind = TControlKind::Check, .FlagField = &E::TriggerBlock},
     {.Key = "Delay", .Stored = TStored::Integer, .OnlyWhenSet = true, .Min = 0, .Max = MaxDelaySecs,
      .Get = [](const TWorkConfig& c) { return Number(c.Publish.DelaySecs); },
-     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.DelaySecs = static_cast<int16_t>(v.Number); }},
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.DelaySecs = static_cast<int16_t>(v.Number); },
+     .Control = "EDelay", .Kind = TControlKind::Spin, .NumberField = &E::Delay,
+     .Apply = [](const E& f, TWorkConfig& c) {
+         c.Publish.DelaySecs = static_cast<int16_t>(ClampToRange(f.Delay, 0, MaxDelaySecs));
+     }},
     {.Key = "OnlyChanged", .Stored = TStored::Boolean, .OnlyWhenSet = true,
      .Get = [](const TWorkConfig& c) { return Number(c.Publish.OnlyChanged); },
-     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.OnlyChanged = v.Number != 0; }},
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.OnlyChanged = v.Number != 0; },
+     .Control = "CBOnlyChanged", .Kind = TControlKind::Check, .FlagField = &E::OnlyChanged},
     {.Key = "RefreshMinutes", .Stored = TStored::Integer, .OnlyWhenSet = true, .Min = 0, .Max = MaxRefreshMinutes,
      .Get = [](const TWorkConfig& c) { return Number(c.Publish.RefreshMinutes); },
-     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.RefreshMinutes = static_cast<int16_t>(v.Number); }},
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.Publish.RefreshMinutes = static_cast<int16_t>(v.Number); },
+     .Control = "ERefreshMinutes", .Kind = TControlKind::Spin, .NumberField = &E::RefreshMinutes,
+     .Apply = [](const E& f, TWorkConfig& c) {
+         c.Publish.RefreshMinutes = static_cast<int16_t>(ClampToRange(f.RefreshMinutes, 0, MaxRefreshMinutes));
+     }},
 };
 
 } // namespace
@@ -321,6 +340,18 @@ const TWorkField* FieldOfMessage(const std::string& key) {
             if (check.Message && key == check.Message)
                 return &field;
     return nullptr;
+}
+
+bool ElementLettersValid(const std::string& letters) {
+    // the letters of the element types 0..16 (render/ValueFormat.h, the guide's table)
+    static const std::string known = "MIOVPJEBDCRHSGFL";
+    const std::string typed = TrimText(letters);
+    for (char c : typed) {
+        const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        if (known.find(upper) == std::string::npos)
+            return false;
+    }
+    return !typed.empty();
 }
 
 TFtpAddress FtpAddress(const std::string& server, long long port) {

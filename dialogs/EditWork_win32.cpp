@@ -24,11 +24,16 @@ TSelectFtpFolderFn SelectFtpFolderHook = &SelectFtpFolderDialog;
 
 namespace {
 
-constexpr int FormWidth = 400;
+// The work's own fields and its target on the left, the publishing group on the right: the
+// form grows in width, not in height, so it stays whole on a 1024 x 768 screen at 150 %.
+constexpr int LeftWidth = 400, FormWidth = 620;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
 constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84;
+constexpr int PublishX = LeftWidth, PublishTop = 8, PublishW = FormWidth - LeftWidth - LabelX, PublishH = 212;
 constexpr int TextCapacity = 255;  // what a work's text fields can hold
 
+// Every item is a word of the language (FormCreate).
+const char* const TriggerKeys[TriggerCount] = {"CBTrigger.Every", "CBTrigger.Songs", "CBTrigger.Letters"};
 // The last item, Latin letters, is a word of the language (FormCreate).
 const char* const CodePageItems[CodePageCount] = {"Windows-1251", "UTF-8", "KOI8-R", "KOI8-U", "CP866 (DOS)", ""};
 constexpr int LatinCodePage = CodePageCount - 1;
@@ -168,7 +173,7 @@ HWND TFEditWork::AddBrowse(int id, int x, int y) {
 
 HWND TFEditWork::AddGroup(const char* name, int id, int height) {
     HWND group = Place(win::MakeChild(Hwnd(), L"BUTTON", "", BS_GROUPBOX, 0, 0, 1, 1, id), LabelX,
-                       GroupTop, FormWidth - 2 * LabelX, height);
+                       GroupTop, LeftWidth - 2 * LabelX, height);
     components_->Add(name, "TGroupBox", group);
     return group;
 }
@@ -217,6 +222,31 @@ void TFEditWork::CreateTextGroup() {
     SendMessageW(eTextPort_, EM_SETLIMITTEXT, 5, 0);
     for (int i = first; i < components_->ComponentCount(); ++i)
         textControls_.push_back(components_->Control(i).Hwnd());
+}
+
+// The publishing group: which host events render the work at once, its delay behind the air,
+// and whether an unchanged page goes out again.
+void TFEditWork::CreatePublishGroup() {
+    Place(win::MakeChild(Hwnd(), L"BUTTON", "", BS_GROUPBOX, 0, 0, 1, 1, IDC_GBPUBLISH), PublishX, PublishTop,
+          PublishW, PublishH);
+    components_->Add("GBPublish", "TGroupBox", placed_.back().Hwnd);
+    const int g = PublishTop, x = PublishX + 12, w = PublishW - 24, lw = w - 74;
+    AddLabel("LTrigger", x, g + 16, w);
+    cbTrigger_ = AddList("CBTrigger", IDC_CBTRIGGER, x, g + 38, w);
+    for (int i = 0; i < TriggerCount; ++i)
+        cbTrigger_->AddItem("");
+    cbTrigger_->SetItemIndex(trEveryElement);
+    lTriggerLetters_ = AddLabel("LTriggerLetters", x, g + 66, 60);
+    eTriggerLetters_ = AddEdit("ETriggerLetters", "TEdit", IDC_ETRIGGERLETTERS, x + 64, g + 66, w - 64, ES_UPPERCASE);
+    SendMessageW(eTriggerLetters_, EM_SETLIMITTEXT, TriggerLettersCapacity, 0);
+    AddCheck("CBTriggerBlock", IDC_CBTRIGGERBLOCK, x, g + 94, w);
+    AddLabel("LDelay", x, g + 122, lw);
+    eDelay_.Create(Hwnd(), IDC_EDELAY, 0, MaxDelaySecs, 0);
+    components_->Add("EDelay", "TSpinEdit", eDelay_.Edit());
+    cbOnlyChanged_ = AddCheck("CBOnlyChanged", IDC_CBONLYCHANGED, x, g + 150, w);
+    lRefresh_ = AddLabel("LRefreshMinutes", x, g + 178, lw);
+    eRefreshMinutes_.Create(Hwnd(), IDC_EREFRESHMINUTES, 0, MaxRefreshMinutes, 0);
+    components_->Add("ERefreshMinutes", "TSpinEdit", eRefreshMinutes_.Edit());
 }
 
 // Created in the tab order of the editor; each group's controls follow its group box.
@@ -287,6 +317,7 @@ void TFEditWork::CreateControls() {
     for (int i = 1; i < EscapingModeCount; ++i)
         cbEscaping_->AddItem(EscapingNames[i]);
     cbEscaping_->SetItemIndex(0);
+    CreatePublishGroup();
 
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
     // left to right, which is also the order Tab walks them in
@@ -332,7 +363,10 @@ void TFEditWork::Layout() {
     const int escY = rowY + RowH + 8;
     l.Label(lEscaping_, LabelX, escY, LabelW);
     l.DropDown(cbEscaping_->Hwnd(), FieldX, escY, 244);
-    l.Bar(panB_, escY + RowH + 14);
+    const int spinX = PublishX + PublishW - 12 - 70;  // at the group's right edge
+    l.Put(eDelay_, {spinX, PublishTop + 122, 70, RowH});
+    l.Put(eRefreshMinutes_, {spinX, PublishTop + 178, 70, RowH});
+    l.Bar(panB_, std::max(escY + RowH + 14, PublishTop + PublishH + 10));
     l.BarLeft({{sbPreview_, 86}, {sbTags_, 86}});
     l.BarRight({{sbSave_, 105}, {sbCancel_, 105}});
     l.SizeAndCentreForm();
@@ -355,6 +389,14 @@ void TFEditWork::FormCreate() {
     cbEscaping_->SetItem(escNone, itemText("CBEscaping.None"));
     cbCodePage_->SetItem(LatinCodePage, itemText("CBCodePage.Latin"));
     cbTarget_->SetItem(tcFileOnly, itemText("CBTarget.FileOnly"));
+    for (int i = 0; i < TriggerCount; ++i)
+        cbTrigger_->SetItem(i, itemText(TriggerKeys[i]));
+    // the language files' translation knows no spin fields: their hints are taken here
+    for (const char* spin : {"EDelay", "ERefreshMinutes"})
+        if (win::TControl* control = ControlNamed(*components_, spin)) {
+            control->SetHint(itemText((std::string(spin) + ".Hint").c_str()));
+            control->SetShowHint(true);
+        }
     hints_.SetFromForm(Hwnd(), *components_);
 }
 
@@ -366,7 +408,8 @@ void TFEditWork::FillData(int index) {
     const TEditWorkFields f = kw::FillData(settings_.Works, editIndex_);
     for (const TWorkField& field : WorkFields())
         if (win::TControl* control = ControlNamed(*components_, field.Control))
-            ShowField(field, f, *control, SpinWithEdit<win::TSpinField>(control->Hwnd(), {&eSecs_, &eFTPPort_}));
+            ShowField(field, f, *control, SpinOf(control->Hwnd()));
+    EnablePublishFields();
     CBTargetChange();
 }
 
@@ -374,9 +417,26 @@ TEditWorkFields TFEditWork::Fields() const {
     TEditWorkFields f;
     for (const TWorkField& field : WorkFields())
         if (const win::TControl* control = ControlNamed(*components_, field.Control))
-            TakeField(field, *control, SpinWithEdit<const win::TSpinField>(control->Hwnd(), {&eSecs_, &eFTPPort_}),
-                      f);
+            TakeField(field, *control, SpinOf(control->Hwnd()), f);
     return f;
+}
+
+win::TSpinField* TFEditWork::SpinOf(HWND edit) {
+    return SpinWithEdit<win::TSpinField>(edit, {&eSecs_, &eFTPPort_, &eDelay_, &eRefreshMinutes_});
+}
+
+const win::TSpinField* TFEditWork::SpinOf(HWND edit) const {
+    return SpinWithEdit<const win::TSpinField>(edit, {&eSecs_, &eFTPPort_, &eDelay_, &eRefreshMinutes_});
+}
+
+void TFEditWork::EnablePublishFields() {
+    const bool letters = cbTrigger_->ItemIndex() == trLetters;
+    EnableWindow(lTriggerLetters_, letters);
+    EnableWindow(eTriggerLetters_, letters);
+    const bool refresh = win::IsChecked(cbOnlyChanged_);
+    EnableWindow(lRefresh_, refresh);
+    EnableWindow(eRefreshMinutes_.Edit(), refresh);
+    EnableWindow(eRefreshMinutes_.UpDown(), refresh);
 }
 
 TPreviewSettings TFEditWork::PreviewSettings() const {
@@ -389,11 +449,11 @@ TPreviewSettings TFEditWork::PreviewSettings() const {
     return p;
 }
 
-// The state the program's renders would read now; without a source, that of a program that
-// has heard nothing from the host.
+// The state the program's renders of a work with the form's delay would read now; without a
+// source, that of a program that has heard nothing from the host.
 TPageState TFEditWork::CurrentPage() const {
     if (pageSource_)
-        return pageSource_();
+        return pageSource_(static_cast<int64_t>(eDelay_.Value()) * 1000);
     TPageState page;
     page.Now = Now();
     return page;
@@ -449,6 +509,8 @@ void TFEditWork::ShowGroup(const std::vector<HWND>& controls, bool show) {
 void TFEditWork::ListChanged(int id) {
     if (id == IDC_CBTARGET && TargetIndex() != shownTarget_)
         CBTargetChange();
+    if (id == IDC_CBTRIGGER)
+        EnablePublishFields();
 }
 
 void TFEditWork::CBShowPassClick() {
@@ -544,16 +606,17 @@ void TFEditWork::Command(int id, int code) {
     case IDC_SBPREVIEW: SBPreviewClick(); break;
     case IDC_SBTAGS: SBTagsClick(); break;
     case IDC_CBSHOWPASS: CBShowPassClick(); break;
+    case IDC_CBONLYCHANGED: EnablePublishFields(); break;
     case IDC_SBSELECTDIR: SBSelectDirClick(); break;
     case IDC_FEFILEIN_BROWSE: BrowseFileClick(true); break;
     case IDC_FEFILEOUT_BROWSE: BrowseFileClick(false); break;
     case IDC_ESECS:
-        if (code == EN_KILLFOCUS)
-            eSecs_.Normalise();
-        break;
     case IDC_EFTPPORT:
+    case IDC_EDELAY:
+    case IDC_EREFRESHMINUTES:
         if (code == EN_KILLFOCUS)
-            eFTPPort_.Normalise();
+            if (win::TSpinField* spin = SpinOf(GetDlgItem(Hwnd(), id)))
+                spin->Normalise();
         break;
     }
 }
@@ -562,9 +625,9 @@ LRESULT TFEditWork::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND: {
         const int id = LOWORD(wp), code = HIWORD(wp);
-        const bool edit = id == IDC_ESECS || id == IDC_EFTPPORT;
-        const bool list =
-            id == IDC_CBTARGET || id == IDC_CBCODEPAGE || id == IDC_CBESCAPING || id == IDC_CBHTTPMETHOD;
+        const bool edit = id == IDC_ESECS || id == IDC_EFTPPORT || id == IDC_EDELAY || id == IDC_EREFRESHMINUTES;
+        const bool list = id == IDC_CBTARGET || id == IDC_CBCODEPAGE || id == IDC_CBESCAPING ||
+                          id == IDC_CBHTTPMETHOD || id == IDC_CBTRIGGER;
         if (list)
             win::NoteDropDown(Hwnd(), reinterpret_cast<HWND>(lp), code);
         else if (edit || code == BN_CLICKED)

@@ -62,6 +62,8 @@ public:
     win::TFormComponents& Components() { return *components_; }
     const win::TSpinField& ESecs() const { return eSecs_; }
     const win::TSpinField& EFTPPort() const { return eFTPPort_; }
+    const win::TSpinField& EDelay() const { return eDelay_; }
+    const win::TSpinField& ERefreshMinutes() const { return eRefreshMinutes_; }
     int TargetIndex() const;
 
     enum : int {
@@ -74,6 +76,11 @@ public:
     enum : int {
         IDC_GBHTTP = 1101, IDC_CBHTTPMETHOD, IDC_EHTTPURL, IDC_EHTTPUSER, IDC_EHTTPPASS, IDC_EHTTPTYPE,
         IDC_EHTTPCERT, IDC_GBTEXT, IDC_ETEXTHOST, IDC_ETEXTPORT
+    };
+    // the publishing group
+    enum : int {
+        IDC_GBPUBLISH = 1151, IDC_CBTRIGGER, IDC_ETRIGGERLETTERS, IDC_CBTRIGGERBLOCK, IDC_EDELAY,
+        IDC_CBONLYCHANGED, IDC_EREFRESHMINUTES
     };
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -97,6 +104,11 @@ private:
     win::TComboControl* AddList(const char* name, int id, int x, int y, int w);
     void CreateHttpGroup();
     void CreateTextGroup();
+    void CreatePublishGroup();
+    // The letters only for the letters trigger, the refresh only with "only when changed".
+    void EnablePublishFields();
+    win::TSpinField* SpinOf(HWND edit);
+    const win::TSpinField* SpinOf(HWND edit) const;
     void ShowGroup(const std::vector<HWND>& controls, bool show);
     void ListChanged(int id);
     int GroupHeight() const;
@@ -106,6 +118,7 @@ private:
     void FormClose();
     void Command(int id, int code);
     void ShowError(const TCheckResult& failure);
+    // The state the work's delay shows now.
     TPageState CurrentPage() const;
     void SetFileField(HWND field, const std::string& name);
     std::string FileField(HWND field) const;
@@ -115,7 +128,7 @@ private:
     std::unique_ptr<lang::TSectionList> list_;
     std::unique_ptr<win::TFormComponents> components_;
     win::TButtonBar panB_;
-    win::TSpinField eSecs_, eFTPPort_;
+    win::TSpinField eSecs_, eFTPPort_, eDelay_, eRefreshMinutes_;
     win::TTooltips hints_;
     // the controls the editor reads and writes
     HWND eName_ = nullptr, feFileIn_ = nullptr, feFileOut_ = nullptr, eFTPServer_ = nullptr;
@@ -129,6 +142,8 @@ private:
     win::TComboControl* cbHTTPMethod_ = nullptr;
     HWND eHTTPURL_ = nullptr, eHTTPUser_ = nullptr, eHTTPPass_ = nullptr, eHTTPType_ = nullptr, eHTTPCert_ = nullptr;
     HWND eTextHost_ = nullptr, eTextPort_ = nullptr;
+    win::TComboControl* cbTrigger_ = nullptr;
+    HWND lTriggerLetters_ = nullptr, eTriggerLetters_ = nullptr, cbOnlyChanged_ = nullptr, lRefresh_ = nullptr;
     TPageSource pageSource_;
     std::vector<TPlaced> placed_;    // every control but the code page row and the button bar
     std::vector<HWND> ftpControls_;  // GBFTP and what it holds

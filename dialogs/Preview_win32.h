@@ -14,10 +14,11 @@
 
 namespace kw {
 
-// What the tags of a preview read: the program's current broadcast snapshot, its link state
-// and the local time. The program gives the editor one; without it a preview shows the empty
-// state of a program that has heard nothing from the host yet.
-using TPageSource = std::function<TPageState()>;
+// What the tags of a preview read: the program's broadcast snapshot of `delayMs` ago (the
+// current one for 0), its link state and the local time. The program gives the editor one;
+// without it a preview shows the empty state of a program that has heard nothing from the host
+// yet.
+using TPageSource = std::function<TPageState(int64_t delayMs)>;
 
 // Opens a written preview page in the user's browser; false when the system could not.
 // Tests put a stand-in here so that no browser starts on the test machine.

@@ -27,6 +27,10 @@ std::vector<TRequiredKey> BuildKeys() {
         {"LTarget", "CBTarget.FileOnly", "GBHTTP", "LHTTPMethod", "LHTTPURL", "LHTTPUser", "LHTTPPass", "LHTTPType",
          "LHTTPCert", "GBText", "LTextHost", "LTextPort"});
     Add(keys, "FEditWork", {"CBFTPTLS", "LFTPCert", "EFTPCert.Hint"});
+    Add(keys, "FEditWork",
+        {"GBPublish", "LTrigger", "CBTrigger.Every", "CBTrigger.Songs", "CBTrigger.Letters", "CBTrigger.Hint",
+         "LTriggerLetters", "ETriggerLetters.Hint", "CBTriggerBlock", "CBTriggerBlock.Hint", "LDelay", "EDelay.Hint",
+         "CBOnlyChanged", "CBOnlyChanged.Hint", "LRefreshMinutes", "ERefreshMinutes.Hint"});
     Add(keys, "FPreview",
         {"Caption", "LProblems", "SBOpenBrowser", "SBClose", "Dialog.LiveEmpty", "Dialog.NoProblems", "Dialog.PageNotWritten"});
     for (const TPreviewMessage& m : PreviewMessages())
@@ -61,7 +65,8 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"FEditWork", "WorkLimit", 0},  {"FEditWork", "BadFileName", 1}, {"FEditWork", "SettingsNotWritten", 1},
         {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1}, {"Main", "DeleteWork", 1},
         {"FEditWork", "NoHTTPURL", 0},  {"FEditWork", "BadCertSHA256", 0}, {"FEditWork", "NoTextHost", 0},
-        {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}, {"FEditWork", "BadHTTPType", 0}};
+        {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}, {"FEditWork", "BadHTTPType", 0},
+        {"FEditWork", "BadTriggerLetters", 0}};
     return messages;
 }
 

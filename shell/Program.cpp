@@ -186,9 +186,9 @@ void TProgram::SendNow(int index) {
     }
 }
 
-TPageState TProgram::CurrentPage() const {
+TPageState TProgram::CurrentPage(int64_t delayMs) const {
     TPageState page;
-    page.Broadcast = Broadcast.Current();
+    page.Broadcast = Broadcast.Delayed(delayMs);
     page.LinkState = Status.LinkState.load(std::memory_order_acquire);
     page.Now = Context.LocalTime();
     return page;

@@ -64,9 +64,11 @@ public:
     void DeleteWork(int index) override;
     bool ConfirmDelete(int index) override;
     void SendNow(int index) override;
-    // What a render starting now would read: the broadcast snapshot, the link state, the time
-    // (the work editor's preview and tag reference).
-    TPageState CurrentPage() const;
+    // What a render starting now would read for a work `delayMs` behind the air: the broadcast
+    // snapshot of then, the link state, the time (the work editor's preview and tag reference).
+    // The history reaches back only as far as the largest delay of a saved work; a longer one
+    // gets the oldest state kept.
+    TPageState CurrentPage(int64_t delayMs = 0) const;
     TShowCell& SourceStatus() override { return Status.SourceStatus; }
     void TerminateReader() override;
     bool ReaderExists() override { return Reader != nullptr; }

@@ -10,7 +10,8 @@ namespace kw {
 void TApplication::ConnectDialogs() { SelectFtpFolderHook = &SelectFtpFolderDialog; }
 
 bool TApplication::EditWork(int index) {
-    return Language && kw::EditWork(page_.Hwnd(), Settings, *Language, index, [this] { return CurrentPage(); });
+    return Language && kw::EditWork(page_.Hwnd(), Settings, *Language, index,
+                                    [this](int64_t delayMs) { return CurrentPage(delayMs); });
 }
 
 void TApplication::EditProgramSettings() {

@@ -49,7 +49,7 @@ struct EditWorkDialog : ::testing::Test {
                            "Dialog.OtherOut=template of %s", "Dialog.DblOut=output of %s",
                            "Dialog.WorkLimit=full", "Dialog.SettingsNotWritten=not written: %s",
                            "Dialog.NoHTTPURL=url", "Dialog.BadCertSHA256=cert", "Dialog.NoTextHost=host",
-                           "Dialog.BadTextPort=port"});
+                           "Dialog.BadTextPort=port", "Dialog.BadTriggerLetters=letters"});
         tpl = folder.Path("now.tpl");
         other = folder.Path("other.tpl");
         folder.Write("now.tpl", "!KW!SongArtist");
@@ -225,7 +225,7 @@ TEST_F(EditWorkDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
         C("EName"), C("FEFileIn"), browseIn, C("FEFileOut"), browseOut, C("ESecs"), C("CBTarget"),
         C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("CBFTPTLS"), C("EFTPUser"),
         C("EFTPPass"), C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("EFTPCert"),
-        C("CBCodePage"), C("CBEscaping"),
+        C("CBCodePage"), C("CBEscaping"), C("CBTrigger"), C("CBTriggerBlock"), C("EDelay"), C("CBOnlyChanged"),
         C("SBPreview"), C("SBTags"), C("SBSave"), C("SBCancel")};
     SetFocus(C("EName"));
     std::vector<HWND> order;
@@ -504,13 +504,18 @@ TEST_F(EditWorkDialog, Screenshot) {
     c.CodePage = 1;
     c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html", true,
                     "0a851b860070807993dbab1cfe0996a0e18581d06ecfa228aec4d0f6f0f48076"};
+    c.Publish = TPublishRules{trLetters, "MS", false, 20, true, 10};
     settings.Works.At(0)->SetConfig(c);
     Open(0);
     ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-100"));
     kw::test::ChangeDpi(form->Hwnd(), 144);
     RECT client;
     GetClientRect(form->Hwnd(), &client);
-    EXPECT_GT(client.right, 400 * 144 / 96 - 8);  // laid out again at 150 %
+    EXPECT_GT(client.right, 620 * 144 / 96 - 8);  // laid out again at 150 %
+    RECT outer150;  // whole on a 1024 x 768 screen at 150 %
+    GetWindowRect(form->Hwnd(), &outer150);
+    EXPECT_LE(outer150.right - outer150.left, 1024);
+    EXPECT_LE(outer150.bottom - outer150.top, 768);
     ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-150"));
     // 125 % and 200 %: laid out for the scale, whole on a 1280 x 1024 screen
     ASSERT_GE(GetSystemMetrics(SM_CYSCREEN), 1024) << "the Windows tests run on a 1280 x 1024 screen";
@@ -518,12 +523,14 @@ TEST_F(EditWorkDialog, Screenshot) {
         SCOPED_TRACE(dpi);
         kw::test::ChangeDpi(form->Hwnd(), dpi, from);
         GetClientRect(form->Hwnd(), &client);
-        EXPECT_EQ(client.right, win::Scale(400, dpi));
+        EXPECT_EQ(client.right, win::Scale(620, dpi));
         RECT outer, save;
         GetWindowRect(form->Hwnd(), &outer);
         GetWindowRect(C("SBSave"), &save);
         EXPECT_GE(outer.top, 0);
         EXPECT_LE(outer.bottom, GetSystemMetrics(SM_CYSCREEN));
+        EXPECT_GE(outer.left, 0);
+        EXPECT_LE(outer.right, GetSystemMetrics(SM_CXSCREEN));
         EXPECT_LE(save.bottom, outer.bottom);
         EXPECT_EQ(save.bottom - save.top, win::Scale(26, dpi) - 2 * win::Scale(1, dpi));
     }
@@ -634,6 +641,86 @@ TEST_F(EditWorkDialog, FaultyUrlCertificateHostAndPortAreToldAndFocused) {
         EXPECT_EQ(form->ModalResult(), 0);
     }
     EXPECT_EQ(settings.Works.Count(), 1u);
+}
+
+// The publishing group by real input: the trigger's list by the keyboard, the check boxes by the
+// mouse, the numbers typed. Letters that name no element type are refused with the focus on
+// them; what is saved reaches the settings file, and the work read back from it opens with it.
+TEST_F(EditWorkDialog, PublishingOptionsAreSetByRealInputSavedAndReadBack) {
+    Open(-1);
+    kw::test::BringToFront(form->Hwnd());
+    FillValid("Icecast title", folder.Path("title.txt"));
+    EXPECT_FALSE(IsWindowEnabled(C("ETriggerLetters")));
+    EXPECT_FALSE(IsWindowEnabled(C("ERefreshMinutes")));
+    EXPECT_EQ(SendMessageW(C("CBTriggerBlock"), BM_GETCHECK, 0, 0), BST_CHECKED);
+    for (const char* hinted : {"CBTrigger", "ETriggerLetters", "CBTriggerBlock", "EDelay", "CBOnlyChanged",
+                               "ERefreshMinutes"})  // the built-in English hints: the test file has none
+        EXPECT_FALSE(kw::test::NamedControl(form->Components(), hinted).Hint().empty()) << hinted;
+    SetFocus(C("CBTrigger"));
+    kw::test::PressKey(VK_HOME);
+    kw::test::PressKey(VK_DOWN);
+    kw::test::PressKey(VK_DOWN);  // every element, songs only, letters
+    kw::test::Settle();
+    ASSERT_TRUE(IsWindowEnabled(C("ETriggerLetters")));
+    TDriver driver;
+    for (const char* bad : {"", "MX", "M S"}) {
+        SCOPED_TRACE(bad);
+        Type(C("ETriggerLetters"), bad);
+        driver.Messages.clear();
+        Click(C("SBSave"));
+        EXPECT_EQ(driver.Messages, std::vector<std::string>{"letters"});
+        kw::test::Settle(100);
+        EXPECT_EQ(GetFocus(), C("ETriggerLetters"));
+        EXPECT_EQ(form->ModalResult(), 0);
+    }
+    Type(C("ETriggerLetters"), " MS ");
+    Click(C("CBTriggerBlock"));
+    Type(C("EDelay"), "20");
+    Click(C("CBOnlyChanged"));
+    EXPECT_TRUE(IsWindowEnabled(C("ERefreshMinutes")));
+    Type(C("ERefreshMinutes"), "10");
+    driver.Messages.clear();
+    Click(C("SBSave"));
+    EXPECT_EQ(driver.Messages, std::vector<std::string>{});
+    ASSERT_EQ(form->ModalResult(), 1);
+    const std::string section = settings.Works.At(1)->Section();
+    EXPECT_EQ(Ini(section, "Trigger"), "Letters");
+    EXPECT_EQ(Ini(section, "TriggerLetters"), "MS");
+    EXPECT_EQ(Ini(section, "TriggerBlock"), "0");
+    EXPECT_EQ(Ini(section, "Delay"), "20");
+    EXPECT_EQ(Ini(section, "OnlyChanged"), "1");
+    EXPECT_EQ(Ini(section, "RefreshMinutes"), "10");
+
+    TSettings again;  // as the program reads the file at its next start
+    LoadSettings(again);
+    ASSERT_EQ(again.Works.Count(), 2u);
+    settings.Works.At(1)->SetConfig(again.Works.At(1)->Config());
+    form.reset();
+    Open(1);
+    kw::test::BringToFront(form->Hwnd());
+    EXPECT_EQ(SendMessageW(C("CBTrigger"), CB_GETCURSEL, 0, 0), trLetters);
+    EXPECT_EQ(Text("ETriggerLetters"), "MS");
+    EXPECT_TRUE(IsWindowEnabled(C("ETriggerLetters")));
+    EXPECT_EQ(SendMessageW(C("CBTriggerBlock"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(form->EDelay().Value(), 20);
+    EXPECT_EQ(SendMessageW(C("CBOnlyChanged"), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(form->ERefreshMinutes().Value(), 10);
+    EXPECT_TRUE(IsWindowEnabled(C("ERefreshMinutes")));
+
+    // back to the behaviour of a file without the keys: the keys go, the letters with them
+    SetFocus(C("CBTrigger"));
+    kw::test::PressKey(VK_HOME);
+    kw::test::Settle();
+    EXPECT_FALSE(IsWindowEnabled(C("ETriggerLetters")));
+    Click(C("CBTriggerBlock"));
+    Type(C("EDelay"), "0");
+    Type(C("ERefreshMinutes"), "");  // empty: never
+    Click(C("CBOnlyChanged"));
+    EXPECT_FALSE(IsWindowEnabled(C("ERefreshMinutes")));
+    Click(C("SBSave"));
+    ASSERT_EQ(form->ModalResult(), 1);
+    for (const char* key : {"Trigger", "TriggerLetters", "TriggerBlock", "Delay", "OnlyChanged", "RefreshMinutes"})
+        EXPECT_EQ(Ini(section, key), "<none>") << key;
 }
 
 // A saved HTTP work opens with its target and values; Tab walks the HTTP group in order.

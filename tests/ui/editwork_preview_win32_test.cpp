@@ -7,6 +7,7 @@
 #include "works/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
+#include "hostlink/BroadcastState.h"
 #include "render/PageText.h"
 #include "render/RenderWork.h"
 #include "tests/ui/dialog_driver_win32_test.h"
@@ -125,7 +126,7 @@ struct EditWorkPreview : ::testing::Test {
         form = std::make_unique<TFEditWork>(settings, *language);
         ASSERT_TRUE(form->Create(nullptr));
         form->FillData(index);
-        form->SetPageSource([this] { return page; });
+        form->SetPageSource([this](int64_t) { return page; });
         ShowWindow(form->Hwnd(), SW_SHOW);
         win::PumpMessages();
         kw::test::KeyboardWindow() = form->Hwnd();
@@ -242,6 +243,35 @@ TEST_F(EditWorkPreview, PreviewShowsWhatTheRenderWritesWithTheUnsavedSettings) {
                            [&](HWND) { kw::test::QueueKey(VK_ESCAPE); }});
     EXPECT_EQ(shown, RenderedLines(2, 0));
     EXPECT_EQ(shown.at(1), "<i><Title></i> !KW!Nope");
+
+    // A delay typed in the form: the preview shows the song on air that long ago.
+    int64_t clockMs = 0;
+    TBroadcastStore store([&] { return clockMs; });
+    store.KeepFor(60000);
+    for (const auto& [at, title] : {std::pair{1000, "Earlier"}, std::pair{15000, "Latest"}}) {
+        clockMs = at;
+        TBroadcastState s;
+        s.Song.Title = title;
+        store.Publish(std::make_shared<const TBroadcastState>(s));
+    }
+    clockMs = 20000;
+    form.reset();
+    Open(0);
+    form->SetPageSource([&](int64_t delayMs) {
+        TPageState p;
+        p.Broadcast = store.Delayed(delayMs);
+        p.LinkState = page.LinkState;
+        return p;
+    });
+    for (const auto& [delay, title] : {std::pair{"10", "Earlier"}, std::pair{"0", "Latest"}}) {
+        kw::test::Type(C("EDelay"), delay);
+        ASSERT_EQ(win::GetText(C("EDelay")), delay);
+        kw::test::Settle(GetDoubleClickTime() + 50);  // the next click on Preview is not a double click
+        WithOpened<TFPreview>(L"TFPreview", TFEditWork::IDC_SBPREVIEW,
+                              {[&](HWND p) { shown = Column(kw::test::Descendant(p, TFPreview::IDC_LVPAGE), 1); },
+                               [&](HWND) { kw::test::QueueKey(VK_ESCAPE); }});
+        EXPECT_EQ(shown.at(1), std::string("<i>") + title + "</i> !KW!Nope") << delay;
+    }
 }
 
 TEST_F(EditWorkPreview, OpenInBrowserWritesTheRenderedPageToATemporaryFile) {

@@ -6,6 +6,7 @@
 #include "config/TargetChecks.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
+#include "render/ValueFormat.h"
 #include "tests/platform/TempFolder.h"
 #include <gtest/gtest.h>
 
@@ -182,6 +183,30 @@ TEST_F(EditWorkTargets, EachTargetsChecksGiveTheirMessage) {
     TEditWorkFields f = Valid(tcHTTP);
     f.Name = " ";
     EXPECT_EQ(KeyOf(f), "SetShape");
+}
+
+// The trigger's letters: exactly the letters the program writes for the element types, in
+// either case; checked and kept only while letters are the trigger.
+TEST_F(EditWorkTargets, TriggerLettersAreTheElementTypesLettersAndKeptOnlyForThatTrigger) {
+    std::string every;
+    for (int type = 0; type <= 16; ++type)
+        every += ElementTypeLetter(static_cast<uint8_t>(type));
+    TEditWorkFields f = Valid(tcFileOnly);
+    f.Trigger = trLetters;
+    for (const std::string& letters : {every, std::string(" ms ")}) {
+        f.TriggerLetters = letters;
+        EXPECT_EQ(KeyOf(f), "") << letters;
+    }
+    for (const char* letters : {"", "  ", "M S", "MX", "?", "M,S", "\xCC"}) {
+        f.TriggerLetters = letters;
+        EXPECT_EQ(KeyOf(f), "BadTriggerLetters") << letters;
+    }
+    f.TriggerLetters = " ms ";
+    EXPECT_EQ(ApplySetting(f, TWorkConfig{}).Publish.Letters, "MS");
+    f.Trigger = trSongs;  // the field is off: never checked, never stored
+    f.TriggerLetters = "MX";
+    EXPECT_EQ(KeyOf(f), "");
+    EXPECT_EQ(ApplySetting(f, TWorkConfig{}).Publish.Letters, "");
 }
 
 TEST(TargetChecks, PortsAndFingerprints) {
