@@ -40,6 +40,7 @@ test_packages=(
     "${demo_packages[@]}" xauth g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
     python3 python3-minimal python3-pyftpdlib python3-openssl python3-cryptography vsftpd curl
     libcurl4-openssl-dev libssl-dev openssl ca-certificates icecast2 zip nsis chromium
+    mosquitto mosquitto-clients
 )
 # Python modules are named python3:MODULE and looked up with Debian's /usr/bin/python3, which
 # the tests use (the python3 first on PATH may be another one).
@@ -47,6 +48,7 @@ test_commands=(
     "${demo_commands[@]}" xvfb-run xauth clang clang++ /usr/bin/python3 python3:pyftpdlib python3:OpenSSL
     python3:cryptography
     /usr/sbin/vsftpd curl zip makensis chromium openssl icecast2
+    /usr/sbin/mosquitto mosquitto_sub mosquitto_pub mosquitto_passwd
     /usr/include/gtest/gtest.h /usr/include/benchmark/benchmark.h /usr/include/x86_64-linux-gnu/curl/curl.h
     /usr/include/openssl/ssl.h
 )
