@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Soak of KWPAGE.exe under Wine: a fast host (an element every 200 ms, playlist and state every
-second) and 20 works (two of them uploading to a local pyftpdlib), for some minutes. Samples the
+second) and 20 works (two of them uploading to a local pyftpdlib, two showing the broadcast 3 s
+and 10 s late, one of those only when changed), for some minutes. Samples the
 program's handles, threads, memory and CPU every 10 s and fails on growth beyond these bounds,
 comparing the median of the first quarter of samples (after a 30 s warm-up) with the last:
 
@@ -169,6 +170,9 @@ def main():
               "update": 15} for n in range(20)]
     for n in (3, 11):
         works[n].update(ftp_port=port, ftp_file=f"upload{n:02d}.txt")
+    # The delayed works keep ten seconds of the host's states (about sixty): memory stays flat.
+    works[5]["extra"] = ["Delay=3"]
+    works[6]["extra"] = ["Delay=10", "OnlyChanged=1"]
     failures = []
     try:
         station.prepare(works)
@@ -192,7 +196,7 @@ def main():
             host.kill()
         elif host.returncode != 0:
             failures.append(f"the host player ended with {host.returncode}")
-        print(f"soak: {args.minutes:g} min, 20 works (2 with FTP), {len(samples)} samples")
+        print(f"soak: {args.minutes:g} min, 20 works (2 with FTP, 2 delayed), {len(samples)} samples")
         if len(samples) >= 2:
             failures += check_growth(samples)
             cpu = (samples[-1]["linux_cpu_ms"] - samples[0]["linux_cpu_ms"]) / ((samples[-1]["time"] - samples[0]["time"]) * 1000)

@@ -39,7 +39,8 @@ class Station:
         return os.path.isfile(self.exe) and os.path.isfile(self.hostplayer)
 
     def prepare(self, works):
-        """works: dicts with name, template, page, codepage, update and optionally ftp_port, ftp_file."""
+        """works: dicts with name, template, page, codepage, update and optionally ftp_port, ftp_file and
+        extra (more lines of the work's section)."""
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
         shutil.copy(self.exe, self.folder)
@@ -53,6 +54,7 @@ class Station:
             if "ftp_port" in w:
                 lines += ["FTPServer=127.0.0.1", f"FTPPort={w['ftp_port']}", "FTPPassive=1", "FTPUTF8=0",
                           "FTPLogin=kw", "FTPPass=" + scramble("secret"), "FTPPath=/", f"FIPFile={w['ftp_file']}"]
+            lines += w.get("extra", [])
         self.write("KWPAGE.ini", ("\r\n".join(lines) + "\r\n").encode("cp1251"))
 
     def path(self, name):

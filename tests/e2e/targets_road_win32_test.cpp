@@ -2,7 +2,9 @@
 // a recording HTTP server by GET (values in the URL, UTF-8 percent-encoded) and by POST (the page
 // as the body), a TCP listener (the page's bytes) and a UDP socket (one datagram per line), and
 // each work's status names its target. The title carries a line feed, as a host's text may: the
-// text targets' devices still get one command per template line.
+// text targets' devices still get one command per template line. A station hour played sixty
+// times faster (songs, jingles, ads, station IDs, blocks) shows the publishing rules at work: what
+// each work sends, when, and how often.
 #include <winsock2.h>
 #include "platform/Tcp.h"
 #include "platform/Udp.h"
@@ -10,7 +12,9 @@
 #include "tests/e2e/Station_win32.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
 #include <future>
+#include <map>
 #include <regex>
 
 namespace kw::e2e {
@@ -117,6 +121,166 @@ TEST(TargetsRoad, OneElementReachesHttpTcpAndUdpTargets) {
     EXPECT_EQ(datagrams[datagrams.size() - 2], "RT1=" + kino1251 + " - \xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8 PS=INJECTED\r\n");
     EXPECT_EQ(datagrams[datagrams.size() - 2] + datagrams.back(), page);
     EXPECT_EQ(datagrams.back(), "DPS=" + std::string("\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8 PS=INJECTED") + "\r\n");
+}
+
+// One element of a station hour played sixty times faster: a song of 3.5 minutes lasts 3.5 s.
+struct TOnAir {
+    bool Song;
+    int Type;  // element type code (5 J jingle, 9 C ad, 13 S station ID, 0 M music)
+    const char* Title;
+    int HoldMs;            // until the next element
+    int BlockBefore = -1;  // a block starts just before this element (its type code), or none
+};
+
+const TOnAir StationHour[] = {
+    {false, 13, "Позывной 20:00", 400, 0},
+    {true, 0, "Группа крови", 3500},
+    {false, 5, "Джингл А", 400},
+    {true, 0, "Звезда по имени Солнце", 3800},
+    {false, 9, "Реклама 1", 600, 1},
+    {false, 9, "Реклама 2", 600},
+    {false, 9, "Реклама 3", 600},
+    {false, 5, "Джингл Б", 400, 0},
+    {true, 0, "Кукушка", 3600},
+    {true, 0, "Пачка сигарет", 3400},
+    {false, 13, "Позывной", 400},
+    {true, 0, "Спокойная ночь", 3500},
+    {false, 9, "Реклама 4", 600, 1},
+    {false, 5, "Джингл В", 400, 0},
+    {true, 0, "Перемен", 1000},  // a burst: three songs a second apart
+    {true, 0, "Восьмиклассница", 1000},
+    {true, 0, "Легенда", 7000},  // the last waits out the five seconds' delay
+};
+
+std::string StationHourScript() {
+    std::string script = "connect\nwait 1500\n";
+    int number = 0;
+    for (const TOnAir& e : StationHour) {
+        if (e.BlockBefore >= 0)
+            script += "block type=" + std::to_string(e.BlockBefore) + " duration=600000 name=\"Блок " +
+                      std::to_string(++number) + "\"\n";
+        script += std::string("element song=") + (e.Song ? "0" : "1") + " type=" + std::to_string(e.Type) +
+                  " duration=200000 artist=\"Эфир\" title=\"" + e.Title + "\"\nwait " + std::to_string(e.HoldMs) +
+                  "\n";
+    }
+    return script;
+}
+
+std::vector<std::string> Songs() {
+    std::vector<std::string> songs;
+    for (const TOnAir& e : StationHour)
+        if (e.Song)
+            songs.push_back(std::string(e.Title) + "\r\n");
+    return songs;
+}
+
+// The bodies of the requests to `path`, in order.
+std::vector<std::string> Bodies(const test::THttpTestServer& http, const std::string& path) {
+    std::vector<std::string> bodies;
+    for (int i = 1; i <= http.Count(); ++i)
+        if (const auto r = http.Request(i); r.Path == path)
+            bodies.push_back(r.Body);
+    return bodies;
+}
+
+std::vector<std::string> WithoutEmpty(std::vector<std::string> pages) {
+    std::erase(pages, std::string("\r\n"));
+    return pages;
+}
+
+TEST(TargetsRoad, PublishingRulesInAStationHour) {
+    test::THttpTestServer http;
+    ASSERT_TRUE(http.Ok()) << "HTTP server fixture not running (KW_HTTP_SERVER_DIR)";
+    net::TTcpListener tcp;
+    ASSERT_TRUE(tcp.Listen({{127, 0, 0, 1}, 0}, 8).ok());
+    net::TIpv4Endpoint tcpAt;
+    ASSERT_TRUE(tcp.LocalEndpoint(tcpAt).ok());
+
+    TStation station("publishing");
+    ASSERT_TRUE(station.Ok());
+    WriteFile(station.Path("element.tpl"), "!KW!ElementTitle\n");
+    WriteFile(station.Path("song.tpl"), "!KW!SongTitle\n");
+    const std::string url = "Target=HTTP\r\nHTTPMethod=POST\r\nHTTPURL=http://127.0.0.1:" + std::to_string(http.Port());
+    const std::string songsOnly = "Trigger=Songs\r\nTriggerBlock=0\r\n";
+    // Every element and block, every render delivered: what a station sends without the rules.
+    TStationWork every = Work("a-every", "element.tpl", "a.txt", 1, 15);
+    every.Extra = url + "/pub/every\r\n";
+    TStationWork songs = Work("b-songs", "song.tpl", "b.txt", 1, 15);
+    songs.Extra = url + "/pub/songs\r\n" + songsOnly + "OnlyChanged=1\r\n";
+    // Rendered on every element, but the song's title changes only with a song: the renders
+    // between go out only while the server refuses them.
+    TStationWork changed = Work("c-changed", "song.tpl", "c.txt", 1, 15);
+    changed.Extra = url + "/pub/changed\r\nOnlyChanged=1\r\n";
+    TStationWork refused = Work("d-refused", "song.tpl", "d.txt", 1, 15);
+    refused.Extra = url + "/status/503\r\nOnlyChanged=1\r\n";
+    TStationWork toTcp = Work("e-songs-tcp", "song.tpl", "e.txt", 1);
+    toTcp.Extra = "Target=TCP\r\nTextHost=127.0.0.1\r\nTextPort=" + std::to_string(tcpAt.Port) + "\r\n" + songsOnly;
+    TStationWork now = Work("f-now", "element.tpl", "f.txt", 1, 15);
+    TStationWork delayed = Work("g-delayed", "element.tpl", "g.txt", 1, 15);
+    delayed.Extra = "Delay=5\r\n";
+    station.WriteSettings({every, songs, changed, refused, toTcp, now, delayed});
+
+    // The TCP device keeps every page it is sent, one connection each.
+    std::atomic<bool> hourOver{false};
+    auto tcpPages = std::async(std::launch::async, [&] {
+        std::vector<std::string> pages;
+        while (!hourOver) {
+            net::TTcpConnection c;
+            if (!tcp.Accept(c, 500).ok())
+                continue;
+            std::string bytes;
+            char buf[4096];
+            size_t n = 0;
+            while (c.Receive(buf, sizeof buf, n, 10000).ok() && n > 0)
+                bytes.append(buf, n);
+            pages.push_back(bytes);
+        }
+        return pages;
+    });
+
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(station.PlayHost(StationHourScript()));
+    // When each title first shows in the page written at once and in the one five seconds behind.
+    std::map<std::string, ULONGLONG> shownNow, shownDelayed;
+    const ULONGLONG start = GetTickCount64();
+    const ULONGLONG limit = start + 90000;
+    while (GetTickCount64() < limit &&
+           !(WaitForSingleObject(station.Host().Handle(), 0) == WAIT_OBJECT_0 && shownDelayed.count("Легенда\r\n"))) {
+        shownNow.emplace(ReadFile(station.Path("f.txt")), GetTickCount64());
+        shownDelayed.emplace(ReadFile(station.Path("g.txt")), GetTickCount64());
+        Sleep(40);
+    }
+    const double hourSeconds = (GetTickCount64() - start) / 1000.0;
+    Sleep(1500);  // the last deliveries
+    hourOver = true;
+
+    // Delay: every element shows five seconds after it showed in the page written at once,
+    // within a timer step and this loop's reading.
+    for (const TOnAir& e : StationHour) {
+        const std::string page = std::string(e.Title) + "\r\n";
+        ASSERT_TRUE(shownNow.count(page) && shownDelayed.count(page)) << e.Title;
+        const long long late = static_cast<long long>(shownDelayed[page]) - static_cast<long long>(shownNow[page]);
+        EXPECT_GE(late, 4700) << e.Title;
+        EXPECT_LE(late, 6500) << e.Title;
+        std::printf("delay %s: %lld ms\n", e.Title, late);
+    }
+
+    // Songs only, only when changed: each song once, in order, and nothing of the jingles and ads.
+    EXPECT_EQ(WithoutEmpty(Bodies(http, "/pub/songs")), Songs());
+    // Songs only over TCP: one connection per song.
+    ASSERT_EQ(tcpPages.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(WithoutEmpty(tcpPages.get()), Songs());
+    // Only when changed, rendered on every element: each distinct page once...
+    EXPECT_EQ(WithoutEmpty(Bodies(http, "/pub/changed")), Songs());
+    // ... but a page the server refused was not delivered: it goes again on the next render,
+    // changed or not, so every element's render reaches the refusing server.
+    const size_t elements = std::size(StationHour), refusals = Bodies(http, "/status/503").size();
+    EXPECT_GE(refusals, elements) << "renders of a refused page were skipped";
+    const size_t everything = Bodies(http, "/pub/every").size(), songsSent = Bodies(http, "/pub/songs").size();
+    EXPECT_GE(everything, elements);
+    std::printf("a station hour at sixty times speed (%.1f s, %zu elements, %zu songs): every element %zu "
+                "deliveries, songs only when changed %zu, only when changed to a refusing server %zu\n",
+                hourSeconds, elements, Songs().size(), everything, songsSent, refusals);
 }
 
 } // namespace
