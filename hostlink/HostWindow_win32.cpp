@@ -114,10 +114,12 @@ LRESULT TLinkPollTimer::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 bool HandleHostMessage(TInbox& inbox, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
     if (message == WM_COPYDATA) {
         const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        // The host gets 0 for data, whatever became of it; once the message is queued it gets
+        // that answer at once (ReplyMessage), before the reader thread is woken.
         if (record)
             inbox.WMCOPYDATA(WindowKey(reinterpret_cast<HWND>(wParam)), record->dwData, record->cbData,
-                             record->lpData);
-        result = 0;  // the host gets 0 for data, whatever became of it
+                             record->lpData, [] { ReplyMessage(0); });
+        result = 0;
         return true;
     }
     if (message == CommandMessage) {

@@ -13,17 +13,19 @@ TInbox::TInbox(TInboundRing& ring, TSettings& settings, TLinkStatus& status, con
                const std::atomic<int64_t>& now, THostDue& due)
     : ring_(ring), settings_(settings), status_(status), closingStage_(closingStage), now_(now), due_(due) {}
 
-void TInbox::WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept {
+void TInbox::WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3,
+                        TReply reply) noexcept {
     if (!Running())
         return;
     try {
-        HandleCopyData(sender, field1, field2, field3);
+        HandleCopyData(sender, field1, field2, field3, reply);
     } catch (...) {
         // A failure ends the handling silently; whatever was allocated is owned and released.
     }
 }
 
-void TInbox::HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) {
+void TInbox::HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3,
+                            TReply reply) {
     TCopyData envelope;
     if (!TWinMSG::DecodeCopyData(field1, field2, field3, envelope))
         return;
@@ -49,6 +51,8 @@ void TInbox::HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t fiel
     default:
         return;
     }
+    if (reply)
+        reply();  // the payload is in the ring: nothing of the host's record is read after this
     if (wake_)
         wake_->Signal();  // an idle reader drains it now rather than at its next due time
 }

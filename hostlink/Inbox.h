@@ -38,8 +38,12 @@ public:
     // The reader's wake-up, once the reader exists (null: nobody sleeps).
     void SetWake(TReaderWake* wake) { wake_ = wake; }
 
-    // WM_COPYDATA from `sender` with the copy-data record's three fields.
-    void WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3) noexcept;
+    // WM_COPYDATA from `sender` with the copy-data record's three fields. `reply`, when given,
+    // answers the host once the message is queued and before the reader is woken: waking a
+    // sleeping thread is the dearest step of the handler, and the host need not wait for it.
+    using TReply = void (*)();
+    void WMCOPYDATA(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3,
+                    TReply reply = nullptr) noexcept;
     // Control message 2102; returns the message result.
     int64_t ReceiveCMD(TWindowHandle wParam, int64_t lParam) noexcept;
 
@@ -50,7 +54,7 @@ public:
 
 private:
     bool Running() const { return link_ != nullptr && closingStage_.load() == 0; }
-    void HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3);
+    void HandleCopyData(TWindowHandle sender, uint64_t field1, uint64_t field2, const void* field3, TReply reply);
 
     TInboundRing& ring_;
     TSettings& settings_;

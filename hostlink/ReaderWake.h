@@ -1,13 +1,11 @@
 // Wakes the idle reader thread. With nothing to drain and no render due soon, the reader sleeps
 // until the next due time instead of waking every 20 ms; the host's handler, a new work and
-// shutdown wake it at once. The handler's side is one load, and a lock only when the reader
+// shutdown wake it at once. The handler's side is one load, and a wake only when the reader
 // is asleep.
 #pragma once
+#include "platform/WakeEvent.h"
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 
 namespace kw {
 
@@ -18,11 +16,8 @@ public:
     // falling asleep (the two stores still in flight, a matter of nanoseconds); SleepFor
     // covers that window by looking at its work once more after its first millisecond.
     void Signal() noexcept {
-        if (!sleeping_.load(std::memory_order_relaxed))
-            return;
-        std::lock_guard<std::mutex> hold(lock_);
-        woken_ = true;
-        wake_.notify_one();
+        if (sleeping_.load(std::memory_order_relaxed))
+            woken_.Set();
     }
 
     // Reader thread: sleeps at most `ms` unless `work()`, asked after the reader has said it
@@ -31,27 +26,15 @@ public:
     void SleepFor(int ms, const std::function<bool()>& work) {
         sleeping_.store(true, std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_seq_cst);
-        if (!work()) {
-            std::unique_lock<std::mutex> hold(lock_);
-            const auto woken = [this] { return woken_; };
-            if (!wake_.wait_for(hold, std::chrono::milliseconds(1), woken)) {
-                hold.unlock();
-                const bool more = work();
-                hold.lock();
-                if (!more && ms > 1)
-                    wake_.wait_for(hold, std::chrono::milliseconds(ms - 1), woken);
-            }
-        }
+        if (!work() && !woken_.Wait(1) && !work() && ms > 1)
+            woken_.Wait(ms - 1);
         sleeping_.store(false, std::memory_order_relaxed);
-        std::lock_guard<std::mutex> hold(lock_);
-        woken_ = false;
+        woken_.Reset();
     }
 
 private:
     std::atomic<bool> sleeping_{false};
-    std::mutex lock_;
-    std::condition_variable wake_;
-    bool woken_ = false;
+    TWakeEvent woken_;
 };
 
 } // namespace kw

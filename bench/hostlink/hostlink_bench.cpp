@@ -5,8 +5,7 @@
 // As in the program: another thread runs before anything is measured (shared-pointer counts
 // and the allocator then take their thread-safe paths), the handler reads the program's clock
 // (the main timer's NowTicks) and the reader gives each block back once it has read it.
-#include "hostlink/Inbox.h"
-#include "hostlink/ReaderDataThread.h"
+#include "bench/hostlink/BenchLink.h"
 #include <benchmark/benchmark.h>
 #include <algorithm>
 #include <chrono>
@@ -20,35 +19,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class TStillDesktop : public kw::IWindowEnum {
-public:
-    std::vector<kw::TTopWindow> TopLevelWindows() override { return {{1, "TKWHost"}}; }
-    bool HasHungTest() override { return false; }
-    std::optional<bool> IsHung(kw::TWindowHandle) override { return std::nullopt; }
-    std::optional<int32_t> SendQuery(kw::TWindowHandle, kw::TWindowHandle) override { return std::nullopt; }
-};
-
-struct TLink {
-    TStillDesktop desktop;
-    kw::TWinMSG link{desktop, 0};
-    kw::TInboundRing ring;
-    kw::TSettings settings;
-    kw::TLinkStatus status{[](const std::string& key) { return key; }};
-    std::atomic<uint8_t> closing{0};
-    kw::TInbox inbox{ring, settings, status, closing};  // the program's clock, NowTicks
-    kw::TBroadcastStore store;
-    kw::TReaderDataThread reader{ring, store, status, nullptr, [] { return 46000.5; }};
-
-    explicit TLink(size_t works) {
-        for (size_t i = 0; i < works; ++i)
-            settings.Works.Append(std::make_shared<kw::TWorkData>());
-        inbox.SetLink(&link);
-        inbox.SetWake(&reader.Wake());  // as the program wires it (the reader is awake here)
-        inbox.ReceiveCMD(1, 0x7FFF0000);
-        link.Poll();
-    }
-};
 
 // Seconds of processor time this thread has used: the machine is shared, and time spent
 // waiting for a processor belongs to neither the handler nor its reference.
@@ -77,7 +47,7 @@ double ReferenceCopy(size_t size, const uint8_t* source) {
 
 void BM_HandlerPath(benchmark::State& state) {
     const auto size = static_cast<size_t>(state.range(0));
-    TLink link(128);
+    kw::bench::TLink link(128);
     std::vector<uint8_t> payload(size, 0x41);
     const double reference = ReferenceCopy(size, payload.data());
     const uint64_t field1 = (uint64_t{1} << 16) | kw::MsgElement;
@@ -117,7 +87,7 @@ std::vector<uint8_t> PayloadOf(int kind) {
 
 void BM_DrainInbound(benchmark::State& state) {
     const auto kind = static_cast<uint16_t>(state.range(0));
-    TLink link(0);
+    kw::bench::TLink link(0);
     const std::vector<uint8_t> payload = PayloadOf(kind);
     constexpr int batch = 200;
     for (auto _ : state) {

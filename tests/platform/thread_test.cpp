@@ -1,5 +1,7 @@
-// The worker-thread life cycle: suspended until started, Finished last, failures swallowed.
+// The worker-thread life cycle: suspended until started, Finished last, failures swallowed; and
+// the event a sleeping thread is woken by.
 #include "platform/Thread.h"
+#include "platform/WakeEvent.h"
 #include <chrono>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -57,6 +59,32 @@ TEST(Thread, AFailureInExecuteStillSetsFinished) {
     t->Start();
     EXPECT_TRUE(WaitFinished(*t));
     t.reset();  // joins
+}
+
+// A set event is seen by every wait until it is cleared; a wait ends by the time given.
+TEST(WakeEvent, StaysSetUntilResetAndAWaitEndsInTime) {
+    kw::TWakeEvent event;
+    EXPECT_FALSE(event.Wait(5));
+    event.Set();
+    EXPECT_TRUE(event.Wait(0));
+    EXPECT_TRUE(event.Wait(10000));  // at once
+    event.Reset();
+    EXPECT_FALSE(event.Wait(1));
+}
+
+// A thread asleep on the event for ten seconds is woken by a Set from another thread.
+TEST(WakeEvent, ASetWakesTheSleeper) {
+    kw::TWakeEvent event;
+    std::atomic<bool> asleep{false}, woken{false};
+    std::thread sleeper([&] {
+        asleep = true;
+        woken = event.Wait(10000);
+    });
+    ASSERT_TRUE(WaitFor([&] { return asleep.load(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // well into its wait
+    event.Set();
+    sleeper.join();
+    EXPECT_TRUE(woken.load());
 }
 
 } // namespace
