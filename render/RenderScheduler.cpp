@@ -35,8 +35,13 @@ void TRenderScheduler::PassCleanup() {
             return false;
         // The next due time is set before the render is freed: freeing it clears the work's
         // Rendering mark, after which a "send now" may make the work due at once.
+        // A new element or block that came during the render made the work due again: that
+        // page is rendered as soon as this render is freed, not a whole period later.
         const int period = std::max<int>(work->Config().Update, MinUpdatePeriod);
-        work->NextUpdate.store(now + static_cast<int64_t>(period) * 1000, std::memory_order_release);
+        const int64_t periodic = now + static_cast<int64_t>(period) * 1000;
+        const int64_t pending = work->NextUpdate.load(std::memory_order_acquire);
+        work->NextUpdate.store(pending == NothingPending ? periodic : std::min(pending, periodic),
+                               std::memory_order_release);
         // The thread has reached its end: freeing it joins at once. (Null when shutdown freed
         // it already.)
         work->Thread.reset();
@@ -113,6 +118,7 @@ void TRenderScheduler::StartRender(const TWorkPtr& work, int position) {
         if (!pool_)
             pool_ = std::make_unique<TRenderPool>();
         work->Thread = std::move(render);
+        work->NextUpdate.store(NothingPending, std::memory_order_release);  // until a host message says otherwise
         busy_.push_back(work);
         pool_->Post(posted);
     } catch (...) {

@@ -75,4 +75,8 @@ private:
 // The lowest period in seconds (the settings never hold less).
 constexpr int MinUpdatePeriod = 15;
 
+// A work's due time while its render runs and nothing has asked for another: the clean-up pass
+// then sets the next period; a new element or block replaces it with its own due time.
+constexpr int64_t NothingPending = INT64_MAX;
+
 } // namespace kw

@@ -256,27 +256,30 @@ TEST_F(Pipeline, BlockRendersButListsAndStateDoNot) {
     EXPECT_NE(Page(1).find("News||x"), std::string::npos);
 }
 
-TEST_F(Pipeline, PeriodRunsFromTheEndOfARenderAndNeverTwoAtOnce) {
+TEST_F(Pipeline, AnElementDuringARenderIsRenderedWhenItEndsAndNeverTwoAtOnce) {
     target->Hold(true);
     SendElement("A", "One");
     Tick(2);
     ASSERT_TRUE(WaitFor([&] { return target->Calls() == 2; }));
-    // A new element while the renders run does not start second ones.
+    // A new element while the renders run does not start second ones...
     SendElement("B", "Two");
     Tick(30);  // three seconds of rendering
     Settle();
     EXPECT_EQ(Started(), 2);
     EXPECT_EQ(target->Calls(), 2);
-    const int64_t end = clock.load();
+    // ... but its page follows as soon as they end, not a period later.
     target->Hold(false);
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 4; }));
+    EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
     ASSERT_TRUE(WaitFor([&] { return CleanedUp(0) && CleanedUp(1); }));
+    // Then the period runs from the end of the last render.
+    const int64_t end = clock.load();
     EXPECT_EQ(Work(0)->NextUpdate.load(), end + 15000);
     Tick(149);
     Settle();
-    EXPECT_EQ(Started(), 2);
-    Tick();  // the full period after the end
-    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 4; }));
-    EXPECT_NE(Page(0).find("B - Two"), std::string::npos);
+    EXPECT_EQ(Started(), 4);
+    Tick();
+    ASSERT_TRUE(WaitFor([&] { return target->Calls() == 6; }));
 }
 
 // Renders share a few threads; two that hang in their delivery (a dead server until its time
