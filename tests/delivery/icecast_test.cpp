@@ -8,6 +8,7 @@
 #include "tests/delivery/RenderedUpload.h"
 #include "tests/platform/TempFolder.h"
 #include "tests/support/ServerProcess.h"
+#include "tests/support/TcpPeer.h"
 #include <gtest/gtest.h>
 #include <chrono>
 #include <csignal>
@@ -54,12 +55,7 @@ public:
         const std::string request = "GET /status-json.xsl HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
         if (!c.SendAll(request.data(), request.size(), 5000).ok())
             return {};
-        std::string reply;
-        char buf[4096];
-        size_t n = 0;
-        while (c.Receive(buf, sizeof buf, n, 5000).ok() && n > 0)
-            reply.append(buf, n);
-        return reply;
+        return test::ReadToEnd(c, 5000);
     }
 
 private:

@@ -3,6 +3,7 @@
 // UDP), the status reads like FTP's, and a refused connection is red with the system's text.
 // Runs natively and under Wine (Winsock).
 #include "delivery/text/TextDelivery.h"
+#include "tests/support/TcpPeer.h"
 #include "platform/Tcp.h"
 #include "platform/Udp.h"
 #include "render/CodePages.h"
@@ -59,14 +60,9 @@ TEST_F(TextTargets, TcpDeliversThePageByteForByteAndCloses) {
     // The listener reads until the sender closes: the close is part of the contract.
     auto received = std::async(std::launch::async, [&] {
         net::TTcpConnection c;
-        std::string bytes;
         if (!listener.Accept(c, 10000).ok())
             return std::string("<no connection>");
-        char buf[4096];
-        size_t n = 0;
-        while (c.Receive(buf, sizeof buf, n, 10000).ok() && n > 0)
-            bytes.append(buf, n);
-        return bytes;
+        return test::ReadToEnd(c);
     });
     test::TRenderedUpload render(std::make_shared<TTcpTextDelivery>());
     const std::string status = render.Render(work, Config(tcTCP, at.Port));
@@ -162,11 +158,7 @@ TEST_F(TextTargets, OnlyChangedLatinPagesReachTheListenerOnceEach) {
                     break;
                 continue;
             }
-            std::string bytes;
-            char buf[4096];
-            size_t n = 0;
-            while (c.Receive(buf, sizeof buf, n, 10000).ok() && n > 0)
-                bytes.append(buf, n);
+            std::string bytes = test::ReadToEnd(c);
             pages.push_back(bytes);
         }
         return pages;

@@ -1,5 +1,6 @@
 // The staged shutdown.
 #include "shell/ClosingSequence.h"
+#include "tests/support/Works.h"
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -7,12 +8,7 @@ namespace {
 
 using namespace kw;
 
-TWorkPtr Named(const std::string& name) {
-    TWorkConfig c;
-    c.Name = name;
-    c.Section = "S" + name;
-    return std::make_shared<TWorkData>(c);
-}
+using test::Named;
 
 // A render that ends when told to, or after 10 s so that a failed test still ends.
 class TGate : public TThread {

@@ -9,6 +9,7 @@
 #include "tests/ui/dialog_driver_win32_test.h"
 #include "tests/ui/RealInput_win32.h"
 #include "tests/ui/Screenshot_win32.h"
+#include "tests/support/Works.h"
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -22,14 +23,7 @@ using kw::test::Type;
 
 std::string U(const char* utf8) { return win::AnsiFromUtf8(utf8); }
 
-TWorkPtr Work(const std::string& section, const std::string& name, const std::string& in, const std::string& out) {
-    TWorkConfig c;
-    c.Section = section;
-    c.Name = name;
-    c.FileIn = in;
-    c.FileOut = out;
-    return std::make_shared<TWorkData>(c);
-}
+using test::Work;
 
 struct EditWorkDialog : ::testing::Test {
     lang::test::TProgramFolder folder;

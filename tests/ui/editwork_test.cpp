@@ -1,6 +1,7 @@
 // The work editor's checks, new section names and the copy into the work.
 #include "ui/EditWork.h"
 #include "config/EditWorkText.h"
+#include "tests/support/Works.h"
 #include <gtest/gtest.h>
 #include <set>
 
@@ -8,14 +9,7 @@ namespace {
 
 using namespace kw;
 
-TWorkPtr Work(const std::string& section, const std::string& name, const std::string& in, const std::string& out) {
-    TWorkConfig c;
-    c.Section = section;
-    c.Name = name;
-    c.FileIn = in;
-    c.FileOut = out;
-    return std::make_shared<TWorkData>(c);
-}
+using test::Work;
 
 struct EditWorkChecks : ::testing::Test {
     TWorkList works;

@@ -5,6 +5,7 @@
 #include "ui/StatusFeed.h"
 #include "ui/WorksGrid.h"
 #include "render/StatusText.h"
+#include "tests/support/Works.h"
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -12,12 +13,7 @@ namespace {
 
 using namespace kw;
 
-TWorkPtr Named(const std::string& name) {
-    TWorkConfig c;
-    c.Name = name;
-    c.Section = "S" + name;
-    return std::make_shared<TWorkData>(c);
-}
+using test::Named;
 
 TEST(WorksGrid, SortsByteWiseAndNumbersTheRows) {
     TWorkList works;
