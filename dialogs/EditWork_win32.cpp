@@ -38,7 +38,7 @@ const char* const TriggerKeys[TriggerCount] = {"CBTrigger.Every", "CBTrigger.Son
 const char* const CodePageItems[CodePageCount] = {"Windows-1251", "UTF-8", "KOI8-R", "KOI8-U", "CP866 (DOS)", ""};
 constexpr int LatinCodePage = CodePageCount - 1;
 // "file only" is the language's words (FormCreate); the protocols keep their names
-const char* const TargetItems[TargetChoiceCount] = {"", "FTP", "HTTP(S)", "TCP", "UDP"};
+const char* const TargetItems[TargetChoiceCount] = {"", "FTP", "HTTP(S)", "TCP", "UDP", "MQTT"};
 
 TLocalStamp LocalStamp() {
     SYSTEMTIME t;
