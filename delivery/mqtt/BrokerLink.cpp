@@ -341,6 +341,10 @@ bool TBrokerLink::Connect(TMessage& cause) {
         s = stream->Tls.Handshake(std::move(stream->Tcp), {address_.Host, address_.TlsSha256}, timings_.ConnectMs);
         if (!s.ok()) {
             cause = NetCause(address_, s, "ConnectTimedOut");
+            // A refused certificate names the one the broker showed, so it can be trusted on purpose.
+            if (!stream->Tls.PeerSha256().empty() && s.Key.find("Certificate") != std::string::npos)
+                cause = TMessage::Of("PeerFailure", {address_.Peer(), TMessage::Of("CertificateFingerprint",
+                                                                               {s.Message(), stream->Tls.PeerSha256()})});
             return false;
         }
     }

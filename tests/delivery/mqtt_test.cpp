@@ -1,0 +1,414 @@
+// The MQTT target against Debian's mosquitto, which each test starts on 127.0.0.1 with its own
+// configuration (plain, with a password file, with TLS and a certificate the test makes), and
+// mosquitto_sub as the subscriber: the page arrives byte for byte on the expanded topic and stays
+// retained for a late subscriber; a broker restart in the middle of a burst delays no render and
+// leaves the latest page on the broker; presence says "online", "offline" on a clean exit and,
+// by the last will, after the process holding the link is killed; refusals and silent peers are
+// red within their bounds. Native only (the broker and its clients are Linux programs).
+#include "delivery/mqtt/MqttDelivery.h"
+#include "delivery/mqtt/MqttTopic.h"
+#include "platform/Tcp.h"
+#include "platform/Tls.h"
+#include "tests/delivery/RenderedUpload.h"
+#include "tests/platform/TempFolder.h"
+#include "tests/support/ShippedMessages.h"
+#include <gtest/gtest.h>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const auto* const kEnglish = ::testing::AddGlobalTestEnvironment(new kw::test::TEnglishMessages);
+
+using namespace kw;
+using Clock = std::chrono::steady_clock;
+
+int64_t MsSince(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+// Runs a program with its output into `out`; waits at most `limitMs`, then kills it. Returns
+// its exit status, or nullopt when it could not start or was killed.
+std::optional<int> RunProgram(const std::vector<std::string>& argv, const std::string& out, int limitMs,
+                       pid_t* started = nullptr) {
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return std::nullopt;
+    if (started) {
+        *started = pid;
+        return 0;
+    }
+    const auto end = Clock::now() + std::chrono::milliseconds(limitMs);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (Clock::now() > end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+}
+
+// A port nobody listens on now (the system's choice for a listener that is closed again).
+uint16_t FreePort() {
+    net::TTcpListener l;
+    net::TIpv4Endpoint at;
+    if (!l.Listen({{127, 0, 0, 1}, 0}).ok() || !l.LocalEndpoint(at).ok())
+        return 0;
+    return at.Port;
+}
+
+bool Accepts(uint16_t port) {
+    net::TTcpConnection c;
+    return c.Connect(net::TIpv4Endpoint{{127, 0, 0, 1}, port}, 1000).ok();
+}
+
+struct TBrokerOptions {
+    std::string User, Password;  // set: a password file, no anonymous clients
+    bool Tls = false;
+};
+
+// mosquitto with a configuration in a temporary folder.
+class TMosquitto {
+public:
+    explicit TMosquitto(TBrokerOptions options) : options_(std::move(options)) {
+        std::string conf;
+        for (int attempt = 0; attempt < 3 && !Ok(); ++attempt) {
+            port_ = FreePort();
+            conf = "listener " + std::to_string(port_) + " 127.0.0.1\npersistence false\nlog_dest none\n";
+            if (getuid() == 0)
+                conf += "user root\n";
+            if (!options_.User.empty()) {
+                const std::string file = dir_.Path("passwd");
+                if (RunProgram({"/usr/bin/mosquitto_passwd", "-b", "-c", file, options_.User, options_.Password},
+                        dir_.Path("passwd.out"), 10000) != 0)
+                    return;
+                conf += "allow_anonymous false\npassword_file " + file + "\n";
+            } else {
+                conf += "allow_anonymous true\n";
+            }
+            if (options_.Tls) {
+                if (!MakeCertificate())
+                    return;
+                conf += "certfile " + dir_.Path("cert.pem") + "\nkeyfile " + dir_.Path("key.pem") + "\n";
+            }
+            dir_.Write("mosquitto.conf", conf);
+            Start();
+        }
+    }
+    ~TMosquitto() { Stop(); }
+
+    bool Ok() const { return pid_ != 0; }
+    uint16_t Port() const { return port_; }
+    const std::string& Sha256() const { return sha256_; }
+    std::string CertFile() const { return dir_.Path("cert.pem"); }
+
+    void Start() {
+        if (!RunProgram({"/usr/sbin/mosquitto", "-c", dir_.Path("mosquitto.conf")}, dir_.Path("mosquitto.out"), 0, &pid_))
+            pid_ = 0;
+        for (int i = 0; i < 100 && pid_ && !Accepts(port_); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (pid_ && !Accepts(port_))
+            Stop();
+    }
+    void Stop() {
+        if (!pid_)
+            return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        const auto end = Clock::now() + std::chrono::seconds(5);
+        while (waitpid(pid_, &status, WNOHANG) == 0 && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (waitpid(pid_, &status, WNOHANG) == 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        }
+        pid_ = 0;
+    }
+
+    // mosquitto_sub's arguments for this broker.
+    std::vector<std::string> Client() const {
+        std::vector<std::string> a{"/usr/bin/mosquitto_sub", "-h", "127.0.0.1", "-p", std::to_string(port_)};
+        if (!options_.User.empty())
+            a.insert(a.end(), {"-u", options_.User, "-P", options_.Password});
+        if (options_.Tls)
+            a.insert(a.end(), {"--cafile", CertFile(), "--insecure"});
+        return a;
+    }
+
+    // The first `count` messages of `topic` (retained ones at once), each payload as it came.
+    std::optional<std::string> Receive(const std::string& topic, int count = 1, int waitSecs = 5) {
+        std::vector<std::string> a = Client();
+        a.insert(a.end(), {"-t", topic, "-C", std::to_string(count), "-W", std::to_string(waitSecs), "-N"});
+        const std::string out = dir_.Path("sub.out");
+        if (RunProgram(a, out, waitSecs * 1000 + 5000) != 0)
+            return std::nullopt;
+        return dir_.Read("sub.out");
+    }
+
+    kwtest::TTempFolder dir_;
+
+private:
+    bool MakeCertificate() {
+        if (RunProgram({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                 "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout",
+                 dir_.Path("key.pem"), "-out", dir_.Path("cert.pem")},
+                dir_.Path("openssl.out"), 60000) != 0)
+            return false;
+        if (RunProgram({"/usr/bin/openssl", "x509", "-in", dir_.Path("cert.pem"), "-noout", "-fingerprint", "-sha256"},
+                dir_.Path("fingerprint"), 10000) != 0)
+            return false;
+        const std::string text = dir_.Read("fingerprint");  // "sha256 Fingerprint=AB:CD:..."
+        sha256_ = net::NormalizeSha256Text(text.substr(text.find('=') + 1, 95));
+        return !sha256_.empty();
+    }
+
+    TBrokerOptions options_;
+    uint16_t port_ = 0;
+    pid_t pid_ = 0;
+    std::string sha256_;
+};
+
+// Short limits, so that the bounds are seen within a test's time.
+mqtt::TLinkTimings Quick() {
+    mqtt::TLinkTimings t;
+    t.ConnectMs = 2000;
+    t.ReplyMs = 2000;
+    t.KeepAliveSecs = 2;
+    t.BackoffFirstMs = 200;
+    t.BackoffMaxMs = 1000;
+    return t;
+}
+
+TWorkConfig MqttWork(const kwtest::TTempFolder& dir, uint16_t port, const std::string& topic) {
+    TWorkConfig c;
+    c.Section = c.Name = "File1";
+    c.FileIn = dir.Path("page.tpl");
+    c.FileOut = dir.Path("page.json");
+    SetTargetChoice(c, tcMQTT);
+    c.MQTT.Host = "127.0.0.1";
+    c.MQTT.Port = port;
+    c.MQTT.Topic = topic;
+    return c;
+}
+
+// A page straight to the target, without a render (no tags in the topic).
+TDeliveryResult Send(TMqttDelivery& target, const TWorkConfig& c, const std::string& page) {
+    TWorkData work;
+    return target.Deliver(work, c, TDeliveryPage{page, {}, {}});
+}
+
+TEST(MqttNames, StatusTopicClientIdAndTopicBound) {
+    EXPECT_EQ(mqtt::DefaultStatusTopic("radio/studio1/now", "id"), "radio/studio1/status");
+    EXPECT_EQ(mqtt::DefaultStatusTopic("radio/studio1/!KW!SongArtist/x", "id"), "radio/studio1/status");
+    EXPECT_EQ(mqtt::DefaultStatusTopic("now", "id"), "now/status");
+    EXPECT_EQ(mqtt::DefaultStatusTopic("!kw!SongArtist", "id"), "kwpage/id/status");
+    EXPECT_EQ(mqtt::DefaultClientId("ST\xC0UDIO 1", "File1"), "KWPAGE-ST_UDIO_1-File1");
+    EXPECT_EQ(mqtt::DefaultClientId(std::string(100, 'a'), "File1").size(), 64u);
+    // A cut never splits a character: a two-byte letter across the bound goes whole.
+    const std::string topic = std::string(mqtt::MaxTopicBytes - 1, 'a') + "\xD0\x9A" + "tail";
+    EXPECT_EQ(mqtt::BoundedTopic(topic), std::string(mqtt::MaxTopicBytes - 1, 'a'));
+}
+
+// Through the render as the program runs it: the topic's tags expanded, their values made
+// topic-safe, the page byte for byte, QoS 1 acknowledged, retained for a late subscriber.
+TEST(MqttBroker, RenderedPageArrivesByteForByteOnTheExpandedTopicAndStaysRetained) {
+    TMosquitto broker({});
+    ASSERT_TRUE(broker.Ok()) << "mosquitto did not start";
+    kwtest::TTempFolder dir;
+    dir.Write("page.tpl", "{\"artist\":\"!KW!SongArtist\",\"bytes\":\"\x01\xFF\"}\r\n");
+    test::TRenderedUpload render(std::make_shared<TMqttDelivery>(Quick()));
+    TBroadcastState state;
+    state.Song.Artist = "\xCA\xE8\xED\xEE a/b+c#d";  // "Кино a/b+c#d" in Windows-1251
+    render.Publish(state);
+    auto work = std::make_shared<TWorkData>();
+    const std::string status = render.Render(work, MqttWork(dir, broker.Port(), "radio/\xCF\xE5\xF0\xE2\xFB\xE9/!KW!SongArtist"));
+    EXPECT_EQ(status.substr(status.size() - 7), " (MQTT)") << status;
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal);
+    // "Первый" and "Кино" in UTF-8; the value's "/", "+" and "#" as "_".
+    const std::string topic = "radio/\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9/\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE a_b_c_d";
+    EXPECT_EQ(broker.Receive(topic), dir.Read("page.json"));
+    EXPECT_EQ(broker.Receive("radio/\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9/status"), "online");
+}
+
+TEST(MqttBroker, PasswordFileAndRefusals) {
+    TMosquitto broker({"station", "s3cret!"});
+    ASSERT_TRUE(broker.Ok()) << "mosquitto did not start";
+    kwtest::TTempFolder dir;
+    TMqttDelivery target(Quick());
+    TWorkConfig c = MqttWork(dir, broker.Port(), "kw/now");
+    c.MQTT.User = "station";
+    c.MQTT.Password = "s3cret!";
+    c.MQTT.Qos = 0;
+    EXPECT_TRUE(Send(target, c, "page one").Ok);
+    EXPECT_EQ(broker.Receive("kw/now"), "page one");
+
+    // A wrong password: red at once with the broker's refusal (mosquitto says "not authorized"),
+    // and the password nowhere.
+    c.Section = "File2";
+    c.MQTT.Password = "wrong-s3cret";
+    auto start = Clock::now();
+    TDeliveryResult r = Send(target, c, "page two");
+    EXPECT_FALSE(r.Ok);
+    EXPECT_LT(MsSince(start), 3000);
+    const std::string text = TextOf(r.Message);
+    EXPECT_NE(text.find("not authorized"), std::string::npos) << text;
+    EXPECT_EQ(text.find("s3cret"), std::string::npos) << text;
+    // While it stays refused the next page waits without holding the render.
+    start = Clock::now();
+    EXPECT_FALSE(Send(target, c, "page three").Ok);
+    EXPECT_LT(MsSince(start), 500);
+
+    // A port nobody listens on.
+    c.MQTT.Port = FreePort();
+    c.Section = "File3";
+    start = Clock::now();
+    r = Send(target, c, "page");
+    EXPECT_FALSE(r.Ok);
+    EXPECT_LT(MsSince(start), 3000);
+    EXPECT_NE(TextOf(r.Message).find("Waiting for the broker: 127.0.0.1:"), std::string::npos) << TextOf(r.Message);
+}
+
+TEST(MqttBroker, PeerThatNeverAnswersIsRedWithinTheReplyLimitAndShutdownIsBounded) {
+    net::TTcpListener silent;  // takes connections (the system's backlog) and never says a word
+    ASSERT_TRUE(silent.Listen({{127, 0, 0, 1}, 0}, 8).ok());
+    net::TIpv4Endpoint at;
+    ASSERT_TRUE(silent.LocalEndpoint(at).ok());
+    kwtest::TTempFolder dir;
+    auto target = std::make_unique<TMqttDelivery>(Quick());
+    const auto start = Clock::now();
+    const TDeliveryResult r = Send(*target, MqttWork(dir, at.Port, "kw/now"), "page");
+    EXPECT_FALSE(r.Ok);
+    EXPECT_LT(MsSince(start), Quick().ConnectMs + Quick().ReplyMs + 1500);
+    EXPECT_NE(TextOf(r.Message).find("did not answer the connection"), std::string::npos) << TextOf(r.Message);
+    const auto stop = Clock::now();
+    target.reset();
+    EXPECT_LT(MsSince(stop), Quick().ConnectMs + Quick().ReplyMs + 1000);
+}
+
+TEST(MqttBroker, TlsWithAPinnedCertificate) {
+    TMosquitto broker({"", "", true});
+    ASSERT_TRUE(broker.Ok()) << "mosquitto with TLS did not start";
+    kwtest::TTempFolder dir;
+    TMqttDelivery target(Quick());
+    TWorkConfig c = MqttWork(dir, broker.Port(), "kw/tls");
+    c.MQTT.Tls = true;
+    c.MQTT.TlsSha256 = broker.Sha256();
+    const std::string page(70000, '\x7F');  // more than one TLS record
+    TDeliveryResult r = Send(target, c, page);
+    EXPECT_TRUE(r.Ok) << TextOf(r.Message);
+    EXPECT_EQ(broker.Receive("kw/tls"), page);
+    // Another pinned certificate: refused, and the broker's fingerprint is in the text to copy.
+    c.Section = "File2";
+    c.MQTT.TlsSha256 = std::string(64, 'a');
+    r = Send(target, c, "page");
+    EXPECT_FALSE(r.Ok);
+    EXPECT_NE(TextOf(r.Message).find(broker.Sha256()), std::string::npos) << TextOf(r.Message);
+}
+
+// The broker goes away in the middle of a burst of pages and comes back: no page waits longer
+// than the reply limit, the status is red while it is away, and the latest page is what a
+// subscriber finds afterwards.
+TEST(MqttBroker, RestartDuringABurstLeavesTheLatestPage) {
+    TMosquitto broker({});
+    ASSERT_TRUE(broker.Ok()) << "mosquitto did not start";
+    kwtest::TTempFolder dir;
+    TMqttDelivery target(Quick());
+    const TWorkConfig c = MqttWork(dir, broker.Port(), "kw/burst");
+    int64_t longest = 0;
+    bool redWhileAway = false, greenAfter = false;
+    std::string last;
+    for (int i = 0; i < 120; ++i) {
+        if (i == 30)
+            broker.Stop();
+        if (i == 60)
+            broker.Start();
+        last = "page " + std::to_string(i);
+        const auto start = Clock::now();
+        const TDeliveryResult r = Send(target, c, last);
+        longest = std::max(longest, MsSince(start));
+        redWhileAway = redWhileAway || (i >= 31 && i < 60 && !r.Ok);
+        greenAfter = i > 60 && r.Ok;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(broker.Ok());
+    EXPECT_TRUE(redWhileAway);
+    EXPECT_TRUE(greenAfter);
+    EXPECT_LT(longest, Quick().ReplyMs + 1000);
+    EXPECT_EQ(broker.Receive("kw/burst"), last);
+}
+
+// Presence: "online" while connected, "offline" at once on a clean exit, and "offline" by the
+// last will within one and a half keep-alives after the process holding the link is killed.
+TEST(MqttBroker, PresenceOnCleanExitAndAfterAKill) {
+    TMosquitto broker({});
+    ASSERT_TRUE(broker.Ok()) << "mosquitto did not start";
+    kwtest::TTempFolder dir;
+    TWorkConfig c = MqttWork(dir, broker.Port(), "studio/a/now");
+    {
+        TMqttDelivery target(Quick());
+        ASSERT_TRUE(Send(target, c, "page").Ok);
+        EXPECT_EQ(broker.Receive("studio/a/status"), "online");
+    }
+    EXPECT_EQ(broker.Receive("studio/a/status"), "offline");
+
+    // A child holds the link (no thread of this process crosses the fork). Frozen, it sends no
+    // keep-alive and the broker gives it up within one and a half of them; killed, its socket
+    // closes and the broker says so at once.
+    const auto holdLink = [&](const std::string& studio) {
+        c.MQTT.Topic = "studio/" + studio + "/now";
+        const pid_t child = fork();
+        if (child == 0) {
+            TMqttDelivery target(Quick());
+            (void)Send(target, c, "page");
+            for (;;)
+                pause();
+        }
+        return child;
+    };
+    const auto statusBecomes = [&](const std::string& studio, const std::string& word, int limitMs) {
+        const auto start = Clock::now();
+        while (MsSince(start) < limitMs)
+            if (broker.Receive("studio/" + studio + "/status", 1, 1) == word)
+                return true;
+        return false;
+    };
+    for (const int signal : {SIGSTOP, SIGKILL}) {
+        const std::string studio = signal == SIGSTOP ? "frozen" : "killed";
+        const pid_t child = holdLink(studio);
+        ASSERT_GT(child, 0);
+        EXPECT_TRUE(statusBecomes(studio, "online", 10000));
+        kill(child, signal);
+        const auto gone = Clock::now();
+        EXPECT_TRUE(statusBecomes(studio, "offline", 10000)) << studio;
+        // The broker counts one and a half keep-alives from the link's last packet, which was
+        // at most half a keep-alive earlier, and looks at its clients about once a second.
+        EXPECT_LT(MsSince(gone), Quick().KeepAliveSecs * 1500 + 3000) << studio;
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+}
+
+} // namespace
