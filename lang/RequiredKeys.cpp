@@ -28,6 +28,10 @@ std::vector<TRequiredKey> BuildKeys() {
          "LHTTPCert", "GBText", "LTextHost", "LTextPort"});
     Add(keys, "FEditWork", {"CBFTPTLS", "LFTPCert", "EFTPCert.Hint"});
     Add(keys, "FEditWork",
+        {"GBMQTT", "LMQTTHost", "LMQTTPort", "EMQTTPort.Hint", "CBMQTTTLS", "LMQTTCert", "EMQTTCert.Hint",
+         "LMQTTClientId", "EMQTTClientId.Hint", "LMQTTUser", "LMQTTPass", "LMQTTTopic", "EMQTTTopic.Hint", "LMQTTQoS",
+         "CBMQTTRetain", "LMQTTStatusTopic", "EMQTTStatusTopic.Hint"});
+    Add(keys, "FEditWork",
         {"GBPublish", "LTrigger", "CBTrigger.Every", "CBTrigger.Songs", "CBTrigger.Letters", "CBTrigger.Hint",
          "LTriggerLetters", "ETriggerLetters.Hint", "CBTriggerBlock", "CBTriggerBlock.Hint", "LDelay", "EDelay.Hint",
          "CBOnlyChanged", "CBOnlyChanged.Hint", "LRefreshMinutes", "ERefreshMinutes.Hint"});
