@@ -9,6 +9,17 @@
 
 namespace kw {
 
+namespace {
+
+// A topic from a hand-edited settings file may hold what the editor refuses: a broker drops a
+// client that publishes on a wildcard, so they go as "_", as in the values.
+std::string WithoutWildcards(std::string topic) {
+    std::replace_if(topic.begin(), topic.end(), [](char c) { return c == '+' || c == '#' || c == '\0'; }, '_');
+    return topic;
+}
+
+} // namespace
+
 mqtt::TBrokerAddress MqttAddressOf(const TWorkConfig& config, const std::string& computer) {
     const TMqttUse& m = config.MQTT;
     mqtt::TBrokerAddress a;
@@ -21,13 +32,13 @@ mqtt::TBrokerAddress MqttAddressOf(const TWorkConfig& config, const std::string&
     a.ClientId = m.ClientId.empty() ? mqtt::DefaultClientId(computer, config.Section) : m.ClientId;
     a.StatusTopic = m.StatusTopic.empty() ? mqtt::DefaultStatusTopic(Cp1251ToUtf8(m.Topic), a.ClientId)
                                           : Cp1251ToUtf8(m.StatusTopic);
+    a.StatusTopic = mqtt::BoundedTopic(WithoutWildcards(std::move(a.StatusTopic)));
     return a;
 }
 
 std::string MqttTopicOf(const TWorkConfig& config, const TDeliveryPage& page) {
     std::string topic = page.ExpandTopic ? page.ExpandTopic(config.MQTT.Topic) : Cp1251ToUtf8(config.MQTT.Topic);
-    std::replace_if(topic.begin(), topic.end(), [](char c) { return c == '+' || c == '#' || c == '\0'; }, '_');
-    return mqtt::BoundedTopic(std::move(topic));
+    return mqtt::BoundedTopic(WithoutWildcards(std::move(topic)));
 }
 
 TMqttDelivery::TMqttDelivery(mqtt::TLinkTimings timings) : timings_(timings), computer_(ComputerName()) {}

@@ -229,6 +229,17 @@ TEST(MqttNames, StatusTopicClientIdAndTopicBound) {
     // A cut never splits a character: a two-byte letter across the bound goes whole.
     const std::string topic = std::string(mqtt::MaxTopicBytes - 1, 'a') + "\xD0\x9A" + "tail";
     EXPECT_EQ(mqtt::BoundedTopic(topic), std::string(mqtt::MaxTopicBytes - 1, 'a'));
+    // Wildcards a hand-edited settings file may hold never reach the broker: it would drop us.
+    TWorkConfig c;
+    c.Section = "File1";
+    c.MQTT.Topic = "radio/+/now#";
+    c.MQTT.StatusTopic = "radio/#";
+    EXPECT_EQ(MqttTopicOf(c, TDeliveryPage{}), "radio/_/now_");
+    EXPECT_EQ(MqttAddressOf(c, "PC").StatusTopic, "radio/_");
+    EXPECT_EQ(MqttAddressOf(c, "PC").ClientId, "KWPAGE-PC-File1");
+    EXPECT_EQ(MqttAddressOf(c, "PC").Port, 1883);
+    c.MQTT.Tls = true;
+    EXPECT_EQ(MqttAddressOf(c, "PC").Port, 8883);
 }
 
 // Through the render as the program runs it: the topic's tags expanded, their values made
