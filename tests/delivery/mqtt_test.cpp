@@ -180,9 +180,9 @@ TEST(MqttBroker, TlsWithAPinnedCertificate) {
     EXPECT_NE(TextOf(r.Message).find(broker.Sha256()), std::string::npos) << TextOf(r.Message);
 }
 
-// The broker goes away in the middle of a burst of pages and comes back: no page waits longer
-// than the reply limit, the status is red while it is away, and the latest page is what a
-// subscriber finds afterwards.
+// The broker goes away in the middle of a burst of pages: no page waits longer than the reply
+// limit, the status is red while it is away, and the latest page, queued meanwhile, reaches a
+// subscriber once the broker is back without another render; the next page is green again.
 TEST(MqttBroker, RestartDuringABurstLeavesTheLatestPage) {
     TMosquitto broker({});
     ASSERT_TRUE(broker.Ok()) << "mosquitto did not start";
@@ -190,26 +190,25 @@ TEST(MqttBroker, RestartDuringABurstLeavesTheLatestPage) {
     TMqttDelivery target(Quick());
     const TWorkConfig c = MqttWork(dir, broker.Port(), "kw/burst");
     int64_t longest = 0;
-    bool redWhileAway = false, greenAfter = false;
+    bool redWhileAway = true;
     std::string last;
-    for (int i = 0; i < 120; ++i) {
+    for (int i = 0; i < 60; ++i) {
         if (i == 30)
             broker.Stop();
-        if (i == 60)
-            broker.Start();
         last = "page " + std::to_string(i);
         const auto start = Clock::now();
         const TDeliveryResult r = Send(target, c, last);
         longest = std::max(longest, MsSince(start));
-        redWhileAway = redWhileAway || (i >= 31 && i < 60 && !r.Ok);
-        greenAfter = i > 60 && r.Ok;
+        if (i >= 31)
+            redWhileAway = redWhileAway && !r.Ok && TextOf(r.Message).find("Waiting for the broker") == 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ASSERT_TRUE(broker.Ok());
     EXPECT_TRUE(redWhileAway);
-    EXPECT_TRUE(greenAfter);
     EXPECT_LT(longest, Quick().ReplyMs + 1000);
-    EXPECT_EQ(broker.Receive("kw/burst"), last);
+    broker.Start();
+    ASSERT_TRUE(broker.Ok());
+    EXPECT_EQ(broker.Receive("kw/burst", 1, 5), last);
+    EXPECT_TRUE(Send(target, c, "after").Ok);
 }
 
 // Presence: "online" while connected, "offline" at once on a clean exit, and "offline" by the
