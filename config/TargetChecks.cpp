@@ -81,7 +81,8 @@ bool ParsePort(std::string_view text, uint16_t& out) {
 }
 
 bool PublishTopicValid(std::string_view topic) {
-    return !topic.empty() && topic.size() <= MaxTopicTemplateBytes && topic.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos;
+    return !topic.empty() && topic.size() <= MaxTopicTemplateBytes &&
+           topic.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos;
 }
 
 bool ClientIdValid(std::string_view id) {

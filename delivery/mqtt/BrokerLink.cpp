@@ -271,10 +271,9 @@ bool TBrokerLink::Send(const std::string& bytes) {
 }
 
 void TBrokerLink::Run() noexcept {
-    // Each link jitters from its own seed, so studios that lost one broker together do not all
-    // come back in the same instant.
     int failures = 0;
     for (;;) {
+        bool failed = false;
         try {
             {
                 std::lock_guard<std::mutex> l(lock_);
@@ -302,13 +301,18 @@ void TBrokerLink::Run() noexcept {
                 Serve();
                 continue;  // a lost connection is tried again at once, then with backoff
             }
-            Backoff(++failures);
+            failed = true;
         } catch (...) {
-            // Out of memory while connecting: the link stays down for a while and tries again.
-            std::lock_guard<std::mutex> l(lock_);
-            connecting_ = false;
-            lastCause_ = TMessage::Of("OutOfMemory");
-            ++failures;
+            // Out of memory: the connection, if any, is given up and tried again after a wait.
+            GiveUp();
+            failed = true;
+        }
+        if (failed) {
+            try {
+                Backoff(++failures);
+            } catch (...) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(timings_.BackoffMaxMs));
+            }
         }
     }
     {
@@ -319,8 +323,26 @@ void TBrokerLink::Run() noexcept {
     changed_.notify_all();
 }
 
+void TBrokerLink::GiveUp() noexcept {
+    try {
+        Lost(TMessage::Of("OutOfMemory"));
+    } catch (...) {
+        std::lock_guard<std::mutex> s(sendLock_);
+        std::lock_guard<std::mutex> l(lock_);
+        up_ = false;
+        connecting_ = false;
+        broken_ = false;
+        stream_.reset();
+    }
+    changed_.notify_all();
+}
+
+// Each link's thread jitters from its own seed, so the studios that lost one broker together do
+// not all come back in the same instant.
 void TBrokerLink::Backoff(int failures) {
-    thread_local std::minstd_rand random(std::random_device{}());
+    thread_local std::minstd_rand random(static_cast<unsigned>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^
+        static_cast<int64_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()))));
     const int64_t full = std::min<int64_t>(timings_.BackoffMaxMs, int64_t{timings_.BackoffFirstMs}
                                                                       << std::min(failures - 1, 20));
     // Between half the wait and the whole of it.
@@ -344,7 +366,7 @@ bool TBrokerLink::Connect(TMessage& cause) {
             // A refused certificate names the one the broker showed, so it can be trusted on purpose.
             if (!stream->Tls.PeerSha256().empty() && s.Key.find("Certificate") != std::string::npos)
                 cause = TMessage::Of("PeerFailure", {address_.Peer(), TMessage::Of("CertificateFingerprint",
-                                                                               {s.Message(), stream->Tls.PeerSha256()})});
+                                                                          {s.Message(), stream->Tls.PeerSha256()})});
             return false;
         }
     }
@@ -387,7 +409,8 @@ bool TBrokerLink::Connect(TMessage& cause) {
         }
         const int64_t left = until - NowMs();
         if (left <= 0) {
-            cause = TMessage::Of("PeerFailure", {address_.Peer(), TMessage::Of("MqttNoConnAck", {DurationMessage(timings_.ReplyMs)})});
+            cause = TMessage::Of("PeerFailure", {address_.Peer(), TMessage::Of("MqttNoConnAck",
+                                                                               {DurationMessage(timings_.ReplyMs)})});
             break;
         }
         if (!ReadSome(static_cast<int>(std::min<int64_t>(left, ReadSliceMs)), cause))
@@ -445,7 +468,8 @@ bool TBrokerLink::Handle(const TPacket& packet, TMessage& cause) {
     const auto unexpected = [&](uint8_t header) {
         char text[8];
         std::snprintf(text, sizeof text, "0x%02X", header);
-        cause = TMessage::Of("PeerFailure", {address_.Peer(), TMessage::Of("MqttUnexpectedPacket", {std::string(text)})});
+        cause = TMessage::Of("PeerFailure",
+                             {address_.Peer(), TMessage::Of("MqttUnexpectedPacket", {std::string(text)})});
         return false;
     };
     switch (packet.Kind) {
@@ -499,7 +523,8 @@ void TBrokerLink::Serve() {
         }
         const int64_t now = NowMs();
         const auto noAnswer = [&](const char* key) {
-            Lost(TMessage::Of("PeerFailure", {address_.Peer(), TMessage::Of(key, {DurationMessage(timings_.ReplyMs)})}));
+            Lost(TMessage::Of("PeerFailure",
+                              {address_.Peer(), TMessage::Of(key, {DurationMessage(timings_.ReplyMs)})}));
         };
         if (pingSentMs_ >= 0 && now - pingSentMs_ > timings_.ReplyMs)
             return noAnswer("MqttNoPingResp");
@@ -536,7 +561,8 @@ void TBrokerLink::Lost(const TMessage& cause) {
             ++attempts_;
             Requeue();
         }
-        stream_->Close(0);
+        if (stream_)
+            stream_->Close(0);
         stream_.reset();
     }
     changed_.notify_all();

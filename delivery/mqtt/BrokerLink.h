@@ -88,6 +88,7 @@ private:
     void Serve();
     void Lost(const TMessage& cause);
     void Farewell();
+    void GiveUp() noexcept;
     void Backoff(int failures);
     void Pump();
     bool Send(const std::string& bytes);

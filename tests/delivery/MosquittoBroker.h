@@ -115,7 +115,8 @@ public:
     std::string CertFile() const { return dir_.Path("cert.pem"); }
 
     void Start() {
-        if (!RunProgram({"/usr/sbin/mosquitto", "-c", dir_.Path("mosquitto.conf")}, dir_.Path("mosquitto.out"), 0, &pid_))
+        const std::string conf = dir_.Path("mosquitto.conf");
+        if (!RunProgram({"/usr/sbin/mosquitto", "-c", conf}, dir_.Path("mosquitto.out"), 0, &pid_))
             pid_ = 0;
         for (int i = 0; i < 100 && pid_ && !Accepts(port_); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));

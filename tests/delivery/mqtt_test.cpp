@@ -96,11 +96,13 @@ TEST(MqttBroker, RenderedPageArrivesByteForByteOnTheExpandedTopicAndStaysRetaine
     state.Song.Artist = "\xCA\xE8\xED\xEE a/b+c#d";  // "Кино a/b+c#d" in Windows-1251
     render.Publish(state);
     auto work = std::make_shared<TWorkData>();
-    const std::string status = render.Render(work, MqttWork(dir, broker.Port(), "radio/\xCF\xE5\xF0\xE2\xFB\xE9/!KW!SongArtist"));
+    const std::string status =
+        render.Render(work, MqttWork(dir, broker.Port(), "radio/\xCF\xE5\xF0\xE2\xFB\xE9/!KW!SongArtist"));
     EXPECT_EQ(status.substr(status.size() - 7), " (MQTT)") << status;
     EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal);
     // "Первый" and "Кино" in UTF-8; the value's "/", "+" and "#" as "_".
-    const std::string topic = "radio/\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9/\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE a_b_c_d";
+    const std::string topic =
+        "radio/\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9/\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE a_b_c_d";
     EXPECT_EQ(broker.Receive(topic), dir.Read("page.json"));
     EXPECT_EQ(broker.Receive("radio/\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9/status"), "online");
 }
