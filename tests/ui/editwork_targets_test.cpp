@@ -139,6 +139,7 @@ TEST_F(EditWorkTargets, MqttFieldsRoundTripAndAreChecked) {
     };
     for (const auto& c : cases) {
         TEditWorkFields e = Valid(tcMQTT);
+        e.Name = "Third", e.FileOut = dir.Path("third.json");  // the saved works' names are taken
         e.MQTTHost = "broker", e.MQTTTopic = "radio/now";
         c.Spoil(e);
         EXPECT_EQ(KeyOf(e), c.Key) << c.Key;
