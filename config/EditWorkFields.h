@@ -29,7 +29,7 @@ struct TEditWorkFields {
     int Secs = DefaultUpdateSecs;
     int CodePage = 0;
     int Escaping = 0;  // of the values tags insert; an unknown stored mode shows as none
-    int Target = tcFileOnly;  // TTargetChoice: file only, FTP, HTTP(S), TCP, UDP
+    int Target = tcFileOnly;  // TTargetChoice: file only, FTP, HTTP(S), TCP, UDP, MQTT
     std::string FTPServer;
     int FTPPort = DefaultFtpPort;
     bool FTPPassive = false;
@@ -50,6 +50,18 @@ struct TEditWorkFields {
     std::string TextPort;
     bool FTPTLS = false;
     std::string FTPTLSCert;  // the trusted certificate's fingerprint as typed
+    // the MQTT target; the port as typed (empty: the protocol's port)
+    std::string MQTTHost;
+    std::string MQTTPort;
+    bool MQTTTLS = false;
+    std::string MQTTCert;
+    std::string MQTTClientId;
+    std::string MQTTUser;
+    std::string MQTTPass;
+    std::string MQTTTopic;
+    int MQTTQoS = 1;
+    bool MQTTRetain = true;
+    std::string MQTTStatusTopic;
     // publishing: when the work renders at once, how far behind the air, unchanged pages
     int Trigger = trEveryElement;  // TTrigger
     std::string TriggerLetters;    // with trLetters: the element type letters as typed

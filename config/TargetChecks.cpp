@@ -80,4 +80,18 @@ bool ParsePort(std::string_view text, uint16_t& out) {
     return true;
 }
 
+bool PublishTopicValid(std::string_view topic) {
+    return !topic.empty() && topic.size() <= MaxTopicTemplateBytes &&
+           topic.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos;
+}
+
+bool ClientIdValid(std::string_view id) {
+    if (id.size() > 64)
+        return false;
+    for (const char c : id)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_')
+            return false;
+    return true;
+}
+
 } // namespace kw

@@ -37,4 +37,13 @@ bool SafeHeaderValue(std::string_view value);
 // A TCP or UDP port as typed: decimal digits, 1 to 65535, blanks around allowed.
 bool ParsePort(std::string_view text, uint16_t& out);
 
+// An MQTT topic to publish on as typed (tags allowed): not empty, at most MaxTopicTemplateBytes,
+// and none of the wildcards "+" and "#" or a NUL, which no published topic may hold.
+inline constexpr size_t MaxTopicTemplateBytes = 1024;
+bool PublishTopicValid(std::string_view topic);
+
+// An MQTT client id as typed: empty (the derived one), or up to 64 letters, digits, "-" and "_"
+// (what every broker takes; the standard promises only those characters).
+bool ClientIdValid(std::string_view id);
+
 } // namespace kw

@@ -4,14 +4,14 @@
 namespace kw {
 
 TTargetChoice TargetChoiceOf(const TWorkConfig& config) {
-    if (config.Target == tcHTTP || config.Target == tcTCP || config.Target == tcUDP)
+    if (config.Target >= tcHTTP && config.Target < TargetChoiceCount)
         return static_cast<TTargetChoice>(config.Target);
     return config.FTP.Use ? tcFTP : tcFileOnly;
 }
 
 void SetTargetChoice(TWorkConfig& config, TTargetChoice choice) {
     config.FTP.Use = choice == tcFTP;
-    config.Target = (choice == tcHTTP || choice == tcTCP || choice == tcUDP) ? choice : tcFileOnly;
+    config.Target = (choice >= tcHTTP && choice < TargetChoiceCount) ? choice : tcFileOnly;
 }
 
 } // namespace kw

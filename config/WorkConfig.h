@@ -23,8 +23,8 @@ struct TFTPUse {
 
 // Where a work's page goes besides its output file. FTP keeps its own switch (TFTPUse::Use, the
 // key UseFTP of every settings file); the others are named by the key "Target".
-enum TTargetChoice : uint8_t { tcFileOnly = 0, tcFTP = 1, tcHTTP = 2, tcTCP = 3, tcUDP = 4 };
-inline constexpr uint8_t TargetChoiceCount = 5;
+enum TTargetChoice : uint8_t { tcFileOnly = 0, tcFTP = 1, tcHTTP = 2, tcTCP = 3, tcUDP = 4, tcMQTT = 5 };
+inline constexpr uint8_t TargetChoiceCount = 6;
 
 enum THttpMethod : uint8_t { hmGET = 0, hmPOST = 1, hmPUT = 2 };
 inline constexpr uint8_t HttpMethodCount = 3;
@@ -44,6 +44,23 @@ struct THTTPUse {
 struct TTextUse {
     std::string Host;
     uint16_t Port = 0;
+};
+
+// A work's MQTT target: the page as one message to a broker, on a topic that may hold tags.
+inline constexpr uint16_t DefaultMqttPort = 1883;
+inline constexpr uint16_t DefaultMqttTlsPort = 8883;
+struct TMqttUse {
+    std::string Host;
+    uint16_t Port = 0;         // 0: 1883, or 8883 with TLS
+    bool Tls = false;
+    std::string TlsSha256;     // empty: the system's certificate check; else the one trusted certificate
+    std::string ClientId;      // empty: derived from the computer's name and the work's section
+    std::string User;          // empty: no credentials are sent
+    std::string Password;      // plain in memory, scrambled in the file
+    std::string Topic;         // may hold tags, expanded at each render
+    uint8_t Qos = 1;           // 0 or 1
+    bool Retained = true;
+    std::string StatusTopic;   // empty: the topic's prefix + "/status"
 };
 
 // When a work publishes: which host events render it at once, how far behind the broadcast
@@ -73,9 +90,10 @@ struct TWorkConfig {
     uint8_t CodePage = 0;
     uint8_t Escaping = 0;  // of inserted values: 0 none, 1 HTML, 2 XML, 3 JSON, 4 URL (render/ValueEscaping.h)
     TFTPUse FTP;
-    uint8_t Target = tcFileOnly;  // tcHTTP, tcTCP or tcUDP; FTP and "file only" are FTP.Use
+    uint8_t Target = tcFileOnly;  // tcHTTP, tcTCP, tcUDP or tcMQTT; FTP and "file only" are FTP.Use
     THTTPUse HTTP;
     TTextUse Text;
+    TMqttUse MQTT;
     TPublishRules Publish;
 };
 

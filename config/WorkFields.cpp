@@ -14,10 +14,11 @@ constexpr int32_t TextCapacity = 255;
 // A URL holds tags and a query: longer than the other fields.
 constexpr int32_t UrlCapacity = UrlFieldCapacity;
 constexpr int16_t MinStoredUpdate = 15;
+constexpr int32_t TopicCapacity = static_cast<int32_t>(MaxTopicTemplateBytes);
 
 // "file only" and FTP have no name: FTP keeps its own switch (UseFTP), so a file from before the
 // other targets existed reads and writes as it always did.
-const char* const TargetNames[TargetChoiceCount] = {"", "", "HTTP", "TCP", "UDP"};
+const char* const TargetNames[TargetChoiceCount] = {"", "", "HTTP", "TCP", "UDP", "MQTT"};
 // Every element is the behaviour of a file without the key.
 const char* const TriggerNames[TriggerCount] = {"", "Songs", "Letters"};
 
@@ -162,6 +163,85 @@ const TWorkField Table[] = {
      .Checks = {{"BadTextPort", Field, [](const E& f, const I&) {
                      uint16_t port = 0;
                      return !ParsePort(f.TextPort, port);
+                 }}}},
+
+    // The MQTT target. Every key stands only while it differs from its default, so a file
+    // written before the target existed reads and writes as it did.
+    {.Key = "MQTTHost", .Stored = TStored::Text, .While = TWhile::Mqtt, .OnlyWhenSet = true, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.MQTT.Host); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.Host = v.Text; },
+     .Control = "EMQTTHost", .Kind = TControlKind::Edit, .TextField = &E::MQTTHost, .Trimmed = true,
+     .Checks = {{"NoMQTTHost", Field, [](const E& f, const I&) { return Blank(f.MQTTHost); }}}},
+    // empty in the editor: the protocol's port (1883, 8883 with TLS)
+    {.Key = "MQTTPort", .Stored = TStored::Integer, .While = TWhile::Mqtt, .OnlyWhenSet = true, .Min = 0, .Max = 65535,
+     .Get = [](const TWorkConfig& c) { return Number(c.MQTT.Port); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.Port = static_cast<uint16_t>(v.Number); },
+     .Control = "EMQTTPort", .Kind = TControlKind::Edit, .TextField = &E::MQTTPort,
+     .Fill = [](const TWorkConfig& c, E& f) { f.MQTTPort = c.MQTT.Port ? std::to_string(c.MQTT.Port) : std::string(); },
+     .Apply = [](const E& f, TWorkConfig& c) {
+         uint16_t port = 0;
+         c.MQTT.Port = ParsePort(f.MQTTPort, port) ? port : 0;
+     },
+     .Checks = {{"BadMQTTPort", Field, [](const E& f, const I&) {
+                     uint16_t port = 0;
+                     return !Blank(f.MQTTPort) && !ParsePort(f.MQTTPort, port);
+                 }}}},
+    {.Key = "MQTTTLS", .Stored = TStored::Boolean, .While = TWhile::Mqtt, .OnlyWhenSet = true,
+     .Get = [](const TWorkConfig& c) { return Number(c.MQTT.Tls); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.Tls = v.Number != 0; },
+     .Control = "CBMQTTTLS", .Kind = TControlKind::Check, .FlagField = &E::MQTTTLS},
+    // empty: the system's check; else the one trusted certificate's SHA-256, stored in one form
+    {.Key = "MQTTCert", .Stored = TStored::Text, .While = TWhile::Mqtt, .OnlyWhenSet = true, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.MQTT.TlsSha256); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.TlsSha256 = v.Text; },
+     .Control = "EMQTTCert", .Kind = TControlKind::Edit, .TextField = &E::MQTTCert,
+     .Apply = [](const E& f, TWorkConfig& c) {
+         c.MQTT.TlsSha256 = f.MQTTTLS ? net::NormalizeSha256Text(TrimText(f.MQTTCert)) : std::string();
+     },
+     .Checks = {{"BadMQTTCert", Fields, [](const E& f, const I&) {
+                     return f.MQTTTLS && !Blank(f.MQTTCert) && net::NormalizeSha256Text(TrimText(f.MQTTCert)).empty();
+                 }}}},
+    // empty: derived from the computer's name and the work's section
+    {.Key = "MQTTClientId", .Stored = TStored::Text, .While = TWhile::Mqtt, .OnlyWhenSet = true, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.MQTT.ClientId); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.ClientId = v.Text; },
+     .Control = "EMQTTClientId", .Kind = TControlKind::Edit, .TextField = &E::MQTTClientId, .Trimmed = true,
+     .Checks = {{"BadMQTTClientId", Field,
+                 [](const E& f, const I&) { return !ClientIdValid(TrimText(f.MQTTClientId)); }}}},
+    // empty: no credentials are sent
+    {.Key = "MQTTUser", .Stored = TStored::Text, .While = TWhile::Mqtt, .OnlyWhenSet = true, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.MQTT.User); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.User = v.Text; },
+     .Control = "EMQTTUser", .Kind = TControlKind::Edit, .TextField = &E::MQTTUser, .Trimmed = true},
+    // a password is taken as typed
+    {.Key = "MQTTPass", .Stored = TStored::Password, .While = TWhile::Mqtt, .OnlyWhenSet = true, .Max = TextCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.MQTT.Password); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.Password = v.Text; },
+     .Control = "EMQTTPass", .Kind = TControlKind::Edit, .TextField = &E::MQTTPass},
+    // may hold tags; their values can neither add a level nor a wildcard
+    {.Key = "MQTTTopic", .Stored = TStored::Text, .While = TWhile::Mqtt, .OnlyWhenSet = true, .Max = TopicCapacity,
+     .Get = [](const TWorkConfig& c) { return Text(c.MQTT.Topic); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.Topic = v.Text; },
+     .Control = "EMQTTTopic", .Kind = TControlKind::Edit, .TextField = &E::MQTTTopic, .Trimmed = true,
+     .Checks = {{"BadMQTTTopic", Field,
+                 [](const E& f, const I&) { return !PublishTopicValid(TrimText(f.MQTTTopic)); }}}},
+    {.Key = "MQTTQoS", .Stored = TStored::Integer, .While = TWhile::Mqtt, .OnlyWhenSet = true, .DefaultNumber = 1,
+     .Min = 0, .Max = 1, .Get = [](const TWorkConfig& c) { return Number(c.MQTT.Qos); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.Qos = static_cast<uint8_t>(v.Number); },
+     .Control = "CBMQTTQoS", .Kind = TControlKind::List, .NumberField = &E::MQTTQoS, .Positions = 2},
+    {.Key = "MQTTRetain", .Stored = TStored::Boolean, .While = TWhile::Mqtt, .OnlyWhenSet = true, .DefaultNumber = 1,
+     .Get = [](const TWorkConfig& c) { return Number(c.MQTT.Retained); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.Retained = v.Number != 0; },
+     .Control = "CBMQTTRetain", .Kind = TControlKind::Check, .FlagField = &E::MQTTRetain},
+    // empty: the topic's prefix + "/status"; a fixed topic (the last will is set when connecting)
+    {.Key = "MQTTStatusTopic", .Stored = TStored::Text, .While = TWhile::Mqtt, .OnlyWhenSet = true,
+     .Max = TopicCapacity, .Get = [](const TWorkConfig& c) { return Text(c.MQTT.StatusTopic); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.StatusTopic = v.Text; },
+     .Control = "EMQTTStatusTopic", .Kind = TControlKind::Edit, .TextField = &E::MQTTStatusTopic, .Trimmed = true,
+     .Checks = {{"BadMQTTStatusTopic", Field, [](const E& f, const I&) {
+                     const std::string topic = TrimText(f.MQTTStatusTopic);
+                     return !topic.empty() &&
+                            (!PublishTopicValid(topic) || AsciiLower(topic).find("!kw!") != std::string::npos);
                  }}}},
 
     // FTP over TLS: explicit ("AUTH TLS") on the control and data connections.
@@ -319,6 +399,7 @@ bool StandsInSection(const TWorkField& field, const TWorkConfig& c) {
     case TWhile::Ftps: return c.FTP.Use && c.FTP.Tls;
     case TWhile::Http: return c.Target == tcHTTP;
     case TWhile::Text: return c.Target == tcTCP || c.Target == tcUDP;
+    case TWhile::Mqtt: return c.Target == tcMQTT;
     }
     return false;
 }
@@ -330,6 +411,7 @@ bool BelongsToTarget(const TWorkField& field, int target) {
     case TWhile::Ftps: return target == tcFTP;
     case TWhile::Http: return target == tcHTTP;
     case TWhile::Text: return target == tcTCP || target == tcUDP;
+    case TWhile::Mqtt: return target == tcMQTT;
     }
     return false;
 }

@@ -29,6 +29,7 @@ enum class TWhile : uint8_t {
     Ftps,  // ... over TLS
     Http,  // the work's target is HTTP(S)
     Text,  // the work's target is TCP or UDP
+    Mqtt,  // the work's target is MQTT
 };
 
 // A value between the work and the file: `Number` for integers, booleans and choices (the

@@ -28,6 +28,10 @@ struct TDeliveryPage {
     // inserted value percent-encoded from the work's code page bytes. Empty when the render has
     // no state to give (targets then use the line as it stands).
     std::function<std::string(std::string_view line)> ExpandUrl;
+    // Expands the tags of an MQTT topic from the same snapshot: the line (Windows-1251, as every
+    // setting) and its values as UTF-8, each value's "+", "#", "/" and control bytes as "_"
+    // (render/ValueEscaping.h, escTopic). Empty as ExpandUrl.
+    std::function<std::string(std::string_view line)> ExpandTopic;
 };
 
 class IDelivery {

@@ -3,6 +3,7 @@
 #include "delivery/SecretMask.h"
 #include "delivery/ftp/FtpUpload.h"
 #include "delivery/http/HttpDelivery.h"
+#include "delivery/mqtt/MqttDelivery.h"
 #include "delivery/text/TextDelivery.h"
 
 namespace kw {
@@ -41,7 +42,7 @@ std::vector<std::shared_ptr<IDelivery>> MakeDeliveryTargets() {
     std::vector<std::shared_ptr<IDelivery>> targets;
     for (std::shared_ptr<IDelivery> t : std::initializer_list<std::shared_ptr<IDelivery>>{
              std::make_shared<TFtpDelivery>(), std::make_shared<THttpDelivery>(), std::make_shared<TTcpTextDelivery>(),
-             std::make_shared<TUdpTextDelivery>()})
+             std::make_shared<TUdpTextDelivery>(), std::make_shared<TMqttDelivery>()})
         targets.push_back(WithMaskedFailures(std::move(t)));
     return targets;
 }

@@ -105,8 +105,9 @@ inline std::string WithoutSecret(std::string text, std::string_view login, std::
     return text;
 }
 
-// Every password a work holds (FTP and HTTP), masked in `text`.
+// Every password a work holds (FTP, HTTP and MQTT), masked in `text`.
 inline std::string WithoutWorkSecrets(const TWorkConfig& config, std::string text) {
+    text = WithoutSecret(std::move(text), config.MQTT.User, config.MQTT.Password);
     text = WithoutSecret(std::move(text), config.HTTP.Login, config.HTTP.Password);
     return WithoutSecret(std::move(text), config.FTP.Login, config.FTP.Password);
 }

@@ -3,6 +3,7 @@
 #include "dialogs/EditWork_win32.h"
 #include "config/EditWorkText.h"
 #include "works/Settings.h"
+#include "config/TargetChecks.h"
 #include "config/WorkFields.h"
 #include "lang/BuiltinTexts.h"
 #include "dialogs/SelectFtpDir_win32.h"
@@ -28,7 +29,7 @@ namespace {
 // form grows in width, not in height, so it stays whole on a 1024 x 768 screen at 150 %.
 constexpr int LeftWidth = 400, FormWidth = 620;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
-constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84;
+constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84, MqttGroupH = 282;
 constexpr int PublishX = LeftWidth, PublishTop = 8, PublishW = FormWidth - LeftWidth - LabelX, PublishH = 212;
 constexpr int TextCapacity = 255;  // what a work's text fields can hold
 
@@ -38,7 +39,7 @@ const char* const TriggerKeys[TriggerCount] = {"CBTrigger.Every", "CBTrigger.Son
 const char* const CodePageItems[CodePageCount] = {"Windows-1251", "UTF-8", "KOI8-R", "KOI8-U", "CP866 (DOS)", ""};
 constexpr int LatinCodePage = CodePageCount - 1;
 // "file only" is the language's words (FormCreate); the protocols keep their names
-const char* const TargetItems[TargetChoiceCount] = {"", "FTP", "HTTP(S)", "TCP", "UDP"};
+const char* const TargetItems[TargetChoiceCount] = {"", "FTP", "HTTP(S)", "TCP", "UDP", "MQTT"};
 
 TLocalStamp LocalStamp() {
     SYSTEMTIME t;
@@ -224,6 +225,41 @@ void TFEditWork::CreateTextGroup() {
         textControls_.push_back(components_->Control(i).Hwnd());
 }
 
+// The MQTT group: the broker and how to reach it, the topic and its message options, presence.
+void TFEditWork::CreateMqttGroup() {
+    const int first = components_->ComponentCount();
+    AddGroup("GBMQTT", IDC_GBMQTT, MqttGroupH);
+    const int g = GroupTop, gx = LabelX + 12, gl = 100, fx = 128, fw = 248;
+    AddLabel("LMQTTHost", gx, g + 24, gl);
+    AddEdit("EMQTTHost", "TEdit", IDC_EMQTTHOST, fx, g + 24, fw);
+    AddLabel("LMQTTPort", gx, g + 52, gl);
+    SendMessageW(AddEdit("EMQTTPort", "TEdit", IDC_EMQTTPORT, fx, g + 52, 70), EM_SETLIMITTEXT, 5, 0);
+    AddCheck("CBMQTTTLS", IDC_CBMQTTTLS, fx + 86, g + 52, 120);
+    AddLabel("LMQTTCert", gx, g + 80, gl);
+    AddEdit("EMQTTCert", "TEdit", IDC_EMQTTCERT, fx, g + 80, fw);
+    AddLabel("LMQTTClientId", gx, g + 108, gl);
+    AddEdit("EMQTTClientId", "TEdit", IDC_EMQTTCLIENTID, fx, g + 108, fw);
+    AddLabel("LMQTTUser", gx, g + 136, gl);
+    AddEdit("EMQTTUser", "TEdit", IDC_EMQTTUSER, fx, g + 136, fw);
+    AddLabel("LMQTTPass", gx, g + 164, gl);
+    HWND pass = AddEdit("EMQTTPass", "TEdit", IDC_EMQTTPASS, fx, g + 164, fw, ES_PASSWORD);
+    SendMessageW(pass, EM_SETPASSWORDCHAR, L'*', 0);
+    AddLabel("LMQTTTopic", gx, g + 192, gl);
+    SendMessageW(AddEdit("EMQTTTopic", "TEdit", IDC_EMQTTTOPIC, fx, g + 192, fw), EM_SETLIMITTEXT,
+                 MaxTopicTemplateBytes, 0);
+    AddLabel("LMQTTQoS", gx, g + 220, gl);
+    win::TComboControl* qos = AddList("CBMQTTQoS", IDC_CBMQTTQOS, fx, g + 220, 70);
+    qos->AddItem("0");
+    qos->AddItem("1");
+    qos->SetItemIndex(1);
+    AddCheck("CBMQTTRetain", IDC_CBMQTTRETAIN, fx + 86, g + 220, 160);
+    AddLabel("LMQTTStatusTopic", gx, g + 248, gl);
+    SendMessageW(AddEdit("EMQTTStatusTopic", "TEdit", IDC_EMQTTSTATUSTOPIC, fx, g + 248, fw), EM_SETLIMITTEXT,
+                 MaxTopicTemplateBytes, 0);
+    for (int i = first; i < components_->ComponentCount(); ++i)
+        mqttControls_.push_back(components_->Control(i).Hwnd());
+}
+
 // The publishing group: which host events render the work at once, its delay behind the air,
 // and whether an unchanged page goes out again.
 void TFEditWork::CreatePublishGroup() {
@@ -299,6 +335,7 @@ void TFEditWork::CreateControls() {
     ftpControls_.push_back(eFTPPort_.UpDown());
     CreateHttpGroup();
     CreateTextGroup();
+    CreateMqttGroup();
 
     lCodepage_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LCodepage", "TLabel", lCodepage_);
@@ -339,6 +376,7 @@ int TFEditWork::GroupHeight() const {
     case tcHTTP: return HttpGroupH;
     case tcTCP:
     case tcUDP: return TextGroupH;
+    case tcMQTT: return MqttGroupH;
     default: return 0;
     }
 }
@@ -488,6 +526,7 @@ void TFEditWork::CBTargetChange() {
     ShowGroup(ftpControls_, target == tcFTP);
     ShowGroup(httpControls_, target == tcHTTP);
     ShowGroup(textControls_, target == tcTCP || target == tcUDP);
+    ShowGroup(mqttControls_, target == tcMQTT);
     Layout();
     RedrawWindow(Hwnd(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);

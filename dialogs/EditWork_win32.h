@@ -77,6 +77,11 @@ public:
         IDC_GBHTTP = 1101, IDC_CBHTTPMETHOD, IDC_EHTTPURL, IDC_EHTTPUSER, IDC_EHTTPPASS, IDC_EHTTPTYPE,
         IDC_EHTTPCERT, IDC_GBTEXT, IDC_ETEXTHOST, IDC_ETEXTPORT
     };
+    // the MQTT group
+    enum : int {
+        IDC_GBMQTT = 1201, IDC_EMQTTHOST, IDC_EMQTTPORT, IDC_CBMQTTTLS, IDC_EMQTTCERT, IDC_EMQTTCLIENTID,
+        IDC_EMQTTUSER, IDC_EMQTTPASS, IDC_EMQTTTOPIC, IDC_CBMQTTQOS, IDC_CBMQTTRETAIN, IDC_EMQTTSTATUSTOPIC
+    };
     // the publishing group
     enum : int {
         IDC_GBPUBLISH = 1151, IDC_CBTRIGGER, IDC_ETRIGGERLETTERS, IDC_CBTRIGGERBLOCK, IDC_EDELAY,
@@ -104,6 +109,7 @@ private:
     win::TComboControl* AddList(const char* name, int id, int x, int y, int w);
     void CreateHttpGroup();
     void CreateTextGroup();
+    void CreateMqttGroup();
     void CreatePublishGroup();
     // The letters only for the letters trigger, the refresh only with "only when changed".
     void EnablePublishFields();
@@ -147,7 +153,7 @@ private:
     TPageSource pageSource_;
     std::vector<TPlaced> placed_;    // every control but the code page row and the button bar
     std::vector<HWND> ftpControls_;  // GBFTP and what it holds
-    std::vector<HWND> httpControls_, textControls_;  // GBHTTP, GBText and what they hold
+    std::vector<HWND> httpControls_, textControls_, mqttControls_;  // GBHTTP, GBText, GBMQTT and what they hold
     HWND owner_ = nullptr;
     int editIndex_ = -1;
     int modalResult_ = 0;

@@ -28,6 +28,10 @@ std::vector<TRequiredKey> BuildKeys() {
          "LHTTPCert", "GBText", "LTextHost", "LTextPort"});
     Add(keys, "FEditWork", {"CBFTPTLS", "LFTPCert", "EFTPCert.Hint"});
     Add(keys, "FEditWork",
+        {"GBMQTT", "LMQTTHost", "LMQTTPort", "EMQTTPort.Hint", "CBMQTTTLS", "LMQTTCert", "EMQTTCert.Hint",
+         "LMQTTClientId", "EMQTTClientId.Hint", "LMQTTUser", "LMQTTPass", "LMQTTTopic", "EMQTTTopic.Hint", "LMQTTQoS",
+         "CBMQTTRetain", "LMQTTStatusTopic", "EMQTTStatusTopic.Hint"});
+    Add(keys, "FEditWork",
         {"GBPublish", "LTrigger", "CBTrigger.Every", "CBTrigger.Songs", "CBTrigger.Letters", "CBTrigger.Hint",
          "LTriggerLetters", "ETriggerLetters.Hint", "CBTriggerBlock", "CBTriggerBlock.Hint", "LDelay", "EDelay.Hint",
          "CBOnlyChanged", "CBOnlyChanged.Hint", "LRefreshMinutes", "ERefreshMinutes.Hint"});
@@ -66,7 +70,9 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"Main", "SettingsNotWritten", 1}, {"Main", "SendNowRunning", 1}, {"Main", "DeleteWork", 1},
         {"FEditWork", "NoHTTPURL", 0},  {"FEditWork", "BadCertSHA256", 0}, {"FEditWork", "NoTextHost", 0},
         {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}, {"FEditWork", "BadHTTPType", 0},
-        {"FEditWork", "BadTriggerLetters", 0}};
+        {"FEditWork", "BadTriggerLetters", 0}, {"FEditWork", "NoMQTTHost", 0}, {"FEditWork", "BadMQTTPort", 0},
+        {"FEditWork", "BadMQTTCert", 0}, {"FEditWork", "BadMQTTClientId", 0}, {"FEditWork", "BadMQTTTopic", 0},
+        {"FEditWork", "BadMQTTStatusTopic", 0}};
     return messages;
 }
 
@@ -90,7 +96,12 @@ const std::vector<TLogMessage>& LogMessages() {
         {"NoTextAddress", 0}, {"PeerTookNoData", 0}, {"LookupTimedOut", 0}, {"SendTimedOut", 0},
         {"DatagramTooLong", 3}, {"SendingFailed", 0}, {"HttpNoAnswerWithin", 1}, {"HttpNoAnswer", 0},
         {"HttpBadContentType", 0}, {"HttpBadAddress", 0}, {"HttpNoStatusLine", 0}, {"HttpTooManyRedirects", 1},
-        {"HttpRedirectNotHttp", 1}, {"HttpRedirectLeavesHttps", 2}, {"HttpFailed", 0}, {"HttpTagInOrigin", 0}};
+        {"HttpRedirectNotHttp", 1}, {"HttpRedirectLeavesHttps", 2}, {"HttpFailed", 0}, {"HttpTagInOrigin", 0},
+        {"MqttWaiting", 1}, {"MqttWaitingBecause", 1}, {"MqttRefusedVersion", 0}, {"MqttRefusedClientId", 0},
+        {"MqttRefusedUnavailable", 0}, {"MqttRefusedLogin", 0}, {"MqttRefusedNotAuthorized", 0},
+        {"MqttRefusedCode", 1}, {"MqttNoConnAck", 1}, {"MqttNoPubAck", 1}, {"MqttNoPingResp", 1},
+        {"MqttBadPacket", 1}, {"MqttUnexpectedPacket", 1}, {"MqttPageTooLarge", 1}, {"MqttNoTopic", 0},
+        {"MqttFieldTooLong", 0}};
     return messages;
 }
 

@@ -1,8 +1,10 @@
 // The render of one work.
 #include "render/RenderWork.h"
+#include "platform/Cp1251.h"
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
 #include "platform/Message.h"
+#include "render/CodePages.h"
 #include "render/PublishRules.h"
 #include "render/StatusText.h"
 #include "render/TemplateEngine.h"
@@ -94,6 +96,11 @@ void TRender::Deliver(const std::string& bytes, const TPageState& page) {
     delivered.ExpandUrl = [this, &page](std::string_view line) {
         std::string out;
         ExpandLine(line, config_.CodePage, escURL, page, out);
+        return out;
+    };
+    delivered.ExpandTopic = [&page](std::string_view line) {
+        std::string out;
+        ExpandLine(Cp1251ToUtf8(line), cpUTF8, escTopic, page, out);
         return out;
     };
     for (const auto& target : context_.Deliveries) {

@@ -90,9 +90,21 @@ TTable UrlTable() {
     return t;
 }
 
+TTable TopicTable() {
+    TTable t{};
+    for (int b = 0; b < 0x20; ++b)
+        t[b] = "_";
+    t[0x7F] = "_";
+    for (unsigned char c : {'+', '#', '/'})
+        t[c] = "_";
+    return t;
+}
+
 const TTable* TableOf(uint8_t mode) {
-    static const TTable html = HtmlTable(), xml = XmlTable(), json = JsonTable(), url = UrlTable();
+    static const TTable html = HtmlTable(), xml = XmlTable(), json = JsonTable(), url = UrlTable(),
+                        topic = TopicTable();
     switch (mode) {
+    case escTopic: return &topic;
     case escHTML: return &html;
     case escXML: return &xml;
     case escJSON: return &json;

@@ -38,6 +38,12 @@ constexpr uint8_t EscapingCount = 5;
 // start another. The template's own line ends are not inserted text and stay.
 constexpr uint8_t escLineSafe = 0x80;
 
+// The escaping of a value inserted into an MQTT topic (never a work's page mode): "+" and "#"
+// (wildcards, which a published topic must not hold), "/" (a value must not add a level that
+// subscribers to the topic's pattern would miss) and every control byte, NUL among them, become
+// "_". The value is UTF-8 there, and these are all single bytes of it.
+constexpr uint8_t escTopic = 0x40;
+
 // The names the editor shows; the editor takes the text of "none" from its language section
 // (key CBEscaping.None), the others are the formats' own names.
 inline constexpr const char* EscapingNames[EscapingCount] = {"none", "HTML", "XML", "JSON", "URL"};

@@ -267,7 +267,10 @@ TWorkConfig WhereFieldStands(const TWorkField& field) {
     c.Section = std::string("File") + field.Key;
     c.FTP.Use = field.While == TWhile::Ftp || field.While == TWhile::Ftps;
     c.FTP.Tls = field.While == TWhile::Ftps;
-    c.Target = field.While == TWhile::Http ? tcHTTP : field.While == TWhile::Text ? tcTCP : tcFileOnly;
+    c.Target = field.While == TWhile::Http   ? tcHTTP
+               : field.While == TWhile::Text ? tcTCP
+               : field.While == TWhile::Mqtt ? tcMQTT
+                                             : tcFileOnly;
     return c;
 }
 

@@ -124,6 +124,8 @@ TWorkConfig EveryOptionSet(const std::string& section, TTargetChoice target) {
     w.FTP = {true, "ftp.example", 2121, true, true, "user", "secret", "/www", "page.htm", true, std::string(64, 'a')};
     w.HTTP = {hmPOST, "https://example.com/?a=!KW!SongArtist", "user", "secret", "text/plain", std::string(64, 'b')};
     w.Text = {"rds.example", 5000};
+    w.MQTT = {"broker.example", 8884, true, std::string(64, 'c'), "studio-a", "user", "secret", "radio/a/!KW!SongArtist",
+              0, false, "radio/a/presence"};
     w.Publish = {trLetters, "MS", false, 20, true, 10};
     SetTargetChoice(w, target);
     return w;

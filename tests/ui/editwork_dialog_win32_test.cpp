@@ -43,7 +43,8 @@ struct EditWorkDialog : ::testing::Test {
                            "Dialog.OtherOut=template of %s", "Dialog.DblOut=output of %s",
                            "Dialog.WorkLimit=full", "Dialog.SettingsNotWritten=not written: %s",
                            "Dialog.NoHTTPURL=url", "Dialog.BadCertSHA256=cert", "Dialog.NoTextHost=host",
-                           "Dialog.BadTextPort=port", "Dialog.BadTriggerLetters=letters"});
+                           "Dialog.BadTextPort=port", "Dialog.BadTriggerLetters=letters",
+                           "Dialog.NoMQTTHost=broker", "Dialog.BadMQTTTopic=topic"});
         tpl = folder.Path("now.tpl");
         other = folder.Path("other.tpl");
         folder.Write("now.tpl", "!KW!SongArtist");
@@ -623,6 +624,8 @@ TEST_F(EditWorkDialog, FaultyUrlCertificateHostAndPortAreToldAndFocused) {
         {[&] { Type(C("ETextPort"), "0"); }, "port", "ETextPort"},
         {[&] { ChooseTarget(tcUDP), Type(C("ETextPort"), "65536"); }, "port", "ETextPort"},
         {[&] { Type(C("ETextPort"), "x1"); }, "port", "ETextPort"},
+        {[&] { ChooseTarget(tcMQTT); }, "broker", "EMQTTHost"},
+        {[&] { Type(C("EMQTTHost"), "127.0.0.1"), Type(C("EMQTTTopic"), "radio/#"); }, "topic", "EMQTTTopic"},
     };
     for (const TCase& c : cases) {
         c.Enter();
@@ -752,7 +755,8 @@ TEST_F(EditWorkDialog, ScreenshotsOfEachTarget) {
     ASSERT_TRUE(language->SelectLanguage(0));
     language->SetDialogView(&view);
     for (const auto& [target, name] : {std::pair{int(tcFileOnly), "file"}, std::pair{int(tcHTTP), "http"},
-                                       std::pair{int(tcTCP), "tcp"}, std::pair{int(tcUDP), "udp"}}) {
+                                       std::pair{int(tcTCP), "tcp"}, std::pair{int(tcUDP), "udp"},
+                                       std::pair{int(tcMQTT), "mqtt"}}) {
         TWorkConfig c = settings.Works.At(0)->Config();
         c.Name = U("Сейчас в эфире");
         c.FileIn = "C:\\KWPAGE\\templates\\icecast.txt";
@@ -765,6 +769,10 @@ TEST_F(EditWorkDialog, ScreenshotsOfEachTarget) {
         c.HTTP.Password = "hackme";
         c.Text.Host = "192.168.1.50";
         c.Text.Port = 7001;
+        c.MQTT.Host = "broker.example";
+        c.MQTT.User = "studio1";
+        c.MQTT.Password = "hackme";
+        c.MQTT.Topic = "radio/studio1/nowplaying";
         settings.Works.At(0)->SetConfig(c);
         Open(0);
         const std::string base = std::string("editwork-") + name;

@@ -93,6 +93,59 @@ TEST_F(EditWorkTargets, TcpAndUdpFieldsRoundTrip) {
     }
 }
 
+// The MQTT fields: defaults written as no key at all, set values back as typed (the password
+// scrambled, the fingerprint in one form), and each check with its message.
+TEST_F(EditWorkTargets, MqttFieldsRoundTripAndAreChecked) {
+    TEditWorkFields f = Valid(tcMQTT);
+    f.MQTTHost = " broker.example ";
+    f.MQTTTopic = "radio/a/!KW!SongArtist";
+    TEditWorkFields r = SavedAndReloaded(f);
+    EXPECT_EQ(r.Target, tcMQTT);
+    EXPECT_EQ(r.MQTTHost, "broker.example");
+    EXPECT_EQ(r.MQTTPort, "");
+    EXPECT_EQ(r.MQTTQoS, 1);
+    EXPECT_TRUE(r.MQTTRetain);
+    for (const char* absent : {"MQTTPort", "MQTTTLS", "MQTTCert", "MQTTClientId", "MQTTUser", "MQTTPass", "MQTTQoS",
+                               "MQTTRetain", "MQTTStatusTopic"})
+        EXPECT_EQ(Key(absent), "<none>") << absent;
+
+    f.Name = "Second", f.FileOut = dir.Path("second.json");
+    f.MQTTPort = "8884", f.MQTTTLS = true, f.MQTTCert = std::string(32, 'A') + ":" + std::string(32, 'b');
+    f.MQTTClientId = "studio-a", f.MQTTUser = "u", f.MQTTPass = "p w", f.MQTTQoS = 0, f.MQTTRetain = false;
+    f.MQTTStatusTopic = "radio/a/presence";
+    r = SavedAndReloaded(f);
+    EXPECT_EQ(r.MQTTPort, "8884");
+    EXPECT_TRUE(r.MQTTTLS);
+    EXPECT_EQ(r.MQTTCert, std::string(32, 'a') + std::string(32, 'b'));
+    EXPECT_EQ(r.MQTTPass, "p w");
+    EXPECT_EQ(r.MQTTQoS, 0);
+    EXPECT_FALSE(r.MQTTRetain);
+    EXPECT_EQ(r.MQTTStatusTopic, "radio/a/presence");
+
+    const struct {
+        void (*Spoil)(TEditWorkFields&);
+        const char* Key;
+    } cases[] = {
+        {[](TEditWorkFields& e) { e.MQTTHost = " "; }, "NoMQTTHost"},
+        {[](TEditWorkFields& e) { e.MQTTPort = "65536"; }, "BadMQTTPort"},
+        {[](TEditWorkFields& e) { e.MQTTTLS = true, e.MQTTCert = "AB:CD"; }, "BadMQTTCert"},
+        {[](TEditWorkFields& e) { e.MQTTClientId = "studio a"; }, "BadMQTTClientId"},
+        {[](TEditWorkFields& e) { e.MQTTTopic = ""; }, "BadMQTTTopic"},
+        {[](TEditWorkFields& e) { e.MQTTTopic = "radio/+/now"; }, "BadMQTTTopic"},
+        {[](TEditWorkFields& e) { e.MQTTTopic = "radio/#"; }, "BadMQTTTopic"},
+        {[](TEditWorkFields& e) { e.MQTTStatusTopic = "radio/!kw!SongArtist"; }, "BadMQTTStatusTopic"},
+        {[](TEditWorkFields& e) { e.MQTTStatusTopic = "radio/#"; }, "BadMQTTStatusTopic"},
+        {[](TEditWorkFields& e) { e.MQTTCert = "AB:CD"; }, ""},  // a fingerprint without TLS blocks nothing
+    };
+    for (const auto& c : cases) {
+        TEditWorkFields e = Valid(tcMQTT);
+        e.Name = "Third", e.FileOut = dir.Path("third.json");  // the saved works' names are taken
+        e.MQTTHost = "broker", e.MQTTTopic = "radio/now";
+        c.Spoil(e);
+        EXPECT_EQ(KeyOf(e), c.Key) << c.Key;
+    }
+}
+
 TEST_F(EditWorkTargets, FtpAndFileOnlyRoundTripAsBefore) {
     TEditWorkFields f = Valid(tcFTP);
     f.FTPServer = "127.0.0.1";
