@@ -77,6 +77,8 @@ public:
 
     bool IsOpen() const noexcept { return handle_ != InvalidHandle; }
     void Close() noexcept;
+    // Ends our side (the peer reads the end of data) and keeps reading possible.
+    void ShutdownSend() noexcept;
     // Ends the connection in order: the end of our data, then whatever the peer still sends is
     // read and dropped until it closes too, for at most `timeoutMs`, then the close. (Closing
     // with unread bytes, such as TLS session tickets, would reset the connection and the peer

@@ -1,0 +1,76 @@
+// The page script's text.
+#include "live/LiveScript.h"
+
+namespace kw::live {
+
+std::string_view LiveScriptText() {
+    static constexpr std::string_view Text = R"JS(// KWPAGE live page: keeps this page current without reloading it.
+(function () {
+  "use strict";
+  var me = document.currentScript;
+  if (!me || !window.EventSource || !window.fetch || !window.TextDecoder || !window.DOMParser) return;
+  var src = new URL(me.src, location.href);
+  var work = src.searchParams.get("work");
+  if (!work) return;
+  var key = src.searchParams.get("key");
+  var page = src.origin + "/works/" + encodeURIComponent(work);
+  function address(url, extra) {
+    var q = [];
+    if (extra) q.push(extra);
+    if (key) q.push("key=" + encodeURIComponent(key));
+    return q.length ? url + "?" + q.join("&") : url;
+  }
+  var refresh = 0, meta = document.querySelector("meta[http-equiv='refresh' i]");
+  if (meta) refresh = parseInt(meta.getAttribute("content"), 10) || 0;
+  var shown = 0, wanted = 0, fetching = false, stopped = false, fallback = null, source = null;
+
+  function show(html) {
+    var doc = new DOMParser().parseFromString(html, "text/html");
+    if (doc.title !== document.title) document.title = doc.title;
+    document.documentElement.replaceChild(document.adoptNode(doc.body), document.body);
+    document.dispatchEvent(new CustomEvent("kwpage:updated", {detail: {version: shown}}));
+  }
+  function load() {
+    if (fetching || shown >= wanted) return;
+    fetching = true;
+    var version = wanted;
+    fetch(address(page, "v=" + version), {cache: "no-store"}).then(function (r) {
+      if (!r.ok) throw new Error("HTTP " + r.status);
+      var m = /charset=([^;]+)/i.exec(r.headers.get("Content-Type") || "");
+      return r.arrayBuffer().then(function (b) { return new TextDecoder(m ? m[1].trim() : "utf-8").decode(b); });
+    }).then(function (html) {
+      shown = version;
+      show(html);
+      fetching = false;
+      load();
+    }, function () {
+      fetching = false;
+      setTimeout(load, 1000);
+    });
+  }
+  function connect() {
+    source = new EventSource(address(page + "/events"));
+    source.onopen = function () {
+      if (fallback) { clearTimeout(fallback); fallback = null; }
+      if (!stopped && refresh) { stopped = true; window.stop(); }
+    };
+    source.addEventListener("updated", function (e) {
+      var v = parseInt(e.data, 10);
+      if (!(v > 0) || v === shown) return;
+      if (v < shown) { shown = 0; wanted = v; }  // the program started again: its versions too
+      else wanted = Math.max(wanted, v);
+      load();
+    });
+    source.onerror = function () {
+      if (refresh && !fallback) fallback = setTimeout(function () { location.reload(); }, refresh * 1000);
+      if (source.readyState === EventSource.CLOSED) { source.close(); setTimeout(connect, 3000); }
+    };
+  }
+  if (document.readyState === "complete") connect();
+  else window.addEventListener("load", connect);
+})();
+)JS";
+    return Text;
+}
+
+} // namespace kw::live
