@@ -77,6 +77,7 @@ struct TWorkConfig {
     THTTPUse HTTP;
     TTextUse Text;
     TPublishRules Publish;
+    bool ServeLive = false;  // the live server serves the page and pushes each new one
 };
 
 // The editor's one choice of target, and setting it (FTP.Use and Target together).

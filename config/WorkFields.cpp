@@ -271,6 +271,12 @@ const TWorkField Table[] = {
      .Apply = [](const E& f, TWorkConfig& c) {
          c.Publish.RefreshMinutes = static_cast<int16_t>(ClampToRange(f.RefreshMinutes, 0, MaxRefreshMinutes));
      }},
+
+    // Live pages: the live server serves the work's latest page and pushes each new one.
+    {.Key = "ServeLive", .Stored = TStored::Boolean, .OnlyWhenSet = true,
+     .Get = [](const TWorkConfig& c) { return Number(c.ServeLive); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.ServeLive = v.Number != 0; },
+     .Control = "CBServeLive", .Kind = TControlKind::Check, .FlagField = &E::ServeLive},
 };
 
 } // namespace
