@@ -90,7 +90,8 @@ const std::vector<TLogMessage>& LogMessages() {
         {"NoTextAddress", 0}, {"PeerTookNoData", 0}, {"LookupTimedOut", 0}, {"SendTimedOut", 0},
         {"DatagramTooLong", 3}, {"SendingFailed", 0}, {"HttpNoAnswerWithin", 1}, {"HttpNoAnswer", 0},
         {"HttpBadContentType", 0}, {"HttpBadAddress", 0}, {"HttpNoStatusLine", 0}, {"HttpTooManyRedirects", 1},
-        {"HttpRedirectNotHttp", 1}, {"HttpRedirectLeavesHttps", 2}, {"HttpFailed", 0}, {"HttpTagInOrigin", 0}};
+        {"HttpRedirectNotHttp", 1}, {"HttpRedirectLeavesHttps", 2}, {"HttpFailed", 0}, {"HttpTagInOrigin", 0},
+        {"LiveServerStarted", 1}, {"LiveServerFailed", 2}, {"LiveBadRequest", 2}};
     return messages;
 }
 
