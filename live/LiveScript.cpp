@@ -10,9 +10,11 @@ std::string_view LiveScriptText() {
   var me = document.currentScript;
   if (!me || !window.EventSource || !window.fetch || !window.TextDecoder || !window.DOMParser) return;
   var src = new URL(me.src, location.href);
-  var work = src.searchParams.get("work");
+  // The work: named in the script's address, or, on a page the live server serves, its own.
+  var served = location.origin === src.origin ? /^\/works\/([A-Za-z0-9._-]+)$/.exec(location.pathname) : null;
+  var work = src.searchParams.get("work") || (served && served[1]);
   if (!work) return;
-  var key = src.searchParams.get("key");
+  var key = src.searchParams.get("key") || new URLSearchParams(location.search).get("key");
   var page = src.origin + "/works/" + encodeURIComponent(work);
   function address(url, extra) {
     var q = [];
