@@ -24,7 +24,16 @@ std::string_view LiveScriptText() {
   }
   var refresh = 0, meta = document.querySelector("meta[http-equiv='refresh' i]");
   if (meta) refresh = parseInt(meta.getAttribute("content"), 10) || 0;
-  var shown = 0, wanted = 0, fetching = false, stopped = false, fallback = null, source = null;
+  var shown = 0, wanted = 0, fetching = false, stopped = false, fallback = null, source = null, live = false;
+  // While the stream is up the page is current: its own meta refresh would only make it flash.
+  // Firefox drops a pending refresh on window.stop() (called before the stream opens: it would end
+  // the stream too); Chromium keeps it, but lets the page cancel the navigation the refresh starts
+  // (a navigation the user starts is not cancelable and goes through). Once the stream is down
+  // for as long as the refresh, the script reloads the page itself.
+  if (window.navigation) navigation.addEventListener("navigate", function (e) {
+    if (live && e.cancelable && !e.userInitiated && e.destination.url.split("#")[0] === location.href.split("#")[0])
+      e.preventDefault();
+  });
 
   function show(html) {
     var doc = new DOMParser().parseFromString(html, "text/html");
@@ -51,10 +60,11 @@ std::string_view LiveScriptText() {
     });
   }
   function connect() {
+    if (!stopped && refresh) { stopped = true; window.stop(); }
     source = new EventSource(address(page + "/events"));
     source.onopen = function () {
+      live = true;
       if (fallback) { clearTimeout(fallback); fallback = null; }
-      if (!stopped && refresh) { stopped = true; window.stop(); }
     };
     source.addEventListener("updated", function (e) {
       var v = parseInt(e.data, 10);
@@ -64,7 +74,7 @@ std::string_view LiveScriptText() {
       load();
     });
     source.onerror = function () {
-      if (refresh && !fallback) fallback = setTimeout(function () { location.reload(); }, refresh * 1000);
+      if (refresh && !fallback) fallback = setTimeout(function () { live = false; location.reload(); }, refresh * 1000);
       if (source.readyState === EventSource.CLOSED) { source.close(); setTimeout(connect, 3000); }
     };
   }

@@ -159,8 +159,9 @@ TEST(LiveServerTest, HostileRequestsGetTheir4xxOrAreClosedInBound) {
     }
     std::lock_guard<std::mutex> l(lock);
     EXPECT_EQ(logged.size(), 1u) << "bad requests of one address are logged once a minute";
-    if (!logged.empty())
+    if (!logged.empty()) {
         EXPECT_NE(logged[0].find("127.0.0.1"), std::string::npos) << logged[0];
+    }
 }
 
 TEST(LiveServerTest, OpenToOtherComputersEveryUrlNeedsTheKey) {
