@@ -256,7 +256,7 @@ void TLiveServer::Answer(TClient& c, const std::string& path, const std::string&
             Enqueue(c, body, now);
     };
     const auto stream = [&] {
-        c.Phase = TClient::Stream;
+        c.Phase = head ? TClient::Answer : TClient::Stream;  // a HEAD gets the head and the close
         Enqueue(c, Shared(EventStreamHead()), now);
     };
     if (path == "/live.js") {

@@ -91,9 +91,13 @@ TEST(LiveServerTest, ServesOnlyLiveWorksPagesWithTheirTypeAndTheDocument) {
     a = Get(t.Port(), "/live.js");
     EXPECT_NE(a.find("Content-Type: text/javascript"), std::string::npos);
     EXPECT_NE(Body(a).find("EventSource"), std::string::npos);
-    a = Exchange(t.Port(), "HEAD /works/File1 HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(StatusLine(a), "HTTP/1.1 200 OK");
-    EXPECT_EQ(Body(a), "");
+    for (const std::string target : {"/works/File1", "/works/File1/events", "/nowplaying/events"}) {
+        bool closed = false;
+        a = Exchange(t.Port(), "HEAD " + target + " HTTP/1.1\r\n\r\n", &closed);
+        EXPECT_EQ(StatusLine(a), "HTTP/1.1 200 OK") << target;
+        EXPECT_EQ(Body(a), "") << target;
+        EXPECT_TRUE(closed) << target;
+    }
     // A work no longer served is gone at once; one that stays keeps its page.
     t.Server.SetWorks({{"File2", "text/plain"}});
     EXPECT_EQ(StatusLine(Get(t.Port(), "/works/File1")), "HTTP/1.1 404 Not Found");

@@ -125,6 +125,7 @@ TWorkConfig EveryOptionSet(const std::string& section, TTargetChoice target) {
     w.HTTP = {hmPOST, "https://example.com/?a=!KW!SongArtist", "user", "secret", "text/plain", std::string(64, 'b')};
     w.Text = {"rds.example", 5000};
     w.Publish = {trLetters, "MS", false, 20, true, 10};
+    w.ServeLive = true;
     SetTargetChoice(w, target);
     return w;
 }
@@ -135,6 +136,7 @@ std::map<std::string, std::string> KeysTheProgramWrites(const kwtest::TTempFolde
     TSettings settings;
     settings.FileName = dir.Path("KWPAGE.ini");
     settings.Language = "English.lng";
+    settings.Live = {true, 9000, true, std::string(24, 'k')};
     EXPECT_TRUE(SaveProgramSettings(settings));
     for (uint8_t target = 0; target < TargetChoiceCount; ++target) {
         const std::string section = "File26120800000" + std::to_string(target);
