@@ -69,6 +69,7 @@ struct TEditWorkFields {
     int Delay = 0;  // seconds, 0..MaxDelaySecs
     bool OnlyChanged = false;
     int RefreshMinutes = 0;  // with OnlyChanged; 0: never
+    bool ServeLive = false;  // the live server serves the page
 };
 
 // True when `letters` (blanks around them aside) are one or more of the element type letters,

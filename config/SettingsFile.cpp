@@ -107,11 +107,49 @@ bool IsWorkSection(const std::string& section) {
     return section.compare(0, 4, "File") == 0;
 }
 
+bool UsableAccessKey(const std::string& key) {
+    if (key.size() < 16 || key.size() > 64)
+        return false;
+    for (const char c : key)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
+namespace {
+
+TLiveSettings ReadLiveSettings(const std::string& file) {
+    TLiveSettings live;
+    live.On = ReadIniBool(file, SettingsSection, "LiveServer", false);
+    live.Port = static_cast<uint16_t>(ReadIniInteger(file, SettingsSection, "LivePort", DefaultLivePort, 1, 65535));
+    live.OtherComputers = ReadIniBool(file, SettingsSection, "LiveOtherComputers", false);
+    live.AccessKey = profile::ReadString(file, SettingsSection, "LiveKey", "");
+    if (!UsableAccessKey(live.AccessKey))
+        live.AccessKey.clear();
+    return live;
+}
+
+// Each key only while it differs from its default.
+bool WriteLiveKey(const std::string& file, const char* key, const std::string& value, bool isDefault) {
+    return isDefault ? profile::DeleteKey(file, SettingsSection, key)
+                     : profile::WriteString(file, SettingsSection, key, value);
+}
+
+bool WriteLiveSettings(const std::string& file, const TLiveSettings& live) {
+    return WriteLiveKey(file, "LiveServer", "1", !live.On) &&
+           WriteLiveKey(file, "LivePort", std::to_string(live.Port), live.Port == DefaultLivePort) &&
+           WriteLiveKey(file, "LiveOtherComputers", "1", !live.OtherComputers) &&
+           WriteLiveKey(file, "LiveKey", live.AccessKey, live.AccessKey.empty());
+}
+
+} // namespace
+
 TProgramSettings ReadProgramSettings(const std::string& file) {
     TProgramSettings program;
     program.PID = static_cast<int16_t>(ReadIniInteger(file, SettingsSection, "PID", 1, INT16_MIN, INT16_MAX));
     program.Hide = ReadIniBool(file, SettingsSection, "Hide", false);
     program.Language = profile::ReadString(file, SettingsSection, "Language", "Russian");
+    program.Live = ReadLiveSettings(file);
     return program;
 }
 
@@ -136,7 +174,8 @@ TWorkConfig ReadWork(const std::string& file, const std::string& section) {
 bool WriteProgramSettings(const std::string& file, const TProgramSettings& program, std::string* error) {
     if (WriteIniInteger(file, SettingsSection, "PID", program.PID) &&
         WriteIniBool(file, SettingsSection, "Hide", program.Hide) &&
-        profile::WriteString(file, SettingsSection, "Language", program.Language))
+        profile::WriteString(file, SettingsSection, "Language", program.Language) &&
+        WriteLiveSettings(file, program.Live))
         return true;
     Fail(error, WriteFailure(file));
     return false;

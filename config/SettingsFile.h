@@ -11,11 +11,28 @@
 namespace kw {
 
 // The program-wide values of the `Settings` section.
+// The live server's port unless the settings name another: assigned to no service by IANA and
+// used by no common server, database or development tool, so it is free on a station's machine.
+inline constexpr uint16_t DefaultLivePort = 8719;
+
+// The live server (live pages). Each key stands in [Settings] only while it differs from its
+// default, so a settings file of a program without live pages is written back unchanged.
+struct TLiveSettings {
+    bool On = false;                  // LiveServer
+    uint16_t Port = DefaultLivePort;  // LivePort
+    bool OtherComputers = false;      // LiveOtherComputers: all addresses, every URL needs the key
+    std::string AccessKey;            // LiveKey: letters and digits (another key reads as none)
+};
+
 struct TProgramSettings {
     int16_t PID = 1;
     bool Hide = false;
     std::string Language = "Russian";
+    TLiveSettings Live;
 };
+
+// True for an access key the live server's URLs can carry as it is: 16 to 64 letters and digits.
+bool UsableAccessKey(const std::string& key);
 
 // The program file's path with the extension ".ini".
 std::string SettingsFilePath();

@@ -95,6 +95,7 @@ struct TWorkConfig {
     TTextUse Text;
     TMqttUse MQTT;
     TPublishRules Publish;
+    bool ServeLive = false;  // the live server serves the page and pushes each new one
 };
 
 // The editor's one choice of target, and setting it (FTP.Use and Target together).

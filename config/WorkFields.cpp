@@ -351,6 +351,13 @@ const TWorkField Table[] = {
      .Apply = [](const E& f, TWorkConfig& c) {
          c.Publish.RefreshMinutes = static_cast<int16_t>(ClampToRange(f.RefreshMinutes, 0, MaxRefreshMinutes));
      }},
+
+    // Live pages: the live server serves the work's latest page and pushes each new one. No
+    // editor control yet: a save in the editor keeps the work's value (its check box "CBServeLive"
+    // with the member ServeLive joins here with the editor's live-pages controls).
+    {.Key = "ServeLive", .Stored = TStored::Boolean, .OnlyWhenSet = true,
+     .Get = [](const TWorkConfig& c) { return Number(c.ServeLive); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.ServeLive = v.Number != 0; }},
 };
 
 } // namespace

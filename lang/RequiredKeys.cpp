@@ -101,7 +101,8 @@ const std::vector<TLogMessage>& LogMessages() {
         {"MqttRefusedUnavailable", 0}, {"MqttRefusedLogin", 0}, {"MqttRefusedNotAuthorized", 0},
         {"MqttRefusedCode", 1}, {"MqttNoConnAck", 1}, {"MqttNoPubAck", 1}, {"MqttNoPingResp", 1},
         {"MqttBadPacket", 1}, {"MqttUnexpectedPacket", 1}, {"MqttPageTooLarge", 1}, {"MqttNoTopic", 0},
-        {"MqttFieldTooLong", 0}};
+        {"MqttFieldTooLong", 0},
+        {"LiveServerStarted", 1}, {"LiveServerFailed", 2}, {"LiveBadRequest", 2}};
     return messages;
 }
 

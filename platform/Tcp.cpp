@@ -34,6 +34,11 @@ void TTcpConnection::Close() noexcept {
     handle_ = InvalidHandle;
 }
 
+void TTcpConnection::ShutdownSend() noexcept {
+    if (handle_ != InvalidHandle)
+        sock::ShutdownSend(handle_);
+}
+
 void TTcpConnection::Finish(int timeoutMs) noexcept {
     if (handle_ == InvalidHandle)
         return;

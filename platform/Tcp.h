@@ -62,6 +62,9 @@ public:
     // Sends all `size` bytes within `timeoutMs` for the whole call (a peer that takes a little
     // now and then does not stretch it).
     [[nodiscard]] TNetStatus SendAll(const void* data, size_t size, int timeoutMs);
+    // Sends what the system takes at once, without waiting: `sent` may be 0 (the peer's
+    // window is full). For a server that serves many peers from one thread.
+    [[nodiscard]] TNetStatus SendSome(const void* data, size_t size, size_t& sent);
 
     // Receives what has arrived, up to `capacity` bytes, waiting at most `timeoutMs` for the
     // first byte. `received` is 0 only with Kind Closed (the peer closed its side).
@@ -74,6 +77,8 @@ public:
 
     bool IsOpen() const noexcept { return handle_ != InvalidHandle; }
     void Close() noexcept;
+    // Ends our side (the peer reads the end of data) and keeps reading possible.
+    void ShutdownSend() noexcept;
     // Ends the connection in order: the end of our data, then whatever the peer still sends is
     // read and dropped until it closes too, for at most `timeoutMs`, then the close. (Closing
     // with unread bytes, such as TLS session tickets, would reset the connection and the peer
@@ -96,7 +101,9 @@ public:
     TTcpListener& operator=(const TTcpListener&) = delete;
     ~TTcpListener();
 
-    // Listens on `local` (port 0: the system chooses one; LocalEndpoint tells which).
+    // Listens on `local` (port 0: the system chooses one; LocalEndpoint tells which). The port
+    // is ours alone while we listen (a second listener on it fails), and a port we used a
+    // moment ago can be taken again at once.
     [[nodiscard]] TNetStatus Listen(const TIpv4Endpoint& local, int backlog = 1);
     [[nodiscard]] TNetStatus LocalEndpoint(TIpv4Endpoint& out) const;
     // Waits at most `timeoutMs` for a connection; `peer`, when given, gets the caller's address.
@@ -104,9 +111,25 @@ public:
 
     bool IsOpen() const noexcept { return handle_ != TTcpConnection::InvalidHandle; }
     void Close() noexcept;
+    // The socket itself, for WaitAny.
+    intptr_t NativeHandle() const noexcept { return handle_; }
 
 private:
     intptr_t handle_ = TTcpConnection::InvalidHandle;
 };
+
+// One socket of a WaitAny: what to wait for, and what came.
+struct TSocketWait {
+    intptr_t Handle = -1;  // NativeHandle() of a connection or a listener
+    bool Read = false;     // data, a connection to accept, the peer's close or an error
+    bool Write = false;    // room to send
+    bool Readable = false;
+    bool Writable = false;
+};
+
+// Waits until at least one socket is ready as asked, or `timeoutMs` has passed (TimedOut).
+// At most 1024 sockets.
+[[nodiscard]] TNetStatus WaitAny(TSocketWait* sockets, size_t count, int timeoutMs);
+inline constexpr size_t MaxWaitSockets = 1024;
 
 } // namespace kw::net

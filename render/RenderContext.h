@@ -37,6 +37,9 @@ struct TRenderContext {
     std::atomic<int64_t>& NowTicks;
     // The moment the host's handler armed for the renders of a new element or block.
     THostDue* HostDue = &kw::HostDue;
+    // Called with each page as soon as it is written, before the deliveries (the live server's
+    // handover; it never waits on a client).
+    std::function<void(const TWorkConfig& work, const std::string& page)> PageWritten;
     // The local date and time for status texts and the system time tags.
     std::function<TDateTime()> LocalTime = [] { return Now(); };
 };

@@ -59,6 +59,8 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
         return;
     }
     Report(FormatStatusStamp(context_.LocalTime()), TStatusTone::Normal, false);
+    if (context_.PageWritten && config_.ServeLive)
+        context_.PageWritten(config_, text);
     Deliver(text, page);
     EndPublishing(std::move(text));
 }

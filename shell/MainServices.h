@@ -5,6 +5,7 @@
 #include "works/Settings.h"
 #include "lang/Component.h"
 #include <string>
+#include <vector>
 
 namespace kw {
 
@@ -38,6 +39,9 @@ public:
     virtual bool RendersRunning() { return false; }
     virtual void ReleaseRing() = 0;
     virtual void FreeLongLivedObjects() = 0;
+    // Lines for the log from other threads (the live server), in the program's words; the
+    // main timer takes them.
+    virtual std::vector<std::string> TakeLogLines() { return {}; }
 };
 
 } // namespace kw

@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Message.h"
 #include "lang/Format.h"
+#include "live/AccessKey.h"
 #include "render/SendNow.h"
 #include <cstdio>
 
@@ -31,6 +32,7 @@ TProgram::TProgram(std::unique_ptr<IWindowEnum> windows)
       Context(Settings.Works, Broadcast, Status.LinkState, [this](const std::string& key) { return MainText(key); }),
       Scheduler(Context), windows_(std::move(windows)) {
     Context.Deliveries = MakeDeliveryTargets();
+    Context.PageWritten = [this](const TWorkConfig& work, const std::string& page) { Live.PageWritten(work, page); };
 }
 
 TProgram::~TProgram() {
@@ -79,7 +81,11 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     NowTicks.store(GetTicks64());                                      // 13
     CreateLink();                                                      // 14
     host.AttachMinimizeHooks();                                        // 15
-    Reader = std::make_unique<TReaderDataThread>(Ring, Broadcast, Status, Scheduler.AfterDrain());  // 16
+    // 16: after each pass the now-playing document follows the state, then the renders start
+    Reader = std::make_unique<TReaderDataThread>(Ring, Broadcast, Status, [this, passes = Scheduler.AfterDrain()] {
+        Live.StateChanged(Broadcast.Current(), Status.LinkState.load(std::memory_order_acquire), Context.LocalTime());
+        passes();
+    });
     Reader->ReadIndex = 0;
     Reader->SetIdlePlan([this] { return Scheduler.IdleWait(); });
     Inbox.SetWake(&Reader->Wake());
@@ -90,6 +96,7 @@ bool TProgram::FormCreate(IStartupHost& host, int major, int minor, int release)
     Reader->Start();
     host.OutLog(MainText("Run"));                                      // 17
     LogSkippedWorks(loaded.SkippedWorks);
+    ApplyLiveSettings();
     Status.SetLinkStatus(0);                                           // 18
     // 19: the selection was cleared by ShowWorks (no row is selected yet)
     host.StartTimer();                                                 // 20
@@ -159,8 +166,10 @@ bool TProgram::ConfirmDelete(int index) {
 
 void TProgram::DeleteWork(int index) {
     std::string error;
-    if (kw::DeleteWork(Settings, index, &error))
+    if (kw::DeleteWork(Settings, index, &error)) {
+        ApplyLiveSettings();
         return;
+    }
     // the work stays: the list and the file keep agreeing
     if (Language)
         Language->ShowDialogFmt("SettingsNotWritten", lang::TMsgDlgType::Error, {Settings.FileName},
@@ -222,7 +231,28 @@ bool TProgram::RendersRunning() {
 
 void TProgram::ReleaseRing() { Ring.Clear(); }
 
+void TProgram::ApplyLiveSettings() {
+    if (Settings.Live.OtherComputers && Settings.Live.AccessKey.empty()) {
+        Settings.Live.AccessKey = live::NewAccessKey();
+        std::string error;
+        if (!SaveProgramSettings(Settings, &error) && host_)
+            host_->OutLog(error);
+    }
+    Live.Apply(Settings.Live, Settings.Works);
+    if (host_)
+        for (const std::string& line : TakeLogLines())
+            host_->OutLog(line);
+}
+
+std::vector<std::string> TProgram::TakeLogLines() {
+    std::vector<std::string> lines;
+    for (const TMessage& message : Live.TakeLog())
+        lines.push_back(TextOf(message));
+    return lines;
+}
+
 void TProgram::FreeLongLivedObjects() {
+    Live.Stop();
     Inbox.SetLink(nullptr);
     if (host_)
         host_->StopLinkPoll();

@@ -15,6 +15,7 @@
 #include "render/RenderContext.h"
 #include "render/RenderScheduler.h"
 #include "render/TemplateEngine.h"
+#include "shell/LiveService.h"
 #include "shell/MainServices.h"
 #include <atomic>
 #include <cstdint>
@@ -77,6 +78,11 @@ public:
     bool RendersRunning() override;
     void ReleaseRing() override;
     void FreeLongLivedObjects() override;
+    std::vector<std::string> TakeLogLines() override;
+    // The live server as the settings and the works' "serve live" say now (after start-up, the
+    // settings dialog, the work editor, a deletion). A server open to other computers without
+    // an access key gets a new one, saved in the settings.
+    void ApplyLiveSettings();
 
     // Everything the run owns. Public for the window's glue and the tests.
     std::atomic<uint8_t> ClosingStage{0};
@@ -90,6 +96,8 @@ public:
     // The English file's section "Main": the words of a message the chosen language lacks.
     std::unique_ptr<lang::TLanguage> English;
     std::unique_ptr<lang::TSectionList> EnglishMain;
+    // Before the render context: renders and the reader hand it pages and states until they end.
+    TLiveService Live;
     // Declared so that they are destroyed in the order shutdown frees them: the reader (it
     // calls the scheduler), the link, then the scheduler, which waits for renders that still
     // read the context, the language and the broadcast state.

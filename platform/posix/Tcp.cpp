@@ -193,6 +193,22 @@ TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs)
     return {};
 }
 
+TNetStatus TTcpConnection::SendSome(const void* data, size_t size, size_t& sent) {
+    sent = 0;
+    if (!IsOpen())
+        return Failure(EBADF);
+    for (;;) {
+        const ssize_t n = ::send(static_cast<int>(handle_), data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n >= 0) {
+            sent = static_cast<size_t>(n);
+            return {};
+        }
+        if (errno == EINTR)
+            continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? TNetStatus() : LastFailure();
+    }
+}
+
 TNetStatus TTcpConnection::Receive(void* buffer, size_t capacity, size_t& received, int timeoutMs) {
     received = 0;
     if (!IsOpen())
@@ -230,6 +246,10 @@ TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
     if (fd < 0)
         return LastFailure();
     const sockaddr_in a = ToSockaddr(local);
+    // Without it a port with connections of a closed listener in TIME_WAIT stays refused for
+    // minutes; Linux still refuses a second listener on a port in use.
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0) {
         const TNetStatus s = LastFailure();
         ::close(fd);
@@ -261,6 +281,35 @@ TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs, TIpv4Endpoin
         TNetStatus s = WaitReady(fd, POLLIN, timeoutMs);
         if (!s.ok())
             return s;
+    }
+}
+
+TNetStatus WaitAny(TSocketWait* sockets, size_t count, int timeoutMs) {
+    if (count > MaxWaitSockets)
+        return Failure(EINVAL);
+    pollfd fds[MaxWaitSockets];
+    for (size_t i = 0; i < count; ++i) {
+        const short events = static_cast<short>((sockets[i].Read ? POLLIN : 0) | (sockets[i].Write ? POLLOUT : 0));
+        fds[i] = pollfd{static_cast<int>(sockets[i].Handle), events, 0};
+        sockets[i].Readable = sockets[i].Writable = false;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int n = poll(fds, static_cast<nfds_t>(count), left > 0 ? static_cast<int>(left) : 0);
+        if (n == 0)
+            return {TNetStatus::TimedOut, 0, {}};
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return LastFailure();
+        for (size_t i = 0; i < count; ++i) {
+            const short r = fds[i].revents;
+            // An error or a hang-up shows as readable: the read that follows reports it.
+            sockets[i].Readable = sockets[i].Read && (r & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) != 0;
+            sockets[i].Writable = sockets[i].Write && (r & (POLLOUT | POLLERR | POLLHUP)) != 0;
+        }
+        return {};
     }
 }
 

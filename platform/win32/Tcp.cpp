@@ -1,10 +1,14 @@
 // TCP over Winsock. Sockets are kept non-blocking and every wait goes through select() with
 // the caller's time limit (select, unlike WSAPoll on older Windows, reports a refused connect).
+// WaitAny takes up to MaxWaitSockets sockets in one select(); Winsock's fd_set is a counted
+// array whose size each program chooses before the first include.
+#define FD_SETSIZE 1024
 #include "platform/Tcp.h"
 #include "platform/NameLookup.h"
 #include "platform/SocketOps.h"
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -212,6 +216,19 @@ TNetStatus TTcpConnection::SendAll(const void* data, size_t size, int timeoutMs)
     return {};
 }
 
+TNetStatus TTcpConnection::SendSome(const void* data, size_t size, size_t& sent) {
+    sent = 0;
+    if (!IsOpen())
+        return Failure(WSAENOTSOCK);
+    const int chunk = size > (1u << 30) ? (1 << 30) : static_cast<int>(size);
+    const int n = send(AsSocket(handle_), static_cast<const char*>(data), chunk, 0);
+    if (n >= 0) {
+        sent = static_cast<size_t>(n);
+        return {};
+    }
+    return WSAGetLastError() == WSAEWOULDBLOCK ? TNetStatus() : LastFailure();
+}
+
 TNetStatus TTcpConnection::Receive(void* buffer, size_t capacity, size_t& received, int timeoutMs) {
     received = 0;
     if (!IsOpen())
@@ -248,6 +265,9 @@ TNetStatus TTcpListener::Listen(const TIpv4Endpoint& local, int backlog) {
     if (s == INVALID_SOCKET)
         return LastFailure();
     const sockaddr_in a = ToSockaddr(local);
+    // No other program may take the port while we listen (SO_REUSEADDR would let one).
+    const BOOL on = TRUE;
+    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
     if (bind(s, reinterpret_cast<const sockaddr*>(&a), SockaddrLen()) != 0 || listen(s, backlog) != 0) {
         const TNetStatus st = LastFailure();
         closesocket(s);
@@ -282,6 +302,59 @@ TNetStatus TTcpListener::Accept(TTcpConnection& out, int timeoutMs, TIpv4Endpoin
         TNetStatus st = WaitReady(s, TWaitFor::Read, timeoutMs);
         if (!st.ok())
             return st;
+    }
+}
+
+TNetStatus WaitAny(TSocketWait* sockets, size_t count, int timeoutMs) {
+    static_assert(FD_SETSIZE >= MaxWaitSockets);
+    if (count > MaxWaitSockets)
+        return Failure(WSAEINVAL);
+    for (size_t i = 0; i < count; ++i)
+        sockets[i].Readable = sockets[i].Writable = false;
+    // fd_set of 1024 sockets is 8 KiB each: kept off the stack of a server thread's deep calls.
+    struct TSets {
+        fd_set Read, Write, Error;
+    };
+    auto sets = std::make_unique<TSets>();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        FD_ZERO(&sets->Read);
+        FD_ZERO(&sets->Write);
+        FD_ZERO(&sets->Error);
+        bool any = false;
+        for (size_t i = 0; i < count; ++i) {
+            const SOCKET s = AsSocket(sockets[i].Handle);
+            if (sockets[i].Read)
+                FD_SET(s, &sets->Read);
+            if (sockets[i].Write)
+                FD_SET(s, &sets->Write);
+            FD_SET(s, &sets->Error);
+            any = true;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+        if (left < 0)
+            left = 0;
+        if (!any) {  // select() with no socket fails at once; the caller asked for a pause
+            Sleep(static_cast<DWORD>(left / 1000));
+            return {TNetStatus::TimedOut, 0, {}};
+        }
+        timeval tv;
+        tv.tv_sec = static_cast<long>(left / 1000000);
+        tv.tv_usec = static_cast<long>(left % 1000000);
+        const int n = select(0, &sets->Read, &sets->Write, &sets->Error, &tv);
+        if (n == 0)
+            return {TNetStatus::TimedOut, 0, {}};
+        if (n == SOCKET_ERROR && WSAGetLastError() == WSAEINTR)
+            continue;
+        if (n == SOCKET_ERROR)
+            return LastFailure();
+        for (size_t i = 0; i < count; ++i) {
+            const SOCKET s = AsSocket(sockets[i].Handle);
+            const bool error = FD_ISSET(s, &sets->Error) != 0;
+            sockets[i].Readable = sockets[i].Read && (FD_ISSET(s, &sets->Read) || error);
+            sockets[i].Writable = sockets[i].Write && (FD_ISSET(s, &sets->Write) || error);
+        }
+        return {};
     }
 }
 

@@ -373,6 +373,8 @@ void TKW_PAGE::SetWorkCell(int row, int col, const std::string& text) {
 void TKW_PAGE::TimerTick() {
     try {
         NowTicks.store(GetTicks64());
+        for (const std::string& line : services_.TakeLogLines())
+            OutLog(line);
         if (!StatusPublishedSince(statusSeen_))
             return;
         const TStatusFeed feed = TakeStatusUpdates(settings_.Works.Snapshot(), services_.SourceStatus());

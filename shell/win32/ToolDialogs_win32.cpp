@@ -10,8 +10,11 @@ namespace kw {
 void TApplication::ConnectDialogs() { SelectFtpFolderHook = &SelectFtpFolderDialog; }
 
 bool TApplication::EditWork(int index) {
-    return Language && kw::EditWork(page_.Hwnd(), Settings, *Language, index,
-                                    [this](int64_t delayMs) { return CurrentPage(delayMs); });
+    const bool changed = Language && kw::EditWork(page_.Hwnd(), Settings, *Language, index,
+                                                  [this](int64_t delayMs) { return CurrentPage(delayMs); });
+    if (changed)
+        ApplyLiveSettings();  // "serve live", the output's name and code page
+    return changed;
 }
 
 void TApplication::EditProgramSettings() {
@@ -20,6 +23,7 @@ void TApplication::EditProgramSettings() {
     if (!SBPidClick(page_.Hwnd(), Settings, *Language))  // the choice holds for this run; the file did not take it
         Language->ShowDialogFmt("SettingsNotWritten", lang::TMsgDlgType::Error, {Settings.FileName},
                                 MainSection.get(), lang::mbOKOnly);
+    ApplyLiveSettings();
 }
 
 } // namespace kw

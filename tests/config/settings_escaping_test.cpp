@@ -47,6 +47,36 @@ TEST_F(SettingsEscaping, AFileWithoutTheKeyLoadsAsNoneAndIsWrittenBackByteForByt
     EXPECT_EQ(File(), OldFile);
 }
 
+// The live server's keys in [Settings] follow the same rule: a file without them is written
+// back as it was, and each stands only while it differs from its default.
+TEST_F(SettingsEscaping, LiveServerKeysStandOnlyWhileSetAndOldFilesAreWrittenBackByteForByte) {
+    dir.Write("KWPAGE.ini", OldFile);
+    LoadSettings(settings);
+    EXPECT_FALSE(settings.Live.On);
+    EXPECT_EQ(settings.Live.Port, DefaultLivePort);
+    ASSERT_TRUE(SaveProgramSettings(settings));
+    EXPECT_EQ(File(), OldFile);
+
+    settings.Live = {true, 18000, true, "abcdefghABCDEFGH0123"};
+    ASSERT_TRUE(SaveProgramSettings(settings));
+    TSettings again;
+    LoadSettings(again);
+    EXPECT_TRUE(again.Live.On);
+    EXPECT_EQ(again.Live.Port, 18000);
+    EXPECT_TRUE(again.Live.OtherComputers);
+    EXPECT_EQ(again.Live.AccessKey, "abcdefghABCDEFGH0123");
+    again.Live = {};
+    ASSERT_TRUE(SaveProgramSettings(again));
+    EXPECT_EQ(File(), OldFile);
+
+    // A key a URL cannot carry as it is, a port out of range: read as none and the default.
+    ASSERT_TRUE(profile::WriteString(settings.FileName, "Settings", "LiveKey", "short&key=1"));
+    ASSERT_TRUE(profile::WriteString(settings.FileName, "Settings", "LivePort", "70000"));
+    LoadSettings(again);
+    EXPECT_EQ(again.Live.AccessKey, "");
+    EXPECT_EQ(again.Live.Port, DefaultLivePort);
+}
+
 TEST_F(SettingsEscaping, TheKeyIsWrittenOnlyWhileValuesAreEscaped) {
     dir.Write("KWPAGE.ini", OldFile);
     LoadSettings(settings);

@@ -108,5 +108,64 @@ TEST(TcpTest, SendAfterThePeerClosedFails) {
     EXPECT_FALSE(s.Text.empty());
 }
 
+// A server's one thread: many sockets waited on at once, sends that never wait.
+TEST(TcpTest, WaitAnyReportsWhichSocketIsReadyAndSendSomeNeverWaits) {
+    Pair p;
+    TSocketWait w[2] = {{p.listener.NativeHandle(), true}, {p.server.NativeHandle(), true}};
+    EXPECT_EQ(WaitAny(w, 2, 100).Kind, TNetStatus::TimedOut);
+
+    ASSERT_TRUE(p.client.SendAll("x", 1, 1000).ok());
+    ASSERT_TRUE(WaitAny(w, 2, 5000).ok());
+    EXPECT_FALSE(w[0].Readable);
+    EXPECT_TRUE(w[1].Readable);
+
+    TTcpConnection second;
+    TIpv4Endpoint at;
+    ASSERT_TRUE(p.listener.LocalEndpoint(at).ok());
+    ASSERT_TRUE(second.Connect(at, 5000).ok());
+    w[1].Read = false;
+    ASSERT_TRUE(WaitAny(w, 2, 5000).ok());
+    EXPECT_TRUE(w[0].Readable);
+
+    // The client never reads: the server's sends fill the window and then take nothing, at once.
+    TSocketWait out{p.server.NativeHandle(), false, true};
+    ASSERT_TRUE(WaitAny(&out, 1, 1000).ok());
+    EXPECT_TRUE(out.Writable);
+    const std::string chunk(1u << 16, 'q');
+    size_t sent = 1, total = 0;
+    for (int i = 0; i < 4096 && sent > 0; ++i) {
+        ASSERT_TRUE(p.server.SendSome(chunk.data(), chunk.size(), sent).ok());
+        total += sent;
+    }
+    EXPECT_EQ(sent, 0u);
+    EXPECT_GT(total, 0u);
+    EXPECT_EQ(WaitAny(&out, 1, 100).Kind, TNetStatus::TimedOut);
+
+    // The peer's close shows as readable.
+    p.client.Close();
+    TSocketWait in{p.server.NativeHandle(), true};
+    ASSERT_TRUE(WaitAny(&in, 1, 5000).ok());
+    EXPECT_TRUE(in.Readable);
+}
+
+TEST(TcpTest, APortInUseCannotBeTakenButAFreedOneCanAtOnce) {
+    TTcpListener first;
+    TIpv4Endpoint at = Loopback();
+    ASSERT_TRUE(first.Listen(at, 16).ok());
+    ASSERT_TRUE(first.LocalEndpoint(at).ok());
+    TTcpListener second;
+    const TNetStatus s = second.Listen(at, 16);
+    EXPECT_EQ(s.Kind, TNetStatus::Failed);
+    EXPECT_FALSE(s.Text.empty());
+    {  // a connection of the first listener's, closed by us first, leaves TIME_WAIT behind
+        TTcpConnection c, a;
+        ASSERT_TRUE(c.Connect(at, 5000).ok());
+        ASSERT_TRUE(first.Accept(a, 5000).ok());
+        a.Close();
+    }
+    first.Close();
+    EXPECT_TRUE(second.Listen(at, 16).ok());
+}
+
 } // namespace
 } // namespace kw::net

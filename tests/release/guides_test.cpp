@@ -127,6 +127,7 @@ TWorkConfig EveryOptionSet(const std::string& section, TTargetChoice target) {
     w.MQTT = {"broker.example", 8884, true, std::string(64, 'c'), "studio-a", "user", "secret", "radio/a/!KW!SongArtist",
               0, false, "radio/a/presence"};
     w.Publish = {trLetters, "MS", false, 20, true, 10};
+    w.ServeLive = true;
     SetTargetChoice(w, target);
     return w;
 }
@@ -137,6 +138,7 @@ std::map<std::string, std::string> KeysTheProgramWrites(const kwtest::TTempFolde
     TSettings settings;
     settings.FileName = dir.Path("KWPAGE.ini");
     settings.Language = "English.lng";
+    settings.Live = {true, 9000, true, std::string(24, 'k')};
     EXPECT_TRUE(SaveProgramSettings(settings));
     for (uint8_t target = 0; target < TargetChoiceCount; ++target) {
         const std::string section = "File26120800000" + std::to_string(target);

@@ -7,6 +7,7 @@
 #include "platform/Cp1251.h"
 #include "platform/FileSystem.h"
 #include "platform/Message.h"
+#include "platform/Tcp.h"
 #include "shell/ClosingSequence.h"
 #include "shell/Program.h"
 #include <gtest/gtest.h>
@@ -389,6 +390,70 @@ TEST_F(ProgramRun, MessagesTheLanguageLacksReadInTheEnglishFilesWords) {
     CloseStaged();
     program.reset();
     EXPECT_EQ(TextOf(TMessage::Of("FtpBadPasv", {"227 x"})), "FtpBadPasv 227 x") << "the words went with the program";
+}
+
+// One GET on the live server, answered whole (the server closes after an answer).
+std::string LiveGet(uint16_t port, const std::string& target) {
+    net::TTcpConnection c;
+    if (!c.Connect(net::TIpv4Endpoint{{127, 0, 0, 1}, port}, 5000).ok())
+        return "no connection";
+    const std::string request = "GET " + target + " HTTP/1.1\r\n\r\n";
+    (void)c.SendAll(request.data(), request.size(), 5000);
+    std::string answer;
+    char buf[4096];
+    size_t n = 0;
+    while (c.Receive(buf, sizeof buf, n, 5000).ok())
+        answer.append(buf, n);
+    const size_t body = answer.find("\r\n\r\n");
+    return body == std::string::npos ? answer : answer.substr(body + 4);
+}
+
+// The live server in the running program: each page a render writes is served at once, the
+// now-playing document follows the host, and a port in use is logged while the program runs on.
+TEST_F(ProgramRun, TheLiveServerServesEachWrittenPageAndTheStateAndSurvivesAPortInUse) {
+    AddRussian();
+    uint16_t port = 0;
+    {
+        net::TTcpListener probe;
+        net::TIpv4Endpoint at{{127, 0, 0, 1}, 0};
+        ASSERT_TRUE(probe.Listen(at).ok());
+        ASSERT_TRUE(probe.LocalEndpoint(at).ok());
+        port = at.Port;
+    }
+    Write("page.tpl", "<b>!KW!SongArtist</b>\n");
+    Write("KWPAGE.ini", "[Settings]\nLanguage=Russian.lng\nLiveServer=1\nLivePort=" + std::to_string(port) +
+                            "\n[File230101000000]\nName=Page\nFileIn=" + (folder / "page.tpl").string() +
+                            "\nFileOut=" + (folder / "page.html").string() + "\nUpdate=900\nCodePage=1\nServeLive=1\n");
+    ASSERT_TRUE(program->FormCreate(host, 1, 0, 0));
+    ASSERT_TRUE(program->Live.Running());
+    EXPECT_NE(host.log.back().find(std::to_string(port)), std::string::npos) << host.log.back();
+    program->Inbox.ReceiveCMD(HostWindow, 0x7FFF0000);
+    program->Link->Poll();
+    ASSERT_TRUE(Eventually([&] { return program->Settings.Works.At(0)->NextUpdate.load() > NowTicks.load() + 60000; },
+                          [] { NowTicks.store(GetTicks64()); }, 30));
+    EXPECT_EQ(LiveGet(port, "/works/File230101000000"), ReadAll(folder / "page.html"));
+    const uint8_t element[] = {0, 2, 0xD8, 0xCA, 0x02, 0x00, 0xCA, 0xE8, 0xED, 0xEE, 13, 'T', 0};
+    program->Inbox.WMCOPYDATA(HostWindow, 0x10000, sizeof element, element);
+    const std::string page = "<b>\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE</b>\r\n";
+    ASSERT_TRUE(Eventually([&] { return LiveGet(port, "/works/File230101000000") == page; },
+                          [] { NowTicks.store(GetTicks64()); }));
+    ASSERT_TRUE(Eventually(
+        [&] { return LiveGet(port, "/nowplaying.json").find("\"artist\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"") != std::string::npos; },
+        [] {}));
+
+    // Another program holds the port: the log says so, the program runs on without the server.
+    net::TTcpListener other;
+    net::TIpv4Endpoint held{{127, 0, 0, 1}, 0};
+    ASSERT_TRUE(other.Listen(held).ok());
+    ASSERT_TRUE(other.LocalEndpoint(held).ok());
+    program->Settings.Live.Port = held.Port;
+    program->ApplyLiveSettings();
+    EXPECT_FALSE(program->Live.Running());
+    EXPECT_NE(host.log.back().find(std::to_string(held.Port)), std::string::npos) << host.log.back();
+    program->Settings.Live.Port = port;  // the settings dialog: back on its own port
+    program->ApplyLiveSettings();
+    EXPECT_EQ(LiveGet(port, "/works/File230101000000"), page);
+    CloseStaged();
 }
 
 } // namespace

@@ -186,6 +186,18 @@ TEST_F(EditWorkTargets, AnotherTargetLeavesNoKeysOfTheOldOne) {
     EXPECT_EQ(Key("TextPort"), "4001");
 }
 
+// "Serve live" has no control in the editor yet: a save there keeps what the file says.
+TEST_F(EditWorkTargets, ASaveInTheEditorKeepsServeLive) {
+    SavedAndReloaded(Valid(tcFileOnly));
+    TWorkConfig live = settings.Works.At(0)->Config();
+    live.ServeLive = true;
+    settings.Works.At(0)->SetConfig(live);
+    const TEditWorkFields edit = FillData(settings.Works, 0);
+    settings.Works.At(0)->SetConfig(ApplySetting(edit, settings.Works.At(0)->Config()));
+    ASSERT_TRUE(SaveWork(settings, 0));
+    EXPECT_EQ(Key("ServeLive"), "1");
+}
+
 TEST_F(EditWorkTargets, EachTargetsChecksGiveTheirMessage) {
     struct TCase {
         int Target;
