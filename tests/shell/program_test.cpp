@@ -186,6 +186,13 @@ struct ProgramRun : ::testing::Test {
     }
 };
 
+// The work's render is over and its next one is a period away (not its start-up render
+// still running, nor one due at once).
+bool RenderedAndResting(const TWorkPtr& work) {
+    const int64_t next = work->NextUpdate.load();
+    return next != NothingPending && next > NowTicks.load() + 60000;
+}
+
 TEST_F(ProgramRun, CaptionCarriesTheVersion) {
     EXPECT_EQ(MainCaption("KWPAGE", 2, 0, 15), "KWPAGE 2.0.15");
     EXPECT_EQ(MainCaption("KWPAGE", 1, 2, 3), "KWPAGE 1.2.3");
@@ -235,12 +242,8 @@ TEST_F(ProgramRun, StartsInOrderRendersWhatTheHostPlaysAndShutsDownInStages) {
     EXPECT_EQ(program->Status.LinkState.load(), LinkConnected);
     // The start-up render is over first (the loader spreads first renders over 0..9 s), so
     // that the element's page is the next one written.
-    ASSERT_TRUE(Eventually(
-        [&] {
-            const int64_t next = program->Settings.Works.At(0)->NextUpdate.load();
-            return next != NothingPending && next > NowTicks.load() + 60000;
-        },
-        [] { NowTicks.store(GetTicks64()); }, 30));
+    ASSERT_TRUE(Eventually([&] { return RenderedAndResting(program->Settings.Works.At(0)); },
+                           [] { NowTicks.store(GetTicks64()); }, 30));
     const uint8_t element[] = {0, 2, 0xD8, 0xCA, 0x02, 0x00, 0xCA, 0xE8, 0xED, 0xEE, 13, 'T', 0};
     program->Inbox.WMCOPYDATA(HostWindow, 0x10000, sizeof element, element);
     EXPECT_EQ(program->Status.LinkState.load(), LinkDataReceived);
@@ -308,10 +311,7 @@ TEST_F(ProgramRun, SendNowRendersAtOnceAndSaysSoWhileARenderRuns) {
     const TWorkPtr work = program->Settings.Works.At(0);
     auto tick = [] { NowTicks.store(GetTicks64()); };
     // the start-up render first: afterwards the work is not due for 900 s
-    auto periodSet = [&] {
-        const int64_t next = work->NextUpdate.load();
-        return next != NothingPending && next > NowTicks.load() + 60000;
-    };
+    auto periodSet = [&] { return RenderedAndResting(work); };
     ASSERT_TRUE(Eventually(periodSet, tick, 30));
     stdfs::remove(folder / "page.html");
     (void)work->Show.Take();
@@ -429,7 +429,7 @@ TEST_F(ProgramRun, TheLiveServerServesEachWrittenPageAndTheStateAndSurvivesAPort
     EXPECT_NE(host.log.back().find(std::to_string(port)), std::string::npos) << host.log.back();
     program->Inbox.ReceiveCMD(HostWindow, 0x7FFF0000);
     program->Link->Poll();
-    ASSERT_TRUE(Eventually([&] { return program->Settings.Works.At(0)->NextUpdate.load() > NowTicks.load() + 60000; },
+    ASSERT_TRUE(Eventually([&] { return RenderedAndResting(program->Settings.Works.At(0)); },
                           [] { NowTicks.store(GetTicks64()); }, 30));
     EXPECT_EQ(LiveGet(port, "/works/File230101000000"), ReadAll(folder / "page.html"));
     const uint8_t element[] = {0, 2, 0xD8, 0xCA, 0x02, 0x00, 0xCA, 0xE8, 0xED, 0xEE, 13, 'T', 0};
