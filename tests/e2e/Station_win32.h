@@ -200,8 +200,9 @@ public:
     const std::string& Folder() const { return folder_; }
     std::string Path(const std::string& file) const { return folder_ + file; }
 
-    void WriteSettings(const std::vector<TStationWork>& works) const {
-        std::string ini = "[Settings]\r\nPID=1\r\nHide=0\r\nLanguage=Russian.lng\r\n";
+    // `program`: more keys of [Settings], each line ending in CR LF.
+    void WriteSettings(const std::vector<TStationWork>& works, const std::string& program = {}) const {
+        std::string ini = "[Settings]\r\nPID=1\r\nHide=0\r\nLanguage=Russian.lng\r\n" + program;
         int number = 0;
         for (const TStationWork& w : works) {
             ini += "[File2601010000" + std::to_string(10 + number++) + "]\r\nName=" + w.Name + "\r\nFileIn=" +

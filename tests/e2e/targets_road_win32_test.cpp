@@ -4,7 +4,8 @@
 // each work's status names its target. The title carries a line feed, as a host's text may: the
 // text targets' devices still get one command per template line. A station hour played sixty
 // times faster (songs, jingles, ads, station IDs, blocks) shows the publishing rules at work: what
-// each work sends, when, and how often.
+// each work sends, when, and how often. A live work's page and the now-playing document follow
+// the host on the program's live server, pushed over their event streams.
 #include <winsock2.h>
 #include "platform/Tcp.h"
 #include "platform/Udp.h"
@@ -283,6 +284,74 @@ TEST(TargetsRoad, PublishingRulesInAStationHour) {
     std::printf("a station hour at sixty times speed (%.1f s with the 10 s start, %zu elements, %zu songs): every element %zu "
                 "deliveries, songs only when changed %zu, only when changed to a refusing server %zu\n",
                 hourSeconds, elements, Songs().size(), everything, songsSent, refusals);
+}
+
+// A GET to the live server on 127.0.0.1, the answer's body (the server closes after each answer).
+std::string LiveGet(uint16_t port, const std::string& path) {
+    net::TTcpConnection c;
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    if (!c.Connect("127.0.0.1", port, 5000).ok() || !c.SendAll(request.data(), request.size(), 5000).ok())
+        return "<no answer>";
+    const std::string answer = test::ReadToEnd(c, 5000);
+    const size_t body = answer.find("\r\n\r\n");
+    return body == std::string::npos ? answer : answer.substr(body + 4);
+}
+
+TEST(TargetsRoad, ALivePageAndTheNowPlayingDocumentFollowTheHost) {
+    uint16_t port = 0;
+    {
+        net::TTcpListener probe;  // a port nobody uses now
+        net::TIpv4Endpoint at{{127, 0, 0, 1}, 0};
+        ASSERT_TRUE(probe.Listen(at).ok());
+        ASSERT_TRUE(probe.LocalEndpoint(at).ok());
+        port = at.Port;
+    }
+    TStation station("live");
+    ASSERT_TRUE(station.Ok());
+    WriteFile(station.Path("live.tpl"), "<p>!KW!ElementArtist - !KW!ElementTitle</p>\n");
+    TStationWork live = Work("live", "live.tpl", "live.html", 1);
+    live.Extra = "ServeLive=1\r\n";
+    station.WriteSettings({live}, "LiveServer=1\r\nLivePort=" + std::to_string(port) + "\r\n");
+    ASSERT_TRUE(station.Start());
+    const std::string id = "/works/File260101000010";
+
+    // A follower of the work's event stream, as the page script is: each write is an "updated".
+    net::TTcpConnection events;
+    ASSERT_TRUE(WaitFor([&] { return events.Connect("127.0.0.1", port, 2000).ok(); }, 20000)) << "no live server";
+    const std::string request = "GET " + id + "/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    ASSERT_TRUE(events.SendAll(request.data(), request.size(), 5000).ok());
+    std::string stream;
+    auto eventsSoFar = [&] {
+        char buf[4096];
+        size_t n = 0;
+        if (events.Receive(buf, sizeof buf, n, 100).ok())
+            stream.append(buf, n);
+        return std::count(stream.begin(), stream.end(), '\n');
+    };
+
+    ASSERT_TRUE(station.PlayHost("connect\nwait 1500\nelement song=0 type=2 duration=183000 artist=\"" + Artist +
+                                 "\" title=\"" + Title + "\"\nwait 3000\n"));
+    const std::string kino = "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE";
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(station.Path("live.html")).find(kino) != std::string::npos; }, 20000));
+    // The stream told of the write by itself; the page it names is the file, byte for byte.
+    EXPECT_TRUE(WaitFor([&] {
+        eventsSoFar();
+        return LiveGet(port, id) == ReadFile(station.Path("live.html"));
+    }, 10000));
+    EXPECT_NE(stream.find("event: updated"), std::string::npos) << stream;
+    const size_t updates = [&] {
+        size_t count = 0;
+        for (size_t at = stream.find("event: updated"); at != std::string::npos; at = stream.find("event: updated", at + 1))
+            ++count;
+        return count;
+    }();
+    EXPECT_GE(updates, 2u) << "the first version and the element's: " << stream;
+    EXPECT_NE(LiveGet(port, id).find(kino + " - "), std::string::npos);
+    // The now-playing document names the song, in UTF-8.
+    EXPECT_TRUE(WaitFor([&] { return LiveGet(port, "/nowplaying.json").find(kino) != std::string::npos; }, 10000))
+        << LiveGet(port, "/nowplaying.json");
+    // Nothing but live works is served.
+    EXPECT_EQ(LiveGet(port, "/works/..%2FKWPAGE.ini").find("[Settings]"), std::string::npos);
 }
 
 } // namespace
