@@ -16,7 +16,7 @@ namespace {
 
 constexpr int FormWidth = 300;
 // The live pages' group under the program's own settings.
-constexpr int LiveTop = 166, LiveH = 152;
+constexpr int LiveTop = 166, LiveH = 160;
 
 } // namespace
 
@@ -74,12 +74,12 @@ void TFChangePID::CreateLiveGroup() {
     components_->Add("CBLiveOther", "TCheckBox", cbLiveOther_);
     lLiveKey_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LLiveKey", "TLabel", lLiveKey_);
+    sbNewKey_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, IDC_SBNEWKEY);
+    components_->Add("SBNewKey", "TButton", sbNewKey_);
     // read-only, yet in the tab order: the key can be selected and copied
     eLiveKey_ = win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | ES_READONLY, 0, 0, 1, 1,
                                IDC_ELIVEKEY, WS_EX_CLIENTEDGE);
     components_->Add("ELiveKey", "TEdit", eLiveKey_);
-    sbNewKey_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, IDC_SBNEWKEY);
-    components_->Add("SBNewKey", "TButton", sbNewKey_);
 }
 
 void TFChangePID::Layout() {
@@ -97,9 +97,10 @@ void TFChangePID::Layout() {
     l.Label(lLivePort_, gx, g + 48, gw - 96);
     l.Put(eLivePort_, {gx + gw - 90, g + 48, 90, win::RowHeight});
     l.Put(cbLiveOther_, {gx, g + 76, gw, win::RowHeight});
-    l.Put(lLiveKey_, {gx, g + 102, gw, win::LabelHeight});
-    l.Put(eLiveKey_, {gx, g + 120, gw - 96, win::RowHeight});
-    l.Put(sbNewKey_, {gx + gw - 90, g + 120, 90, win::RowHeight});
+    // the key on a row of its own, so that all of it shows
+    l.Label(lLiveKey_, gx, g + 102, gw - 96);
+    l.Put(sbNewKey_, {gx + gw - 90, g + 102, 90, win::RowHeight});
+    l.Put(eLiveKey_, {gx, g + 128, gw, win::RowHeight});
     l.Bar(panB_, LiveTop + LiveH + 10);
     l.BarCentre({sbSave_, 105});
     l.SizeAndCentreForm();

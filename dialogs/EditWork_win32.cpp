@@ -34,7 +34,7 @@ constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84, M
 constexpr int PublishX = LeftWidth, PublishTop = 8, PublishW = FormWidth - LeftWidth - LabelX, PublishH = 212;
 // The live pages' group under the publishing group; the address takes two lines, so a whole
 // address shows at every scale.
-constexpr int LiveTop = PublishTop + PublishH + 8, LiveH = 98;
+constexpr int LiveTop = PublishTop + PublishH + 8, LiveH = 122;
 constexpr int TextCapacity = 255;  // what a work's text fields can hold
 
 // Every item is a word of the language (FormCreate).
@@ -74,6 +74,14 @@ BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
         return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "GetOpenFileNameW"))) : nullptr;
     }();
     return open ? open(&ofn) : FALSE;
+}
+
+// A wrapped read-only field that Tab and Enter leave as they leave a one-line field: a
+// multi-line edit would otherwise keep every key, and the focus would stay in it.
+LRESULT CALLBACK KeysLeaveField(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_GETDLGCODE)
+        return DefSubclassProc(h, msg, wp, lp) & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    return DefSubclassProc(h, msg, wp, lp);
 }
 
 // A work field's control, by the name the work-field table gives it; null when it has none.
@@ -294,16 +302,17 @@ void TFEditWork::CreateLiveGroup() {
     Place(win::MakeChild(Hwnd(), L"BUTTON", "", BS_GROUPBOX, 0, 0, 1, 1, IDC_GBLIVE), PublishX, LiveTop, PublishW,
           LiveH);
     components_->Add("GBLive", "TGroupBox", placed_.back().Hwnd);
-    const int g = LiveTop, x = PublishX + 12, w = PublishW - 24, copyW = 80;
-    AddCheck("CBServeLive", IDC_CBSERVELIVE, x, g + 20, w - copyW - 4);
-    sbCopyLive_ = Place(win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, IDC_SBCOPYLIVE),
-                        x + w - copyW, g + 20, copyW, RowH);
-    components_->Add("SBCopyLive", "TButton", sbCopyLive_);
+    const int g = LiveTop, x = PublishX + 12, w = PublishW - 24, copyW = 112;
+    AddCheck("CBServeLive", IDC_CBSERVELIVE, x, g + 20, w);
     // read-only and wrapped over two lines; in the tab order, so it can be selected by hand too
     eLiveAddress_ = Place(win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_MULTILINE | ES_READONLY, 0, 0, 1, 1,
                                          IDC_ELIVEADDRESS, WS_EX_CLIENTEDGE),
-                          x, g + 48, w, 38);
+                          x, g + 46, w, 38);
+    SetWindowSubclass(eLiveAddress_, &KeysLeaveField, 1, 0);
     components_->Add("ELiveAddress", "TEdit", eLiveAddress_);
+    sbCopyLive_ = Place(win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, IDC_SBCOPYLIVE),
+                        x + w - copyW, g + 90, copyW, RowH);
+    components_->Add("SBCopyLive", "TButton", sbCopyLive_);
 }
 
 void TFEditWork::ShowLiveAddress() {
