@@ -69,7 +69,7 @@ void TFChangePID::CreateLiveGroup() {
     lLivePort_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
     components_->Add("LLivePort", "TLabel", lLivePort_);
     eLivePort_.Create(Hwnd(), IDC_ELIVEPORT, 1, 65535, DefaultLivePort);
-    components_->Add("ELivePort", "TSpinEdit", eLivePort_.Edit());
+    eLivePortControl_ = &components_->Add("ELivePort", "TSpinEdit", eLivePort_.Edit());
     cbLiveOther_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 1, 1, IDC_CBLIVEOTHER);
     components_->Add("CBLiveOther", "TCheckBox", cbLiveOther_);
     lLiveKey_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
@@ -181,6 +181,13 @@ bool TFChangePID::TakeLiveSettings(TLiveSettings& live) {
 void TFChangePID::Translate() {
     lang::ShowBuiltinTexts(*components_, components_->Name());
     language_.TranslateOnce(*components_);
+    // the language files' translation knows no spin fields: the port's hint is taken here
+    std::unique_ptr<lang::TSectionList> list;
+    language_.LoadSection(components_->Name(), list);
+    eLivePortControl_->SetHint(
+        language_.Lookup("ELivePort.Hint", list.get(), lang::BuiltinText(components_->Name(), "ELivePort.Hint")));
+    eLivePortControl_->SetShowHint(true);
+    lang::TLanguage::FreeSection(list, true);
     hints_.SetFromForm(Hwnd(), *components_);
 }
 

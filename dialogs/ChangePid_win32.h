@@ -67,6 +67,7 @@ private:
     HWND lLanguage_ = nullptr, lSetPID_ = nullptr, cbAutoStart_ = nullptr, cbTray_ = nullptr, sbSave_ = nullptr;
     HWND gbLive_ = nullptr, cbLiveServer_ = nullptr, lLivePort_ = nullptr, cbLiveOther_ = nullptr;
     HWND lLiveKey_ = nullptr, eLiveKey_ = nullptr, sbNewKey_ = nullptr;
+    win::TControl* eLivePortControl_ = nullptr;  // the port as the translation knows it (its hint)
     std::string liveKey_;  // the key the group shows, stored on SBSave
     win::TComboControl* cbLanguage_ = nullptr;
     HWND owner_ = nullptr;
