@@ -352,12 +352,11 @@ const TWorkField Table[] = {
          c.Publish.RefreshMinutes = static_cast<int16_t>(ClampToRange(f.RefreshMinutes, 0, MaxRefreshMinutes));
      }},
 
-    // Live pages: the live server serves the work's latest page and pushes each new one. No
-    // editor control yet: a save in the editor keeps the work's value (its check box "CBServeLive"
-    // with the member ServeLive joins here with the editor's live-pages controls).
+    // Live pages: the live server serves the work's latest page and pushes each new one.
     {.Key = "ServeLive", .Stored = TStored::Boolean, .OnlyWhenSet = true,
      .Get = [](const TWorkConfig& c) { return Number(c.ServeLive); },
-     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.ServeLive = v.Number != 0; }},
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.ServeLive = v.Number != 0; },
+     .Control = "CBServeLive", .Kind = TControlKind::Check, .FlagField = &E::ServeLive},
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "dialogs/ChangePid_win32.h"
 #include "works/Settings.h"
 #include "lang/BuiltinTexts.h"
+#include "live/AccessKey.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/DropDown.h"
 #include "ui/win32/Layout.h"
@@ -13,7 +14,9 @@ namespace kw {
 
 namespace {
 
-constexpr int FormWidth = 260;
+constexpr int FormWidth = 300;
+// The live pages' group under the program's own settings.
+constexpr int LiveTop = 166, LiveH = 160;
 
 } // namespace
 
@@ -21,7 +24,8 @@ TFChangePID::~TFChangePID() = default;
 
 bool TFChangePID::Create(HWND owner, int pid) {
     owner_ = owner;
-    if (!CreateForm(owner, "", FormWidth, 220, ICC_UPDOWN_CLASS))
+    // No WS_CLIPCHILDREN: the group box draws only its frame and relies on the form's background.
+    if (!CreateForm(owner, "", FormWidth, 340, ICC_UPDOWN_CLASS, 0))
         return false;
     CreateControls();
     ePid_.SetValue(pid);
@@ -47,12 +51,35 @@ void TFChangePID::CreateControls() {
     cbTray_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0,
                              1, 1, IDC_CBTRAY);
     components_->Add("CBTray", "TCheckBox", cbTray_);
+    CreateLiveGroup();
 
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
     sbSave_ = panB_.AddButton(IDC_SBSAVE, "");
     components_->Add("SBSave", "TSpeedButton", sbSave_);
     components_->Add("PanB", "TPanel", panB_.Hwnd());
     Layout();
+}
+
+// The live pages: on/off, the port, other computers, and the access key with its button.
+void TFChangePID::CreateLiveGroup() {
+    gbLive_ = win::MakeChild(Hwnd(), L"BUTTON", "", BS_GROUPBOX, 0, 0, 1, 1, IDC_GBLIVE);
+    components_->Add("GBLive", "TGroupBox", gbLive_);
+    cbLiveServer_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 1, 1, IDC_CBLIVESERVER);
+    components_->Add("CBLiveServer", "TCheckBox", cbLiveServer_);
+    lLivePort_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    components_->Add("LLivePort", "TLabel", lLivePort_);
+    eLivePort_.Create(Hwnd(), IDC_ELIVEPORT, 1, 65535, DefaultLivePort);
+    eLivePortControl_ = &components_->Add("ELivePort", "TSpinEdit", eLivePort_.Edit());
+    cbLiveOther_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 1, 1, IDC_CBLIVEOTHER);
+    components_->Add("CBLiveOther", "TCheckBox", cbLiveOther_);
+    lLiveKey_ = win::MakeChild(Hwnd(), L"STATIC", "", SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1, 0);
+    components_->Add("LLiveKey", "TLabel", lLiveKey_);
+    sbNewKey_ = win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, IDC_SBNEWKEY);
+    components_->Add("SBNewKey", "TButton", sbNewKey_);
+    // read-only, yet in the tab order: the key can be selected and copied
+    eLiveKey_ = win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | ES_READONLY, 0, 0, 1, 1,
+                               IDC_ELIVEKEY, WS_EX_CLIENTEDGE);
+    components_->Add("ELiveKey", "TEdit", eLiveKey_);
 }
 
 void TFChangePID::Layout() {
@@ -64,7 +91,17 @@ void TFChangePID::Layout() {
     l.Put(ePid_, {x, 82, 100, win::RowHeight});
     l.Put(cbAutoStart_, {x, 114, w, win::RowHeight});
     l.Put(cbTray_, {x, 138, w, win::RowHeight});
-    l.Bar(panB_, 172);
+    const int g = LiveTop, gx = x + 12, gw = w - 24;
+    l.Put(gbLive_, {x, g, w, LiveH});
+    l.Put(cbLiveServer_, {gx, g + 20, gw, win::RowHeight});
+    l.Label(lLivePort_, gx, g + 48, gw - 96);
+    l.Put(eLivePort_, {gx + gw - 90, g + 48, 90, win::RowHeight});
+    l.Put(cbLiveOther_, {gx, g + 76, gw, win::RowHeight});
+    // the key on a row of its own, so that all of it shows
+    l.Label(lLiveKey_, gx, g + 102, gw - 96);
+    l.Put(sbNewKey_, {gx + gw - 90, g + 102, 90, win::RowHeight});
+    l.Put(eLiveKey_, {gx, g + 128, gw, win::RowHeight});
+    l.Bar(panB_, LiveTop + LiveH + 10);
     l.BarCentre({sbSave_, 105});
     l.SizeAndCentreForm();
 }
@@ -95,12 +132,62 @@ void TFChangePID::FormCreate() {
     if (registered)
         CBAutoStartClick();
     win::SetChecked(cbTray_, settings_.Hide);
+    win::SetChecked(cbLiveServer_, settings_.Live.On);
+    eLivePort_.SetValue(settings_.Live.Port);
+    win::SetChecked(cbLiveOther_, settings_.Live.OtherComputers);
+    liveKey_ = settings_.Live.AccessKey;
+    CBLiveClick();
+}
+
+void TFChangePID::CBLiveClick() {
+    const bool on = win::IsChecked(cbLiveServer_);
+    const bool lan = on && win::IsChecked(cbLiveOther_);
+    if (lan && liveKey_.empty())
+        liveKey_ = live::NewAccessKey();  // the key the server will ask for, shown before it does
+    win::SetText(eLiveKey_, liveKey_);
+    for (HWND h : {lLivePort_, eLivePort_.Edit(), eLivePort_.UpDown(), cbLiveOther_})
+        EnableWindow(h, on);
+    for (HWND h : {lLiveKey_, eLiveKey_, sbNewKey_})
+        EnableWindow(h, lan);
+}
+
+void TFChangePID::SBNewKeyClick() {
+    liveKey_ = live::NewAccessKey();
+    win::SetText(eLiveKey_, liveKey_);
+}
+
+bool TFChangePID::TakeLiveSettings(TLiveSettings& live) {
+    live = settings_.Live;
+    live.On = win::IsChecked(cbLiveServer_);
+    live.OtherComputers = win::IsChecked(cbLiveOther_);
+    live.AccessKey = liveKey_;
+    uint16_t port = 0;
+    if (ParseLivePort(win::GetText(eLivePort_.Edit()), port)) {
+        live.Port = port;
+        return true;
+    }
+    if (!live.On)
+        return true;  // a server that stays off keeps its port; the field is greyed out
+    std::unique_ptr<lang::TSectionList> list;
+    language_.LoadSection(components_->Name(), list);
+    language_.ShowDialog("BadLivePort", lang::TMsgDlgType::Error, list.get(), lang::mbOKOnly);
+    lang::TLanguage::FreeSection(list, true);
+    SetFocus(eLivePort_.Edit());
+    SendMessageW(eLivePort_.Edit(), EM_SETSEL, 0, -1);
+    return false;
 }
 
 // The built-in texts first: a key the new language lacks shows in English, not in the old one.
 void TFChangePID::Translate() {
     lang::ShowBuiltinTexts(*components_, components_->Name());
     language_.TranslateOnce(*components_);
+    // the language files' translation knows no spin fields: the port's hint is taken here
+    std::unique_ptr<lang::TSectionList> list;
+    language_.LoadSection(components_->Name(), list);
+    eLivePortControl_->SetHint(
+        language_.Lookup("ELivePort.Hint", list.get(), lang::BuiltinText(components_->Name(), "ELivePort.Hint")));
+    eLivePortControl_->SetShowHint(true);
+    lang::TLanguage::FreeSection(list, true);
     hints_.SetFromForm(Hwnd(), *components_);
 }
 
@@ -116,8 +203,12 @@ void TFChangePID::CBLanguageChange() {
 }
 
 void TFChangePID::SBSaveClick() {
+    TLiveSettings live;
+    if (!TakeLiveSettings(live))
+        return;  // the dialog stays open with the port to correct
     const auto& list = *cbLanguage_;
     TProgramSettingsChoice choice;
+    choice.Live = live;
     choice.Hide = win::IsChecked(cbTray_);
     choice.LanguageIndex = list.ItemIndex();
     choice.LanguageCount = list.ItemCount();
@@ -144,6 +235,10 @@ LRESULT TFChangePID::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             ePid_.Normalise();
         else if (code == BN_CLICKED && id == IDC_CBAUTOSTART)
             CBAutoStartClick();
+        else if (code == BN_CLICKED && (id == IDC_CBLIVESERVER || id == IDC_CBLIVEOTHER))
+            CBLiveClick();
+        else if (code == BN_CLICKED && id == IDC_SBNEWKEY)
+            SBNewKeyClick();
         else if (code == BN_CLICKED && (id == IDC_SBSAVE || id == IDOK))
             SBSaveClick();
         else if (code == BN_CLICKED && id == IDCANCEL)

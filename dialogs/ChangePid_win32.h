@@ -1,5 +1,5 @@
 // TFChangePID: the modal program settings dialog (language, program group, start with Windows,
-// hide to the tray). The decisions live in config/ChangePid.h.
+// hide to the tray, the live pages' server). The decisions live in ui/ChangePid.h.
 #pragma once
 #include "ui/ChangePid.h"
 #include "lang/Language.h"
@@ -27,14 +27,21 @@ public:
 
     void CBAutoStartClick();
     void CBLanguageChange();
+    // The live pages' group: its fields only while the server is on, the key's only while other
+    // computers may connect (a key made then if there is none yet).
+    void CBLiveClick();
+    // A new access key, shown at once and stored with the other settings on SBSave.
+    void SBNewKeyClick();
     void SBSaveClick();
 
     int Pid() const { return ePid_.Value(); }
     int ModalResult() const { return modalResult_; }
     win::TFormComponents& Components() { return *components_; }
     const win::TSpinField& EPid() const { return ePid_; }
+    const win::TSpinField& ELivePort() const { return eLivePort_; }
 
     enum : int { IDC_CBLANGUAGE = 1101, IDC_EPID, IDC_CBAUTOSTART, IDC_CBTRAY, IDC_SBSAVE };
+    enum : int { IDC_GBLIVE = 1121, IDC_CBLIVESERVER, IDC_ELIVEPORT, IDC_CBLIVEOTHER, IDC_ELIVEKEY, IDC_SBNEWKEY };
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
@@ -43,17 +50,25 @@ protected:
 
 private:
     void CreateControls();
+    void CreateLiveGroup();
     void Layout();
     void FormCreate();
     void Translate();
+    // The live group as typed; false (the message shown, the focus on the port) for a port the
+    // server could not use while it is on.
+    bool TakeLiveSettings(TLiveSettings& live);
 
     TSettings& settings_;
     lang::TLanguage& language_;
     std::unique_ptr<win::TFormComponents> components_;
     win::TButtonBar panB_;
-    win::TSpinField ePid_;
+    win::TSpinField ePid_, eLivePort_;
     win::TTooltips hints_;
     HWND lLanguage_ = nullptr, lSetPID_ = nullptr, cbAutoStart_ = nullptr, cbTray_ = nullptr, sbSave_ = nullptr;
+    HWND gbLive_ = nullptr, cbLiveServer_ = nullptr, lLivePort_ = nullptr, cbLiveOther_ = nullptr;
+    HWND lLiveKey_ = nullptr, eLiveKey_ = nullptr, sbNewKey_ = nullptr;
+    win::TControl* eLivePortControl_ = nullptr;  // the port as the translation knows it (its hint)
+    std::string liveKey_;  // the key the group shows, stored on SBSave
     win::TComboControl* cbLanguage_ = nullptr;
     HWND owner_ = nullptr;
     int modalResult_ = 0;

@@ -11,6 +11,7 @@
 #include "platform/Regional.h"
 #include "render/RenderWork.h"
 #include "render/ValueEscaping.h"
+#include "platform/ComputerName.h"
 #include "platform/FileSystem.h"
 #include "ui/win32/DropDown.h"
 #include "ui/win32/ModalForm.h"
@@ -31,6 +32,9 @@ constexpr int LeftWidth = 400, FormWidth = 620;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
 constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84, MqttGroupH = 282;
 constexpr int PublishX = LeftWidth, PublishTop = 8, PublishW = FormWidth - LeftWidth - LabelX, PublishH = 212;
+// The live pages' group under the publishing group; the address takes two lines, so a whole
+// address shows at every scale.
+constexpr int LiveTop = PublishTop + PublishH + 8, LiveH = 122;
 constexpr int TextCapacity = 255;  // what a work's text fields can hold
 
 // Every item is a word of the language (FormCreate).
@@ -70,6 +74,14 @@ BOOL OpenFileDialog(OPENFILENAMEW& ofn) {
         return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "GetOpenFileNameW"))) : nullptr;
     }();
     return open ? open(&ofn) : FALSE;
+}
+
+// A wrapped read-only field that Tab and Enter leave as they leave a one-line field: a
+// multi-line edit would otherwise keep every key, and the focus would stay in it.
+LRESULT CALLBACK KeysLeaveField(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_GETDLGCODE)
+        return DefSubclassProc(h, msg, wp, lp) & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    return DefSubclassProc(h, msg, wp, lp);
 }
 
 // A work field's control, by the name the work-field table gives it; null when it has none.
@@ -285,6 +297,41 @@ void TFEditWork::CreatePublishGroup() {
     components_->Add("ERefreshMinutes", "TSpinEdit", eRefreshMinutes_.Edit());
 }
 
+// Live pages: whether the live server serves the work, and the address it serves it at.
+void TFEditWork::CreateLiveGroup() {
+    Place(win::MakeChild(Hwnd(), L"BUTTON", "", BS_GROUPBOX, 0, 0, 1, 1, IDC_GBLIVE), PublishX, LiveTop, PublishW,
+          LiveH);
+    components_->Add("GBLive", "TGroupBox", placed_.back().Hwnd);
+    const int g = LiveTop, x = PublishX + 12, w = PublishW - 24, copyW = 112;
+    AddCheck("CBServeLive", IDC_CBSERVELIVE, x, g + 20, w);
+    // read-only and wrapped over two lines; in the tab order, so it can be selected by hand too
+    eLiveAddress_ = Place(win::MakeChild(Hwnd(), L"EDIT", "", WS_TABSTOP | ES_MULTILINE | ES_READONLY, 0, 0, 1, 1,
+                                         IDC_ELIVEADDRESS, WS_EX_CLIENTEDGE),
+                          x, g + 46, w, 38);
+    SetWindowSubclass(eLiveAddress_, &KeysLeaveField, 1, 0);
+    components_->Add("ELiveAddress", "TEdit", eLiveAddress_);
+    sbCopyLive_ = Place(win::MakeChild(Hwnd(), L"BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, IDC_SBCOPYLIVE),
+                        x + w - copyW, g + 90, copyW, RowH);
+    components_->Add("SBCopyLive", "TButton", sbCopyLive_);
+}
+
+void TFEditWork::ShowLiveAddress() {
+    const TWorkPtr work = editIndex_ >= 0 ? settings_.Works.At(editIndex_) : nullptr;
+    liveAddress_ = kw::LiveAddress(settings_.Live, work ? work->Config().Section : std::string(), ComputerName());
+    std::string shown = liveAddress_;
+    if (shown.empty()) {
+        const char* why = settings_.Live.On ? "ELiveAddress.New" : "ELiveAddress.Off";
+        shown = language_.Lookup(why, list_.get(), lang::BuiltinText(components_->Name(), why));
+    }
+    win::SetText(eLiveAddress_, shown);
+    EnableWindow(sbCopyLive_, !liveAddress_.empty());
+}
+
+void TFEditWork::SBCopyLiveClick() {
+    if (!liveAddress_.empty())
+        (void)win::CopyToClipboard(Hwnd(), liveAddress_);
+}
+
 // Created in the tab order of the editor; each group's controls follow its group box.
 void TFEditWork::CreateControls() {
     components_ = std::make_unique<win::TFormComponents>("FEditWork", Hwnd());
@@ -355,6 +402,7 @@ void TFEditWork::CreateControls() {
         cbEscaping_->AddItem(EscapingNames[i]);
     cbEscaping_->SetItemIndex(0);
     CreatePublishGroup();
+    CreateLiveGroup();
 
     panB_.Create(Hwnd(), 0, 0, S(FormWidth));
     // left to right, which is also the order Tab walks them in
@@ -404,7 +452,7 @@ void TFEditWork::Layout() {
     const int spinX = PublishX + PublishW - 12 - 70;  // at the group's right edge
     l.Put(eDelay_, {spinX, PublishTop + 122, 70, RowH});
     l.Put(eRefreshMinutes_, {spinX, PublishTop + 178, 70, RowH});
-    l.Bar(panB_, std::max(escY + RowH + 14, PublishTop + PublishH + 10));
+    l.Bar(panB_, std::max(escY + RowH + 14, LiveTop + LiveH + 10));
     l.BarLeft({{sbPreview_, 86}, {sbTags_, 86}});
     l.BarRight({{sbSave_, 105}, {sbCancel_, 105}});
     l.SizeAndCentreForm();
@@ -448,6 +496,7 @@ void TFEditWork::FillData(int index) {
         if (win::TControl* control = ControlNamed(*components_, field.Control))
             ShowField(field, f, *control, SpinOf(control->Hwnd()));
     EnablePublishFields();
+    ShowLiveAddress();
     CBTargetChange();
 }
 
@@ -644,6 +693,7 @@ void TFEditWork::Command(int id, int code) {
     case IDC_SBCANCEL: SBCancelClick(); break;
     case IDC_SBPREVIEW: SBPreviewClick(); break;
     case IDC_SBTAGS: SBTagsClick(); break;
+    case IDC_SBCOPYLIVE: SBCopyLiveClick(); break;
     case IDC_CBSHOWPASS: CBShowPassClick(); break;
     case IDC_CBONLYCHANGED: EnablePublishFields(); break;
     case IDC_SBSELECTDIR: SBSelectDirClick(); break;

@@ -53,6 +53,8 @@ public:
     // The preview and the tag reference of the form's current, unsaved settings.
     void SBPreviewClick();
     void SBTagsClick();
+    // The work's live address onto the clipboard.
+    void SBCopyLiveClick();
 
     // The controls' contents as the editor's checks see them.
     TEditWorkFields Fields() const;
@@ -65,6 +67,8 @@ public:
     const win::TSpinField& EDelay() const { return eDelay_; }
     const win::TSpinField& ERefreshMinutes() const { return eRefreshMinutes_; }
     int TargetIndex() const;
+    // The work's address on the live server; empty while the server is off or the work is new.
+    const std::string& LiveAddress() const { return liveAddress_; }
 
     enum : int {
         IDC_ENAME = 1001, IDC_FEFILEIN, IDC_FEFILEIN_BROWSE, IDC_FEFILEOUT, IDC_FEFILEOUT_BROWSE, IDC_ESECS,
@@ -87,6 +91,8 @@ public:
         IDC_GBPUBLISH = 1151, IDC_CBTRIGGER, IDC_ETRIGGERLETTERS, IDC_CBTRIGGERBLOCK, IDC_EDELAY,
         IDC_CBONLYCHANGED, IDC_EREFRESHMINUTES
     };
+    // the live pages' group
+    enum : int { IDC_GBLIVE = 1171, IDC_CBSERVELIVE, IDC_SBCOPYLIVE, IDC_ELIVEADDRESS };
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
@@ -111,6 +117,9 @@ private:
     void CreateTextGroup();
     void CreateMqttGroup();
     void CreatePublishGroup();
+    void CreateLiveGroup();
+    // The address (or why there is none) in its field; Copy only while there is one.
+    void ShowLiveAddress();
     // The letters only for the letters trigger, the refresh only with "only when changed".
     void EnablePublishFields();
     win::TSpinField* SpinOf(HWND edit);
@@ -150,6 +159,8 @@ private:
     HWND eTextHost_ = nullptr, eTextPort_ = nullptr;
     win::TComboControl* cbTrigger_ = nullptr;
     HWND lTriggerLetters_ = nullptr, eTriggerLetters_ = nullptr, cbOnlyChanged_ = nullptr, lRefresh_ = nullptr;
+    HWND eLiveAddress_ = nullptr, sbCopyLive_ = nullptr;
+    std::string liveAddress_;
     TPageSource pageSource_;
     std::vector<TPlaced> placed_;    // every control but the code page row and the button bar
     std::vector<HWND> ftpControls_;  // GBFTP and what it holds

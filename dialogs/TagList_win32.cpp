@@ -51,25 +51,6 @@ std::string FieldUtf8(HWND field) {
     return Utf8(text);
 }
 
-bool CopyToClipboard(HWND owner, const std::string& text) {
-    const std::wstring w = win::Wide(text);
-    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t));
-    if (!mem)
-        return false;
-    std::memcpy(GlobalLock(mem), w.c_str(), (w.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(mem);
-    if (!OpenClipboard(owner)) {
-        GlobalFree(mem);
-        return false;
-    }
-    EmptyClipboard();
-    const bool ok = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
-    CloseClipboard();
-    if (!ok)
-        GlobalFree(mem);  // the clipboard took it only on success
-    return ok;
-}
-
 } // namespace
 
 TFTagList::~TFTagList() { lang::TLanguage::FreeSection(list_, true); }
@@ -131,7 +112,7 @@ bool TFTagList::SBCopyClick() {
     const int item = ListView_GetNextItem(lvTags_, -1, LVNI_SELECTED);
     if (item < 0 || static_cast<size_t>(item) >= shown_.size())
         return false;
-    return CopyToClipboard(Hwnd(), rows_[shown_[static_cast<size_t>(item)]].Tag);
+    return win::CopyToClipboard(Hwnd(), rows_[shown_[static_cast<size_t>(item)]].Tag);
 }
 
 void TFTagList::Layout() {

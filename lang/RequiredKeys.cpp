@@ -42,6 +42,12 @@ std::vector<TRequiredKey> BuildKeys() {
     Add(keys, "FTagList",
         {"Caption", "LSearch", "LVTags.1", "LVTags.2", "LVTags.3", "SBCopy", "SBCopy.Hint", "SBClose"});
     Add(keys, "FChangePID", {"Caption", "LLanguage", "LSetPID", "CBAutoStart", "CBTray", "SBSave"});
+    Add(keys, "FChangePID",
+        {"GBLive", "CBLiveServer", "CBLiveServer.Hint", "LLivePort", "ELivePort.Hint", "CBLiveOther",
+         "CBLiveOther.Hint", "LLiveKey", "ELiveKey.Hint", "SBNewKey", "SBNewKey.Hint"});
+    Add(keys, "FEditWork",
+        {"GBLive", "CBServeLive", "CBServeLive.Hint", "SBCopyLive", "SBCopyLive.Hint", "ELiveAddress.Hint",
+         "ELiveAddress.Off", "ELiveAddress.New"});
     Add(keys, "FSelectFTPDir",
         {"Caption", "LCurrentFolder", "SGFiles.1.1", "SGFiles.2.1", "SGFiles.3.1", "SBSave", "SBCancel",
          "Dialog.NotOpened"});
@@ -72,7 +78,7 @@ const std::vector<TDialogMessage>& DialogMessages() {
         {"FEditWork", "BadTextPort", 0}, {"FEditWork", "BadFTPCert", 0}, {"FEditWork", "BadHTTPType", 0},
         {"FEditWork", "BadTriggerLetters", 0}, {"FEditWork", "NoMQTTHost", 0}, {"FEditWork", "BadMQTTPort", 0},
         {"FEditWork", "BadMQTTCert", 0}, {"FEditWork", "BadMQTTClientId", 0}, {"FEditWork", "BadMQTTTopic", 0},
-        {"FEditWork", "BadMQTTStatusTopic", 0}};
+        {"FEditWork", "BadMQTTStatusTopic", 0}, {"FChangePID", "BadLivePort", 0}};
     return messages;
 }
 

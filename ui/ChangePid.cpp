@@ -57,6 +57,22 @@ std::string AutoStartValueName(const std::string& programPath) {
     return AnsiUpperCase(name.substr(0, name.size() - ext.size()));
 }
 
+bool ParseLivePort(const std::string& text, uint16_t& port) {
+    const std::string digits = TrimText(text);
+    if (digits.empty() || digits.size() > 5)
+        return false;
+    long value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > 65535)
+        return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
 int ProgramSettingsResult(int modalResult, int dialogPid, int pid) {
     if (modalResult <= 0)
         return pid;

@@ -3,6 +3,8 @@
 // settings.
 #pragma once
 #include "works/Settings.h"
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kw {
@@ -27,13 +29,18 @@ std::string AutoStartValueName(const std::string& programPath);
 // `EditProgramSettings`' result: the dialog's number when its modal result is above 0.
 int ProgramSettingsResult(int modalResult, int dialogPid, int pid);
 
-// `SBSaveClick`'s changes of the settings: Hide, and the language of the selected item (the
-// first when none is selected) unless the list is empty. `languageFileName` maps an index to
-// its file name.
+// The live pages' port as typed: decimal digits (blanks around them allowed) from 1 to 65535.
+// False for anything else, which the dialog refuses rather than silently changing.
+bool ParseLivePort(const std::string& text, uint16_t& port);
+
+// `SBSaveClick`'s changes of the settings: Hide, the language of the selected item (the first
+// when none is selected) unless the list is empty, and the live pages' group when given.
+// `languageFileName` maps an index to its file name.
 struct TProgramSettingsChoice {
     bool Hide = false;
     int LanguageIndex = -1;
     int LanguageCount = 0;
+    std::optional<TLiveSettings> Live;
 };
 template <typename FileNameOf>
 void ApplyProgramSettings(const TProgramSettingsChoice& choice, TSettings& settings, FileNameOf languageFileName) {
@@ -43,6 +50,8 @@ void ApplyProgramSettings(const TProgramSettingsChoice& choice, TSettings& setti
         index = 0;
     if (index >= 0 && index < choice.LanguageCount)
         settings.Language = languageFileName(index);
+    if (choice.Live)
+        settings.Live = *choice.Live;
 }
 
 } // namespace kw

@@ -4,6 +4,7 @@
 // part in these is described once, in the work-field table (config/WorkFields.h).
 #pragma once
 #include "config/EditWorkFields.h"
+#include "config/SettingsFile.h"
 #include "works/WorkList.h"
 #include <functional>
 #include <string>
@@ -54,5 +55,12 @@ TWorkConfig ApplySetting(const TEditWorkFields& fields, TWorkConfig config);
 // The FTP settings of the editor's fields, as a save with FTP chosen stores them: what the
 // folder button browses.
 TFTPUse FtpSettingsOf(const TEditWorkFields& fields);
+
+// The address of the work's page on the live server, for the editor to show and copy:
+// http://127.0.0.1:<port>/works/<section> while the server listens on this computer only; the
+// computer's name (when the system gives one) and "?key=<access key>" while other computers may
+// connect, as every address then needs the key. Empty while the server is off or the work has no
+// section yet (a new work gets it when saved).
+std::string LiveAddress(const TLiveSettings& live, const std::string& section, const std::string& computer);
 
 } // namespace kw

@@ -34,7 +34,7 @@ struct ChangePidDialog : ::testing::Test {
         folder.WriteLines("Prog.English.lng", {"[Constants]", "Language=English", "[FChangePID]", "Caption=Set PID",
                                                "LSetPID=Program group", "CBTray=Hide to the tray"});
         folder.WriteLines("Prog.Russian.lng", {"[Constants]", "Language=" + U("Русский"), "[FChangePID]",
-                                               "CBTray=" + U("В трей")});
+                                               "CBTray=" + U("В трей"), "Dialog.BadLivePort=live port"});
         settings.FileName = folder.Path("Prog.ini");
         settings.Language = "Russian";  // as stored before any save: matched by base name
         language = std::make_unique<lang::TLanguage>("Prog.");
@@ -112,11 +112,13 @@ TEST_F(ChangePidDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
     test::BringToFront(form->Hwnd());
     SetFocus(C("CBLanguage"));
     std::vector<HWND> order;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         order.push_back(GetFocus());
         test::PressKey(VK_TAB);
     }
-    EXPECT_EQ(order, (std::vector<HWND>{C("CBLanguage"), C("EPid"), C("CBAutoStart"), C("CBTray"), C("SBSave")}));
+    // the live group's fields are greyed out while its server is off
+    EXPECT_EQ(order, (std::vector<HWND>{C("CBLanguage"), C("EPid"), C("CBAutoStart"), C("CBTray"), C("CBLiveServer"),
+                                        C("SBSave")}));
     EXPECT_EQ(GetFocus(), C("CBLanguage"));  // round again
     RECT arrows;
     GetWindowRect(form->EPid().UpDown(), &arrows);
@@ -223,6 +225,82 @@ TEST_F(ChangePidDialog, SaveAndTheCloseBoxThroughEditProgramSettings) {
     EXPECT_EQ(FindWindowW(L"TFChangePID", nullptr), nullptr);
 }
 
+// The live pages' group by the mouse and the keys: greyed out while off, a port the server
+// cannot use refused with the focus on it, a key made when other computers are let in and
+// another by "New key"; saved into [Settings] and shown again by a dialog over the file.
+TEST_F(ChangePidDialog, LivePagesAreSetCheckedSavedAndReadBack) {
+    lang::TMessageDialogWin32 view{nullptr};
+    language->SetDialogView(&view);
+    auto dialog = [] { return FindWindowW(L"TFChangePID", nullptr); };
+    auto item = [&](int id) { return test::Descendant(dialog(), id); };
+    bool greyedWhileOff = false, keyGreyedWhileLocal = false, portFocused = false;
+    std::string firstKey, newKey;
+    {
+        TDriver driver;
+        driver.Steps = {
+            [&] {
+                greyedWhileOff = !IsWindowEnabled(item(TFChangePID::IDC_ELIVEPORT)) &&
+                                 !IsWindowEnabled(item(TFChangePID::IDC_CBLIVEOTHER)) &&
+                                 !IsWindowEnabled(item(TFChangePID::IDC_SBNEWKEY));
+                Click(item(TFChangePID::IDC_CBLIVESERVER));
+            },
+            [&] {
+                keyGreyedWhileLocal = IsWindowEnabled(item(TFChangePID::IDC_ELIVEPORT)) &&
+                                      !IsWindowEnabled(item(TFChangePID::IDC_SBNEWKEY));
+                Type(item(TFChangePID::IDC_ELIVEPORT), "70000");
+            },
+            [&] { Click(item(TFChangePID::IDC_SBSAVE)); },  // refused: the message is answered
+            [&] {},
+            [&] { portFocused = GetFocus() == item(TFChangePID::IDC_ELIVEPORT); },
+            [&] { Type(item(TFChangePID::IDC_ELIVEPORT), "8801"); },
+            [&] { Click(item(TFChangePID::IDC_CBLIVEOTHER)); },
+            [&] {
+                firstKey = win::GetText(item(TFChangePID::IDC_ELIVEKEY));
+                Click(item(TFChangePID::IDC_SBNEWKEY));
+            },
+            [&] {
+                newKey = win::GetText(item(TFChangePID::IDC_ELIVEKEY));
+                Click(item(TFChangePID::IDC_SBSAVE));
+            }};
+        EXPECT_TRUE(SBPidClick(nullptr, settings, *language));
+        EXPECT_EQ(driver.Messages, std::vector<std::string>{"live port"});
+    }
+    EXPECT_TRUE(greyedWhileOff);
+    EXPECT_TRUE(keyGreyedWhileLocal);
+    EXPECT_TRUE(portFocused);
+    EXPECT_TRUE(UsableAccessKey(firstKey)) << firstKey;
+    EXPECT_TRUE(UsableAccessKey(newKey)) << newKey;
+    EXPECT_NE(newKey, firstKey);
+    EXPECT_EQ(settings.Live.AccessKey, newKey);
+    for (const auto& [key, value] : {std::pair<const char*, std::string>{"LiveServer", "1"}, {"LivePort", "8801"},
+                                     {"LiveOtherComputers", "1"}, {"LiveKey", newKey}})
+        EXPECT_EQ(profile::ReadString(settings.FileName, "Settings", key, "<none>"), value) << key;
+
+    TSettings reread;
+    static_cast<TProgramSettings&>(reread) = ReadProgramSettings(settings.FileName);
+    reread.FileName = settings.FileName;
+    form = std::make_unique<TFChangePID>(reread, *language);
+    ASSERT_TRUE(form->Create(nullptr, 7));
+    ShowWindow(form->Hwnd(), SW_SHOW);
+    win::PumpMessages();
+    test::KeyboardWindow() = form->Hwnd();
+    EXPECT_TRUE(win::IsChecked(C("CBLiveServer")));
+    EXPECT_TRUE(win::IsChecked(C("CBLiveOther")));
+    EXPECT_EQ(Text("ELivePort"), "8801");
+    EXPECT_EQ(Text("ELiveKey"), newKey);
+    EXPECT_TRUE(IsWindowEnabled(C("SBNewKey")));
+    // switched off again: the keys go from the file, the key itself stays for the next time
+    Click(C("CBLiveServer"));
+    EXPECT_FALSE(IsWindowEnabled(C("ELivePort")));
+    Click(C("CBLiveOther"));  // greyed out: the click changes nothing
+    EXPECT_TRUE(win::IsChecked(C("CBLiveOther")));
+    Click(C("SBSave"));
+    ASSERT_EQ(form->ModalResult(), 1);
+    ASSERT_TRUE(SaveProgramSettings(reread));
+    EXPECT_EQ(profile::ReadString(settings.FileName, "Settings", "LiveServer", "<none>"), "<none>");
+    EXPECT_EQ(profile::ReadString(settings.FileName, "Settings", "LivePort", "<none>"), "8801");
+}
+
 TEST_F(ChangePidDialog, AnEmptyLanguageListLeavesTheLanguageAlone) {
     lang::test::TProgramFolder empty;  // no language file beside this program
     lang::TLanguage none("Prog.");
@@ -280,17 +358,24 @@ TEST_F(ChangePidDialog, Screenshot) {
         std::ifstream in(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE." + name + ".lng", std::ios::binary);
         shipped.Write(std::string("Prog.") + name + ".lng", std::string(std::istreambuf_iterator<char>(in), {}));
     }
-    language = std::make_unique<lang::TLanguage>("Prog.");
-    ASSERT_TRUE(language->SelectLanguage(1));
-    settings.Language = "Russian.lng";
     settings.Hide = true;
-    Open(1);
-    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "changepid-100"));
-    kw::test::ChangeDpi(form->Hwnd(), 144);
-    RECT client;
-    GetClientRect(form->Hwnd(), &client);
-    EXPECT_GT(client.right, 260 * 144 / 96 - 8);  // laid out again at 150 %
-    ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "changepid-150"));
+    settings.Live = TLiveSettings{true, 8719, true, "Zq4mT8wLr2VbN6yHc3XkPs9D"};
+    // Russian, the stations' language, under the names the guides show; then English and Ukrainian
+    for (const auto& [file, suffix] : {std::pair{"Russian.lng", ""}, {"English.lng", "-en"}, {"Ukrainian.lng", "-uk"}}) {
+        SCOPED_TRACE(file);
+        language = std::make_unique<lang::TLanguage>("Prog.");
+        settings.Language = file;
+        ASSERT_TRUE(language->SelectLanguage(language->IndexOfLanguage(file)));
+        Open(1);
+        const std::string base = std::string("changepid") + suffix;
+        ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), base + "-100"));
+        kw::test::ChangeDpi(form->Hwnd(), 144);
+        RECT client;
+        GetClientRect(form->Hwnd(), &client);
+        EXPECT_GT(client.right, 300 * 144 / 96 - 8);  // laid out again at 150 %
+        ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), base + "-150"));
+        form.reset();
+    }
 }
 
 } // namespace

@@ -88,13 +88,31 @@ TEST(ProgramSettings, PidResultAndSavedChoices) {
     TSettings s;
     s.Language = "English.lng";
     auto names = [](int i) { return i == 0 ? std::string("English.lng") : std::string("Russian.lng"); };
-    ApplyProgramSettings({true, -1, 0}, s, names);  // empty list: language unchanged
+    ApplyProgramSettings({true, -1, 0, std::nullopt}, s, names);  // empty list: language unchanged
     EXPECT_TRUE(s.Hide);
     EXPECT_EQ(s.Language, "English.lng");
-    ApplyProgramSettings({false, 1, 2}, s, names);
+    ApplyProgramSettings({false, 1, 2, std::nullopt}, s, names);
     EXPECT_EQ(s.Language, "Russian.lng");
-    ApplyProgramSettings({false, -1, 2}, s, names);  // nothing selected: the first item
+    ApplyProgramSettings({false, -1, 2, std::nullopt}, s, names);  // nothing selected: the first item
     EXPECT_EQ(s.Language, "English.lng");
+    s.Live.Port = 8800;
+    ApplyProgramSettings({false, 0, 2, std::nullopt}, s, names);  // no live group: the live settings stay
+    EXPECT_EQ(s.Live.Port, 8800);
+    ApplyProgramSettings({false, 0, 2, TLiveSettings{true, 8801, true, "k"}}, s, names);
+    EXPECT_TRUE(s.Live.On && s.Live.OtherComputers);
+    EXPECT_EQ(s.Live.Port, 8801);
+}
+
+// The live pages' port as typed: a number the server can listen on, nothing else.
+TEST(ProgramSettings, LivePortMustBeOneTo65535) {
+    uint16_t port = 7;
+    for (const char* bad : {"", " ", "0", "65536", "99999", "123456", "-1", "80a", "8 0", "+80"})
+        EXPECT_FALSE(ParseLivePort(bad, port)) << bad;
+    EXPECT_EQ(port, 7);
+    for (const auto& [typed, value] : {std::pair{"1", 1}, {" 8719 ", 8719}, {"65535", 65535}, {"00080", 80}}) {
+        ASSERT_TRUE(ParseLivePort(typed, port)) << typed;
+        EXPECT_EQ(port, value);
+    }
 }
 
 } // namespace

@@ -221,6 +221,7 @@ TEST_F(EditWorkDialog, EveryControlWorksWithTheMouseAndTheKeyboard) {
         C("EFTPServer"), C("EFTPPort"), C("CBFTPPassive"), C("CBFTPUTF8"), C("CBFTPTLS"), C("EFTPUser"),
         C("EFTPPass"), C("CBShowPass"), C("EFTPPath"), C("SBSelectDir"), C("EFTPFileName"), C("EFTPCert"),
         C("CBCodePage"), C("CBEscaping"), C("CBTrigger"), C("CBTriggerBlock"), C("EDelay"), C("CBOnlyChanged"),
+        C("CBServeLive"), C("ELiveAddress"),  // Copy is greyed out: a new work has no address yet
         C("SBPreview"), C("SBTags"), C("SBSave"), C("SBCancel")};
     SetFocus(C("EName"));
     std::vector<HWND> order;
@@ -483,6 +484,51 @@ TEST_F(EditWorkDialog, EditWorkRunsModallyWithEnterEscapeAndTheCloseBox) {
     DestroyWindow(owner);
 }
 
+std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return "<no clipboard>";
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        text = win::Ansi(static_cast<const wchar_t*>(GlobalLock(h)));
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// "Serve live" by the mouse, saved and shown again; Copy puts the work's live address on the
+// clipboard; while the server is off the field says where to switch it on and Copy is greyed out.
+TEST_F(EditWorkDialog, ServeLiveIsSavedAndCopyPutsTheLiveAddressOnTheClipboard) {
+    Open(0);
+    EXPECT_FALSE(IsWindowEnabled(C("SBCopyLive")));
+    EXPECT_EQ(Text("ELiveAddress"), "The live server is off (program settings)");
+    form.reset();
+    settings.Live.On = true;
+    settings.Live.Port = 8802;
+    Open(0);
+    const std::string address = "http://127.0.0.1:8802/works/File1";
+    EXPECT_EQ(Text("ELiveAddress"), address);
+    EXPECT_FALSE(win::IsChecked(C("CBServeLive")));
+    Click(C("CBServeLive"));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    Click(C("SBCopyLive"));
+    EXPECT_EQ(ClipboardText(), address);
+    Click(C("SBSave"));
+    ASSERT_EQ(form->ModalResult(), 1);
+    EXPECT_EQ(Ini("File1", "ServeLive"), "1");
+    EXPECT_TRUE(settings.Works.At(0)->Config().ServeLive);
+    form.reset();
+    settings.Works.At(0)->SetConfig(ReadWork(settings.FileName, "File1"));  // as the next start reads it
+    Open(0);
+    EXPECT_TRUE(win::IsChecked(C("CBServeLive")));
+    Click(C("CBServeLive"));
+    Click(C("SBSave"));
+    ASSERT_EQ(form->ModalResult(), 1);
+    EXPECT_EQ(Ini("File1", "ServeLive"), "<none>");  // off is the behaviour of a file without the key
+}
+
 // The picture for the documentation: KW_SCREENSHOT_EDITWORK names the .bmp to write.
 TEST_F(EditWorkDialog, Screenshot) {
     lang::test::TProgramFolder shipped;  // the Russian file the program ships
@@ -500,7 +546,34 @@ TEST_F(EditWorkDialog, Screenshot) {
     c.FTP = TFTPUse{true, "ftp.radio.example", 21, true, false, "radio", "secret", "/www", "now.html", true,
                     "0a851b860070807993dbab1cfe0996a0e18581d06ecfa228aec4d0f6f0f48076"};
     c.Publish = TPublishRules{trLetters, "MS", false, 20, true, 10};
+    c.ServeLive = true;
+    c.Section = "File261207180001";
     settings.Works.At(0)->SetConfig(c);
+    settings.Live.On = true;
+    // English and Ukrainian at 100 % and 150 % first, then Russian under the names the guides show
+    auto shippedFile = [](const std::string& name) {
+        std::ifstream file(std::string(KW_SOURCE_DIR) + "/dist/KWPAGE." + name + ".lng", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    for (const char* other : {"English", "Ukrainian"}) {
+        SCOPED_TRACE(other);
+        lang::test::TProgramFolder alone;  // the program's folder with this language alone
+        alone.Write(std::string("Prog.") + other + ".lng", shippedFile(other));
+        language = std::make_unique<lang::TLanguage>("Prog.");
+        ASSERT_TRUE(language->SelectLanguage(0));
+        language->SetDialogView(&view);
+        Open(0);
+        const std::string base = std::string("editwork-") + (other[0] == 'E' ? "en" : "uk");
+        ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), base + "-100"));
+        kw::test::ChangeDpi(form->Hwnd(), 144);
+        ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), base + "-150"));
+        form.reset();
+    }
+    lang::test::TProgramFolder russian;
+    russian.Write("Prog.Russian.lng", shippedFile("Russian"));
+    language = std::make_unique<lang::TLanguage>("Prog.");
+    ASSERT_TRUE(language->SelectLanguage(0));
+    language->SetDialogView(&view);
     Open(0);
     ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-100"));
     kw::test::ChangeDpi(form->Hwnd(), 144);

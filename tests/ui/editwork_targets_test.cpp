@@ -186,7 +186,7 @@ TEST_F(EditWorkTargets, AnotherTargetLeavesNoKeysOfTheOldOne) {
     EXPECT_EQ(Key("TextPort"), "4001");
 }
 
-// "Serve live" has no control in the editor yet: a save there keeps what the file says.
+// "Serve live" goes through the editor's form and back: a save there keeps what the file says.
 TEST_F(EditWorkTargets, ASaveInTheEditorKeepsServeLive) {
     SavedAndReloaded(Valid(tcFileOnly));
     TWorkConfig live = settings.Works.At(0)->Config();

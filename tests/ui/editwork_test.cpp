@@ -224,3 +224,20 @@ TEST(EditWorkApply, EscapingFillsAndAppliesWithinItsModes) {
 }
 
 } // namespace
+
+// The address the editor shows for copying: none while the server is off or the work is new;
+// the key and the computer's name only while other computers may connect; a hand-written
+// section name stays one path segment.
+TEST(EditWorkLive, AddressOfTheWorksPage) {
+    TLiveSettings live;
+    EXPECT_EQ(LiveAddress(live, "File1", "STUDIO"), "");
+    live.On = true;
+    live.Port = 8802;
+    EXPECT_EQ(LiveAddress(live, "", "STUDIO"), "");
+    live.AccessKey = "abcdefghijklmnop1234";
+    EXPECT_EQ(LiveAddress(live, "File261207180001", "STUDIO"), "http://127.0.0.1:8802/works/File261207180001");
+    EXPECT_EQ(LiveAddress(live, "File a/b?&", "STUDIO"), "http://127.0.0.1:8802/works/File%20a%2Fb%3F%26");
+    live.OtherComputers = true;
+    EXPECT_EQ(LiveAddress(live, "File1", "STUDIO"), "http://STUDIO:8802/works/File1?key=abcdefghijklmnop1234");
+    EXPECT_EQ(LiveAddress(live, "File1", ""), "http://127.0.0.1:8802/works/File1?key=abcdefghijklmnop1234");
+}

@@ -1,5 +1,6 @@
 // Conversions between the program's ANSI texts and the wide API.
 #include "ui/win32/Text.h"
+#include <cstring>
 
 namespace kw::win {
 
@@ -33,5 +34,24 @@ std::string GetText(HWND window) {
 }
 
 void SetText(HWND window, const std::string& ansi) { SetWindowTextW(window, Wide(ansi).c_str()); }
+
+bool CopyToClipboard(HWND owner, const std::string& ansiText) {
+    const std::wstring w = Wide(ansiText);
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t));
+    if (!mem)
+        return false;
+    std::memcpy(GlobalLock(mem), w.c_str(), (w.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(mem);
+    if (!OpenClipboard(owner)) {
+        GlobalFree(mem);
+        return false;
+    }
+    EmptyClipboard();
+    const bool ok = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+    CloseClipboard();
+    if (!ok)
+        GlobalFree(mem);  // the clipboard took it only on success
+    return ok;
+}
 
 } // namespace kw::win

@@ -14,4 +14,8 @@ std::string AnsiFromUtf8(const char* utf8);
 std::string GetText(HWND window);
 void SetText(HWND window, const std::string& ansi);
 
+// Puts the text on the clipboard as Unicode text (the system then offers it in every form); false
+// when the clipboard could not be had (another program holds it).
+bool CopyToClipboard(HWND owner, const std::string& ansiText);
+
 } // namespace kw::win
