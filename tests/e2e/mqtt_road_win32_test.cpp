@@ -105,7 +105,7 @@ TEST(MqttRoad, PagesAndTheNowPlayingDocumentReachTheBrokerAndPresenceFollowsTheP
     station.WriteSettings({page, now});
 
     // Every page's topic as it arrives, to time the road (started before the program).
-    ASSERT_TRUE(StartSubscriber(station, port, "-t \"studio1/page/+\" -F %t -W 60", "timing.out"));
+    ASSERT_TRUE(StartSubscriber(station, port, "-t \"studio1/page/+\" -F %t -W 40", "timing.out"));
     ASSERT_TRUE(station.Start());
     // The songs come after the start-up renders of the first ten seconds.
     std::string script = "connect\nwait 11000\n";
