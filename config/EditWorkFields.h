@@ -62,6 +62,7 @@ struct TEditWorkFields {
     int MQTTQoS = 1;
     bool MQTTRetain = true;
     std::string MQTTStatusTopic;
+    bool MQTTNowPlaying = false;  // the message is the now-playing document: no template needed
     // publishing: when the work renders at once, how far behind the air, unchanged pages
     int Trigger = trEveryElement;  // TTrigger
     std::string TriggerLetters;    // with trLetters: the element type letters as typed

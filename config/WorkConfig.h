@@ -49,6 +49,10 @@ struct TTextUse {
 // A work's MQTT target: the page as one message to a broker, on a topic that may hold tags.
 inline constexpr uint16_t DefaultMqttPort = 1883;
 inline constexpr uint16_t DefaultMqttTlsPort = 8883;
+// What a work's message carries: its rendered template, or the program's now-playing JSON
+// document (UTF-8), which a station group's subscribers read without a template of its own.
+enum TMqttPayload : uint8_t { mpTemplate = 0, mpNowPlaying = 1 };
+inline constexpr uint8_t MqttPayloadCount = 2;
 struct TMqttUse {
     std::string Host;
     uint16_t Port = 0;         // 0: 1883, or 8883 with TLS
@@ -61,6 +65,7 @@ struct TMqttUse {
     uint8_t Qos = 1;           // 0 or 1
     bool Retained = true;
     std::string StatusTopic;   // empty: the topic's prefix + "/status"
+    uint8_t Payload = mpTemplate;  // TMqttPayload
 };
 
 // When a work publishes: which host events render it at once, how far behind the broadcast
@@ -97,6 +102,12 @@ struct TWorkConfig {
     TPublishRules Publish;
     bool ServeLive = false;  // the live server serves the page and pushes each new one
 };
+
+// True when the work's page is the now-playing document rather than its template's page: only
+// an MQTT work publishes it, so a work moved to another target renders its template again.
+inline bool PublishesNowPlaying(const TWorkConfig& config) {
+    return config.Target == tcMQTT && config.MQTT.Payload == mpNowPlaying;
+}
 
 // The editor's one choice of target, and setting it (FTP.Use and Target together).
 TTargetChoice TargetChoiceOf(const TWorkConfig& config);

@@ -21,11 +21,15 @@ constexpr int32_t TopicCapacity = static_cast<int32_t>(MaxTopicTemplateBytes);
 const char* const TargetNames[TargetChoiceCount] = {"", "", "HTTP", "TCP", "UDP", "MQTT"};
 // Every element is the behaviour of a file without the key.
 const char* const TriggerNames[TriggerCount] = {"", "Songs", "Letters"};
+const char* const MqttPayloadNames[MqttPayloadCount] = {"Template", "NowPlaying"};
 
 TFieldValue Number(int32_t n) { return TFieldValue{n, {}}; }
 TFieldValue Text(std::string s) { return TFieldValue{0, std::move(s)}; }
 
 bool Blank(const std::string& text) { return TrimText(text).empty(); }
+
+// The work renders a template: every work but one that publishes the now-playing document.
+bool NeedsTemplate(const TEditWorkFields& f) { return !(f.Target == tcMQTT && f.MQTTNowPlaying); }
 
 // The output, trimmed, names `file` in any letter case.
 bool SameOutput(const TEditWorkFields& f, const std::string& file) {
@@ -51,19 +55,26 @@ const TWorkField Table[] = {
      .Get = [](const TWorkConfig& c) { return Text(c.FileIn); },
      .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FileIn = v.Text; },
      .Control = "FEFileIn", .Kind = TControlKind::FileName, .TextField = &E::FileIn,
-     .Checks = {{"SetFileIn", Field, [](const E& f, const I&) { return Blank(f.FileIn); }},
+     .Checks = {{"SetFileIn", Field, [](const E& f, const I&) { return NeedsTemplate(f) && Blank(f.FileIn); }},
                 {"FileInNotEx", Field,
-                 [](const E& f, const I& in) { return in.FileExists && !(*in.FileExists)(f.FileIn); }}}},
+                 [](const E& f, const I& in) {
+                     return NeedsTemplate(f) && in.FileExists && !(*in.FileExists)(f.FileIn);
+                 }}}},
     {.Key = "FileOut", .Stored = TStored::Text, .Max = TextCapacity,
      .Get = [](const TWorkConfig& c) { return Text(c.FileOut); },
      .Set = [](TWorkConfig& c, const TFieldValue& v) { c.FileOut = v.Text; },
      .Control = "FEFileOut", .Kind = TControlKind::FileName, .TextField = &E::FileOut,
-     .Checks = {{"SetFileOut", Field, [](const E& f, const I&) { return Blank(f.FileOut); }},
-                {"SetInOutErr", Fields, [](const E& f, const I&) { return f.FileIn == f.FileOut; }},
-                // another work's template or output, in any letter case
-                {"OtherOut", OtherWork, [](const E& f, const I& in) { return SameOutput(f, in.Other->FileIn); },
+     // a work that publishes the now-playing document writes its page only when it names a file
+     .Checks = {{"SetFileOut", Field, [](const E& f, const I&) { return NeedsTemplate(f) && Blank(f.FileOut); }},
+                {"SetInOutErr", Fields, [](const E& f, const I&) { return NeedsTemplate(f) && f.FileIn == f.FileOut; }},
+                // another work's template (one it reads) or output, in any letter case
+                {"OtherOut", OtherWork,
+                 [](const E& f, const I& in) {
+                     return !Blank(f.FileOut) && !PublishesNowPlaying(*in.Other) && SameOutput(f, in.Other->FileIn);
+                 },
                  true},
-                {"DblOut", OtherWork, [](const E& f, const I& in) { return SameOutput(f, in.Other->FileOut); },
+                {"DblOut", OtherWork,
+                 [](const E& f, const I& in) { return !Blank(f.FileOut) && SameOutput(f, in.Other->FileOut); },
                  true}}},
     {.Key = "Update", .Stored = TStored::Integer, .DefaultNumber = DefaultUpdateSecs, .Min = INT16_MIN,
      .Max = INT16_MAX, .Get = [](const TWorkConfig& c) { return Number(c.Update); },
@@ -243,6 +254,13 @@ const TWorkField Table[] = {
                      return !topic.empty() &&
                             (!PublishTopicValid(topic) || AsciiLower(topic).find("!kw!") != std::string::npos);
                  }}}},
+
+    // the message: the template's page, or the now-playing document in place of a template
+    {.Key = "MQTTPayload", .Stored = TStored::Choice, .While = TWhile::Mqtt, .OnlyWhenSet = true,
+     .DefaultNumber = mpTemplate, .Names = MqttPayloadNames, .NameCount = MqttPayloadCount,
+     .Get = [](const TWorkConfig& c) { return Number(c.MQTT.Payload); },
+     .Set = [](TWorkConfig& c, const TFieldValue& v) { c.MQTT.Payload = static_cast<uint8_t>(v.Number); },
+     .Control = "CBMQTTNowPlaying", .Kind = TControlKind::Check, .FlagField = &E::MQTTNowPlaying},
 
     // FTP over TLS: explicit ("AUTH TLS") on the control and data connections.
     {.Key = "FTPTLS", .Stored = TStored::Boolean, .While = TWhile::Ftp, .OnlyWhenSet = true,

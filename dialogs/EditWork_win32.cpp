@@ -30,7 +30,7 @@ namespace {
 // form grows in width, not in height, so it stays whole on a 1024 x 768 screen at 150 %.
 constexpr int LeftWidth = 400, FormWidth = 620;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
-constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84, MqttGroupH = 282;
+constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84, MqttGroupH = 310;
 constexpr int PublishX = LeftWidth, PublishTop = 8, PublishW = FormWidth - LeftWidth - LabelX, PublishH = 212;
 // The live pages' group under the publishing group; the address takes two lines, so a whole
 // address shows at every scale.
@@ -237,7 +237,8 @@ void TFEditWork::CreateTextGroup() {
         textControls_.push_back(components_->Control(i).Hwnd());
 }
 
-// The MQTT group: the broker and how to reach it, the topic and its message options, presence.
+// The MQTT group: the broker and how to reach it, the topic and its message options, presence,
+// and the message itself: the template's page or the now-playing document.
 void TFEditWork::CreateMqttGroup() {
     const int first = components_->ComponentCount();
     AddGroup("GBMQTT", IDC_GBMQTT, MqttGroupH);
@@ -268,6 +269,7 @@ void TFEditWork::CreateMqttGroup() {
     AddLabel("LMQTTStatusTopic", gx, g + 248, gl);
     SendMessageW(AddEdit("EMQTTStatusTopic", "TEdit", IDC_EMQTTSTATUSTOPIC, fx, g + 248, fw), EM_SETLIMITTEXT,
                  MaxTopicTemplateBytes, 0);
+    AddCheck("CBMQTTNowPlaying", IDC_CBMQTTNOWPLAYING, gx, g + 276, fx + fw - gx);
     for (int i = first; i < components_->ComponentCount(); ++i)
         mqttControls_.push_back(components_->Control(i).Hwnd());
 }

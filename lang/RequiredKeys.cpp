@@ -30,7 +30,7 @@ std::vector<TRequiredKey> BuildKeys() {
     Add(keys, "FEditWork",
         {"GBMQTT", "LMQTTHost", "LMQTTPort", "EMQTTPort.Hint", "CBMQTTTLS", "LMQTTCert", "EMQTTCert.Hint",
          "LMQTTClientId", "EMQTTClientId.Hint", "LMQTTUser", "LMQTTPass", "LMQTTTopic", "EMQTTTopic.Hint", "LMQTTQoS",
-         "CBMQTTRetain", "LMQTTStatusTopic", "EMQTTStatusTopic.Hint"});
+         "CBMQTTRetain", "LMQTTStatusTopic", "EMQTTStatusTopic.Hint", "CBMQTTNowPlaying", "CBMQTTNowPlaying.Hint"});
     Add(keys, "FEditWork",
         {"GBPublish", "LTrigger", "CBTrigger.Every", "CBTrigger.Songs", "CBTrigger.Letters", "CBTrigger.Hint",
          "LTriggerLetters", "ETriggerLetters.Hint", "CBTriggerBlock", "CBTriggerBlock.Hint", "LDelay", "EDelay.Hint",
@@ -107,7 +107,7 @@ const std::vector<TLogMessage>& LogMessages() {
         {"MqttRefusedUnavailable", 0}, {"MqttRefusedLogin", 0}, {"MqttRefusedNotAuthorized", 0},
         {"MqttRefusedCode", 1}, {"MqttNoConnAck", 1}, {"MqttNoPubAck", 1}, {"MqttNoPingResp", 1},
         {"MqttBadPacket", 1}, {"MqttUnexpectedPacket", 1}, {"MqttPageTooLarge", 1}, {"MqttNoTopic", 0},
-        {"MqttFieldTooLong", 0},
+        {"MqttFieldTooLong", 0}, {"NoNowPlaying", 0},
         {"LiveServerStarted", 1}, {"LiveServerFailed", 2}, {"LiveBadRequest", 2}};
     return messages;
 }

@@ -40,6 +40,9 @@ struct TRenderContext {
     // Called with each page as soon as it is written, before the deliveries (the live server's
     // handover; it never waits on a client).
     std::function<void(const TWorkConfig& work, const std::string& page)> PageWritten;
+    // The now-playing document of a page's state (UTF-8 JSON): the page of a work that
+    // publishes it instead of its template. Unset, such a work's render fails.
+    std::function<std::string(const TBroadcastState& state, uint8_t linkState, TDateTime now)> NowPlaying;
     // The local date and time for status texts and the system time tags.
     std::function<TDateTime()> LocalTime = [] { return Now(); };
 };

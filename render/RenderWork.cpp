@@ -1,5 +1,6 @@
 // The render of one work.
 #include "render/RenderWork.h"
+#include "config/EditWorkText.h"
 #include "platform/Cp1251.h"
 #include "platform/FileIo.h"
 #include "platform/FileSystem.h"
@@ -24,6 +25,7 @@ public:
 
 private:
     bool ReadTemplate(std::unique_ptr<TTemplateLines>& lines);
+    bool WritePage(const std::string& text);
     void Deliver(const std::string& bytes, const TPageState& page);
     void Fail(const char* key, const std::string& message);
     void Report(const std::string& text, TStatusTone tone, bool logIt);
@@ -46,23 +48,40 @@ void TRender::Run(std::unique_ptr<TTemplateLines>& lines) {
     page.LinkState = context_.LinkState.load(std::memory_order_acquire);
     page.Now = context_.LocalTime();
 
-    if (!ReadTemplate(lines))
-        return;
-    std::string text = RenderPage(*lines, config_.CodePage, PageEscaping(config_.Escaping, TargetChoiceOf(config_)), page);
-    lines.reset();  // the template is not needed while the page is written
+    std::string text;
+    if (PublishesNowPlaying(config_)) {
+        if (!context_.NowPlaying) {
+            Fail(KeyExceptSH, TextOf(TMessage::Of("NoNowPlaying")));
+            return;
+        }
+        text = context_.NowPlaying(*page.Broadcast, page.LinkState, page.Now);
+    } else {
+        if (!ReadTemplate(lines))
+            return;
+        text = RenderPage(*lines, config_.CodePage, PageEscaping(config_.Escaping, TargetChoiceOf(config_)), page);
+        lines.reset();  // the template is not needed while the page is written
+    }
     if (!BeginPublishing(text))
         return;
-
-    std::string error;
-    if (!fs::WriteFileReplacing(config_.FileOut, text, error)) {
-        Fail(KeyExceptWR, error);
+    if (!WritePage(text))
         return;
-    }
-    Report(FormatStatusStamp(context_.LocalTime()), TStatusTone::Normal, false);
     if (context_.PageWritten && config_.ServeLive)
         context_.PageWritten(config_, text);
     Deliver(text, page);
     EndPublishing(std::move(text));
+}
+
+// The page to the output file; a work that publishes the now-playing document may name none.
+bool TRender::WritePage(const std::string& text) {
+    if (PublishesNowPlaying(config_) && TrimText(config_.FileOut).empty())
+        return true;
+    std::string error;
+    if (!fs::WriteFileReplacing(config_.FileOut, text, error)) {
+        Fail(KeyExceptWR, error);
+        return false;
+    }
+    Report(FormatStatusStamp(context_.LocalTime()), TStatusTone::Normal, false);
+    return true;
 }
 
 bool TRender::ReadTemplate(std::unique_ptr<TTemplateLines>& lines) {

@@ -8,6 +8,7 @@
 #include "platform/Message.h"
 #include "lang/Format.h"
 #include "live/AccessKey.h"
+#include "live/NowPlaying.h"
 #include "render/SendNow.h"
 #include <cstdio>
 
@@ -33,6 +34,7 @@ TProgram::TProgram(std::unique_ptr<IWindowEnum> windows)
       Scheduler(Context), windows_(std::move(windows)) {
     Context.Deliveries = MakeDeliveryTargets();
     Context.PageWritten = [this](const TWorkConfig& work, const std::string& page) { Live.PageWritten(work, page); };
+    Context.NowPlaying = live::NowPlayingJson;
 }
 
 TProgram::~TProgram() {

@@ -17,6 +17,9 @@ public:
         context_.Deliveries.push_back(std::move(target));
     }
 
+    // The render's context, for what the program sets beside the targets.
+    TRenderContext& Context() { return context_; }
+
     // The state the next renders show.
     void Publish(TBroadcastState state) { store_.Publish(std::make_shared<const TBroadcastState>(std::move(state))); }
 

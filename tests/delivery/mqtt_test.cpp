@@ -7,6 +7,7 @@
 // red within their bounds. Native only (the broker and its clients are Linux programs).
 #include "delivery/mqtt/MqttDelivery.h"
 #include "delivery/mqtt/MqttTopic.h"
+#include "live/NowPlaying.h"
 #include "platform/Tcp.h"
 #include "platform/Tls.h"
 #include "tests/delivery/MosquittoBroker.h"
@@ -105,6 +106,51 @@ TEST(MqttBroker, RenderedPageArrivesByteForByteOnTheExpandedTopicAndStaysRetaine
         "radio/\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9/\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE a_b_c_d";
     EXPECT_EQ(broker.Receive(topic), dir.Read("page.json"));
     EXPECT_EQ(broker.Receive("radio/\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9/status"), "online");
+}
+
+// A work that publishes the now-playing document needs no template: the subscriber gets the
+// document of the state the render read (the one of the work's delay), valid JSON in UTF-8, and
+// the output file named gets the same bytes; without an output file only the broker gets it.
+TEST(MqttBroker, NowPlayingDocumentArrivesAsValidJsonOfTheRenderedState) {
+    TMosquitto broker({});
+    ASSERT_TRUE(broker.Ok()) << "mosquitto did not start";
+    kwtest::TTempFolder dir;
+    test::TRenderedUpload render(std::make_shared<TMqttDelivery>(Quick()));
+    render.Context().NowPlaying = live::NowPlayingJson;
+    TBroadcastState state;
+    state.Song.Artist = "\xCA\xE8\xED\xEE \"\\";  // "Кино" and JSON's own quote and back slash
+    state.Song.Title = "\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8";
+    state.Block.Name = "Night";
+    render.Publish(state);
+    TWorkConfig c = MqttWork(dir, broker.Port(), "radio/a/now");
+    c.FileIn = dir.Path("no such template.tpl");
+    c.MQTT.Payload = mpNowPlaying;
+    auto work = std::make_shared<TWorkData>();
+    std::string status = render.Render(work, c);
+    EXPECT_EQ(status.substr(status.size() - 7), " (MQTT)") << status;
+    const std::optional<std::string> document = broker.Receive("radio/a/now");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(*document, dir.Read("page.json"));
+    // Python's own JSON parser reads it and finds the state's values in UTF-8.
+    dir.Write("document.json", *document);
+    const std::string check =
+        "import json,sys; d=json.load(open(sys.argv[1],encoding='utf-8')); "
+        "assert d['song']['artist']=='\u041a\u0438\u043d\u043e \"\\\\', d['song']; "
+        "assert d['song']['title']=='\u0413\u0440\u0443\u043f\u043f\u0430 \u043a\u0440\u043e\u0432\u0438'; "
+        "assert d['block']['name']=='Night' and d['link']=='N' and d['version']==1, d";
+    EXPECT_EQ(RunProgram({"/usr/bin/python3", "-c", check, dir.Path("document.json")}, dir.Path("python.out"), 20000), 0)
+        << *document;
+
+    // A later state, no output file: the broker has the new document, no file is written.
+    state.Song.Artist = "Aquarium";
+    render.Publish(state);
+    c.FileOut = "";
+    status = render.Render(work, c);
+    EXPECT_EQ(work->Show.Tone(), TStatusTone::Normal) << status;
+    const std::optional<std::string> next = broker.Receive("radio/a/now");
+    ASSERT_TRUE(next);
+    EXPECT_NE(next->find("\"artist\":\"Aquarium\""), std::string::npos) << *next;
+    EXPECT_NE(dir.Read("page.json").find("\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"), std::string::npos);  // the first one
 }
 
 TEST(MqttBroker, PasswordFileAndRefusals) {

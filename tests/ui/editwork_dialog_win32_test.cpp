@@ -711,6 +711,21 @@ TEST_F(EditWorkDialog, FaultyUrlCertificateHostAndPortAreToldAndFocused) {
         EXPECT_EQ(form->ModalResult(), 0);
     }
     EXPECT_EQ(settings.Works.Count(), 1u);
+
+    // Without template and output the MQTT work saves only once the now-playing document,
+    // ticked by the mouse, is its message.
+    Type(C("EMQTTTopic"), "radio/now"), Type(C("FEFileIn"), ""), Type(C("FEFileOut"), "");
+    driver.Messages.clear();
+    Click(C("SBSave"));
+    ASSERT_EQ(driver.Messages.size(), 1u);
+    EXPECT_EQ(driver.Messages[0], "file in");
+    Click(C("CBMQTTNowPlaying"));
+    driver.Messages.clear();
+    Click(C("SBSave"));
+    EXPECT_TRUE(driver.Messages.empty()) << driver.Messages[0];
+    EXPECT_EQ(form->ModalResult(), 1);
+    ASSERT_EQ(settings.Works.Count(), 2u);
+    EXPECT_EQ(Ini(settings.Works.At(1)->Section(), "MQTTPayload"), "NowPlaying");
 }
 
 // The publishing group by real input: the trigger's list by the keyboard, the check boxes by the
@@ -846,6 +861,7 @@ TEST_F(EditWorkDialog, ScreenshotsOfEachTarget) {
         c.MQTT.User = "studio1";
         c.MQTT.Password = "hackme";
         c.MQTT.Topic = "radio/studio1/nowplaying";
+        c.MQTT.Payload = mpNowPlaying;
         settings.Works.At(0)->SetConfig(c);
         Open(0);
         const std::string base = std::string("editwork-") + name;

@@ -106,7 +106,7 @@ TEST_F(EditWorkTargets, MqttFieldsRoundTripAndAreChecked) {
     EXPECT_EQ(r.MQTTQoS, 1);
     EXPECT_TRUE(r.MQTTRetain);
     for (const char* absent : {"MQTTPort", "MQTTTLS", "MQTTCert", "MQTTClientId", "MQTTUser", "MQTTPass", "MQTTQoS",
-                               "MQTTRetain", "MQTTStatusTopic"})
+                               "MQTTRetain", "MQTTStatusTopic", "MQTTPayload"})
         EXPECT_EQ(Key(absent), "<none>") << absent;
 
     f.Name = "Second", f.FileOut = dir.Path("second.json");
@@ -144,6 +144,29 @@ TEST_F(EditWorkTargets, MqttFieldsRoundTripAndAreChecked) {
         c.Spoil(e);
         EXPECT_EQ(KeyOf(e), c.Key) << c.Key;
     }
+}
+
+// A work that publishes the now-playing document saves without a template and without an
+// output file, and keeps its choice; the same fields with the template's payload do not save.
+TEST_F(EditWorkTargets, NowPlayingPayloadNeedsNoTemplate) {
+    TEditWorkFields f = Valid(tcMQTT);
+    f.MQTTHost = "broker", f.MQTTTopic = "radio/a/now";
+    f.FileIn = f.FileOut = "";
+    EXPECT_EQ(KeyOf(f), "SetFileIn");
+    f.MQTTNowPlaying = true;
+    EXPECT_TRUE(SavedAndReloaded(f).MQTTNowPlaying);
+    EXPECT_EQ(Key("MQTTPayload"), "NowPlaying");
+    EXPECT_TRUE(PublishesNowPlaying(settings.Works.At(0)->Config()));
+    // A second such work: two blank outputs are no clash; its template, unread, is none either.
+    f.Name = "Second";
+    EXPECT_EQ(KeyOf(f), "");
+    // A template work whose output is a blank-named file still needs both names.
+    TEditWorkFields page = Valid(tcMQTT);
+    page.Name = "Page", page.MQTTHost = "broker", page.MQTTTopic = "radio/b/now", page.FileOut = " ";
+    EXPECT_EQ(KeyOf(page), "SetFileOut");
+    // Another target: the template is needed again and the key leaves the file.
+    f.Target = tcFileOnly;
+    EXPECT_EQ(KeyOf(f), "SetFileIn");
 }
 
 TEST_F(EditWorkTargets, FtpAndFileOnlyRoundTripAsBefore) {
