@@ -126,6 +126,7 @@ TWorkConfig EveryOptionSet(const std::string& section, TTargetChoice target) {
     w.Text = {"rds.example", 5000};
     w.MQTT = {"broker.example", 8884, true, std::string(64, 'c'), "studio-a", "user", "secret", "radio/a/!KW!SongArtist",
               0, false, "radio/a/presence"};
+    w.MQTT.Payload = mpNowPlaying;
     w.Publish = {trLetters, "MS", false, 20, true, 10};
     w.ServeLive = true;
     SetTargetChoice(w, target);
