@@ -1,6 +1,7 @@
 // The work editor's decisions: fill, check, new section, apply.
 #include "ui/EditWork.h"
 #include "config/WorkFields.h"
+#include "render/ValueEscaping.h"
 #include <cstdio>
 
 namespace kw {
@@ -121,35 +122,13 @@ TFTPUse FtpSettingsOf(const TEditWorkFields& fields) {
     return ApplySetting(ftp, TWorkConfig{}).FTP;
 }
 
-namespace {
-
-// A section name as one path segment: letters, digits and "-._~" as they are, the rest
-// percent-encoded (a name written by hand may hold anything).
-std::string PathSegment(const std::string& text) {
-    static const char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            out += ch;
-        } else {
-            out += '%';
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
-        }
-    }
-    return out;
-}
-
-} // namespace
-
 std::string LiveAddress(const TLiveSettings& live, const std::string& section, const std::string& computer) {
     if (!live.On || section.empty())
         return {};
     const bool lan = live.OtherComputers;
+    // The section as one path segment, percent-encoded: a name written by hand may hold anything.
     std::string address = "http://" + (lan && !computer.empty() ? computer : std::string("127.0.0.1")) + ":" +
-                          std::to_string(live.Port) + "/works/" + PathSegment(section);
+                          std::to_string(live.Port) + "/works/" + Escape(section, escURL);
     if (lan && !live.AccessKey.empty())
         address += "?key=" + live.AccessKey;
     return address;

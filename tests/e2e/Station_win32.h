@@ -5,6 +5,7 @@
 #include "config/Password.h"
 #include "shell/win32/MainWindow_win32.h"
 #include <commctrl.h>
+#include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -30,6 +31,16 @@ inline std::string BuildFolder() { return ExeFolder() + "..\\..\\"; }
 inline std::string KwpageExe() { return BuildFolder() + "shell\\KWPAGE.exe"; }
 inline std::string HostPlayerExe() { return BuildFolder() + "tools\\hostplayer\\hostplayer.exe"; }
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The main of a test program that runs KWPAGE.exe and the host player: both must be built.
+inline int RunStationTests(int argc, char** argv) {
+    if (!Exists(KwpageExe()) || !Exists(HostPlayerExe())) {
+        std::printf("FAIL: KWPAGE.exe or the host player is not built\n");
+        return NotBuilt;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
 
 inline std::string ReadFile(const std::string& path) {
     std::stringstream text;

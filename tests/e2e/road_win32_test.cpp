@@ -268,11 +268,4 @@ TEST(Road, AFailureOfOursReadsInTheStationsLanguage) {
 } // namespace
 } // namespace kw::e2e
 
-int main(int argc, char** argv) {
-    if (!kw::e2e::Exists(kw::e2e::KwpageExe()) || !kw::e2e::Exists(kw::e2e::HostPlayerExe())) {
-        std::printf("FAIL: KWPAGE.exe or the host player is not built\n");
-        return kw::e2e::NotBuilt;
-    }
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return kw::e2e::RunStationTests(argc, argv); }
