@@ -91,7 +91,7 @@ std::string TPageBuilder::Build() {
 bool TPageBuilder::TakeTagInPlace(size_t at) {
     // The most the engine looks at: the marker, a name and an entry digit, within the line.
     size_t crs = 0;
-    size_t limit = FindLineEnd(text_, at + 1, std::min(end_, at + TagMarker.size() + LongestTagName + 1), crs);
+    size_t limit = FindLineEndNear(text_, at + 1, std::min(end_, at + TagMarker.size() + LongestTagName + 1), crs);
     if (limit < end_ && text_[limit] == 26)
         return false;
     if (crs > 0) {  // only the CR of a CR LF line end may stand in reach
@@ -114,12 +114,24 @@ bool TPageBuilder::TakeTagInPlace(size_t at) {
     }
     const size_t written = out_.size();
     try {
-        TLineRest rest(afterMarker.substr(tag->Name.size()));
-        const std::string_view value = CachedTagValue(*tag, rest, codePage_, page_, values_);
-        if (value.find('!') != std::string_view::npos)
+        const std::string_view afterName = afterMarker.substr(tag->Name.size());
+        TTagText value;
+        size_t taken = 0;  // an entry digit after the name
+        // Most tags of a page are plain ones it has shown before: their text is at hand.
+        const bool shown = !IsListTag(tag->Tag) && !(tag->Live && page_.LinkState != 2) &&
+                           values_.Find(tag->Tag, -1, value);
+        if (!shown) {
+            TLineRest rest(afterName);
+            value = CachedTagValue(*tag, rest, codePage_, page_, values_);
+            taken = afterName.size() - rest.Size();
+        }
+        if (value.HoldsMarkStart)
             return false;
-        EscapeAppend(out_, value, escaping_);
-        pos_ = limit - rest.Size();
+        if (escaping_ == escNone)
+            out_.append(value.Text);
+        else
+            EscapeAppend(out_, value.Text, escaping_);
+        pos_ = limit - (afterName.size() - taken);
         return true;
     } catch (...) {
         out_.resize(written);

@@ -1,5 +1,6 @@
 // The 57 tags in matching order.
 #include "render/TagTable.h"
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -86,11 +87,13 @@ constexpr uint64_t KeyOf(std::string_view text, size_t length = KeyLength) {
 // KeyOf(text) of a text of at least KeyLength characters, eight at a time: every byte from
 // 'a' to 'z' loses its 0x20.
 uint64_t FastKeyOf(std::string_view text) {
-    unsigned char bytes[KeyLength];
-    std::memcpy(bytes, text.data(), KeyLength);
     uint64_t v = 0;
-    for (size_t i = KeyLength; i-- > 0;)
-        v = v << 8 | bytes[i];  // a plain load on a little-endian processor
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, text.data(), KeyLength);  // the first character in the lowest byte
+    } else {
+        for (size_t i = KeyLength; i-- > 0;)
+            v = v << 8 | static_cast<uint8_t>(text[i]);
+    }
     constexpr uint64_t ones = 0x0101010101010101ull;
     const uint64_t low = v & (0x7F * ones);
     const uint64_t fromA = low + (0x80 - 'a') * ones;      // high bit set from 'a' on
@@ -106,40 +109,44 @@ constexpr bool EqualsUpper(std::string_view name, std::string_view text, size_t 
     return true;
 }
 
-// An open-addressing table from a key to the names that share it, each group in table order.
-struct TKeyIndex {
+// An open-addressing table of the names from their keys, one slot per name holding all a match
+// needs: the key, the name's last KeyLength characters and, for names longer than two keys, the
+// KeyLength after the first (with the key they cover the name; the windows may overlap). Names
+// that share a key lie along one probe sequence in table order, so the first that matches is
+// the first in table order.
+struct TNameIndex {
     static constexpr size_t Slots = 128;  // a power of two, over twice the names
-    uint64_t Key[Slots] = {};
-    uint8_t First[Slots] = {};  // where the group starts in Order
-    uint8_t Count[Slots] = {};  // 0: an empty slot
-    uint8_t Order[TagCount] = {};
+    struct TSlot {
+        uint64_t Key = 0;
+        uint64_t Last = 0;
+        uint64_t Middle = 0;
+        uint8_t Length = 0;  // 0: an empty slot
+        uint8_t Entry = 0;   // the name's place in Table
+    };
+    TSlot Slot[Slots] = {};
 
     static constexpr size_t Home(uint64_t key) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 57); }
 
-    constexpr TKeyIndex() {
-        size_t placed = 0;
+    constexpr TNameIndex() {
         for (size_t i = 0; i < TagCount; ++i) {
-            if (Table[i].Name.size() < KeyLength)
+            const std::string_view name = Table[i].Name;
+            if (name.size() < KeyLength)
                 continue;
-            const uint64_t key = KeyOf(Table[i].Name);
-            size_t slot = Home(key);
-            while (Count[slot] != 0 && Key[slot] != key)
-                slot = (slot + 1) % Slots;
-            if (Count[slot] != 0)
-                continue;  // the group is in place already
-            Key[slot] = key;
-            First[slot] = static_cast<uint8_t>(placed);
-            for (size_t j = i; j < TagCount; ++j) {
-                if (Table[j].Name.size() >= KeyLength && KeyOf(Table[j].Name) == key) {
-                    Order[placed++] = static_cast<uint8_t>(j);
-                    ++Count[slot];
-                }
-            }
+            const uint64_t key = KeyOf(name);
+            size_t at = Home(key);
+            while (Slot[at].Length != 0)
+                at = (at + 1) % Slots;
+            Slot[at].Key = key;
+            Slot[at].Last = KeyOf(name.substr(name.size() - KeyLength));
+            Slot[at].Middle = name.size() > 2 * KeyLength ? KeyOf(name.substr(KeyLength)) : 0;
+            Slot[at].Length = static_cast<uint8_t>(name.size());
+            Slot[at].Entry = static_cast<uint8_t>(i);
         }
     }
 };
 
-constexpr TKeyIndex Index;
+constexpr TNameIndex Index;
+static_assert(LongestTagName <= 3 * KeyLength, "the key and two more windows cover every name");
 
 constexpr bool OnlyOneShortName() {
     size_t shorter = 0, indexed = 0;
@@ -163,24 +170,24 @@ static_assert(OnlyOneShortName(), "one name is shorter than the key, and no othe
 const TTagInfo* TagTable() { return Table; }
 
 const TTagInfo* MatchTag(std::string_view text) {
-    if (text.size() < ShortName.size())
-        return nullptr;
+    const auto shortName = [text]() -> const TTagInfo* {
+        const TTagInfo& info = Table[static_cast<size_t>(TTag::SysMSG) - 1];
+        return text.size() >= info.Name.size() && EqualsUpper(info.Name, text, 0) ? &info : nullptr;
+    };
+    if (text.size() < KeyLength)
+        return shortName();
+    const uint64_t key = FastKeyOf(text);
     constexpr uint64_t shortKey = KeyOf(ShortName, ShortName.size());
     constexpr uint64_t shortMask = (uint64_t{1} << (8 * ShortName.size())) - 1;
-    if (text.size() < KeyLength || (FastKeyOf(text) & shortMask) == shortKey) {
-        const TTagInfo& info = Table[static_cast<size_t>(TTag::SysMSG) - 1];
-        return EqualsUpper(info.Name, text, 0) ? &info : nullptr;
-    }
-    const uint64_t key = FastKeyOf(text);
-    for (size_t slot = TKeyIndex::Home(key); Index.Count[slot] != 0; slot = (slot + 1) % TKeyIndex::Slots) {
-        if (Index.Key[slot] != key)
+    if ((key & shortMask) == shortKey)
+        return shortName();
+    for (size_t at = TNameIndex::Home(key); Index.Slot[at].Length != 0; at = (at + 1) % TNameIndex::Slots) {
+        const TNameIndex::TSlot& slot = Index.Slot[at];
+        if (slot.Key != key || slot.Length > text.size())
             continue;
-        for (size_t k = Index.First[slot]; k < Index.First[slot] + Index.Count[slot]; ++k) {
-            const TTagInfo& info = Table[Index.Order[k]];
-            if (info.Name.size() <= text.size() && EqualsUpper(info.Name, text, KeyLength))
-                return &info;
-        }
-        return nullptr;
+        if (FastKeyOf(text.substr(slot.Length - KeyLength)) == slot.Last &&
+            (slot.Length <= 2 * KeyLength || FastKeyOf(text.substr(KeyLength)) == slot.Middle))
+            return &Table[slot.Entry];
     }
     return nullptr;
 }

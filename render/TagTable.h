@@ -20,6 +20,10 @@ enum class TTag : unsigned char {
     SysMSG, ExclMode, NExclMode, NExclTime, NExclDate,
 };
 
+// The tags that show an entry of the coming playlist or the played list, chosen by the digit
+// after the name.
+constexpr bool IsListTag(TTag tag) { return tag >= TTag::PlayListSongArtist && tag <= TTag::PlayedType; }
+
 struct TTagInfo {
     std::string_view Name;
     TTag Tag;

@@ -286,11 +286,11 @@ namespace {
 
 // The value of `tag` (which may take its entry digit from `rest`), from `cache` when the page
 // has shown it before; `scratch` holds it without a cache.
-std::string_view ValueOf(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
-                         TValueCache* cache, std::string& scratch) {
+TTagText ValueOf(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page, TValueCache* cache,
+                 std::string& scratch) {
     if (!cache) {
         scratch = TagValue(tag, rest, codePage, page);
-        return scratch;
+        return {scratch, scratch.find('!') != std::string::npos};
     }
     if (tag.Live && page.LinkState != 2)
         return {};
@@ -302,8 +302,8 @@ std::string_view ValueOf(const TTagInfo& tag, TLineRest& rest, uint8_t codePage,
             return {};  // no digit: empty, and the rest stays
         rest.Drop(1);
     }
-    if (const std::string* known = cache->Find(tag.Tag, entry))
-        return *known;
+    if (TTagText known; cache->Find(tag.Tag, entry, known))
+        return known;
     const TBroadcastState& state = *page.Broadcast;
     const std::string value = entry >= 0 ? (list.Played ? PickEntry(*state.Played, entry, list.SongsOnly, list.Field)
                                                         : PickEntry(*state.Playlist, entry, list.SongsOnly, list.Field))
@@ -330,12 +330,12 @@ void Expand(std::string_view line, size_t firstMarker, uint8_t codePage, uint8_t
             }
             chain = inValue ? chain + 1 : 0;
             rest.Drop(tag->Name.size());
-            const std::string_view value = ValueOf(*tag, rest, codePage, page, cache, scratch);
+            const TTagText value = ValueOf(*tag, rest, codePage, page, cache, scratch);
             // A value without "!" cannot hold the start of a marker: it is finished text.
-            if (value.find('!') == std::string_view::npos)
-                EscapeAppend(out, value, escaping);
+            if (!value.HoldsMarkStart)
+                EscapeAppend(out, value.Text, escaping);
             else
-                rest.PushFront(value);
+                rest.PushFront(value.Text);
         }
     } catch (...) {
         // The line keeps what was done and the rest as it stands.
@@ -355,8 +355,8 @@ void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const
     Expand(line, at, codePage, escaping, page, nullptr, out);
 }
 
-std::string_view CachedTagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
-                                TValueCache& cache) {
+TTagText CachedTagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
+                        TValueCache& cache) {
     std::string unused;
     return ValueOf(tag, rest, codePage, page, &cache, unused);
 }

@@ -64,26 +64,41 @@ private:
 
 // The values of one page, each formatted and recoded at most once: a page that shows a tag (or
 // one list entry) in many places pays for it once. Valid for one page state and one code page.
+// A value as a page shows it, and whether it holds "!" (and so may hold a further tag).
+struct TTagText {
+    std::string_view Text;
+    bool HoldsMarkStart = false;
+};
+
 class TValueCache {
 public:
     TValueCache() { values_.reserve(16); }
-    // The value of `tag` (a list tag: of entry `entry`, 0..15; other tags: -1), or null.
-    const std::string* Find(TTag tag, int entry) const {
+    // The value of `tag` (a list tag: of entry `entry`, 0..15; other tags: -1), or false.
+    bool Find(TTag tag, int entry, TTagText& found) const {
         const uint16_t at = slot_[SlotOf(tag, entry)];
-        return at ? &values_[at - 1u] : nullptr;
+        if (at == 0)
+            return false;
+        const TKept& kept = values_[at - 1u];
+        found = {kept.Text, kept.HoldsMarkStart};
+        return true;
     }
-    const std::string& Keep(TTag tag, int entry, std::string value) {
-        values_.push_back(std::move(value));
+    TTagText Keep(TTag tag, int entry, std::string value) {
+        const bool mark = value.find('!') != std::string::npos;
+        values_.push_back({std::move(value), mark});
         slot_[SlotOf(tag, entry)] = static_cast<uint16_t>(values_.size());
-        return values_.back();
+        return {values_.back().Text, mark};
     }
 
 private:
+    struct TKept {
+        std::string Text;
+        bool HoldsMarkStart;
+    };
     static constexpr size_t Entries = 17;  // 16 list entries and the plain value
     static size_t SlotOf(TTag tag, int entry) { return static_cast<size_t>(tag) * Entries + static_cast<size_t>(entry + 1); }
 
     uint16_t slot_[(TagCount + 1) * Entries] = {};  // 1 + the value's index; 0 while not known
-    std::vector<std::string> values_;
+    std::vector<TKept> values_;
 };
 
 // Appends the expanded `line` to `out`. `escaping` (TEscaping) applies to the text the tags
@@ -98,8 +113,8 @@ void ExpandLineAt(std::string_view line, size_t firstMarker, uint8_t codePage, u
 std::string ExpandLine(std::string_view line, uint8_t codePage, const TPageState& page);
 
 // The value of `tag` as TagValue gives it, from `cache` when the page has shown it before.
-std::string_view CachedTagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
-                                TValueCache& cache);
+TTagText CachedTagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page,
+                        TValueCache& cache);
 
 // The value of `tag`, converted with Recode. List tags take their index digit from `rest`.
 std::string TagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page);

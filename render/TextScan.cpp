@@ -121,12 +121,16 @@ size_t FindLineEnd(std::string_view text, size_t from, size_t to, size_t& crs) {
                               _mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(a, _mm_set1_epi8(26))))) &
                           inside;
         const auto cr = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_set1_epi8('\r')))) & inside;
+        // Most lines hold no CR but their last: the count is taken only when there is one
+        // (without the processor's own instruction, a count is a call).
         if (stop != 0) {
             const int at = std::countr_zero(stop);
-            crs += static_cast<size_t>(std::popcount(cr & ((1u << at) - 1u)));
+            if (const unsigned before = cr & ((1u << at) - 1u); before != 0)
+                crs += static_cast<size_t>(std::popcount(before));
             return i + static_cast<size_t>(at);
         }
-        crs += static_cast<size_t>(std::popcount(cr));
+        if (cr != 0)
+            crs += static_cast<size_t>(std::popcount(cr));
     }
     if (i >= to)
         return to;

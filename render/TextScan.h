@@ -2,8 +2,12 @@
 // they stand, and only a few need a look of their own.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#endif
 
 namespace kw {
 
@@ -26,5 +30,27 @@ size_t AppendAddingCr(std::string_view text, size_t from, size_t limit, std::str
 // Where the line holding `from` ends: the first LF or byte 26 at or after `from` (before `to`,
 // at most text.size()), or `to`. `crs` is the number of CRs in front of it from `from` on.
 size_t FindLineEnd(std::string_view text, size_t from, size_t to, size_t& crs);
+
+// FindLineEnd for the few bytes a tag reaches (`to` - `from` at most 32): the usual case, no
+// CR, LF or byte 26 among them, is one look at 32 bytes in place of a call.
+inline size_t FindLineEndNear(std::string_view text, size_t from, size_t to, size_t& crs) {
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+    if (to - from <= 32 && text.size() - from >= 32) {
+        const auto* p = reinterpret_cast<const __m128i*>(text.data() + from);
+        const auto special = [](__m128i a) {
+            return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(a, _mm_set1_epi8('\r'))),
+                                _mm_cmpeq_epi8(a, _mm_set1_epi8(26)));
+        };
+        const auto low = static_cast<uint32_t>(_mm_movemask_epi8(special(_mm_loadu_si128(p))));
+        const auto high = static_cast<uint32_t>(_mm_movemask_epi8(special(_mm_loadu_si128(p + 1))));
+        const uint32_t inside = to - from == 32 ? ~0u : (1u << (to - from)) - 1u;
+        if (((high << 16 | low) & inside) == 0) {
+            crs = 0;
+            return to;
+        }
+    }
+#endif
+    return FindLineEnd(text, from, to, crs);
+}
 
 } // namespace kw

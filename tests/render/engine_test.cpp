@@ -192,6 +192,7 @@ TEST(TagTable, LookupIsTheFirstMatchInTableOrder) {
     EXPECT_EQ(MatchTag("PlayListSongTimeL"), &TagTable()[20]);  // not its prefix PlayListSong...
     EXPECT_EQ(MatchTag(std::string("Song\0Artist", 11)), nullptr);
     EXPECT_EQ(MatchTag("SysMS"), nullptr);
+    EXPECT_EQ(MatchTag("Studio\x7FStatus"), nullptr);  // only letters compare without case
 }
 
 TEST_F(Engine, ValuesAreRecodedButTemplateTextIsNot) {
