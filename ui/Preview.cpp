@@ -22,8 +22,6 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-bool IsListTag(TTag tag) { return tag >= TTag::PlayListSongArtist && tag <= TTag::PlayedType; }
-
 // The marker and the word after it, as a problem shows it (a long word is cut).
 std::string_view MarkerText(std::string_view line, size_t at) {
     constexpr size_t MaxShown = 40;
