@@ -39,8 +39,6 @@ std::string Fold(std::string_view text) {
     return out;
 }
 
-bool IsListTag(TTag tag) { return tag >= TTag::PlayListSongArtist && tag <= TTag::PlayedType; }
-
 } // namespace
 
 std::vector<TTagReferenceRow> TagReference(const TPageState& page, uint8_t codePage, uint8_t escaping) {

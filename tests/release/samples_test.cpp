@@ -25,10 +25,6 @@ std::string ReadFile(const stdfs::path& p) {
     return s.str();
 }
 
-bool IsListTag(TTag tag) {
-    return tag >= TTag::PlayListSongArtist && tag <= TTag::PlayedType;
-}
-
 bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
