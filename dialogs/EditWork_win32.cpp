@@ -30,7 +30,7 @@ namespace {
 // form grows in width, not in height, so it stays whole on a 1024 x 768 screen at 150 %.
 constexpr int LeftWidth = 400, FormWidth = 620;
 constexpr int LabelX = 12, LabelW = 128, FieldX = 144, RowH = 22;
-constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84, MqttGroupH = 310;
+constexpr int GroupTop = 158, GroupH = 224, HttpGroupH = 196, TextGroupH = 84, MqttGroupH = 224;
 constexpr int PublishX = LeftWidth, PublishTop = 8, PublishW = FormWidth - LeftWidth - LabelX, PublishH = 212;
 // The live pages' group under the publishing group; the address takes two lines, so a whole
 // address shows at every scale.
@@ -238,38 +238,45 @@ void TFEditWork::CreateTextGroup() {
 }
 
 // The MQTT group: the broker and how to reach it, the topic and its message options, presence,
-// and the message itself: the template's page or the now-playing document.
+// and the message itself: the template's page or the now-playing document. Seven rows, as the
+// FTP group, so the editor stays whole on a 1024 x 768 screen at 150 %: short fields share a
+// row with a long one (broker and port, certificate and TLS, client id and QoS, user and
+// password, topic and retained).
 void TFEditWork::CreateMqttGroup() {
     const int first = components_->ComponentCount();
     AddGroup("GBMQTT", IDC_GBMQTT, MqttGroupH);
-    const int g = GroupTop, gx = LabelX + 12, gl = 100, fx = 128, fw = 248;
+    const int g = GroupTop, gx = LabelX + 12, gl = 100, fx = 128, fw = 248, end = fx + fw;
+    const int rx = 280, rl = 34, rf = 316, rw = end - rf;  // the short field at a row's right end
+    const int half = rx - 8 - fx;
     AddLabel("LMQTTHost", gx, g + 24, gl);
-    AddEdit("EMQTTHost", "TEdit", IDC_EMQTTHOST, fx, g + 24, fw);
-    AddLabel("LMQTTPort", gx, g + 52, gl);
-    SendMessageW(AddEdit("EMQTTPort", "TEdit", IDC_EMQTTPORT, fx, g + 52, 70), EM_SETLIMITTEXT, 5, 0);
-    AddCheck("CBMQTTTLS", IDC_CBMQTTTLS, fx + 86, g + 52, 120);
-    AddLabel("LMQTTCert", gx, g + 80, gl);
-    AddEdit("EMQTTCert", "TEdit", IDC_EMQTTCERT, fx, g + 80, fw);
-    AddLabel("LMQTTClientId", gx, g + 108, gl);
-    AddEdit("EMQTTClientId", "TEdit", IDC_EMQTTCLIENTID, fx, g + 108, fw);
-    AddLabel("LMQTTUser", gx, g + 136, gl);
-    AddEdit("EMQTTUser", "TEdit", IDC_EMQTTUSER, fx, g + 136, fw);
-    AddLabel("LMQTTPass", gx, g + 164, gl);
-    HWND pass = AddEdit("EMQTTPass", "TEdit", IDC_EMQTTPASS, fx, g + 164, fw, ES_PASSWORD);
-    SendMessageW(pass, EM_SETPASSWORDCHAR, L'*', 0);
-    AddLabel("LMQTTTopic", gx, g + 192, gl);
-    SendMessageW(AddEdit("EMQTTTopic", "TEdit", IDC_EMQTTTOPIC, fx, g + 192, fw), EM_SETLIMITTEXT,
-                 MaxTopicTemplateBytes, 0);
-    AddLabel("LMQTTQoS", gx, g + 220, gl);
-    win::TComboControl* qos = AddList("CBMQTTQoS", IDC_CBMQTTQOS, fx, g + 220, 70);
+    AddEdit("EMQTTHost", "TEdit", IDC_EMQTTHOST, fx, g + 24, half);
+    AddLabel("LMQTTPort", rx, g + 24, rl);
+    SendMessageW(AddEdit("EMQTTPort", "TEdit", IDC_EMQTTPORT, rf, g + 24, rw), EM_SETLIMITTEXT, 5, 0);
+    AddLabel("LMQTTCert", gx, g + 52, gl);
+    AddEdit("EMQTTCert", "TEdit", IDC_EMQTTCERT, fx, g + 52, half);
+    AddCheck("CBMQTTTLS", IDC_CBMQTTTLS, rx, g + 52, end - rx);
+    AddLabel("LMQTTClientId", gx, g + 80, gl);
+    AddEdit("EMQTTClientId", "TEdit", IDC_EMQTTCLIENTID, fx, g + 80, half);
+    AddLabel("LMQTTQoS", rx, g + 80, rl);
+    win::TComboControl* qos = AddList("CBMQTTQoS", IDC_CBMQTTQOS, rf, g + 80, rw);
     qos->AddItem("0");
     qos->AddItem("1");
     qos->SetItemIndex(1);
-    AddCheck("CBMQTTRetain", IDC_CBMQTTRETAIN, fx + 86, g + 220, 160);
-    AddLabel("LMQTTStatusTopic", gx, g + 248, gl);
-    SendMessageW(AddEdit("EMQTTStatusTopic", "TEdit", IDC_EMQTTSTATUSTOPIC, fx, g + 248, fw), EM_SETLIMITTEXT,
+    // the password's caption has the room of the English "Password" at every scale
+    const int passLabelX = fx + 100, passX = passLabelX + 62;
+    AddLabel("LMQTTUser", gx, g + 108, gl);
+    AddEdit("EMQTTUser", "TEdit", IDC_EMQTTUSER, fx, g + 108, passLabelX - 6 - fx);
+    AddLabel("LMQTTPass", passLabelX, g + 108, passX - passLabelX - 4);
+    HWND pass = AddEdit("EMQTTPass", "TEdit", IDC_EMQTTPASS, passX, g + 108, end - passX, ES_PASSWORD);
+    SendMessageW(pass, EM_SETPASSWORDCHAR, L'*', 0);
+    AddLabel("LMQTTTopic", gx, g + 136, gl);
+    SendMessageW(AddEdit("EMQTTTopic", "TEdit", IDC_EMQTTTOPIC, fx, g + 136, half), EM_SETLIMITTEXT,
                  MaxTopicTemplateBytes, 0);
-    AddCheck("CBMQTTNowPlaying", IDC_CBMQTTNOWPLAYING, gx, g + 276, fx + fw - gx);
+    AddCheck("CBMQTTRetain", IDC_CBMQTTRETAIN, rx, g + 136, end - rx);
+    AddLabel("LMQTTStatusTopic", gx, g + 164, gl);
+    SendMessageW(AddEdit("EMQTTStatusTopic", "TEdit", IDC_EMQTTSTATUSTOPIC, fx, g + 164, fw), EM_SETLIMITTEXT,
+                 MaxTopicTemplateBytes, 0);
+    AddCheck("CBMQTTNowPlaying", IDC_CBMQTTNOWPLAYING, gx, g + 192, end - gx);
     for (int i = first; i < components_->ComponentCount(); ++i)
         mqttControls_.push_back(components_->Control(i).Hwnd());
 }

@@ -9,9 +9,9 @@
 //     process's CPU per publish beside one thread's CPU for a plain socket write of the same
 //     bytes.
 #include "delivery/mqtt/MqttDelivery.h"
-#include "delivery/mqtt/MqttPacket.h"
 #include "platform/FileIo.h"
 #include "tests/delivery/MosquittoBroker.h"
+#include "tests/support/MqttSubscribe.h"
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -49,17 +49,7 @@ public:
     bool Start(uint16_t port, const std::string& topic) {
         if (!c_.Connect(net::TIpv4Endpoint{{127, 0, 0, 1}, port}, 5000).ok())
             return false;
-        mqtt::TConnectOptions hello;
-        hello.ClientId = "kwpage-bench-subscriber";
-        std::string bytes;
-        mqtt::EncodeConnect(hello, bytes);
-        bytes += '\x82';
-        bytes += static_cast<char>(2 + 2 + topic.size() + 1);
-        bytes += std::string("\0\1", 2);
-        bytes += static_cast<char>(topic.size() >> 8);
-        bytes += static_cast<char>(topic.size() & 0xFF);
-        bytes += topic;
-        bytes += '\0';
+        const std::string bytes = kw::test::MqttSubscribeBytes("kwpage-bench-subscriber", topic);
         if (!c_.SendAll(bytes.data(), bytes.size(), 5000).ok())
             return false;
         thread_ = std::thread([this] { Read(); });

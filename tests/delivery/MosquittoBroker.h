@@ -74,9 +74,27 @@ inline bool Accepts(uint16_t port) {
     return c.Connect(net::TIpv4Endpoint{{127, 0, 0, 1}, port}, 1000).ok();
 }
 
+// A certificate authority of the test's own, standing for one the system's trust store holds.
+class TTestCa {
+public:
+    TTestCa() {
+        ok_ = RunProgram({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                          "/CN=KWPAGE test authority", "-keyout", KeyFile(), "-out", CertFile()},
+                         dir_.Path("openssl.out"), 60000) == 0;
+    }
+    bool Ok() const { return ok_; }
+    std::string CertFile() const { return dir_.Path("ca.pem"); }
+    std::string KeyFile() const { return dir_.Path("ca.key"); }
+
+private:
+    kwtest::TTempFolder dir_;
+    bool ok_ = false;
+};
+
 struct TBrokerOptions {
     std::string User, Password;  // set: a password file, no anonymous clients
     bool Tls = false;
+    const TTestCa* SignedBy = nullptr;  // with TLS: the broker's certificate is this authority's, else its own
 };
 
 // mosquitto with a configuration in a temporary folder.
@@ -144,7 +162,7 @@ public:
         if (!options_.User.empty())
             a.insert(a.end(), {"-u", options_.User, "-P", options_.Password});
         if (options_.Tls)
-            a.insert(a.end(), {"--cafile", CertFile(), "--insecure"});
+            a.insert(a.end(), {"--cafile", options_.SignedBy ? options_.SignedBy->CertFile() : CertFile(), "--insecure"});
         return a;
     }
 
@@ -162,10 +180,13 @@ public:
 
 private:
     bool MakeCertificate() {
-        if (RunProgram({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                 "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout",
-                 dir_.Path("key.pem"), "-out", dir_.Path("cert.pem")},
-                dir_.Path("openssl.out"), 60000) != 0)
+        std::vector<std::string> make{"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                                      "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+                                      "-keyout", dir_.Path("key.pem"), "-out", dir_.Path("cert.pem")};
+        if (options_.SignedBy)
+            make.insert(make.end(), {"-addext", "basicConstraints=critical,CA:FALSE", "-CA",
+                                     options_.SignedBy->CertFile(), "-CAkey", options_.SignedBy->KeyFile()});
+        if (RunProgram(make, dir_.Path("openssl.out"), 60000) != 0)
             return false;
         if (RunProgram({"/usr/bin/openssl", "x509", "-in", dir_.Path("cert.pem"), "-noout", "-fingerprint", "-sha256"},
                 dir_.Path("fingerprint"), 10000) != 0)

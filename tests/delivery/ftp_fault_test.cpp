@@ -7,6 +7,7 @@
 #include "ui/FtpBrowser.h"
 #include "delivery/ftp/FtpClient.h"
 #include "delivery/http/HttpDelivery.h"
+#include "delivery/mqtt/MqttDelivery.h"
 #include "delivery/text/TextDelivery.h"
 #include "lang/RequiredKeys.h"
 #include "RenderedUpload.h"
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -531,6 +533,54 @@ bool HoldsAKey(const std::string& text) {
     return false;
 }
 
+// An MQTT broker for the faults mosquitto does not make on demand: on every connection it reads
+// the client's CONNECT, answers `reply` (nothing when empty) and then keeps silent until the
+// client leaves.
+class TScriptedBroker {
+public:
+    explicit TScriptedBroker(std::string reply) {
+        net::TIpv4Endpoint at;
+        if (listener_.Listen({{127, 0, 0, 1}, 0}, 4).ok() && listener_.LocalEndpoint(at).ok())
+            port_ = at.Port;
+        thread_ = std::thread([this, reply = std::move(reply)] {
+            while (!stop_) {
+                net::TTcpConnection c;
+                if (listener_.Accept(c, 100).ok())
+                    Answer(c, reply);
+            }
+        });
+    }
+    ~TScriptedBroker() {
+        stop_ = true;
+        thread_.join();
+    }
+    uint16_t Port() const { return port_; }
+
+private:
+    // Reads until the client leaves, the test ends or nothing came for a while.
+    bool Read(net::TTcpConnection& c, int quietMs) {
+        char buffer[4096];
+        for (int waited = 0; !stop_ && waited < quietMs; waited += 100) {
+            size_t n = 0;
+            const net::TNetStatus got = c.Receive(buffer, sizeof buffer, n, 100);
+            if (got.Kind != net::TNetStatus::TimedOut)
+                return got.ok() && n > 0;
+        }
+        return false;
+    }
+    void Answer(net::TTcpConnection& c, const std::string& reply) {
+        if (!Read(c, 5000) || (!reply.empty() && !c.SendAll(reply.data(), reply.size(), 5000).ok()))
+            return;
+        while (Read(c, 60000)) {
+        }
+    }
+
+    net::TTcpListener listener_;
+    uint16_t port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 class TFailureCatalogue : public FtpFaultTest {
 protected:
     // Every failure the targets, the render and the folder browser show, as the station reads
@@ -594,7 +644,47 @@ protected:
             c.FileIn = TempFile("big.tpl", std::string(MaxDatagramBytes + 1, 'x'));
         });
         other("InvalidFileName", http, tcHTTP, [](TWorkConfig& c) { c.FileIn.push_back('\0'); });
+        ShowEveryMqttFailure(shown);
         return shown;
+    }
+
+    void ShowEveryMqttFailure(std::vector<std::pair<std::string, std::string>>& shown) {
+        mqtt::TLinkTimings quick;
+        quick.ConnectMs = 2000;
+        quick.ReplyMs = 500;
+        quick.BackoffFirstMs = quick.BackoffMaxMs = 10000;  // one attempt within a render's wait
+        const auto target = std::make_shared<TMqttDelivery>(quick);
+        test::TRenderedUpload render(WithMaskedFailures(target));
+        const auto publish = [&](const char* key, uint16_t port, auto adjust) {
+            TWorkConfig c = Config(0);
+            c.FTP.Use = false;
+            SetTargetChoice(c, tcMQTT);
+            c.MQTT.Host = "127.0.0.1";
+            c.MQTT.Port = port;
+            c.MQTT.Topic = "kw/now";
+            adjust(c);
+            shown.emplace_back(key, render.Render(work, c));
+        };
+        const auto asIs = [](TWorkConfig&) {};
+        const auto scripted = [&](const char* key, const std::string& reply, auto adjust) {
+            TScriptedBroker broker(reply);
+            publish(key, broker.Port(), adjust);
+        };
+        const auto refused = [&](const char* key, char code) {
+            scripted(key, std::string("\x20\x02\x00", 3) + code, asIs);
+        };
+        publish("MqttWaitingBecause", ClosedPort(), asIs);  // with the system's words for a refused connection
+        publish("MqttNoTopic", ClosedPort(), [](TWorkConfig& c) { c.MQTT.Topic.clear(); });
+        refused("MqttRefusedVersion", 1);
+        refused("MqttRefusedClientId", 2);
+        refused("MqttRefusedUnavailable", 3);
+        refused("MqttRefusedLogin", 4);
+        refused("MqttRefusedNotAuthorized", 5);
+        refused("MqttRefusedCode", 6);
+        scripted("MqttNoConnAck", "", asIs);
+        scripted("MqttBadPacket", "\x20\xFF\xFF\xFF\xFF\x7F", asIs);  // a length of five bytes
+        scripted("MqttUnexpectedPacket", std::string("\x90\x03\x00\x01\x00", 5), asIs);  // SUBACK
+        scripted("MqttFieldTooLong", "", [](TWorkConfig& c) { c.MQTT.User.assign(70000, 'u'); });
     }
 
     static uint16_t ClosedPort() {

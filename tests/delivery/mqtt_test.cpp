@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <optional>
 #include <spawn.h>
@@ -29,6 +30,23 @@
 namespace {
 
 const auto* const kEnglish = ::testing::AddGlobalTestEnvironment(new kw::test::TEnglishMessages);
+
+// The authority the system's trust store holds in these tests.
+const kw::test::TTestCa& TrustedCa() {
+    static const kw::test::TTestCa ca;
+    return ca;
+}
+
+// The TLS seam reads the system's trust store once, with the process's first TLS connection, so
+// the store names the test's authority before any test runs.
+class TTrustedCaInTheStore : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (TrustedCa().Ok())
+            setenv("SSL_CERT_FILE", TrustedCa().CertFile().c_str(), 1);
+    }
+};
+const auto* const kTrustedCa = ::testing::AddGlobalTestEnvironment(new TTrustedCaInTheStore);
 
 using namespace kw;
 using namespace kw::test;
@@ -226,6 +244,39 @@ TEST(MqttBroker, TlsWithAPinnedCertificate) {
     r = Send(target, c, "page");
     EXPECT_FALSE(r.Ok);
     EXPECT_NE(TextOf(r.Message).find(broker.Sha256()), std::string::npos) << TextOf(r.Message);
+}
+
+// Without a pin the system's trust store decides: a broker whose certificate an authority of
+// the store signed for its address is taken, one signed by another authority is refused.
+TEST(MqttBroker, TlsTrustedByTheSystemsStore) {
+    ASSERT_TRUE(TrustedCa().Ok()) << "openssl could not make the test's authority";
+    ASSERT_STREQ(std::getenv("SSL_CERT_FILE"), TrustedCa().CertFile().c_str());
+    TMosquitto broker({"", "", true, &TrustedCa()});
+    ASSERT_TRUE(broker.Ok()) << "mosquitto with TLS did not start";
+    kwtest::TTempFolder dir;
+    TMqttDelivery target(Quick());
+    TWorkConfig c = MqttWork(dir, broker.Port(), "kw/trusted");
+    c.MQTT.Tls = true;
+    std::string page(5000, '\0');
+    for (size_t i = 0; i < page.size(); ++i)
+        page[i] = static_cast<char>(i * 7);
+    TDeliveryResult r = Send(target, c, page);
+    EXPECT_TRUE(r.Ok) << TextOf(r.Message);
+    EXPECT_EQ(broker.Receive("kw/trusted"), page);
+
+    kw::test::TTestCa stranger;
+    ASSERT_TRUE(stranger.Ok());
+    TMosquitto other({"", "", true, &stranger});
+    ASSERT_TRUE(other.Ok()) << "mosquitto with TLS did not start";
+    c = MqttWork(dir, other.Port(), "kw/stranger");
+    c.Section = "File2";
+    c.MQTT.Tls = true;
+    r = Send(target, c, "page");
+    EXPECT_FALSE(r.Ok);
+    const std::string text = TextOf(r.Message);
+    EXPECT_EQ(text.find("Waiting for the broker: 127.0.0.1:"), 0u) << text;
+    EXPECT_NE(text.find("certificate was refused: unable to get local issuer certificate"), std::string::npos) << text;
+    EXPECT_EQ(other.Receive("kw/stranger", 1, 1), std::nullopt);  // nothing went out
 }
 
 // The broker goes away in the middle of a burst of pages: no page waits longer than the reply

@@ -3,8 +3,8 @@
 // certificate pinned, a subscriber of our own finds each page byte for byte (retained), and a
 // clean exit leaves "offline" on the status topic.
 #include "delivery/mqtt/MqttDelivery.h"
-#include "delivery/mqtt/MqttPacket.h"
 #include "platform/Tcp.h"
+#include "tests/support/MqttSubscribe.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <fstream>
@@ -44,18 +44,7 @@ std::optional<std::string> Retained(uint16_t port, const std::string& topic) {
     net::TTcpConnection c;
     if (!c.Connect(net::TIpv4Endpoint{{127, 0, 0, 1}, port}, 5000).ok())
         return std::nullopt;
-    mqtt::TConnectOptions hello;
-    hello.ClientId = "kwpage-test-subscriber";
-    std::string bytes;
-    mqtt::EncodeConnect(hello, bytes);
-    // SUBSCRIBE, packet id 1, one topic at QoS 0.
-    bytes += '\x82';
-    bytes += static_cast<char>(2 + 2 + topic.size() + 1);
-    bytes += std::string("\0\1", 2);
-    bytes += static_cast<char>(topic.size() >> 8);
-    bytes += static_cast<char>(topic.size() & 0xFF);
-    bytes += topic;
-    bytes += '\0';
+    const std::string bytes = kw::test::MqttSubscribeBytes("kwpage-test-subscriber", topic);
     std::string got;
     if (!c.SendAll(bytes.data(), bytes.size(), 5000).ok() || !ReadExactly(c, got, 4) || got[3] != 0 ||
         !ReadExactly(c, got, 5))  // CONNACK accepted, SUBACK

@@ -580,11 +580,19 @@ TEST_F(EditWorkDialog, Screenshot) {
     RECT client;
     GetClientRect(form->Hwnd(), &client);
     EXPECT_GT(client.right, 620 * 144 / 96 - 8);  // laid out again at 150 %
-    RECT outer150;  // whole on a 1024 x 768 screen at 150 %
-    GetWindowRect(form->Hwnd(), &outer150);
-    EXPECT_LE(outer150.right - outer150.left, 1024);
-    EXPECT_LE(outer150.bottom - outer150.top, 768);
     ASSERT_TRUE(kw::test::Shoot(form->Hwnd(), "editwork-150"));
+    // whole on a 1024 x 768 screen at 150 % with every target's group, each chosen as a person does
+    kw::test::BringToFront(form->Hwnd());
+    for (int target = 0; target < TargetChoiceCount; ++target) {
+        SCOPED_TRACE(target);
+        ChooseTarget(target);
+        ASSERT_EQ(form->TargetIndex(), target);
+        RECT outer150;
+        GetWindowRect(form->Hwnd(), &outer150);
+        EXPECT_LE(outer150.right - outer150.left, 1024);
+        EXPECT_LE(outer150.bottom - outer150.top, 768);
+    }
+    ChooseTarget(tcFTP);  // the work's own target again
     // 125 % and 200 %: laid out for the scale, whole on a 1280 x 1024 screen
     ASSERT_GE(GetSystemMetrics(SM_CYSCREEN), 1024) << "the Windows tests run on a 1280 x 1024 screen";
     for (const auto& [dpi, from] : {std::pair{120, 144}, std::pair{192, 120}}) {

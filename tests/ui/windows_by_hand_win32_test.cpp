@@ -315,8 +315,8 @@ TEST_F(Dialogs, EveryCaptionShowsWholeAtEveryScaleInEveryLanguage) {
                         cut.end())
                         cut.push_back(c);
             }
-            if (dpi == 144)
-                kw::test::Shoot(form->Hwnd(), std::string("editor-") + lang + "-150");
+            if (dpi == 96 || dpi == 144)  // the last target's group: MQTT
+                kw::test::Shoot(form->Hwnd(), std::string("editor-") + lang + (dpi == 96 ? "-100" : "-150"));
             form.reset();
             TFChangePID pid(settings, *language);
             ASSERT_TRUE(pid.Create(nullptr, 7));
