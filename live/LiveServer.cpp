@@ -4,9 +4,10 @@
 #include "live/HttpRequest.h"
 #include "live/HttpResponse.h"
 #include "live/LiveScript.h"
+#include "live/SendQueue.h"
 #include <algorithm>
 #include <chrono>
-#include <deque>
+#include <vector>
 
 namespace kw::live {
 
@@ -42,7 +43,7 @@ struct TLiveServer::TClient {
     net::TIpv4Endpoint Peer;
     TPhase Phase = Request;
     std::string In;
-    std::deque<TBytes> Out;
+    TSendQueue Out;
     size_t OutOffset = 0;  // sent of Out.front()
     size_t OutBytes = 0;   // queued, not yet sent
     int64_t Deadline = 0;  // Request: end of the request time; Draining: end of the drain

@@ -22,6 +22,7 @@
 // large the page; the version lets a client that missed events fetch the latest one only. The
 // document is UTF-8 and small, so its stream carries it whole.
 #pragma once
+#include "config/SettingsFile.h"
 #include "live/LiveContent.h"
 #include "platform/Message.h"
 #include "platform/Tcp.h"
@@ -36,11 +37,8 @@
 
 namespace kw::live {
 
-// Not assigned by IANA and used by no common server or tool.
-inline constexpr uint16_t DefaultLivePort = 8719;
-
 struct TLiveOptions {
-    uint16_t Port = DefaultLivePort;
+    uint16_t Port = DefaultLivePort;  // the settings' default (config/SettingsFile.h)
     bool OtherComputers = false;  // listen on every address; each URL needs the access key
     std::string AccessKey;
     // Limits.

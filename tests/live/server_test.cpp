@@ -1,6 +1,7 @@
 // The live server with real peers: clients on the TCP seam (as browsers and overlays connect),
 // and natively curl, whose -N output is what a proxy or a script would see.
 #include "live/LiveServer.h"
+#include "live/SendQueue.h"
 #include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -292,6 +293,26 @@ TEST(LiveServerTest, EveryReadingFollowerGetsEveryUpdateAndAStalledOneIsDropped)
             seen[1].append(buf, n);
     }
     EXPECT_NE(seen[1].find(":\n\n"), std::string::npos);
+}
+
+// A slow follower's queue is sent in parts while new events come: first in, first out, through
+// every compaction of what was sent.
+TEST(LiveServerTest, AClientsQueueKeepsItsOrderWhileSentInPartsAndRefilled) {
+    TSendQueue queue;
+    int pushed = 0, popped = 0;
+    auto pop = [&] {
+        ASSERT_EQ(*queue.front(), std::to_string(popped++));
+        queue.pop_front();
+    };
+    for (int round = 0; round < 50; ++round) {
+        for (int i = 0; i < 97; ++i)
+            queue.push_back(Bytes(std::to_string(pushed++)));
+        for (int i = 0; i < 60 + round % 40 && !queue.empty(); ++i)
+            pop();
+    }
+    while (!queue.empty())
+        pop();
+    EXPECT_EQ(popped, pushed);
 }
 
 #ifndef _WIN32
