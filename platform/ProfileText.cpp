@@ -40,7 +40,7 @@ std::string TrimBlanks(const std::string& text) {
     return text.substr(at, len);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -107,31 +107,26 @@ TProfileText::TProfileText(const std::string& bytes) {
     }
 }
 
-std::vector<TProfileText::TSpan> TProfileText::Sections() const {
-    std::vector<TSpan> spans;
+bool TProfileText::FindSection(const std::string& section, TSpan& span) const {
+    // The lines before the first header are a section without a name when they hold an entry;
+    // it comes before any "[]". Found by one walk over the lines, without copying a name.
+    const std::string name = TrimBlanks(section);
     size_t i = 0;
     bool leadingEntries = false;
     for (; i < lines_.size() && !lines_[i].header; ++i)
         leadingEntries = leadingEntries || lines_[i].entry;
-    if (leadingEntries)
-        spans.push_back({0, i});
-    while (i < lines_.size()) {
-        const size_t first = i++;
-        while (i < lines_.size() && !lines_[i].header)
-            ++i;
-        spans.push_back({first, i});
+    if (leadingEntries && name.empty()) {
+        span = {0, i};
+        return true;
     }
-    return spans;
-}
-
-bool TProfileText::FindSection(const std::string& section, TSpan& span) const {
-    const std::string name = TrimBlanks(section);
-    for (const TSpan& s : Sections()) {
-        const std::string here = lines_[s.first].header ? lines_[s.first].Name() : std::string();
-        if (SameName(here, name)) {
-            span = s;
-            return true;
-        }
+    for (; i < lines_.size(); ++i) {
+        if (!lines_[i].header || !SameName(lines_[i].NameView(), name))
+            continue;
+        size_t end = i + 1;
+        while (end < lines_.size() && !lines_[end].header)
+            ++end;
+        span = {i, end};
+        return true;
     }
     return false;
 }
@@ -139,7 +134,7 @@ bool TProfileText::FindSection(const std::string& section, TSpan& span) const {
 bool TProfileText::FindKey(const TSpan& span, const std::string& key, size_t& index) const {
     const std::string name = TrimBlanks(key);
     for (size_t i = span.first; i < span.end; ++i)
-        if (lines_[i].entry && SameName(lines_[i].Name(), name)) {
+        if (lines_[i].entry && SameName(lines_[i].NameView(), name)) {
             index = i;
             return true;
         }

@@ -17,6 +17,7 @@
 //  - a UTF-8 byte-order mark at the start is skipped.
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kw::profile {
@@ -48,6 +49,7 @@ class TProfileText {
         size_t nameAt = 0, nameLen = 0;   // header: section name; entry: key (trimmed)
         size_t valueAt = 0, valueLen = 0; // trimmed, quotes kept
         std::string Name() const { return raw.substr(nameAt, nameLen); }
+        std::string_view NameView() const { return std::string_view(raw).substr(nameAt, nameLen); }
         std::string Value() const { return raw.substr(valueAt, valueLen); }
     };
     struct TSpan { // the lines of one section: [first, end)
@@ -58,7 +60,6 @@ class TProfileText {
     static TLine Classify(std::string raw, std::string ending);
     bool FindSection(const std::string& section, TSpan& span) const;
     bool FindKey(const TSpan& span, const std::string& key, size_t& index) const;
-    std::vector<TSpan> Sections() const;
     void EnsureEndsWithNewLine();
 
     std::vector<TLine> lines_;
@@ -70,7 +71,7 @@ class TProfileText {
 bool IsWritable(const std::string& section, const std::string& key, const std::string& value);
 
 // Equality without regard to ASCII case, as the profile functions match names.
-bool SameName(const std::string& a, const std::string& b);
+bool SameName(std::string_view a, std::string_view b);
 
 // Blanks and tabs removed from both ends.
 std::string TrimBlanks(const std::string& text);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -61,14 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckFileReadsAsText(bytes, parsed);
     const auto names = parsed.SectionNames();
     for (const std::string& section : names) {
-        std::vector<std::string> seen;
+        std::set<std::string> seen;  // keys as they match: ASCII letters in one case
         for (const std::string& line : parsed.SectionLines(section)) {
             const size_t eq = line.find('=');
             const std::string key = line.substr(0, eq);
-            bool first = true;
-            for (const std::string& k : seen)
-                first = first && !SameName(k, key);
-            seen.push_back(key);
+            std::string folded = key;
+            for (char& c : folded)
+                c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+            const bool first = seen.insert(folded).second;
             // The first line of a key decides its lookup: with a value it is found.
             std::string value;
             if (first && eq != std::string::npos && eq > 0)
