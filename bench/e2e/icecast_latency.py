@@ -26,7 +26,6 @@ status polling: what the server and the watcher need with nothing of ours in bet
 
 Exit 77 when KWPAGE.exe, the host player or icecast2 is missing.
 """
-import argparse
 import base64
 import http.client
 import json
@@ -172,13 +171,8 @@ def line(name, values):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build-dir", required=True)
-    parser.add_argument("--elements", type=int, default=200)
-    parser.add_argument("--work", default=None)
-    args = parser.parse_args()
-    build = os.path.abspath(args.build_dir)
-    work = os.path.abspath(args.work or os.path.join(build, "bench", "e2e", "icecast-run"))
+    args = st.bench_arguments("icecast-run", 200)
+    build, work = args.build, args.work
     station = st.Station(build, os.path.join(work, "station"))
     if not station.ready() or not os.path.isfile("/usr/bin/icecast2"):
         print("KWPAGE.exe, the host player or /usr/bin/icecast2 is missing")

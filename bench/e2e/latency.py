@@ -14,7 +14,6 @@ element (the delay the program promises), under the same Wine, timers and file s
 
 The build must have KW_BENCH=ON (for e2e_latency_floor). Exit 77 when something is not built.
 """
-import argparse
 import os
 import random
 import statistics
@@ -114,14 +113,8 @@ def summary(latencies):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build-dir", required=True)
-    parser.add_argument("--elements", type=int, default=200)
-    parser.add_argument("--rounds", type=int, default=5)
-    parser.add_argument("--work", default=None)
-    args = parser.parse_args()
-    build = os.path.abspath(args.build_dir)
-    work = os.path.abspath(args.work or os.path.join(build, "bench", "e2e", "latency-run"))
+    args = st.bench_arguments("latency-run", 200, ("--rounds", {"type": int, "default": 5}))
+    build, work = args.build, args.work
     station = st.Station(build, work)
     floor_exe = os.path.join(build, "bench", "e2e", "e2e_latency_floor.exe")
     if not station.ready() or not os.path.isfile(floor_exe):

@@ -16,7 +16,6 @@ the live server can push a page only once it is written.
 
 Exit 77 when KWPAGE.exe, the host player or Chromium is missing.
 """
-import argparse
 import json
 import os
 import re
@@ -84,13 +83,8 @@ def summary(values):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build-dir", required=True)
-    parser.add_argument("--elements", type=int, default=20)
-    parser.add_argument("--work", default=None)
-    args = parser.parse_args()
-    build = os.path.abspath(args.build_dir)
-    work = os.path.abspath(args.work or os.path.join(build, "bench", "e2e", "live-latency-run"))
+    args = st.bench_arguments("live-latency-run", 20)
+    build, work = args.build, args.work
     station = st.Station(build, work)
     if not station.ready() or not os.path.isfile(live_browser.BROWSER):
         print("KWPAGE.exe, the host player or " + live_browser.BROWSER + " is missing")

@@ -1,6 +1,7 @@
 """A station for the end-to-end scripts (latency benchmark, soak): KWPAGE.exe in a folder of its
 own with the language files and a settings file, run under Wine in the build's own prefix with
 the Russian locale, and the host player beside it. Run with Debian's /usr/bin/python3."""
+import argparse
 import os
 import shutil
 import subprocess
@@ -102,3 +103,19 @@ def wait_until(condition, limit, step=0.1):
             return True
         time.sleep(step)
     return condition()
+
+
+def bench_arguments(run_name, elements, *extra):
+    """The command line of the end-to-end benches: the build, the number of elements, a work
+    folder (default: bench/e2e/<run_name> in the build), and any (flag, options) of a bench's own.
+    Gives the parsed arguments with `build` and `work` as absolute paths."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--elements", type=int, default=elements)
+    parser.add_argument("--work", default=None)
+    for flag, options in extra:
+        parser.add_argument(flag, **options)
+    args = parser.parse_args()
+    args.build = os.path.abspath(args.build_dir)
+    args.work = os.path.abspath(args.work or os.path.join(args.build, "bench", "e2e", run_name))
+    return args
