@@ -118,7 +118,7 @@ bool TPageBuilder::TakeTagInPlace(size_t at) {
         TTagText value;
         size_t taken = 0;  // an entry digit after the name
         // Most tags of a page are plain ones it has shown before: their text is at hand.
-        const bool shown = !IsListTag(tag->Tag) && !(tag->Live && page_.LinkState != 2) &&
+        const bool shown = !IsListTag(tag->Tag) && !ShowsNothingYet(*tag, page_) &&
                            values_.Find(tag->Tag, -1, value);
         if (!shown) {
             TLineRest rest(afterName);

@@ -272,7 +272,7 @@ std::string ListTagValue(TLineRest& rest, const TBroadcastState& state, bool pla
 }
 
 std::string TagValue(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const TPageState& page) {
-    if (tag.Live && page.LinkState != 2)
+    if (ShowsNothingYet(tag, page))
         return {};
     const TBroadcastState& state = *page.Broadcast;
     TListTag list{};
@@ -292,7 +292,7 @@ TTagText ValueOf(const TTagInfo& tag, TLineRest& rest, uint8_t codePage, const T
         scratch = TagValue(tag, rest, codePage, page);
         return {scratch, scratch.find('!') != std::string::npos};
     }
-    if (tag.Live && page.LinkState != 2)
+    if (ShowsNothingYet(tag, page))
         return {};
     TListTag list{};
     int entry = -1;

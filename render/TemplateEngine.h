@@ -101,6 +101,9 @@ private:
     std::vector<TKept> values_;
 };
 
+// A tag that shows nothing until the host has sent data (link state 2).
+inline bool ShowsNothingYet(const TTagInfo& tag, const TPageState& page) { return tag.Live && page.LinkState != 2; }
+
 // Appends the expanded `line` to `out`. `escaping` (TEscaping) applies to the text the tags
 // insert, after the inserted text has been scanned for further tags, never to the line's own.
 void ExpandLine(std::string_view line, uint8_t codePage, uint8_t escaping, const TPageState& page,

@@ -5,10 +5,6 @@
 #include <bit>
 #include <cstdint>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define KW_SCAN_SSE2 1
-#endif
 // Where the compiler can build one function for AVX2 beside the rest (GCC, Clang), the long runs
 // of plain text are scanned 64 bytes at a time in two AVX2 registers, on processors that have it.
 #if defined(KW_SCAN_SSE2) && defined(__GNUC__) && defined(__x86_64__)

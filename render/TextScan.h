@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+// Sixteen bytes at a time where the processor offers SSE2 (every x86-64 does).
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
+#define KW_SCAN_SSE2 1
 #endif
 
 namespace kw {
@@ -34,7 +36,7 @@ size_t FindLineEnd(std::string_view text, size_t from, size_t to, size_t& crs);
 // FindLineEnd for the few bytes a tag reaches (`to` - `from` at most 32): the usual case, no
 // CR, LF or byte 26 among them, is one look at 32 bytes in place of a call.
 inline size_t FindLineEndNear(std::string_view text, size_t from, size_t to, size_t& crs) {
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#ifdef KW_SCAN_SSE2
     if (to - from <= 32 && text.size() - from >= 32) {
         const auto* p = reinterpret_cast<const __m128i*>(text.data() + from);
         const auto special = [](__m128i a) {
