@@ -51,17 +51,16 @@ bool ParseIniInteger(const std::string& text, int32_t& value) {
     return true;
 }
 
-int32_t ReadIniInteger(const std::string& file, const std::string& section, const std::string& key,
-                       int32_t def, int32_t min, int32_t max) {
+int32_t IniIntegerOf(const std::string& text, int32_t def, int32_t min, int32_t max) {
     int32_t value = 0;
-    if (!ParseIniInteger(profile::ReadString(file, section, key, ""), value) || value < min || value > max)
+    if (!ParseIniInteger(text, value) || value < min || value > max)
         return def;
     return value;
 }
 
-bool ReadIniBool(const std::string& file, const std::string& section, const std::string& key, bool def) {
+bool IniBoolOf(const std::string& text, bool def) {
     int32_t value = 0;
-    return ParseIniInteger(profile::ReadString(file, section, key, ""), value) ? value != 0 : def;
+    return ParseIniInteger(text, value) ? value != 0 : def;
 }
 
 bool WriteIniInteger(const std::string& file, const std::string& section, const std::string& key,

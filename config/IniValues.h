@@ -10,11 +10,11 @@ namespace kw {
 // hexadecimal digits. False for anything else (empty, trailing characters, out of range).
 bool ParseIniInteger(const std::string& text, int32_t& value);
 
-// The key's integer, or `def` when the key is missing or not a number. A number outside
-// min..max also gives `def`: a value the field cannot hold is as unusable as text.
-int32_t ReadIniInteger(const std::string& file, const std::string& section, const std::string& key,
-                       int32_t def, int32_t min = INT32_MIN, int32_t max = INT32_MAX);
-bool ReadIniBool(const std::string& file, const std::string& section, const std::string& key, bool def);
+// The text's integer, or `def` when it is not a number. A number outside min..max also gives
+// `def`: a value the field cannot hold is as unusable as text.
+int32_t IniIntegerOf(const std::string& text, int32_t def, int32_t min = INT32_MIN, int32_t max = INT32_MAX);
+// The text as a boolean ("not 0"), or `def` when it is not a number.
+bool IniBoolOf(const std::string& text, bool def);
 
 [[nodiscard]] bool WriteIniInteger(const std::string& file, const std::string& section,
                                    const std::string& key, int32_t value);

@@ -5,6 +5,7 @@
 #include "config/WorkFields.h"
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
+#include "platform/ProfileSection.h"
 #include "platform/ProfileText.h"
 
 namespace kw {
@@ -39,20 +40,19 @@ std::string CutTo(std::string text, int32_t capacity) {
 
 // Out-of-range numbers take the default instead of stopping the load: a value the field cannot
 // hold says nothing reliable about what the user wanted.
-TFieldValue ReadField(const std::string& file, const std::string& section, const TWorkField& field) {
-    const char* key = field.Key;
+TFieldValue ReadField(const profile::TProfileSection& keys, const std::string& section, const TWorkField& field) {
+    const std::string key = field.Key;
     switch (field.Stored) {
     case TStored::Text:
-        return {0, CutTo(profile::ReadString(file, section, key, field.DefaultText ? field.DefaultText : section),
-                         field.Max)};
+        return {0, CutTo(keys.Value(key, field.DefaultText ? field.DefaultText : section), field.Max)};
     case TStored::Password:
-        return {0, CutTo(UnscramblePassword(profile::ReadString(file, section, key, "")), field.Max)};
+        return {0, CutTo(UnscramblePassword(keys.Value(key, "")), field.Max)};
     case TStored::Integer:
-        return {ReadIniInteger(file, section, key, field.DefaultNumber, field.Min, field.Max), {}};
+        return {IniIntegerOf(keys.Value(key, ""), field.DefaultNumber, field.Min, field.Max), {}};
     case TStored::Boolean:
-        return {ReadIniBool(file, section, key, field.DefaultNumber != 0) ? 1 : 0, {}};
+        return {IniBoolOf(keys.Value(key, ""), field.DefaultNumber != 0) ? 1 : 0, {}};
     case TStored::Choice:
-        return {IndexOfName(profile::ReadString(file, section, key, ""), field), {}};
+        return {IndexOfName(keys.Value(key, ""), field), {}};
     }
     return {};
 }
@@ -60,8 +60,9 @@ TFieldValue ReadField(const std::string& file, const std::string& section, const
 TWorkConfig ReadWorkKeys(const std::string& file, const std::string& section) {
     TWorkConfig w;
     w.Section = CutTo(section, TextCapacity);
+    const profile::TProfileSection keys = profile::TProfileSection::Read(file, section);
     for (const TWorkField& field : WorkFields())
-        field.Set(w, ReadField(file, section, field));
+        field.Set(w, ReadField(keys, section, field));
     return w;
 }
 
@@ -118,12 +119,12 @@ bool UsableAccessKey(const std::string& key) {
 
 namespace {
 
-TLiveSettings ReadLiveSettings(const std::string& file) {
+TLiveSettings ReadLiveSettings(const profile::TProfileSection& keys) {
     TLiveSettings live;
-    live.On = ReadIniBool(file, SettingsSection, "LiveServer", false);
-    live.Port = static_cast<uint16_t>(ReadIniInteger(file, SettingsSection, "LivePort", DefaultLivePort, 1, 65535));
-    live.OtherComputers = ReadIniBool(file, SettingsSection, "LiveOtherComputers", false);
-    live.AccessKey = profile::ReadString(file, SettingsSection, "LiveKey", "");
+    live.On = IniBoolOf(keys.Value("LiveServer", ""), false);
+    live.Port = static_cast<uint16_t>(IniIntegerOf(keys.Value("LivePort", ""), DefaultLivePort, 1, 65535));
+    live.OtherComputers = IniBoolOf(keys.Value("LiveOtherComputers", ""), false);
+    live.AccessKey = keys.Value("LiveKey", "");
     if (!UsableAccessKey(live.AccessKey))
         live.AccessKey.clear();
     return live;
@@ -145,11 +146,12 @@ bool WriteLiveSettings(const std::string& file, const TLiveSettings& live) {
 } // namespace
 
 TProgramSettings ReadProgramSettings(const std::string& file) {
+    const profile::TProfileSection keys = profile::TProfileSection::Read(file, SettingsSection);
     TProgramSettings program;
-    program.PID = static_cast<int16_t>(ReadIniInteger(file, SettingsSection, "PID", 1, INT16_MIN, INT16_MAX));
-    program.Hide = ReadIniBool(file, SettingsSection, "Hide", false);
-    program.Language = profile::ReadString(file, SettingsSection, "Language", "Russian");
-    program.Live = ReadLiveSettings(file);
+    program.PID = static_cast<int16_t>(IniIntegerOf(keys.Value("PID", ""), 1, INT16_MIN, INT16_MAX));
+    program.Hide = IniBoolOf(keys.Value("Hide", ""), false);
+    program.Language = keys.Value("Language", "Russian");
+    program.Live = ReadLiveSettings(keys);
     return program;
 }
 

@@ -26,13 +26,13 @@ void TrimRange(const std::string& text, size_t from, size_t to, size_t& at, size
     len = to - from;
 }
 
-std::string Unquote(const std::string& value) {
+} // namespace
+
+std::string UnquoteValue(const std::string& value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         return value.substr(1, value.size() - 2);
     return value;
 }
-
-} // namespace
 
 std::string TrimBlanks(const std::string& text) {
     size_t at = 0, len = 0;
@@ -168,7 +168,7 @@ bool TProfileText::Find(const std::string& section, const std::string& key, std:
     size_t index = 0;
     if (!FindSection(section, span) || !FindKey(span, key, index) || !lines_[index].hasValue)
         return false;
-    value = Unquote(lines_[index].Value());
+    value = UnquoteValue(lines_[index].Value());
     return true;
 }
 

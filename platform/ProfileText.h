@@ -76,4 +76,7 @@ bool SameName(std::string_view a, std::string_view b);
 // Blanks and tabs removed from both ends.
 std::string TrimBlanks(const std::string& text);
 
+// A value that begins and ends with the same quote (" or ') without that one pair.
+std::string UnquoteValue(const std::string& value);
+
 } // namespace kw::profile

@@ -4,6 +4,7 @@
 // back through the real file code) for one input in 64, chosen by its bytes so that a finding
 // replays, because a disk round trip costs a thousand times the parse.
 #include "platform/Profile.h"
+#include "platform/ProfileSection.h"
 #include "platform/ProfileText.h"
 #include <cstdint>
 #include <cstdio>
@@ -63,7 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto names = parsed.SectionNames();
     for (const std::string& section : names) {
         std::set<std::string> seen;  // keys as they match: ASCII letters in one case
-        for (const std::string& line : parsed.SectionLines(section)) {
+        const std::vector<std::string> lines = parsed.SectionLines(section);
+        const TProfileSection keys(lines);  // a settings load reads its keys from the lines
+        for (const std::string& line : lines) {
             const size_t eq = line.find('=');
             const std::string key = line.substr(0, eq);
             std::string folded = key;
@@ -74,6 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::string value;
             if (first && eq != std::string::npos && eq > 0)
                 Check(parsed.Find(section, key, value));
+            const std::string none = "\x01";
+            Check(keys.Value(key, none) == (parsed.Find(section, key, value) ? value : none));
         }
     }
 

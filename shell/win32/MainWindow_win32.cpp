@@ -107,7 +107,8 @@ bool TKW_PAGE::Create(const std::string& caption, HICON icon, bool quitOnDestroy
     if (Dpi() != dpi)  // opened on a monitor of another scale
         SetWindowPos(Hwnd(), nullptr, 0, 0, S(475), S(374), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();
-    Layout();
+    // Laid out once, as it is first shown: the start's language change may still widen it.
+    layoutPending_ = true;
     return true;
 }
 
@@ -141,6 +142,7 @@ void TKW_PAGE::CreateControls() {
     components_->Add<win::TGridControl>("SGLog", "TStringGrid", sgLog_);
     win::LvInsertRow(sgLog_, 0, {"", ""});  // the empty design row the first entry goes into
     lang::ShowBuiltinTexts(*components_, "Main");
+    builtinTextsShown_ = true;
     ShowHints();
 }
 
@@ -164,12 +166,12 @@ int TKW_PAGE::CaptionsWidth() const {
 
 // The window's width as it opens: the design width, or what the tool bar's captions need in
 // the current language at the current scale, within the screen's work area.
-void TKW_PAGE::FitWidthToCaptions() {
+bool TKW_PAGE::FitWidthToCaptions() {
     RECT client, outer;
     GetClientRect(Hwnd(), &client);
     const int need = CaptionsWidth();
     if (client.right >= need)
-        return;
+        return false;
     GetWindowRect(Hwnd(), &outer);
     MONITORINFO info{};
     info.cbSize = sizeof info;
@@ -179,6 +181,7 @@ void TKW_PAGE::FitWidthToCaptions() {
     const int height = outer.bottom - outer.top;
     const POINT at = win::CentredOrigin(nullptr, SIZE{width, height});
     SetWindowPos(Hwnd(), nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
 }
 
 TToolBarLayout TKW_PAGE::ToolBar() const {
@@ -230,6 +233,7 @@ void TKW_PAGE::PanWorkResize() {
 void TKW_PAGE::PanLogResize() { FitGrid(sgLog_, {0, 100}); }
 
 void TKW_PAGE::Layout() {
+    layoutPending_ = false;
     RECT r;
     GetClientRect(Hwnd(), &r);
     const auto rows = win::StackRows(r, {panT_.Height(), win::Fill, S(PanLogHeight)});
@@ -352,16 +356,22 @@ void TKW_PAGE::OutLog(const std::string& text) {
 }
 
 void TKW_PAGE::Language_Change() {
-    lang::ShowBuiltinTexts(*components_, "Main");  // a key the new language lacks shows in English
+    if (!builtinTextsShown_)  // a key the new language lacks shows in English
+        lang::ShowBuiltinTexts(*components_, "Main");
+    builtinTextsShown_ = false;
     services_.TranslateMain(*components_);
     if (ListView_GetItemCount(sgWork_) > 0)
         SetWorkCell(SourceRow(), 1, services_.MainText("Source"));
     win::LvFitHeaders(sgWork_, 1);  // the name and the event columns are fitted to the rest
     win::LvFitHeaders(sgLog_, 1);
-    PanWorkResize();
-    if (!IsWindowVisible(Hwnd()))
-        FitWidthToCaptions();  // start-up: the window opens wide enough for its captions
-    PanTResize();
+    // start-up: the window opens wide enough for its captions (its new size lays it out)
+    const bool resized = !IsWindowVisible(Hwnd()) && FitWidthToCaptions();
+    if (layoutPending_) {
+        Layout();
+    } else if (!resized) {
+        PanWorkResize();
+        PanTResize();
+    }
     ShowHints();
     RedrawWindow(panT_.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -477,6 +487,10 @@ LRESULT TKW_PAGE::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wp && layoutPending_)
+            Layout();
+        break;
     case WM_SIZE:
         if (wp == SIZE_MINIMIZED) {
             if (minimizeHooks_)

@@ -71,7 +71,8 @@ public:
     int ToolBarWantedWidth(int id) const { return panT_.WantedWidth(Button(id)); }
     // The client width the tool bar needs to show every caption whole.
     int CaptionsWidth() const;
-    void FitWidthToCaptions();
+    // Widens the window to CaptionsWidth within the work area; true when its size changed.
+    bool FitWidthToCaptions();
 
     enum : int { IDC_SBADD = 101, IDC_SBEDIT, IDC_SBDELETE, IDC_SBPID, IDC_SGWORK, IDC_SGLOG, IDC_SBSENDNOW };
     enum : UINT { IDM_SENDNOW = 201 };
@@ -131,6 +132,8 @@ private:
     bool minimizeHooks_ = false;
     TInbox* inbox_ = nullptr;
     bool trayVisible_ = false;
+    bool layoutPending_ = false;     // created, not laid out yet: done once before it shows
+    bool builtinTextsShown_ = false; // the built-in texts are up and no language applied since
     std::string trayHint_;
     HICON icon_ = nullptr;
     UINT taskbarCreated_ = 0;

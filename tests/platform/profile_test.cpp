@@ -2,6 +2,7 @@
 // against the POSIX implementation natively.
 #include "TempFolder.h"
 #include "platform/Profile.h"
+#include "platform/ProfileSection.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -73,6 +74,17 @@ TEST_F(Profile, SectionLinesSkipCommentsAndBlankLinesButKeepLinesWithoutEquals) 
         Ini("[A]\r\n; comment\r\n  ;indented=1\r\n\r\n k = v \r\nnoequals\r\na=b=c\r\n#hash=1\r\n");
     EXPECT_EQ(ReadSectionLines(f, "A"), (Lines{"k=v", "noequals", "a=b=c", "#hash=1"}));
     EXPECT_EQ(Get(f, "A", "a"), "b=c");
+}
+
+// A settings load reads each section once and looks its keys up in the lines: every key must
+// read as the system's own lookup reads it.
+TEST_F(Profile, ASectionReadOnceAnswersEachKeyAsReadStringDoes) {
+    const auto f = Ini("[A]\r\n  k = v \r\ndq=\"quoted\"\r\nopen=\"unbalanced\r\nempty=\r\nbare\r\nbare=later\r\n"
+                       "Dup=first\r\ndup=second\r\n; c=1\r\na=b=c\r\ninner=\" sp \"\r\n[B]\r\nk=other\r\n");
+    const TProfileSection keys = TProfileSection::Read(f, "a");
+    for (const char* key : {"k", "K", " k ", "dq", "open", "empty", "bare", "dup", "DUP", "a", "inner", "none"})
+        EXPECT_EQ(keys.Value(key, "<def>"), Get(f, "A", key)) << key;
+    EXPECT_EQ(TProfileSection::Read(f, "none").Value("k", "<def>"), "<def>");
 }
 
 TEST_F(Profile, LineEndsHeadersAndTruncatedFiles) {
