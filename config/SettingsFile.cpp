@@ -41,7 +41,7 @@ std::string CutTo(std::string text, int32_t capacity) {
 // Out-of-range numbers take the default instead of stopping the load: a value the field cannot
 // hold says nothing reliable about what the user wanted.
 TFieldValue ReadField(const profile::TProfileSection& keys, const std::string& section, const TWorkField& field) {
-    const std::string key = field.Key;
+    const char* key = field.Key;
     switch (field.Stored) {
     case TStored::Text:
         return {0, CutTo(keys.Value(key, field.DefaultText ? field.DefaultText : section), field.Max)};

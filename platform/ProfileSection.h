@@ -3,6 +3,7 @@
 // profile functions open and check the file again for each of them.
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kw::profile {
@@ -15,7 +16,7 @@ class TProfileSection {
 
     // As ReadString(file, section, key, def): the first line of the key decides; a line without
     // "=" has no value. Keys that begin with ";" are not found (the lines hold no comments).
-    std::string Value(const std::string& key, const std::string& def) const;
+    std::string Value(std::string_view key, const std::string& def) const;
 
   private:
     std::vector<std::string> lines_;

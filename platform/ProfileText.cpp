@@ -17,7 +17,7 @@ unsigned char FoldCase(unsigned char c) {
 }
 
 // Start and length of `text[from, to)` without surrounding blanks.
-void TrimRange(const std::string& text, size_t from, size_t to, size_t& at, size_t& len) {
+void TrimRange(std::string_view text, size_t from, size_t to, size_t& at, size_t& len) {
     while (from < to && IsBlank(text[from]))
         ++from;
     while (to > from && IsBlank(text[to - 1]))
@@ -28,17 +28,19 @@ void TrimRange(const std::string& text, size_t from, size_t to, size_t& at, size
 
 } // namespace
 
-std::string UnquoteValue(const std::string& value) {
+std::string UnquoteValue(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        return value.substr(1, value.size() - 2);
-    return value;
+        value = value.substr(1, value.size() - 2);
+    return std::string(value);
 }
 
-std::string TrimBlanks(const std::string& text) {
+std::string_view TrimmedView(std::string_view text) {
     size_t at = 0, len = 0;
     TrimRange(text, 0, text.size(), at, len);
     return text.substr(at, len);
 }
+
+std::string TrimBlanks(const std::string& text) { return std::string(TrimmedView(text)); }
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())

@@ -75,8 +75,9 @@ bool SameName(std::string_view a, std::string_view b);
 
 // Blanks and tabs removed from both ends.
 std::string TrimBlanks(const std::string& text);
+std::string_view TrimmedView(std::string_view text);
 
 // A value that begins and ends with the same quote (" or ') without that one pair.
-std::string UnquoteValue(const std::string& value);
+std::string UnquoteValue(std::string_view value);
 
 } // namespace kw::profile
