@@ -13,6 +13,11 @@
 
 namespace kw {
 
+// The widest instructions the scan uses: the processor's own as a rule. Tests lower it so that
+// every way of scanning is held to the same pages on any processor.
+enum class TScanWidth { Bytes, Sse2, Avx2, Avx512 };
+void LimitScanWidth(TScanWidth widest);
+
 // The position of the first byte at or after `from` that a page cannot copy as it stands. Such a byte is
 //   "!"      the start of a possible tag marker,
 //   byte 26  the end of the file,

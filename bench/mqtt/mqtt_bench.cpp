@@ -191,7 +191,7 @@ bool Group(TMosquitto& broker, int seconds) {
                 for (int round = 0; Clock::now() < end; ++round) {
                     const auto due = Clock::now() + std::chrono::milliseconds(100);
                     for (int s = d; s < Studios; s += Drivers) {
-                        char section[16];
+                        char section[24];
                         std::snprintf(section, sizeof section, "Studio%03d", s);
                         const std::string page = std::string(section) + " page " + std::to_string(round) +
                                                  std::string(1000, '.');

@@ -3,6 +3,7 @@
 #include "render/RenderWork.h"
 #include "render/TemplateEngine.h"
 #include "render/TemplateText.h"
+#include "render/TextScan.h"
 #include "render/ValueFormat.h"
 #include <algorithm>
 #include <cctype>
@@ -256,7 +257,15 @@ protected:
     }
 };
 
-TEST_F(PageBuilding, EqualsTheLineByLineRule) {
+// Every way of scanning the processor offers (and the narrower ones) must build the same page:
+// the wide ones copy 64 bytes and more at a step, so the pieces also come in long runs.
+class PageBuildingAtEveryWidth : public PageBuilding, public ::testing::WithParamInterface<TScanWidth> {
+protected:
+    void SetUp() override { LimitScanWidth(GetParam()); }
+    void TearDown() override { LimitScanWidth(TScanWidth::Avx512); }
+};
+
+TEST_P(PageBuildingAtEveryWidth, EqualsTheLineByLineRule) {
     EXPECT_EQ(RenderPage(TTemplateLines("a\nb\r\n\rc\r"), 0, page), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(RenderPage(TTemplateLines("x!K\rW!SongTitle\r\n"), 0, page), "xTitle\r\n");  // CR dropped first
     EXPECT_EQ(RenderPage(TTemplateLines("!KW!Song\nTitle"), 0, page), "!KW!Song\r\nTitle\r\n");  // split tag
@@ -277,7 +286,21 @@ TEST_F(PageBuilding, EqualsTheLineByLineRule) {
             bytes += next() % 3 ? pieces[next() % pieces.size()] : std::string(next() % 50, 'z');
         Check(bytes);
     }
+    // Pages of line ends alone (up to 64 bare LFs at a step) and long lines, with a rare stop.
+    const std::vector<std::string> lineEnds = {"\n", "\n\n\n\n\n\n\n\n", "\r\n", "\r\n\n", "\n\r\n", "!", "\r"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        const size_t parts = next() % 80;
+        for (size_t i = 0; i < parts; ++i) {
+            const size_t kind = next() % 16;
+            bytes += kind < 5 ? std::string(next() % 140, 'y') : lineEnds[kind < 15 ? kind % 5 : 5 + next() % 2];
+        }
+        Check(bytes);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Widths, PageBuildingAtEveryWidth,
+                         ::testing::Values(TScanWidth::Bytes, TScanWidth::Sse2, TScanWidth::Avx2, TScanWidth::Avx512));
 
 } // namespace
 } // namespace kw
