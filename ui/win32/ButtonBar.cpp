@@ -26,7 +26,13 @@ bool TButtonBar::Create(HWND owner, int x, int y, int w, int inset) {
 HWND TButtonBar::AddButton(int id, const std::string& caption) {
     HWND b = MakeChild(Hwnd(), L"BUTTON", caption, WS_TABSTOP | BS_OWNERDRAW, 0, 0, 10, 10, id);
     SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont(Dpi())), FALSE);
-    SetWindowSubclass(b, &TButtonBar::ButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    // A subclass of its own, which also passes the pointer to the hints, rather than the common
+    // controls' SetWindowSubclass (and the tooltip's own subclass), which finds its data through
+    // a window property on every message: a trip to the server under Wine, some 570 of them
+    // while the main window starts.
+    SetWindowLongPtrW(b, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    buttonProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(b, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TButtonBar::ButtonProc)));
     // the label paints behind the buttons: at the bottom of the z-order, or it takes their clicks
     SetWindowPos(label_.Hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return b;
@@ -58,8 +64,12 @@ void TButtonBar::SetHot(HWND button) {
         InvalidateRect(hot_, nullptr, FALSE);
 }
 
-LRESULT CALLBACK TButtonBar::ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-    auto* bar = reinterpret_cast<TButtonBar*>(ref);
+LRESULT CALLBACK TButtonBar::ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* bar = reinterpret_cast<TButtonBar*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (!bar)
+        return DefWindowProcW(h, msg, wp, lp);
+    const WNDPROC button = bar->buttonProc_;
+    bar->hints_.Relay(h, msg, wp, lp);
     switch (msg) {
     case WM_MOUSEMOVE:
         if (bar->hot_ != h) {
@@ -78,7 +88,7 @@ LRESULT CALLBACK TButtonBar::ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, 
     case WM_GETDLGCODE: {
         // Enter presses the focused button, as it does a push button of a dialog
         const MSG* m = reinterpret_cast<const MSG*>(lp);
-        const LRESULT code = DefSubclassProc(h, msg, wp, lp);
+        const LRESULT code = CallWindowProcW(button, h, msg, wp, lp);
         if (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN)
             return code | DLGC_WANTMESSAGE;
         return code;
@@ -92,10 +102,11 @@ LRESULT CALLBACK TButtonBar::ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, 
     case WM_NCDESTROY:
         if (bar->hot_ == h)
             bar->hot_ = nullptr;
-        RemoveWindowSubclass(h, &TButtonBar::ButtonProc, 1);
+        SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(button));
+        SetWindowLongPtrW(h, GWLP_USERDATA, 0);
         break;
     }
-    return DefSubclassProc(h, msg, wp, lp);
+    return CallWindowProcW(button, h, msg, wp, lp);
 }
 
 LRESULT TButtonBar::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -120,10 +131,9 @@ LRESULT TButtonBar::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 int TButtonBar::WantedWidth(HWND button) const {
     const std::wstring text = Wide(GetText(button));
     SIZE s{};
-    if (HDC dc = GetDC(button)) {
+    if (HDC dc = MeasuringDc()) {
         TSelect f(dc, UiFont(Dpi()));
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &s);
-        ReleaseDC(button, dc);
     }
     const int glyph = glyphs_ ? S(4) + S(18) : 0;  // as PaintButton places it
     return glyph + S(2) + s.cx + S(6);

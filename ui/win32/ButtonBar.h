@@ -36,7 +36,7 @@ public:
     bool Compact() const { return compact_; }
     void Move(int x, int y, int w);
     void SetGlyphPainter(TGlyphPainter painter) { glyphs_ = std::move(painter); }
-    void SetHint(HWND button, const std::string& text) { hints_.Set(Hwnd(), button, text); }
+    void SetHint(HWND button, const std::string& text) { hints_.Set(Hwnd(), button, text, true); }
     int Height() const { return S(BarHeight); }
     int Inset() const { return S(inset_); }
     HWND Hot() const { return hot_; }
@@ -48,12 +48,13 @@ protected:
     void DpiChanged(int dpi, const RECT* suggested) override;
 
 private:
-    static LRESULT CALLBACK ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref);
+    static LRESULT CALLBACK ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     void SetHot(HWND button);
     void PaintButton(const DRAWITEMSTRUCT& d);
 
     HWND owner_ = nullptr;
     HWND hot_ = nullptr;
+    WNDPROC buttonProc_ = nullptr;  // the button class's own, which the buttons' subclass calls
     int inset_ = 1;
     bool compact_ = false;
     TGradientHeadLabel label_;

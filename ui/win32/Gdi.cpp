@@ -12,4 +12,16 @@ void FillSolid(HDC dc, const RECT& r, COLORREF color) {
     FillRect(dc, &r, brush.Get());
 }
 
+HDC MeasuringDc() {
+    struct TMeasuringDc {
+        HDC Dc = CreateCompatibleDC(nullptr);
+        ~TMeasuringDc() {
+            if (Dc)
+                DeleteDC(Dc);
+        }
+    };
+    thread_local const TMeasuringDc measuring;
+    return measuring.Dc;
+}
+
 } // namespace kw::win

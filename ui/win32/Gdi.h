@@ -60,4 +60,9 @@ private:
 
 void FillSolid(HDC dc, const RECT& r, COLORREF color);
 
+// A DC to measure text on (select the font first): a memory DC of the screen's kind, one per
+// thread. A window's own DC would do as well, but getting one makes the system work out the
+// window's place on the screen, which under Wine is some thirty trips to its server.
+HDC MeasuringDc();
+
 } // namespace kw::win

@@ -79,7 +79,7 @@ void TGradientHeadLabel::ContentChanged() {
 void TGradientHeadLabel::ApplyAutoBounds() {
     if (!Hwnd() || !AutoBounds())
         return;
-    HDC dc = GetDC(Hwnd());
+    HDC dc = win::MeasuringDc();
     TLabelContent c;
     {
         win::TSelect f(dc, font_.Get());
@@ -93,7 +93,6 @@ void TGradientHeadLabel::ApplyAutoBounds() {
         const SIZE sub = TextSize(dc, SubCaption().Caption + (SubCaption().Ellipsis ? "..." : ""));
         c.SubWidth = sub.cx, c.SubHeight = sub.cy;
     }
-    ReleaseDC(Hwnd(), dc);
     c.GlyphWidth = GlyphFrameWidth();
     c.GlyphHeight = GlyphHeight();
     RECT r;

@@ -129,12 +129,10 @@ int LvHeaderWantedWidth(HWND lv, int col) {
         !SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&item)))
         return 0;
     SIZE size{};
-    if (HDC dc = GetDC(header)) {
+    if (HDC dc = MeasuringDc()) {
         HFONT font = reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0));
-        HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+        TSelect f(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
         GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
-        SelectObject(dc, old);
-        ReleaseDC(header, dc);
     }
     // the header's margins on both sides of its text, as the common controls draw them
     return size.cx + 6 * GetSystemMetrics(SM_CXEDGE) + 2;

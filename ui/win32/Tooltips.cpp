@@ -17,11 +17,11 @@ void TTooltips::Ensure(HWND form) {
                            0, form, nullptr, Instance(), nullptr);
 }
 
-void TTooltips::Set(HWND form, HWND control, const std::string& text) {
+void TTooltips::Set(HWND form, HWND control, const std::string& text, bool relayed) {
     Ensure(form);
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.uFlags = TTF_IDISHWND | (relayed ? 0u : TTF_SUBCLASS);
     ti.hwnd = GetParent(control);
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     SendMessageW(tip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
@@ -30,6 +30,16 @@ void TTooltips::Set(HWND form, HWND control, const std::string& text) {
     std::wstring w = Wide(text);
     ti.lpszText = w.data();
     SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void TTooltips::Relay(HWND control, UINT msg, WPARAM wp, LPARAM lp) const {
+    if (!tip_ || (msg != WM_MOUSEMOVE && msg != WM_LBUTTONDOWN && msg != WM_LBUTTONUP && msg != WM_RBUTTONDOWN &&
+                  msg != WM_RBUTTONUP && msg != WM_MBUTTONDOWN && msg != WM_MBUTTONUP))
+        return;
+    MSG m{control, msg, wp, lp, static_cast<DWORD>(GetMessageTime()), {}};
+    const DWORD pos = GetMessagePos();
+    m.pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
 }
 
 void TTooltips::SetFromForm(HWND form, TFormComponents& components) {

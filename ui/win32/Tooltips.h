@@ -14,8 +14,11 @@ public:
     TTooltips& operator=(const TTooltips&) = delete;
     ~TTooltips();
 
-    // The hint of `control` (replaces an earlier one; an empty text removes it).
-    void Set(HWND form, HWND control, const std::string& text);
+    // The hint of `control` (replaces an earlier one; an empty text removes it). The tooltip
+    // watches the control's pointer messages itself, unless `relayed`: the control's own window
+    // procedure then passes them on with Relay.
+    void Set(HWND form, HWND control, const std::string& text, bool relayed = false);
+    void Relay(HWND control, UINT msg, WPARAM wp, LPARAM lp) const;
     // Every component of the form whose hint is switched on and not empty (after translation).
     void SetFromForm(HWND form, TFormComponents& components);
     HWND Hwnd() const { return tip_; }
