@@ -3,6 +3,7 @@
 #include "lang/BuiltinTexts.h"
 #include "ui/win32/Layout.h"
 #include "ui/win32/ListView.h"
+#include <algorithm>
 
 namespace kw {
 
@@ -186,17 +187,11 @@ void TFSelectFTPDir::ShowFolders(const std::vector<std::string>& folders) {
     SendMessageW(lbFolders_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(lbFolders_, LB_RESETCONTENT, 0, 0);
     int widest = 0;
-    HDC dc = GetDC(lbFolders_);
-    HGDIOBJ oldFont = SelectObject(dc, win::UiFont(Dpi()));
     for (const std::string& f : folders) {
         const std::wstring w = win::Wide(f);
         SendMessageW(lbFolders_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
-        SIZE s{};
-        GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &s);
-        widest = s.cx > widest ? s.cx : widest;
+        widest = std::max<int>(widest, win::MeasureLine(win::UiFont(Dpi()), w).cx);
     }
-    SelectObject(dc, oldFont);
-    ReleaseDC(lbFolders_, dc);
     // Long names can be scrolled to rather than cut off.
     SendMessageW(lbFolders_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
     SendMessageW(lbFolders_, WM_SETREDRAW, TRUE, 0);

@@ -129,12 +129,7 @@ LRESULT TButtonBar::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 int TButtonBar::WantedWidth(HWND button) const {
-    const std::wstring text = Wide(GetText(button));
-    SIZE s{};
-    if (HDC dc = MeasuringDc()) {
-        TSelect f(dc, UiFont(Dpi()));
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &s);
-    }
+    const SIZE s = MeasureLine(UiFont(Dpi()), Wide(GetText(button)));
     const int glyph = glyphs_ ? S(4) + S(18) : 0;  // as PaintButton places it
     return glyph + S(2) + s.cx + S(6);
 }

@@ -24,4 +24,13 @@ HDC MeasuringDc() {
     return measuring.Dc;
 }
 
+SIZE MeasureLine(HFONT font, std::wstring_view text) {
+    SIZE size{};
+    if (HDC dc = MeasuringDc()) {
+        TSelect f(dc, font);
+        GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+    }
+    return size;
+}
+
 } // namespace kw::win

@@ -1,5 +1,6 @@
 // GDI objects for one scope: ownership, selection into a DC, one WM_PAINT.
 #pragma once
+#include <string_view>
 #include <utility>
 #include <windows.h>
 
@@ -64,5 +65,8 @@ void FillSolid(HDC dc, const RECT& r, COLORREF color);
 // thread. A window's own DC would do as well, but getting one makes the system work out the
 // window's place on the screen, which under Wine is some thirty trips to its server.
 HDC MeasuringDc();
+
+// The size of `text` on one line in `font`, measured on MeasuringDc.
+SIZE MeasureLine(HFONT font, std::wstring_view text);
 
 } // namespace kw::win

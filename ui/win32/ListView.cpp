@@ -128,12 +128,8 @@ int LvHeaderWantedWidth(HWND lv, int col) {
     if (!header ||
         !SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&item)))
         return 0;
-    SIZE size{};
-    if (HDC dc = MeasuringDc()) {
-        HFONT font = reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0));
-        TSelect f(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
-        GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
-    }
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0));
+    const SIZE size = MeasureLine(font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), text);
     // the header's margins on both sides of its text, as the common controls draw them
     return size.cx + 6 * GetSystemMetrics(SM_CXEDGE) + 2;
 }
